@@ -1,0 +1,77 @@
+#include "rwstream/Chunk.h"
+
+namespace rw {
+
+uint32_t Load32(const uint8_t* bytes) {
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+           uint32_t{bytes[3]} << 24;
+}
+
+void Store32(uint8_t* bytes, uint32_t value) {
+    bytes[0] = static_cast<uint8_t>(value);
+    bytes[1] = static_cast<uint8_t>(value >> 8);
+    bytes[2] = static_cast<uint8_t>(value >> 16);
+    bytes[3] = static_cast<uint8_t>(value >> 24);
+}
+
+bool ReadField32(ByteStream& stream, uint32_t* value) {
+    uint8_t bytes[4];
+    if (stream.Read(bytes, 4) != 4) return false;
+    *value = Load32(bytes);
+    return true;
+}
+
+bool ReadFlags16(ByteStream& stream, uint16_t* value) {
+    uint8_t bytes[2];
+    if (stream.Read(bytes, 2) != 2) return false;
+    *value = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+    return true;
+}
+
+bool Skip(ByteStream& stream, int64_t distance, uint64_t* newPosition) {
+    return stream.Seek(distance, SeekFrom::Current, newPosition);
+}
+
+bool SeekTo(ByteStream& stream, uint64_t position) {
+    return stream.Seek(static_cast<int64_t>(position), SeekFrom::Start, nullptr);
+}
+
+SearchResult FindSibling(ByteStream& stream, uint32_t wantedType, uint64_t* chunkStart) {
+    for (;;) {
+        uint32_t size;
+        if (!ReadField32(stream, &size)) return SearchResult::ShortOnSize;
+        // Over the version and the payload, onto the next chunk's type. The
+        // move is always forward, so the search ends at the end of the stream.
+        uint64_t start;
+        if (!Skip(stream, int64_t{size} + 4, &start)) return SearchResult::ShortOnSize;
+        uint32_t type;
+        if (!ReadField32(stream, &type)) return SearchResult::ShortOnType;
+        if (type == wantedType) {
+            if (chunkStart) *chunkStart = start;
+            return SearchResult::Found;
+        }
+    }
+}
+
+static bool FieldInside(size_t bufferSize, uint64_t offset, uint64_t width) {
+    return offset <= bufferSize && width <= bufferSize - offset;
+}
+
+bool WriteNightColourHeader(uint8_t* buffer, size_t bufferSize, uint64_t offset,
+                            uint32_t vertexCount) {
+    if (!FieldInside(bufferSize, offset, NightColourPrefixSize)) return false;
+    uint8_t* at = buffer + offset;
+    Store32(at, TypeNightColours);
+    Store32(at + 4, 4 + ColourSize * vertexCount);
+    Store32(at + 8, LibraryVersion);
+    Store32(at + 12, NightColourFieldValue);
+    return true;
+}
+
+bool AddSizeDelta(uint8_t* buffer, size_t bufferSize, uint64_t offset, uint32_t delta) {
+    if (!FieldInside(bufferSize, offset, 4)) return false;
+    Store32(buffer + offset, Load32(buffer + offset) + delta);
+    return true;
+}
+
+}  // namespace rw

@@ -1,0 +1,57 @@
+// Reading chunks from a stream, and the two edits made to a model in memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "rwstream/ByteStream.h"
+#include "rwstream/Format.h"
+
+namespace rw {
+
+// True only when all bytes of the field arrived; the position moves past
+// whatever was read.
+bool ReadField32(ByteStream& stream, uint32_t* value);
+bool ReadFlags16(ByteStream& stream, uint16_t* value);
+
+// Moves the position by distance bytes (forward or back) or to an absolute
+// position; newPosition, when given, receives the position after the move.
+bool Skip(ByteStream& stream, int64_t distance, uint64_t* newPosition = nullptr);
+bool SeekTo(ByteStream& stream, uint64_t position);
+
+enum class SearchResult { Found, ShortOnSize, ShortOnType };
+
+// The sibling search. Starts on the size field of a chunk and steps from
+// chunk to chunk (over the version and payload of each) until a chunk of
+// wantedType begins. It is not bounded by any container: it ends only when it
+// finds the type or a read comes up short at the end of the stream. On Found
+// the position is on the found chunk's size field and chunkStart, when given,
+// holds the found chunk's first byte.
+SearchResult FindSibling(ByteStream& stream, uint32_t wantedType,
+                         uint64_t* chunkStart = nullptr);
+
+uint32_t Load32(const uint8_t* bytes);
+void Store32(uint8_t* bytes, uint32_t value);
+
+// Length of the night colour chunk for n vertices, and its size field.
+constexpr uint64_t NightColourChunkLength(uint32_t vertexCount) {
+    return NightColourPrefixSize + uint64_t{ColourSize} * vertexCount;
+}
+
+// What the enclosing sizes change by when a chunk of newLength replaces one
+// of replacedLength (0 for none), in wrapping 32-bit arithmetic.
+constexpr uint32_t SizeDelta(uint32_t newLength, uint32_t replacedLength) {
+    return newLength - replacedLength;
+}
+
+// Writes the night colour chunk's header and its 4-byte field at offset.
+// Refuses (returns false, writes nothing) unless all 16 bytes lie inside the
+// buffer.
+bool WriteNightColourHeader(uint8_t* buffer, size_t bufferSize, uint64_t offset,
+                            uint32_t vertexCount);
+
+// Adds delta to the 32-bit size field at offset, wrapping. Refuses unless the
+// field lies wholly inside the buffer.
+bool AddSizeDelta(uint8_t* buffer, size_t bufferSize, uint64_t offset, uint32_t delta);
+
+}  // namespace rw
