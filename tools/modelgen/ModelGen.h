@@ -1,0 +1,93 @@
+// Writes synthetic RW binary stream models (DFF) of our own making, for the
+// tests, the benchmarks and the demo: a Clump with its Struct, a Frame List,
+// a Geometry List with its Struct and one or more Geometries (Struct with the
+// geometry data, Material List, Extension), Atomics and the Clump's own
+// Extension, every size consistent unless a malformed shape is asked for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace modelgen {
+
+using Bytes = std::vector<uint8_t>;
+
+// A chunk of any type with a payload of plain bytes (a stand-in plugin).
+struct RawChunk {
+    uint32_t type = 0;
+    Bytes payload;
+};
+
+struct GeometrySpec {
+    uint32_t vertexCount = 3;
+    uint32_t triangleCount = 1;
+    bool prelit = true;  // flag 0x08 and the colour array
+    // 4 x vertexCount bytes; when empty, a pattern that differs per vertex
+    // and per geometry is used.
+    Bytes colours;
+    bool hasExtension = true;
+    // Children of the geometry's Extension, in order.
+    std::vector<RawChunk> plugins;
+    // An existing night colour chunk in the Extension: inserted before
+    // plugins[nightChunkIndex] (nightChunkIndex == plugins.size() puts it
+    // last); -1 for none. Its size field is 4 + 4 x nightChunkVertices and its
+    // colours are 0x5A bytes.
+    int nightChunkIndex = -1;
+    uint32_t nightChunkVertices = 0;
+};
+
+struct ModelSpec {
+    uint32_t firstChunkType = 0x10;  // Clump
+    uint32_t version = 0x1803FFFF;   // of the Clump
+    std::vector<GeometrySpec> geometries = {GeometrySpec{}};
+    // Chunks between the Clump's Struct and the Frame List.
+    std::vector<RawChunk> chunksBeforeGeometryList;
+    // The Geometry List stands after the end of the Clump instead of inside it.
+    bool geometryListAfterClump = false;
+    // Children of the Clump's own Extension (may hold a night colour chunk).
+    std::vector<RawChunk> clumpPlugins;
+    // Bytes appended after the Clump (another Clump, rubbish...).
+    Bytes trailing;
+    // Overrides the first geometry's vertex count field only (the colours
+    // written stay those of geometries[0].vertexCount): a count larger than
+    // the file can hold.
+    bool overrideVertexCount = false;
+    uint32_t vertexCountField = 0;
+    // Cut the file after this many bytes (SIZE_MAX keeps it whole).
+    size_t truncateAt = SIZE_MAX;
+};
+
+// Byte offsets of the chunks that the tool reads or changes (first byte of
+// each chunk header), valid for the untruncated model.
+struct ModelLayout {
+    size_t clump = 0;
+    size_t geometryList = 0;
+    size_t firstGeometry = 0;
+    size_t firstGeometryData = 0;  // first byte of its Struct payload
+    size_t firstExtension = 0;     // SIZE_MAX when the geometry has none
+    size_t firstExtensionEnd = 0;  // first byte after its payload
+    size_t nightChunk = 0;         // SIZE_MAX when there is none
+    size_t nightChunkLength = 0;   // header included
+};
+
+struct Model {
+    Bytes bytes;
+    ModelLayout layout;
+};
+
+Model BuildModel(const ModelSpec& spec);
+
+// The colours BuildModel writes for vertex k of geometry g when none are given.
+void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
+
+// Writes the model straight to a file, without holding it in memory; fast
+// enough for models of hundreds of megabytes. False when the file cannot be
+// written.
+bool WriteModelFile(const ModelSpec& spec, const std::string& path);
+
+// A night colour chunk's header, 4-byte field and colours.
+Bytes NightColourChunk(const Bytes& colours);
+
+}  // namespace modelgen
