@@ -79,6 +79,10 @@ struct Model {
 
 Model BuildModel(const ModelSpec& spec);
 
+// The layout BuildModel would report, without making the bytes: for models
+// written with WriteModelFile.
+ModelLayout LayoutOf(const ModelSpec& spec);
+
 // The colours BuildModel writes for vertex k of geometry g when none are given.
 void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
 

@@ -1,0 +1,275 @@
+#include "tools/modelgen/ModelGen.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "rwstream/Chunk.h"
+#include "tools/modelgen/ByteSink.h"
+
+namespace modelgen {
+
+namespace {
+
+// Every chunk but the first carries the stamp the tool itself writes.
+constexpr uint32_t ChunkVersion = rw::LibraryVersion;
+
+// Flag bits that a typical mesh carries besides prelit: triangle strips,
+// positions, lighting. Prelit stays the only one the tool looks at.
+constexpr uint16_t FlagTriStrip = 0x0001;
+constexpr uint16_t FlagPositions = 0x0002;
+constexpr uint16_t FlagLight = 0x0020;
+
+constexpr uint8_t NightChunkFill = 0x5A;
+constexpr uint32_t NoParentFrame = 0xFFFFFFFF;
+constexpr uint32_t AtomicRenderFlags = 0x05;
+// Positions are laid out on a square grid of this many vertices a side.
+constexpr uint32_t GridSide = 1024;
+
+// Writes a chunk whose payload is whatever putPayload emits. The size in the
+// header comes from a first run of putPayload into a counting sink; a sink
+// that only counts needs no such run, so nesting stays cheap.
+template <typename Payload>
+void PutChunk(ByteSink& sink, uint32_t type, uint32_t version, Payload putPayload) {
+    uint64_t size = 0;
+    if (!IsCounting(sink)) {
+        ByteSink counter;
+        putPayload(counter);
+        size = counter.position;
+    }
+    Put32(sink, type);
+    Put32(sink, static_cast<uint32_t>(size));
+    Put32(sink, version);
+    putPayload(sink);
+}
+
+// When the sink only counts, moves it over count bytes of bulk data and
+// says so, sparing the loop that would make them.
+bool CountedOnly(ByteSink& sink, uint64_t count) {
+    if (!IsCounting(sink)) return false;
+    sink.position += count;
+    return true;
+}
+
+void PutRawChunk(ByteSink& sink, const RawChunk& chunk) {
+    PutChunk(sink, chunk.type, ChunkVersion,
+             [&](ByteSink& s) { PutBytes(s, chunk.payload.data(), chunk.payload.size()); });
+}
+
+void PutNightColourPrefix(ByteSink& sink, uint64_t colourBytes) {
+    Put32(sink, rw::TypeNightColours);
+    Put32(sink, static_cast<uint32_t>(4 + colourBytes));
+    Put32(sink, rw::LibraryVersion);
+    Put32(sink, rw::NightColourFieldValue);
+}
+
+void PutColours(ByteSink& sink, const GeometrySpec& geometry, uint32_t index) {
+    if (!geometry.colours.empty()) {
+        PutBytes(sink, geometry.colours.data(), geometry.colours.size());
+        return;
+    }
+    if (CountedOnly(sink, uint64_t{rw::ColourSize} * geometry.vertexCount)) return;
+    for (uint32_t v = 0; v < geometry.vertexCount; ++v) PatternColour(index, v, Reserve(sink, 4));
+}
+
+// Triangles walk the vertices in order; indices are 16-bit, as in the
+// format, so large meshes wrap around.
+void PutTriangles(ByteSink& sink, const GeometrySpec& geometry) {
+    if (CountedOnly(sink, uint64_t{8} * geometry.triangleCount)) return;
+    uint32_t n = geometry.vertexCount;
+    for (uint32_t t = 0; t < geometry.triangleCount; ++t) {
+        uint32_t first = n ? t % n : 0;
+        uint16_t corners[4] = {static_cast<uint16_t>(first), static_cast<uint16_t>(n ? (first + 1) % n : 0),
+                               0, static_cast<uint16_t>(n ? (first + 2) % n : 0)};
+        uint8_t* room = Reserve(sink, 8);
+        for (int i = 0; i < 4; ++i) {
+            room[2 * i] = static_cast<uint8_t>(corners[i]);
+            room[2 * i + 1] = static_cast<uint8_t>(corners[i] >> 8);
+        }
+    }
+}
+
+void PutMorphTarget(ByteSink& sink, const GeometrySpec& geometry, uint32_t index) {
+    float half = GridSide / 2.0f;
+    PutFloat(sink, half);  // bounding sphere: centre and radius
+    PutFloat(sink, half);
+    PutFloat(sink, static_cast<float>(index));
+    PutFloat(sink, static_cast<float>(GridSide));
+    Put32(sink, 1);  // has positions
+    Put32(sink, 0);  // has normals
+    if (CountedOnly(sink, uint64_t{12} * geometry.vertexCount)) return;
+    for (uint32_t v = 0; v < geometry.vertexCount; ++v) {
+        PutFloat(sink, static_cast<float>(v % GridSide));
+        PutFloat(sink, static_cast<float>(v / GridSide % GridSide));
+        PutFloat(sink, static_cast<float>(index));
+    }
+}
+
+void PutGeometryData(ByteSink& sink, const GeometrySpec& geometry, uint32_t index,
+                     uint32_t vertexCountField) {
+    uint16_t flags = FlagTriStrip | FlagPositions | FlagLight;
+    if (geometry.prelit) flags |= rw::FlagPrelit;
+    Put16(sink, flags);
+    Put16(sink, 0);  // no texture coordinate sets, no native data
+    Put32(sink, geometry.triangleCount);
+    Put32(sink, vertexCountField);
+    Put32(sink, 1);  // morph targets
+    if (geometry.prelit) PutColours(sink, geometry, index);
+    PutTriangles(sink, geometry);
+    PutMorphTarget(sink, geometry, index);
+}
+
+void PutGeometryExtension(ByteSink& sink, const GeometrySpec& geometry, bool first) {
+    ModelLayout* layout = first ? sink.layout : nullptr;
+    if (layout) layout->firstExtension = sink.position;
+    PutChunk(sink, rw::TypeExtension, ChunkVersion, [&](ByteSink& s) {
+        for (size_t i = 0; i <= geometry.plugins.size(); ++i) {
+            if (geometry.nightChunkIndex >= 0 && static_cast<size_t>(geometry.nightChunkIndex) == i) {
+                uint64_t colourBytes = uint64_t{rw::ColourSize} * geometry.nightChunkVertices;
+                if (layout && s.layout) {
+                    layout->nightChunk = s.position;
+                    layout->nightChunkLength =
+                        static_cast<size_t>(rw::NightColourChunkLength(geometry.nightChunkVertices));
+                }
+                PutNightColourPrefix(s, colourBytes);
+                PutFill(s, NightChunkFill, colourBytes);
+            }
+            if (i < geometry.plugins.size()) PutRawChunk(s, geometry.plugins[i]);
+        }
+    });
+    if (layout) layout->firstExtensionEnd = sink.position;
+}
+
+void PutGeometry(ByteSink& sink, const ModelSpec& spec, uint32_t index) {
+    const GeometrySpec& geometry = spec.geometries[index];
+    bool first = index == 0;
+    uint32_t vertexCountField =
+        first && spec.overrideVertexCount ? spec.vertexCountField : geometry.vertexCount;
+    if (first && sink.layout) sink.layout->firstGeometry = sink.position;
+    PutChunk(sink, rw::TypeGeometry, ChunkVersion, [&](ByteSink& s) {
+        if (first && s.layout) s.layout->firstGeometryData = s.position + rw::ChunkHeaderSize;
+        PutChunk(s, rw::TypeStruct, ChunkVersion,
+                 [&](ByteSink& d) { PutGeometryData(d, geometry, index, vertexCountField); });
+        PutChunk(s, rw::TypeMaterialList, ChunkVersion, [](ByteSink& m) {
+            PutChunk(m, rw::TypeStruct, ChunkVersion, [](ByteSink& d) { Put32(d, 0); });
+        });
+        if (geometry.hasExtension) PutGeometryExtension(s, geometry, first);
+    });
+}
+
+void PutGeometryList(ByteSink& sink, const ModelSpec& spec) {
+    uint32_t count = static_cast<uint32_t>(spec.geometries.size());
+    if (sink.layout) sink.layout->geometryList = sink.position;
+    PutChunk(sink, rw::TypeGeometryList, ChunkVersion, [&](ByteSink& s) {
+        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) { Put32(d, count); });
+        for (uint32_t g = 0; g < count; ++g) PutGeometry(s, spec, g);
+    });
+}
+
+void PutFrameList(ByteSink& sink) {
+    PutChunk(sink, rw::TypeFrameList, ChunkVersion, [](ByteSink& s) {
+        PutChunk(s, rw::TypeStruct, ChunkVersion, [](ByteSink& d) {
+            Put32(d, 1);  // frames
+            const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+            for (float value : identity) PutFloat(d, value);
+            for (int i = 0; i < 3; ++i) PutFloat(d, 0);  // position
+            Put32(d, NoParentFrame);
+            Put32(d, 0);  // flags
+        });
+        PutChunk(s, rw::TypeExtension, ChunkVersion, [](ByteSink&) {});
+    });
+}
+
+void PutAtomic(ByteSink& sink, uint32_t geometry) {
+    PutChunk(sink, rw::TypeAtomic, ChunkVersion, [&](ByteSink& s) {
+        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) {
+            Put32(d, 0);  // frame
+            Put32(d, geometry);
+            Put32(d, AtomicRenderFlags);
+            Put32(d, 0);
+        });
+        PutChunk(s, rw::TypeExtension, ChunkVersion, [](ByteSink&) {});
+    });
+}
+
+void PutModel(ByteSink& sink, const ModelSpec& spec) {
+    if (sink.layout) {
+        *sink.layout = ModelLayout{};
+        sink.layout->clump = static_cast<size_t>(sink.position);
+        sink.layout->firstGeometry = SIZE_MAX;
+        sink.layout->firstGeometryData = SIZE_MAX;
+        sink.layout->firstExtension = SIZE_MAX;
+        sink.layout->firstExtensionEnd = SIZE_MAX;
+        sink.layout->nightChunk = SIZE_MAX;
+    }
+    uint32_t atomics = static_cast<uint32_t>(spec.geometries.size());
+    PutChunk(sink, spec.firstChunkType, spec.version, [&](ByteSink& s) {
+        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) {
+            Put32(d, atomics);
+            Put32(d, 0);  // lights
+            Put32(d, 0);  // cameras
+        });
+        for (const RawChunk& chunk : spec.chunksBeforeGeometryList) PutRawChunk(s, chunk);
+        PutFrameList(s);
+        if (!spec.geometryListAfterClump) PutGeometryList(s, spec);
+        for (uint32_t a = 0; a < atomics; ++a) PutAtomic(s, a);
+        PutChunk(s, rw::TypeExtension, ChunkVersion, [&](ByteSink& e) {
+            for (const RawChunk& chunk : spec.clumpPlugins) PutRawChunk(e, chunk);
+        });
+    });
+    if (spec.geometryListAfterClump) PutGeometryList(sink, spec);
+    PutBytes(sink, spec.trailing.data(), spec.trailing.size());
+}
+
+}  // namespace
+
+void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]) {
+    out[0] = static_cast<uint8_t>(vertex + 7 * geometry);
+    out[1] = static_cast<uint8_t>(vertex >> 8);
+    out[2] = static_cast<uint8_t>((vertex >> 16) + 0x35 * geometry);
+    out[3] = static_cast<uint8_t>(0xFF - geometry);
+}
+
+ModelLayout LayoutOf(const ModelSpec& spec) {
+    ModelLayout layout;
+    ByteSink counter;
+    counter.layout = &layout;
+    PutModel(counter, spec);
+    return layout;
+}
+
+Model BuildModel(const ModelSpec& spec) {
+    Model model;
+    ByteSink counter;
+    PutModel(counter, spec);
+    model.bytes.reserve(static_cast<size_t>(std::min<uint64_t>(counter.position, spec.truncateAt)));
+    ByteSink sink;
+    sink.memory = &model.bytes;
+    sink.limit = spec.truncateAt;
+    sink.layout = &model.layout;
+    PutModel(sink, spec);
+    Flush(sink);
+    return model;
+}
+
+bool WriteModelFile(const ModelSpec& spec, const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    ByteSink sink;
+    sink.file = file;
+    sink.limit = spec.truncateAt;
+    PutModel(sink, spec);
+    bool written = Flush(sink);
+    return std::fclose(file) == 0 && written;
+}
+
+Bytes NightColourChunk(const Bytes& colours) {
+    Bytes chunk;
+    ByteSink sink;
+    sink.memory = &chunk;
+    PutNightColourPrefix(sink, colours.size());
+    PutBytes(sink, colours.data(), colours.size());
+    Flush(sink);
+    return chunk;
+}
+
+}  // namespace modelgen
