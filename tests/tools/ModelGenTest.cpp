@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -63,6 +64,115 @@ TEST(ModelGen, NightChunkStandsFirstOrLastAmongThePlugins) {
         size_t expected = index == 0 ? at.firstExtension + 12 : at.firstExtensionEnd - at.nightChunkLength;
         EXPECT_EQ(at.nightChunk, expected);
     }
+}
+
+TEST(ModelGen, OnlyTheFirstGeometryIsInTheLayoutAndEachHasItsOwnColours) {
+    ModelSpec spec;
+    spec.geometries.resize(3);
+    modelgen::Model model = modelgen::BuildModel(spec);
+    ExpectTree(model.bytes);
+    EXPECT_EQ(At32(model.bytes, model.layout.geometryList + 24), 3u);
+    uint8_t first[4], second[4];
+    modelgen::PatternColour(0, 1, first);
+    modelgen::PatternColour(1, 1, second);
+    EXPECT_NE(rw::Load32(first), rw::Load32(second));
+    size_t secondGeometry = model.layout.firstGeometry + 12 + At32(model.bytes, model.layout.firstGeometry + 4);
+    EXPECT_EQ(At32(model.bytes, secondGeometry), rw::TypeGeometry);
+    EXPECT_EQ(At32(model.bytes, secondGeometry + 24 + 16 + 4), rw::Load32(second));
+}
+
+TEST(ModelGen, GeometryListBehindOtherChunksOrAfterTheClump) {
+    ModelSpec spec;
+    spec.chunksBeforeGeometryList = {RawChunk{0x0253F2F8, {}}, RawChunk{0x1A0, Bytes(5, 7)}};
+    spec.clumpPlugins = {RawChunk{rw::TypeNightColours, Bytes(8, 0)}};
+    modelgen::Model inside = modelgen::BuildModel(spec);
+    ExpectTree(inside.bytes);
+    EXPECT_EQ(At32(inside.bytes, 36), 0x0253F2F8u);
+    spec.geometryListAfterClump = true;
+    modelgen::Model after = modelgen::BuildModel(spec);
+    ExpectTree(after.bytes);
+    EXPECT_EQ(after.bytes.size(), inside.bytes.size());
+    EXPECT_EQ(after.layout.geometryList, 12 + At32(after.bytes, 4));
+}
+
+TEST(ModelGen, MalformedShapes) {
+    ModelSpec spec;
+    spec.geometries[0].vertexCount = 4;
+    size_t wholeSize = modelgen::BuildModel(spec).bytes.size();
+
+    spec.overrideVertexCount = true;
+    spec.vertexCountField = 0xFFFFFFF0;
+    modelgen::Model overridden = modelgen::BuildModel(spec);
+    EXPECT_EQ(At32(overridden.bytes, overridden.layout.firstGeometryData + 8), 0xFFFFFFF0);
+    EXPECT_EQ(overridden.bytes.size(), wholeSize);
+
+    spec.trailing = {1, 2, 3};
+    spec.truncateAt = 50;
+    modelgen::Model cut = modelgen::BuildModel(spec);
+    EXPECT_EQ(cut.bytes.size(), 50u);
+    EXPECT_TRUE(std::equal(cut.bytes.begin(), cut.bytes.end(), overridden.bytes.begin()));
+    EXPECT_FALSE(testsupport::CheckChunkTree(cut.bytes.data(), cut.bytes.size(), nullptr));
+
+    spec.truncateAt = SIZE_MAX;
+    spec.version = 0x1803FFFE;
+    spec.firstChunkType = 0x11;
+    Bytes tail = modelgen::BuildModel(spec).bytes;
+    EXPECT_EQ(tail.size(), wholeSize + 3);
+    EXPECT_EQ(tail.back(), 3);
+    EXPECT_EQ(At32(tail, 0), 0x11u);
+    EXPECT_EQ(At32(tail, 8), 0x1803FFFEu);
+    EXPECT_EQ(At32(tail, 20), rw::LibraryVersion);
+}
+
+TEST(ModelGen, GeometryWithoutColoursOrExtensionAndWithGivenColours) {
+    ModelSpec spec;
+    spec.geometries[0].prelit = false;
+    spec.geometries[0].hasExtension = false;
+    modelgen::Model bare = modelgen::BuildModel(spec);
+    ExpectTree(bare.bytes);
+    EXPECT_EQ(bare.bytes[bare.layout.firstGeometryData] & rw::FlagPrelit, 0);
+    EXPECT_EQ(bare.layout.firstExtension, SIZE_MAX);
+    spec = ModelSpec{};
+    spec.geometries[0].vertexCount = 0;
+    spec.geometries[0].colours = {};
+    modelgen::Model empty = modelgen::BuildModel(spec);
+    ExpectTree(empty.bytes);
+    // Struct: fields, one triangle, the morph target's sphere and flags, positions.
+    EXPECT_EQ(At32(bare.bytes, bare.layout.firstGeometryData - 8), 16u + 8 + 24 + 12 * 3);
+    EXPECT_EQ(At32(empty.bytes, empty.layout.firstGeometryData - 8), 16u + 8 + 24);
+    spec.geometries[0].vertexCount = 2;
+    spec.geometries[0].colours = {1, 2, 3, 4, 5, 6, 7, 8};
+    modelgen::Model given = modelgen::BuildModel(spec);
+    EXPECT_EQ(At32(given.bytes, given.layout.firstGeometryData + 20), 0x08070605u);
+}
+
+// The file writer and BuildModel share one layout; a model larger than the
+// writer's buffer, cut in the middle, must come out byte for byte the same.
+TEST(ModelGen, FileMatchesTheModelInMemory) {
+    ModelSpec spec = Plugged(1, 7);
+    spec.geometries[0].vertexCount = 300000;
+    spec.geometries.push_back(modelgen::GeometrySpec{});
+    spec.truncateAt = 3000001;
+    std::string path = ::testing::TempDir() + "modelgen_test.dff";
+    ASSERT_TRUE(modelgen::WriteModelFile(spec, path));
+    std::ifstream file(path, std::ios::binary);
+    Bytes written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    file.close();
+    std::remove(path.c_str());
+    modelgen::Model model = modelgen::BuildModel(spec);
+    EXPECT_EQ(written.size(), 3000001u);
+    EXPECT_TRUE(written == model.bytes);
+    modelgen::ModelLayout layout = modelgen::LayoutOf(spec);
+    EXPECT_EQ(layout.nightChunk, model.layout.nightChunk);
+    EXPECT_EQ(layout.firstExtensionEnd, model.layout.firstExtensionEnd);
+    EXPECT_FALSE(modelgen::WriteModelFile(spec, ::testing::TempDir() + "no-such-dir/x.dff"));
+}
+
+TEST(ModelGen, NightColourChunkBytes) {
+    Bytes colours = {0x40, 0x40, 0x40, 0xFF, 0x40, 0x40, 0x40, 0xFF, 0x40, 0x40, 0x40, 0xFF};
+    Bytes expected = {0xF9, 0xF2, 0x53, 0x02, 0x10, 0, 0, 0, 0xFF, 0xFF, 0x03, 0x18, 1, 1, 1, 1};
+    expected.insert(expected.end(), colours.begin(), colours.end());
+    EXPECT_EQ(modelgen::NightColourChunk(colours), expected);
 }
 
 }  // namespace

@@ -1,1 +1,30 @@
-int main() { return 0; }
+// modelgen: writes a synthetic model file from the command line.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/modelgen/CommandLine.h"
+#include "tools/modelgen/ModelGen.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    modelgen::CommandLine line;
+    std::string error;
+    if (!modelgen::ParseCommandLine(arguments, &line, &error)) {
+        std::fprintf(stderr, "modelgen: %s\nTry 'modelgen --help' for more information.\n", error.c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(modelgen::UsageText, stdout);
+        return 0;
+    }
+    errno = 0;
+    if (!modelgen::WriteModelFile(line.spec, line.outputPath)) {
+        std::fprintf(stderr, "modelgen: cannot write '%s': %s\n", line.outputPath.c_str(),
+                     errno ? std::strerror(errno) : "write failed");
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,244 @@
+#include "tools/modelgen/CommandLine.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+
+namespace modelgen {
+
+const char* const UsageText =
+    "Usage: modelgen [OPTION]... OUT.dff\n"
+    "Writes a synthetic RW binary stream model (DFF) to OUT.dff: a Clump with a\n"
+    "Frame List, a Geometry List of prelit geometries, Atomics and Extensions.\n"
+    "\n"
+    "Geometries (every option applies to each geometry):\n"
+    "  --vertices N             vertices per geometry (default 3)\n"
+    "  --triangles N            triangles per geometry (default vertices / 3)\n"
+    "  --geometries K           number of geometries (default 1)\n"
+    "  --no-prelit              no prelit colours (format flag 0x08 clear)\n"
+    "  --colour R,G,B,A         every vertex this colour (default: a pattern that\n"
+    "                           differs per vertex and per geometry)\n"
+    "  --no-extension           no Extension in the geometries\n"
+    "  --plugin TYPE:LEN        a chunk of type TYPE (hex) and LEN bytes in each\n"
+    "                           geometry's Extension; repeatable, kept in order\n"
+    "  --night-chunk INDEX:VERTICES\n"
+    "                           a night colour chunk for VERTICES vertices in the\n"
+    "                           first geometry's Extension, before plugin INDEX\n"
+    "                           (INDEX = number of plugins puts it last)\n"
+    "\n"
+    "Model:\n"
+    "  --version HEX            the Clump's version stamp (default 1803FFFF)\n"
+    "  --first-type HEX         the first chunk's type (default 10, Clump)\n"
+    "  --before-list TYPE:LEN   a chunk between the Clump's Struct and the Frame\n"
+    "                           List; repeatable\n"
+    "  --clump-plugin TYPE:LEN  a chunk in the Clump's Extension; repeatable\n"
+    "  --list-after-clump       the Geometry List after the end of the Clump\n"
+    "\n"
+    "Malformed files:\n"
+    "  --vertex-count-field N   write N as the first geometry's vertex count\n"
+    "  --trailing N             append N bytes after the Clump\n"
+    "  --truncate N             cut the file after N bytes\n"
+    "\n"
+    "  -h, --help               show this help and exit\n"
+    "\n"
+    "Numbers are decimal, TYPE and HEX hexadecimal (with or without 0x).\n"
+    "Exit status: 0 when written, 1 when the file cannot be written, 2 on a\n"
+    "usage error.\n";
+
+namespace {
+
+constexpr uint8_t PluginFill = 0xC3;
+constexpr uint8_t TrailingFill = 0xEE;
+
+bool ParseNumber(const std::string& text, int base, uint64_t max, uint64_t* value) {
+    std::string digits = text;
+    if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits = digits.substr(2);
+    }
+    // strtoull would accept blanks and a sign; a number here is digits only.
+    if (digits.empty() || !std::isxdigit(static_cast<unsigned char>(digits[0]))) return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long parsed = std::strtoull(digits.c_str(), &end, base);
+    if (errno != 0 || *end != '\0' || parsed > max) return false;
+    *value = parsed;
+    return true;
+}
+
+bool ParseU32(const std::string& text, int base, uint32_t* value) {
+    uint64_t parsed;
+    if (!ParseNumber(text, base, UINT32_MAX, &parsed)) return false;
+    *value = static_cast<uint32_t>(parsed);
+    return true;
+}
+
+// "A:B", A parsed in baseA and B in decimal.
+bool ParsePair(const std::string& text, int baseA, uint32_t* a, uint32_t* b) {
+    size_t colon = text.find(':');
+    return colon != std::string::npos && ParseU32(text.substr(0, colon), baseA, a) &&
+           ParseU32(text.substr(colon + 1), 10, b);
+}
+
+bool ParseChunk(const std::string& text, RawChunk* chunk) {
+    uint32_t length;
+    if (!ParsePair(text, 16, &chunk->type, &length)) return false;
+    chunk->payload.assign(length, PluginFill);
+    return true;
+}
+
+bool ParseColour(const std::string& text, uint8_t colour[4]) {
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        size_t comma = i < 3 ? text.find(',', start) : text.size();
+        if (comma == std::string::npos) return false;
+        uint64_t value;
+        if (!ParseNumber(text.substr(start, comma - start), 10, 255, &value)) return false;
+        colour[i] = static_cast<uint8_t>(value);
+        start = comma + 1;
+    }
+    return true;
+}
+
+// What the options set for every geometry, applied once all are read.
+struct GeometryOptions {
+    GeometrySpec geometry;
+    uint32_t count = 1;
+    bool triangleCountGiven = false;
+    bool colourGiven = false;
+    uint8_t colour[4] = {};
+};
+
+void ApplyGeometryOptions(GeometryOptions& options, ModelSpec& spec) {
+    GeometrySpec& geometry = options.geometry;
+    if (!options.triangleCountGiven) geometry.triangleCount = geometry.vertexCount / 3;
+    if (options.colourGiven) {
+        geometry.colours.resize(size_t{4} * geometry.vertexCount);
+        for (size_t i = 0; i < geometry.colours.size(); ++i) geometry.colours[i] = options.colour[i % 4];
+    }
+    int nightIndex = geometry.nightChunkIndex;
+    geometry.nightChunkIndex = -1;
+    spec.geometries.assign(options.count, geometry);
+    if (!spec.geometries.empty()) spec.geometries[0].nightChunkIndex = nightIndex;
+}
+
+const char* const ValueOptions[] = {
+    "--vertices", "--triangles", "--geometries", "--colour", "--color", "--plugin", "--night-chunk", "--version",
+    "--first-type", "--before-list", "--clump-plugin", "--vertex-count-field", "--trailing", "--truncate",
+};
+
+bool IsValueOption(const std::string& name) {
+    for (const char* option : ValueOptions) {
+        if (name == option) return true;
+    }
+    return false;
+}
+
+bool ApplyValueOption(const std::string& name, const std::string& value, GeometryOptions& options,
+                      ModelSpec& spec) {
+    GeometrySpec& geometry = options.geometry;
+    uint32_t number;
+    uint64_t size;
+    RawChunk chunk;
+    if (name == "--vertices") return ParseU32(value, 10, &geometry.vertexCount);
+    if (name == "--triangles") return options.triangleCountGiven = ParseU32(value, 10, &geometry.triangleCount);
+    if (name == "--geometries") return ParseU32(value, 10, &options.count);
+    if (name == "--colour" || name == "--color") return options.colourGiven = ParseColour(value, options.colour);
+    if (name == "--version") return ParseU32(value, 16, &spec.version);
+    if (name == "--first-type") return ParseU32(value, 16, &spec.firstChunkType);
+    if (name == "--vertex-count-field") {
+        return spec.overrideVertexCount = ParseU32(value, 10, &spec.vertexCountField);
+    }
+    if (name == "--night-chunk") {
+        if (!ParsePair(value, 10, &number, &geometry.nightChunkVertices) || number > INT32_MAX) return false;
+        geometry.nightChunkIndex = static_cast<int>(number);
+        return true;
+    }
+    if (name == "--trailing") {
+        if (!ParseU32(value, 10, &number)) return false;
+        spec.trailing.assign(number, TrailingFill);
+        return true;
+    }
+    if (name == "--truncate") {
+        if (!ParseNumber(value, 10, SIZE_MAX, &size)) return false;
+        spec.truncateAt = static_cast<size_t>(size);
+        return true;
+    }
+    if (!ParseChunk(value, &chunk)) return false;
+    if (name == "--plugin") geometry.plugins.push_back(chunk);
+    if (name == "--before-list") spec.chunksBeforeGeometryList.push_back(chunk);
+    if (name == "--clump-plugin") spec.clumpPlugins.push_back(chunk);
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* line, std::string* error) {
+    *line = CommandLine{};
+    ModelSpec& spec = line->spec;
+    GeometryOptions options;
+    GeometrySpec& geometry = options.geometry;
+    bool optionsEnded = false;
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        if (optionsEnded || name.size() < 2 || name[0] != '-') {
+            paths.push_back(name);
+            continue;
+        }
+        if (name == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (name == "-h" || name == "--help") {
+            line->help = true;
+            return true;
+        }
+        // Both "--name value" and "--name=value".
+        std::string value;
+        bool inlineValue = false;
+        size_t equals = name.find('=');
+        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            inlineValue = true;
+        }
+        if (name == "--no-prelit" || name == "--no-extension" || name == "--list-after-clump") {
+            if (inlineValue) {
+                *error = "option '" + name + "' takes no value";
+                return false;
+            }
+            if (name == "--no-prelit") geometry.prelit = false;
+            if (name == "--no-extension") geometry.hasExtension = false;
+            if (name == "--list-after-clump") spec.geometryListAfterClump = true;
+            continue;
+        }
+        if (!IsValueOption(name)) {
+            *error = "unknown option '" + name + "'";
+            return false;
+        }
+        if (!inlineValue && i + 1 >= arguments.size()) {
+            *error = "option '" + name + "' needs a value";
+            return false;
+        }
+        if (!inlineValue) value = arguments[++i];
+        if (!ApplyValueOption(name, value, options, spec)) {
+            *error = "invalid value '" + value + "' for option '" + name + "'";
+            return false;
+        }
+    }
+    if (paths.size() != 1) {
+        *error = paths.empty() ? "no output file given" : "more than one output file given";
+        return false;
+    }
+    if (geometry.nightChunkIndex > static_cast<int>(geometry.plugins.size())) {
+        *error = "night chunk index " + std::to_string(geometry.nightChunkIndex) + " is past the " +
+                 std::to_string(geometry.plugins.size()) + " plugin(s)";
+        return false;
+    }
+    line->outputPath = paths[0];
+    ApplyGeometryOptions(options, spec);
+    return true;
+}
+
+}  // namespace modelgen
