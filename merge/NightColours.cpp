@@ -1,0 +1,71 @@
+// The night colours made without a night model: copies of the day model's
+// own colours, or one constant colour from the four colour fields.
+#include <cstdint>
+#include <cstring>
+
+#include "merge/Controls.h"
+#include "merge/DropSequence.h"
+#include "rwstream/Format.h"
+
+namespace merge {
+
+namespace {
+
+// GetDlgItemTextA into 8 bytes: at most 7 characters of a field count.
+constexpr int FieldBufferSize = 8;
+
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+// Digits of the base from text on; the scan ends at the first other character.
+// Unsigned arithmetic, so that even an uncut text cannot overflow.
+uint32_t ReadDigits(const char* text, uint32_t base) {
+    uint32_t value = 0;
+    for (; static_cast<uint32_t>(DigitValue(*text)) < base; ++text) value = value * base + DigitValue(*text);
+    return value;
+}
+
+// The number a field's text stands for, truncated toward zero, as a 32-bit
+// two's complement value: "&H" and "&O" prefixes for hexadecimal and octal,
+// otherwise a signed decimal whose fraction, cut off, cannot change the whole
+// part.
+uint32_t FieldNumber(const char* text) {
+    while (*text == ' ' || *text == '\t') ++text;
+    if (*text == '&') {
+        if (text[1] == 'H' || text[1] == 'h') return ReadDigits(text + 2, 16);
+        if (text[1] == 'O' || text[1] == 'o') return ReadDigits(text + 2, 8);
+        return 0;
+    }
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    const uint32_t whole = ReadDigits(text, 10);
+    return negative ? 0u - whole : whole;
+}
+
+}  // namespace
+
+uint8_t ReadColourField(Platform& platform, int controlId) {
+    char text[FieldBufferSize] = {};
+    platform.ControlText(controlId, text, FieldBufferSize);
+    // The low 8 bits in two's complement: the value modulo 256, not clamped.
+    return static_cast<uint8_t>(FieldNumber(text));
+}
+
+void FillNightColours(DropSequence& sequence, Platform& platform) {
+    uint8_t* colours = sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize;
+    const uint32_t n = sequence.DayVertexCount;
+    if (platform.IsChecked(IdCopyDayColours)) {
+        std::memcpy(colours, sequence.DayColourBuffer, size_t{rw::ColourSize} * n);
+        return;
+    }
+    const uint8_t colour[rw::ColourSize] = {
+        ReadColourField(platform, IdFieldR), ReadColourField(platform, IdFieldG),
+        ReadColourField(platform, IdFieldB), ReadColourField(platform, IdFieldA)};
+    for (uint32_t k = 0; k < n; ++k) std::memcpy(colours + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
+}
+
+}  // namespace merge

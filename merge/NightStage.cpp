@@ -1,0 +1,59 @@
+// The night stage: the NightFile's first geometry's prelit colours become the
+// night colours, vertex by vertex.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "merge/DropSequence.h"
+#include "merge/StageSupport.h"
+#include "rwstream/Format.h"
+
+namespace merge {
+
+namespace {
+
+const char* const TextTooFewVertices = " Warning: Night DFF contains not enough vertex.\r\n";
+const char* const TextTooManyVertices = " Warning: Night DFF contains too much vertex.\r\n";
+
+// Reads count colours into colours, whole ones only: through a buffer, so
+// that a read that comes up short never leaves half a colour overwritten.
+void ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
+    uint8_t buffer[4096];
+    uint64_t left = count * rw::ColourSize;
+    while (left > 0) {
+        const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(left, sizeof buffer));
+        const uint32_t got = file.Read(buffer, wanted);
+        const uint32_t whole = got - got % rw::ColourSize;
+        std::memcpy(colours, buffer, whole);
+        if (got < wanted) return;
+        colours += whole;
+        left -= whole;
+    }
+}
+
+}  // namespace
+
+bool TakeNightColours(DropSequence& sequence, Platform& platform) {
+    GeometryStart start;
+    if (!ReadToGeometryColours(platform, sequence.NightPath, &sequence.NightFile, &start))
+        return false;
+    const uint32_t m = start.vertexCount;
+    const uint32_t n = sequence.DayVertexCount;
+    sequence.NightVertexCount = m;
+    if (m < n) platform.AppendLog(TextTooFewVertices);
+    if (m > n) platform.AppendLog(TextTooManyVertices);
+
+    // Never more than the day's n colours, nor more whole colours than the
+    // file holds: the rest keep the colours the day stage made.
+    rw::ByteStream& file = *sequence.NightFile;
+    const uint64_t size = file.Size();
+    const uint64_t inFile = start.colours < size ? (size - start.colours) / rw::ColourSize : 0;
+    const uint64_t count = std::min<uint64_t>(std::min(m, n), inFile);
+    ReadWholeColours(file,
+                     sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize,
+                     count);
+    CloseFile(platform, sequence.NightFile);
+    return true;
+}
+
+}  // namespace merge
