@@ -1,0 +1,25 @@
+// The eighteen controls of MainWindow: built and set up during its WM_CREATE.
+#pragma once
+
+#include "platform/Win32Platform.h"
+
+// Ids of the controls that only the window itself uses; the others, which the
+// pipeline reads, are in merge/Controls.h.
+constexpr int IdFrame = 1002;
+constexpr int IdLabelR = 1003;
+constexpr int IdUpDownR = 1005;
+constexpr int IdLabelG = 1006;
+constexpr int IdUpDownG = 1008;
+constexpr int IdLabelB = 1009;
+constexpr int IdUpDownB = 1011;
+constexpr int IdLabelA = 1012;
+constexpr int IdUpDownA = 1014;
+
+constexpr char ReadyPrompt[] = "Ready. Drop day dff file.";
+
+// Creates the controls in table order, each with ControlFont where the table
+// says so.
+void CreateControls(HWND window);
+// Pairs each up-down control with its field (range 0 to 255), lets the log
+// grow without limit, and writes the first log line.
+void InitControls();
