@@ -20,9 +20,9 @@ bool Flush(ByteSink& sink) {
     size_t keep = 0;
     if (first < sink.limit) keep = static_cast<size_t>(std::min<uint64_t>(sink.used, sink.limit - first));
     if (keep > 0 && sink.memory) {
-        sink.memory->insert(sink.memory->end(), sink.block.begin(), sink.block.begin() + keep);
+        sink.memory->insert(sink.memory->end(), sink.block.get(), sink.block.get() + keep);
     } else if (keep > 0 && sink.file && !sink.failed) {
-        if (std::fwrite(sink.block.data(), 1, keep, sink.file) != keep) sink.failed = true;
+        if (std::fwrite(sink.block.get(), 1, keep, sink.file) != keep) sink.failed = true;
     }
     sink.used = 0;
     return !sink.failed;
@@ -33,10 +33,10 @@ uint8_t* Reserve(ByteSink& sink, size_t count) {
         sink.position += count;
         return nullptr;
     }
-    if (sink.block.size() < BlockSize) sink.block.resize(BlockSize);
+    if (!sink.block) sink.block.reset(new uint8_t[BlockSize]);
     if (BlockSize - sink.used < count) Flush(sink);
     sink.position += count;
-    uint8_t* room = sink.block.data() + sink.used;
+    uint8_t* room = sink.block.get() + sink.used;
     sink.used += count;
     return room;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace modelgen {
@@ -26,8 +27,9 @@ struct ByteSink {
     ModelLayout* layout = nullptr;
 
     // Staging block between the writer and the vector or file, so that
-    // millions of small fields cost a memcpy each rather than a call each.
-    std::vector<uint8_t> block;
+    // millions of small fields cost a store each rather than a call each.
+    // Left uninitialised: a small model touches only its first pages.
+    std::unique_ptr<uint8_t[]> block;
     size_t used = 0;
 };
 
