@@ -1,0 +1,133 @@
+// The fixture of the pipeline tests: an in-memory platform with a models
+// folder, generated models, drops, and the expected output of a merge built
+// from the generator's layout (not from the pipeline's own reading).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "merge/DropSequence.h"
+#include "tests/support/ChunkTree.h"
+#include "tests/support/MemoryPlatform.h"
+#include "tools/modelgen/ModelGen.h"
+
+namespace mergetest {
+
+using modelgen::Bytes;
+using modelgen::Model;
+using modelgen::ModelSpec;
+
+constexpr int AlwaysMerge = 1000, OutputInDffFolder = 1001, CopyDayColours = 1015,
+              OneFileMode = 1016;
+constexpr int FieldR = 1004, FieldG = 1007, FieldB = 1010, FieldA = 1013;
+
+const char* const DayPath = "C:\\models\\car.dff";
+const char* const NightPath = "C:\\models\\car_night.dff";
+const char* const Ready = "\r\nReady. Drop day dff file.\r\n";
+
+inline Bytes Repeat(std::initializer_list<uint8_t> colour, uint32_t n) {
+    Bytes out;
+    for (uint32_t k = 0; k < n; ++k) out.insert(out.end(), colour);
+    return out;
+}
+
+// The generator's colours of geometry g's first n vertices.
+inline Bytes Pattern(uint32_t g, uint32_t n) {
+    Bytes out(size_t{4} * n);
+    for (uint32_t k = 0; k < n; ++k) modelgen::PatternColour(g, k, &out[size_t{4} * k]);
+    return out;
+}
+
+inline uint32_t Get32(const Bytes& b, size_t at) {
+    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+           uint32_t{b[at + 3]} << 24;
+}
+
+inline void Set32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+inline ModelSpec WithVertices(uint32_t n) {
+    ModelSpec spec;
+    spec.geometries[0].vertexCount = n;
+    return spec;
+}
+
+enum Grow : unsigned { Clump = 1, List = 2, Geometry = 4, Extension = 8, All = 15 };
+
+// The day model with the night colour chunk of these colours put in at the
+// end of the first Extension (or in place of its old chunk) and the sizes of
+// the chunks in grow changed by the difference in length.
+inline Bytes Expected(const Model& day, const Bytes& colours, unsigned grow = All) {
+    const modelgen::ModelLayout& l = day.layout;
+    const bool replace = l.nightChunk != SIZE_MAX;
+    const size_t at = replace ? l.nightChunk : l.firstExtensionEnd;
+    const size_t cut = replace ? l.nightChunkLength : 0;
+    const Bytes chunk = modelgen::NightColourChunk(colours);
+    Bytes out(day.bytes.begin(), day.bytes.begin() + at);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    out.insert(out.end(), day.bytes.begin() + at + cut, day.bytes.end());
+    const uint32_t delta = static_cast<uint32_t>(chunk.size() - cut);
+    const size_t headers[] = {l.clump, l.geometryList, l.firstGeometry, l.firstExtension};
+    for (int i = 0; i < 4; ++i)
+        if (grow & (1u << i)) Set32(out, headers[i] + 4, Get32(out, headers[i] + 4) + delta);
+    return out;
+}
+
+inline ::testing::AssertionResult IsChunkTree(const Bytes& bytes) {
+    std::string why;
+    if (testsupport::CheckChunkTree(bytes.data(), bytes.size(), &why))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << why;
+}
+
+struct MergeTest : ::testing::Test {
+    testsupport::MemoryPlatform platform;
+    merge::DropSequence sequence;
+
+    MergeTest() { platform.folders.insert("C:\\models"); }
+
+    Model Put(const char* path, const ModelSpec& spec) {
+        Model model = modelgen::BuildModel(spec);
+        platform.files[path] = model.bytes;
+        return model;
+    }
+    void Drop(const char* path) { merge::HandleDroppedPath(sequence, platform, path); }
+    // A day model dropped in one-file mode: written at once.
+    Model MergeOneFile(const ModelSpec& spec) {
+        Model day = Put(DayPath, spec);
+        platform.checked[OneFileMode] = true;
+        Drop(DayPath);
+        return day;
+    }
+    const Bytes& File(const char* path) { return platform.files[path]; }
+    // The log from the first line that begins with text.
+    std::string LogFrom(const std::string& text) {
+        const size_t at = platform.log.find(text);
+        return at == std::string::npos ? std::string() : platform.log.substr(at);
+    }
+
+    // After every sequence, finished or abandoned: nothing held, nothing
+    // open, the box enabled, waiting for a day model.
+    void ExpectBackToDay() {
+        EXPECT_EQ(platform.allocations, platform.releases);
+        EXPECT_EQ(platform.doubleReleases, 0);
+        EXPECT_EQ(platform.badCloses, 0);
+        EXPECT_EQ(platform.OpenHandles(), 0);
+        EXPECT_EQ(platform.OpenOutputs(), 0);
+        EXPECT_EQ(sequence.state, merge::SequenceState::AwaitingDay);
+        EXPECT_TRUE(platform.enabled[OneFileMode]);
+        EXPECT_EQ(sequence.OutputImage, nullptr);
+        EXPECT_EQ(sequence.DayColourBuffer, nullptr);
+        const std::string ready = Ready;
+        EXPECT_TRUE(platform.log.size() >= ready.size() &&
+                    platform.log.compare(platform.log.size() - ready.size(), ready.size(), ready) == 0)
+            << platform.log;
+    }
+};
+
+}  // namespace mergetest
