@@ -1,6 +1,6 @@
 # The front door: `make run` starts the program, `make test` runs every test.
 # Both install what is missing first.
-.PHONY: deps native windows test test-native test-windows run clean
+.PHONY: deps native windows test test-native test-windows run bench clean
 
 deps:
 	@tools/install-deps
@@ -21,6 +21,13 @@ test-windows: windows
 	xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows
 
 test: test-native test-windows
+
+# tintweld-cli against cp on large and many models; prints PASS/MISS per
+# target. Never part of `make test`.
+bench: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target tintweld-cli modelgen
+	python3 bench/bench.py build/native
 
 run: windows
 	tools/run-app

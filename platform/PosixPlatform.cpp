@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +52,23 @@ PosixOutput* AsOutput(merge::OutputFile* file) { return reinterpret_cast<PosixOu
 // as the other platform refuses a read-only file to everyone.
 bool IsReadOnly(const char* path, const struct stat& status) {
     return access(path, W_OK) != 0 || (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The whole model is read into one block: on a model of a hundred megabytes,
+// faulting its pages in one by one took half the time of the read. Only
+// advice, and only where the system has huge pages.
+void AskForHugePages(void* block, size_t size) {
+#ifdef MADV_HUGEPAGE
+    constexpr size_t LargeBlock = size_t{4} << 20;
+    if (size < LargeBlock) return;
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(page - 1);
+    madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)size;
+#endif
 }
 
 }  // namespace
@@ -142,6 +160,7 @@ uint8_t* PosixPlatform::AllocateZeroed(size_t size) {
     // One byte at least: an empty block is still a block, not a failure.
     void* block = std::calloc(size ? size : 1, 1);
     if (!block) lastError = errno;
+    if (block) AskForHugePages(block, size);
     return static_cast<uint8_t*>(block);
 }
 
