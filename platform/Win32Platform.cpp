@@ -98,6 +98,14 @@ bool Win32Platform::CloseOutput(merge::OutputFile* file) {
 }
 
 bool Win32Platform::ReplaceFile(const char* from, const char* to) {
+    // Windows refuses to move over a read-only file; Wine moves over it, so
+    // the refusal is made here, with the error Windows gives.
+    DWORD attributes = GetFileAttributesA(to);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    // A target open elsewhere without delete sharing makes this fail too.
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
