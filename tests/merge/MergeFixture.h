@@ -30,8 +30,8 @@ const char* const NightPath = "C:\\models\\car_night.dff";
 const char* const Ready = "\r\nReady. Drop day dff file.\r\n";
 
 inline Bytes Repeat(std::initializer_list<uint8_t> colour, uint32_t n) {
-    Bytes out;
-    for (uint32_t k = 0; k < n; ++k) out.insert(out.end(), colour);
+    Bytes out(colour.size() * n);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = colour.begin()[i % colour.size()];
     return out;
 }
 
@@ -105,9 +105,9 @@ struct MergeTest : ::testing::Test {
         return day;
     }
     const Bytes& File(const char* path) { return platform.files[path]; }
-    // The log from the first line that begins with text.
+    // The log from the last place where text stands.
     std::string LogFrom(const std::string& text) {
-        const size_t at = platform.log.find(text);
+        const size_t at = platform.log.rfind(text);
         return at == std::string::npos ? std::string() : platform.log.substr(at);
     }
 
