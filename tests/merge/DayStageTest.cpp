@@ -129,6 +129,20 @@ TEST_F(DayStage, FailedAllocationsAreReportedAndTheFirstBlockReleased) {
     }
 }
 
+// ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
+TEST_F(DayStage, ImageOfMoreThan32BitsIsRefusedBeforeAllocating) {
+    Put(DayPath, WithVertices(3));
+    platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28 + 1;
+    Drop(DayPath);
+    EXPECT_EQ(LogFrom(" 3 vertex."), " 3 vertex.\r\n Error: File is too large.\r\n" + std::string(Ready));
+    EXPECT_EQ(platform.largestAllocation, 0u);
+    platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28;  // fits, but not in this memory
+    Drop(DayPath);
+    EXPECT_EQ(LogFrom(" 3 vertex."), " 3 vertex.\r\n Error: Not enough memory.\r\n" + std::string(Ready));
+    EXPECT_EQ(platform.largestAllocation, 0xFFFFFFFFu);
+    ExpectBackToDay();
+}
+
 TEST_F(DayStage, UnreadableFileIsRefusedNotWrittenWithHoles) {
     Model day = Put(DayPath, WithVertices(3));
     platform.readableUpTo[DayPath] = day.layout.firstExtensionEnd + 3;

@@ -9,13 +9,15 @@ namespace testsupport {
 struct MemoryPlatform::Stream final : rw::ByteStream {
     std::string path;
     Bytes bytes;
+    uint64_t size = 0;
     uint64_t readable = 0;  // reads stop here (the fault of readableUpTo)
     uint64_t position = 0;
     uint64_t* bytesRead = nullptr;
 
     uint32_t Read(void* buffer, uint32_t count) override {
-        if (position >= readable) return 0;
-        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, readable - position));
+        const uint64_t end = std::min<uint64_t>(readable, bytes.size());
+        if (position >= end) return 0;
+        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, end - position));
         std::memcpy(buffer, bytes.data() + position, n);
         position += n;
         *bytesRead += n;
@@ -28,7 +30,7 @@ struct MemoryPlatform::Stream final : rw::ByteStream {
         if (newPosition) *newPosition = position;
         return true;
     }
-    uint64_t Size() override { return bytes.size(); }
+    uint64_t Size() override { return size; }
 };
 
 namespace {
@@ -125,6 +127,8 @@ rw::ByteStream* MemoryPlatform::OpenForReading(const char* path) {
     stream->bytes = file->second;
     auto limit = readableUpTo.find(path);
     stream->readable = limit == readableUpTo.end() ? stream->bytes.size() : limit->second;
+    auto declared = declaredSize.find(path);
+    stream->size = declared == declaredSize.end() ? stream->bytes.size() : declared->second;
     stream->bytesRead = &bytesRead[path];
     ++opensForReading[path];
     streams.insert(stream);

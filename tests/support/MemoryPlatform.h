@@ -56,6 +56,9 @@ struct MemoryPlatform final : merge::Platform {
     // Reads of path deliver no byte at or past offset, though the file's size
     // says more: a file that cannot be read to its end.
     std::map<std::string, uint64_t> readableUpTo;
+    // The size a file claims when opened, instead of its number of bytes (the
+    // reads past its bytes come up short): a file too large to hold here.
+    std::map<std::string, uint64_t> declaredSize;
     // Allocations above this many bytes fail (out of memory).
     size_t allocationLimit = size_t{1} << 30;
 
