@@ -21,8 +21,7 @@ const char* const TextCountDoesNotFit = " Error: Vertex count doesn't fit the fi
 const char* const TextTooLarge = " Error: File is too large.\r\n";
 const char* const TextNoMemory = " Error: Not enough memory.\r\n";
 const char* const TextUnreadable = " Error: File could not be read.\r\n";
-const char* const TextExtensionPastFile =
-    " Error: Extension runs past the end of the file.\r\n";
+const char* const TextExtensionPastFile = " Error: Extension runs past the end of the file.\r\n";
 const char* const TextNightPastFile =
     " Error: Night Vertex Color runs past the end of the file.\r\n";
 const char* const TextNightPastExtension =
@@ -129,7 +128,8 @@ bool AnalyseDayFile(DropSequence& sequence, Platform& platform) {
     // cannot hold must not make us allocate or read gigabytes.
     const uint64_t fileSize = file.Size();
     const uint64_t colourBytes = uint64_t{rw::ColourSize} * n;
-    if (start.colours + colourBytes > fileSize) return Fail(sequence, platform, TextCountDoesNotFit);
+    if (start.colours + colourBytes > fileSize)
+        return Fail(sequence, platform, TextCountDoesNotFit);
     const uint64_t imageSize = fileSize + rw::NightColourChunkLength(n);
     if (imageSize > UINT32_MAX) return Fail(sequence, platform, TextTooLarge);
     sequence.ImageSize = static_cast<uint32_t>(imageSize);
@@ -147,15 +147,17 @@ bool AnalyseDayFile(DropSequence& sequence, Platform& platform) {
     sequence.FirstGeometryOffset = sequence.GeometryListOffset + GeometryListToFirstGeometry;
     if (!FindExtension(sequence, platform, fileSize)) return false;
     if (!LookForNightColours(sequence, platform, fileSize)) return false;
-    if (!CopyDayFileAroundNewChunk(sequence, fileSize)) return Fail(sequence, platform, TextUnreadable);
-    rw::WriteNightColourHeader(sequence.OutputImage, sequence.ImageSize, sequence.InsertionOffset, n);
+    if (!CopyDayFileAroundNewChunk(sequence, fileSize))
+        return Fail(sequence, platform, TextUnreadable);
+    rw::WriteNightColourHeader(sequence.OutputImage, sequence.ImageSize, sequence.InsertionOffset,
+                               n);
     return true;
 }
 
 void AdjustEnclosingSizes(DropSequence& sequence, Platform& platform) {
-    const uint32_t delta = rw::SizeDelta(
-        static_cast<uint32_t>(rw::NightColourChunkLength(sequence.DayVertexCount)),
-        sequence.ReplacedLength);
+    const uint32_t delta =
+        rw::SizeDelta(static_cast<uint32_t>(rw::NightColourChunkLength(sequence.DayVertexCount)),
+                      sequence.ReplacedLength);
     // The Clump, the Geometry List, the first Geometry and its Extension, each
     // only when it holds the new chunk: a Geometry List after the end of the
     // Clump leaves the Clump's size alone.

@@ -25,7 +25,8 @@ int DigitValue(char c) {
 // Unsigned arithmetic, so that even an uncut text cannot overflow.
 uint32_t ReadDigits(const char* text, uint32_t base) {
     uint32_t value = 0;
-    for (; static_cast<uint32_t>(DigitValue(*text)) < base; ++text) value = value * base + DigitValue(*text);
+    for (; static_cast<uint32_t>(DigitValue(*text)) < base; ++text)
+        value = value * base + DigitValue(*text);
     return value;
 }
 
@@ -65,7 +66,8 @@ void FillNightColours(DropSequence& sequence, Platform& platform) {
     const uint8_t colour[rw::ColourSize] = {
         ReadColourField(platform, IdFieldR), ReadColourField(platform, IdFieldG),
         ReadColourField(platform, IdFieldB), ReadColourField(platform, IdFieldA)};
-    for (uint32_t k = 0; k < n; ++k) std::memcpy(colours + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
+    for (uint32_t k = 0; k < n; ++k)
+        std::memcpy(colours + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
 }
 
 }  // namespace merge

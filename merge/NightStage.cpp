@@ -49,9 +49,8 @@ bool TakeNightColours(DropSequence& sequence, Platform& platform) {
     const uint64_t size = file.Size();
     const uint64_t inFile = start.colours < size ? (size - start.colours) / rw::ColourSize : 0;
     const uint64_t count = std::min<uint64_t>(std::min(m, n), inFile);
-    ReadWholeColours(file,
-                     sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize,
-                     count);
+    ReadWholeColours(
+        file, sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize, count);
     CloseFile(platform, sequence.NightFile);
     return true;
 }

@@ -13,8 +13,7 @@ namespace merge {
 namespace {
 
 const char* const TextCreated = "\r\nDFF created: ";
-const char* const TextOutputPathTooLong =
-    " Error: Output path is longer than 259 characters.\r\n";
+const char* const TextOutputPathTooLong = " Error: Output path is longer than 259 characters.\r\n";
 const char OutputFolder[] = "dff";
 constexpr size_t OutputFolderLength = sizeof OutputFolder - 1;
 constexpr size_t MaxPathLength = PathBufferSize - 1;

@@ -25,8 +25,8 @@ constexpr int64_t TypeFieldToGeometryData = rw::GeometryListToGeometryData - 4;
 // triangle count, to the vertex count.
 constexpr int64_t FlagsToVertexCount = rw::GeometryVertexCountOffset - 2;
 // Over the morph target count, to the first colour.
-constexpr int64_t VertexCountToColours = rw::GeometryColoursOffset -
-                                         rw::GeometryVertexCountOffset - 4;
+constexpr int64_t VertexCountToColours =
+    rw::GeometryColoursOffset - rw::GeometryVertexCountOffset - 4;
 
 bool Fail(Platform& platform, const char* message) {
     platform.AppendLog(message);
@@ -56,7 +56,8 @@ bool ReadToGeometryColours(Platform& platform, const char* path, rw::ByteStream*
     rw::ByteStream& stream = **file;
 
     uint32_t value = 0;
-    if (!rw::ReadField32(stream, &value) || value != rw::TypeClump) return Fail(platform, TextNoClump);
+    if (!rw::ReadField32(stream, &value) || value != rw::TypeClump)
+        return Fail(platform, TextNoClump);
     rw::Skip(stream, 4);
     if (!rw::ReadField32(stream, &value)) return Fail(platform, TextNoClump);
     if (value != rw::LibraryVersion) return Fail(platform, TextWrongVersion);

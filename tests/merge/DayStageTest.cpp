@@ -11,9 +11,7 @@ const char* const Analyzing = " Analyzing file...\r\n";
 
 modelgen::RawChunk Plugin(uint32_t type, size_t length) { return {type, Bytes(length, 0xC3)}; }
 
-modelgen::RawChunk NightChunkOf(uint32_t n) {
-    return {0x0253F2F9, Bytes(4 + size_t{4} * n, 0x77)};
-}
+modelgen::RawChunk NightChunkOf(uint32_t n) { return {0x0253F2F9, Bytes(4 + size_t{4} * n, 0x77)}; }
 
 // A model with one plugin before and one after the spot of an old chunk.
 ModelSpec WithOldChunk(int index, uint32_t vertices) {
@@ -56,8 +54,17 @@ std::vector<Refusal> Refusals() {
     huge.vertexCountField = 0xFFFFFFFF;
     const std::string count = " 3 vertex.\r\n";
     return {
-        {"Short", [] { return Bytes{0x10, 0, 0}; }, " Error: File doesn't contain Clump.\r\n", false},
-        {"NotClump", [] { ModelSpec s; s.firstChunkType = 0x0E; return modelgen::BuildModel(s).bytes; },
+        {"Short",
+         [] {
+             return Bytes{0x10, 0, 0};
+         },
+         " Error: File doesn't contain Clump.\r\n", false},
+        {"NotClump",
+         [] {
+             ModelSpec s;
+             s.firstChunkType = 0x0E;
+             return modelgen::BuildModel(s).bytes;
+         },
          " Error: File doesn't contain Clump.\r\n", false},
         {"ClumpCutBeforeVersion", [] { return Bytes{0x10, 0, 0, 0, 0, 0, 0, 0, 0xFF}; },
          " Error: File doesn't contain Clump.\r\n", false},
@@ -81,13 +88,25 @@ std::vector<Refusal> Refusals() {
         {"HugeVertexCount", [=] { return modelgen::BuildModel(huge).bytes; },
          " 4294967295 vertex.\r\n Error: Vertex count doesn't fit the file.\r\n", false},
         {"ExtensionPastFile",
-         [=] { return Patched(three, [](const modelgen::ModelLayout& l) { return l.firstExtension + 4; }, 0x7FFFFFF0); },
+         [=] {
+             return Patched(
+                 three, [](const modelgen::ModelLayout& l) { return l.firstExtension + 4; },
+                 0x7FFFFFF0);
+         },
          count + " Error: Extension runs past the end of the file.\r\n", false},
         {"OldChunkPastFile",
-         [] { return Patched(WithOldChunk(2, 1), [](const modelgen::ModelLayout& l) { return l.nightChunk + 4; }, 0x7FFFFFF0); },
+         [] {
+             return Patched(
+                 WithOldChunk(2, 1),
+                 [](const modelgen::ModelLayout& l) { return l.nightChunk + 4; }, 0x7FFFFFF0);
+         },
          " 4 vertex.\r\n Error: Night Vertex Color runs past the end of the file.\r\n", true},
         {"OldChunkPastExtension",
-         [] { return Patched(WithOldChunk(2, 1), [](const modelgen::ModelLayout& l) { return l.nightChunk + 4; }, 8 + 12); },
+         [] {
+             return Patched(
+                 WithOldChunk(2, 1),
+                 [](const modelgen::ModelLayout& l) { return l.nightChunk + 4; }, 8 + 12);
+         },
          " 4 vertex.\r\n Error: Night Vertex Color runs past the end of the Extension.\r\n", true},
     };
 }
@@ -111,7 +130,8 @@ TEST_F(DayStage, RefusedFilesAreLeftAloneAndEverythingIsReleased) {
 TEST_F(DayStage, MissingFileGivesTheSystemsText) {
     Drop(DayPath);
     EXPECT_EQ(platform.log, std::string(" Opening file: ") + DayPath +
-                                "\r\n Error: The system cannot find the file specified.\r\n" + Ready);
+                                "\r\n Error: The system cannot find the file specified.\r\n" +
+                                Ready);
     EXPECT_EQ(platform.allocations, 0);
     ExpectBackToDay();
 }
@@ -119,12 +139,14 @@ TEST_F(DayStage, MissingFileGivesTheSystemsText) {
 TEST_F(DayStage, FailedAllocationsAreReportedAndTheFirstBlockReleased) {
     for (int k : {1, 2}) {
         SCOPED_TRACE(k);
-        platform.FailCall(testsupport::Operation::Allocate, platform.calls[static_cast<int>(testsupport::Operation::Allocate)] + k,
+        platform.FailCall(testsupport::Operation::Allocate,
+                          platform.calls[static_cast<int>(testsupport::Operation::Allocate)] + k,
                           testsupport::SystemError::NotEnoughMemory);
         Put(DayPath, WithVertices(3));
         platform.log.clear();
         Drop(DayPath);
-        EXPECT_EQ(LogFrom(Analyzing), std::string(Analyzing) + " 3 vertex.\r\n Error: Not enough memory.\r\n" + Ready);
+        EXPECT_EQ(LogFrom(Analyzing),
+                  std::string(Analyzing) + " 3 vertex.\r\n Error: Not enough memory.\r\n" + Ready);
         ExpectBackToDay();
     }
 }
@@ -134,11 +156,13 @@ TEST_F(DayStage, ImageOfMoreThan32BitsIsRefusedBeforeAllocating) {
     Put(DayPath, WithVertices(3));
     platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28 + 1;
     Drop(DayPath);
-    EXPECT_EQ(LogFrom(" 3 vertex."), " 3 vertex.\r\n Error: File is too large.\r\n" + std::string(Ready));
+    EXPECT_EQ(LogFrom(" 3 vertex."),
+              " 3 vertex.\r\n Error: File is too large.\r\n" + std::string(Ready));
     EXPECT_EQ(platform.largestAllocation, 0u);
     platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28;  // fits, but not in this memory
     Drop(DayPath);
-    EXPECT_EQ(LogFrom(" 3 vertex."), " 3 vertex.\r\n Error: Not enough memory.\r\n" + std::string(Ready));
+    EXPECT_EQ(LogFrom(" 3 vertex."),
+              " 3 vertex.\r\n Error: Not enough memory.\r\n" + std::string(Ready));
     EXPECT_EQ(platform.largestAllocation, 0xFFFFFFFFu);
     ExpectBackToDay();
 }
@@ -187,7 +211,8 @@ TEST_F(DayStage, OldChunkFirstOrLaterOfAnyLengthIsReplacedWhole) {
             platform.log.clear();
             platform.checked[AlwaysMerge] = true;
             Model day = MergeOneFile(WithOldChunk(index, vertices));
-            EXPECT_NE(platform.log.find(" 4 vertex.\r\n Warning: File already contain Night Vertex Color.\r\n"),
+            EXPECT_NE(platform.log.find(
+                          " 4 vertex.\r\n Warning: File already contain Night Vertex Color.\r\n"),
                       std::string::npos);
             EXPECT_EQ(File(DayPath), Expected(day, Repeat({64, 64, 64, 255}, 4)));
             EXPECT_TRUE(IsChunkTree(File(DayPath)));
@@ -207,7 +232,8 @@ TEST_F(DayStage, WrittenModelDroppedAgainIsReplacedInPlace) {
     EXPECT_EQ(File(DayPath), first);
     platform.checked[AlwaysMerge] = false;
     Drop(DayPath);
-    EXPECT_NE(platform.log.find(" Error: File already contain Night Vertex Color.\r\n"), std::string::npos);
+    EXPECT_NE(platform.log.find(" Error: File already contain Night Vertex Color.\r\n"),
+              std::string::npos);
     EXPECT_EQ(File(DayPath), first);
 }
 
@@ -248,7 +274,8 @@ TEST_F(DayStage, NightChunksOutsideTheExtensionAreLeftAlone) {
             platform.files[DayPath] = cases[i].first.bytes;
             Drop(DayPath);
             EXPECT_EQ(platform.log.find("Night Vertex Color"), std::string::npos);
-            EXPECT_EQ(File(DayPath), Expected(cases[i].first, Repeat({64, 64, 64, 255}, 3), cases[i].second));
+            EXPECT_EQ(File(DayPath),
+                      Expected(cases[i].first, Repeat({64, 64, 64, 255}, 3), cases[i].second));
             EXPECT_TRUE(IsChunkTree(File(DayPath)));
         }
     }
@@ -259,7 +286,8 @@ TEST_F(DayStage, GeometryListAfterTheClumpLeavesTheClumpsSize) {
     ModelSpec spec = WithVertices(5);
     spec.geometryListAfterClump = true;
     Model day = MergeOneFile(spec);
-    EXPECT_EQ(File(DayPath), Expected(day, Repeat({64, 64, 64, 255}, 5), List | Geometry | Extension));
+    EXPECT_EQ(File(DayPath),
+              Expected(day, Repeat({64, 64, 64, 255}, 5), List | Geometry | Extension));
     EXPECT_TRUE(IsChunkTree(File(DayPath)));
 }
 

@@ -125,7 +125,8 @@ struct MergeTest : ::testing::Test {
         EXPECT_EQ(sequence.DayColourBuffer, nullptr);
         const std::string ready = Ready;
         EXPECT_TRUE(platform.log.size() >= ready.size() &&
-                    platform.log.compare(platform.log.size() - ready.size(), ready.size(), ready) == 0)
+                    platform.log.compare(platform.log.size() - ready.size(), ready.size(), ready) ==
+                        0)
             << platform.log;
     }
 };

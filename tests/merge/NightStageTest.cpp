@@ -112,9 +112,9 @@ TEST_F(NightStage, RefusedNightModelsEndTheSequence) {
         SCOPED_TRACE(c.second);
         platform.log.clear();
         Merge(3, c.first);
-        EXPECT_EQ(LogFrom("Drop night"), "Drop night dff file.\r\n Opening file: " +
-                                             std::string(NightPath) + "\r\n Analyzing file...\r\n" +
-                                             c.second + Ready);
+        EXPECT_EQ(LogFrom("Drop night"),
+                  "Drop night dff file.\r\n Opening file: " + std::string(NightPath) +
+                      "\r\n Analyzing file...\r\n" + c.second + Ready);
         EXPECT_EQ(File(DayPath), day.bytes);
         ExpectBackToDay();
     }
@@ -126,7 +126,8 @@ TEST_F(NightStage, MissingNightModelGivesTheSystemsText) {
     Drop("C:\\elsewhere\\night.dff");
     EXPECT_EQ(LogFrom("Drop night"),
               "Drop night dff file.\r\n Opening file: C:\\elsewhere\\night.dff\r\n"
-              " Error: The system cannot find the path specified.\r\n" + std::string(Ready));
+              " Error: The system cannot find the path specified.\r\n" +
+                  std::string(Ready));
     EXPECT_EQ(File(DayPath), day.bytes);
     ExpectBackToDay();
 }

@@ -49,9 +49,13 @@ TEST_F(Sequence, TwoFileLogLineByLine) {
 
 TEST_F(Sequence, OneFileModeNeverAsksForTheNightModel) {
     MergeOneFile(WithVertices(2));
-    const std::vector<std::string> expected = {
-        std::string(" Opening file: ") + DayPath, " Analyzing file...", " 2 vertex.", "",
-        std::string("DFF created: ") + DayPath, "", "Ready. Drop day dff file."};
+    const std::vector<std::string> expected = {std::string(" Opening file: ") + DayPath,
+                                               " Analyzing file...",
+                                               " 2 vertex.",
+                                               "",
+                                               std::string("DFF created: ") + DayPath,
+                                               "",
+                                               "Ready. Drop day dff file."};
     EXPECT_EQ(Lines(platform.log), expected);
     ExpectBackToDay();
 }
@@ -84,8 +88,8 @@ TEST_F(Sequence, DayFailureLeavesTheBoxAndTheNextDropIsADayAgain) {
     EXPECT_EQ(platform.calls[static_cast<int>(testsupport::Operation::Allocate)], 0);
     Drop(DayPath);
     Drop(NightPath);  // as the night model: refused, the sequence is abandoned
-    EXPECT_EQ(LogFrom(" Analyzing"), " Analyzing file...\r\n Error: File doesn't contain Clump.\r\n" +
-                                         std::string(Ready));
+    EXPECT_EQ(LogFrom(" Analyzing"),
+              " Analyzing file...\r\n Error: File doesn't contain Clump.\r\n" + std::string(Ready));
     ExpectBackToDay();
     Drop(DayPath);
     EXPECT_EQ(sequence.state, merge::SequenceState::AwaitingNight);
@@ -95,8 +99,9 @@ TEST_F(Sequence, TooLongNightPathAbandonsTheSequence) {
     Model day = Put(DayPath, WithVertices(3));
     Drop(DayPath);
     Drop(("C:\\" + std::string(300, 'n')).c_str());
-    EXPECT_EQ(LogFrom("Drop night"), "Drop night dff file.\r\n Error: Path is longer than 259 characters.\r\n" +
-                                         std::string(Ready));
+    EXPECT_EQ(LogFrom("Drop night"),
+              "Drop night dff file.\r\n Error: Path is longer than 259 characters.\r\n" +
+                  std::string(Ready));
     EXPECT_EQ(File(DayPath), day.bytes);
     ExpectBackToDay();
 }

@@ -43,17 +43,23 @@ Output* AsOutput(merge::OutputFile* file) { return reinterpret_cast<Output*>(fil
 
 const char* ErrorText(SystemError error) {
     switch (error) {
-        case SystemError::None: return "The operation completed successfully.\r\n";
-        case SystemError::FileNotFound: return "The system cannot find the file specified.\r\n";
-        case SystemError::PathNotFound: return "The system cannot find the path specified.\r\n";
-        case SystemError::AccessDenied: return "Access is denied.\r\n";
+        case SystemError::None:
+            return "The operation completed successfully.\r\n";
+        case SystemError::FileNotFound:
+            return "The system cannot find the file specified.\r\n";
+        case SystemError::PathNotFound:
+            return "The system cannot find the path specified.\r\n";
+        case SystemError::AccessDenied:
+            return "Access is denied.\r\n";
         case SystemError::NotEnoughMemory:
             return "Not enough memory resources are available to process this command.\r\n";
         case SystemError::SharingViolation:
             return "The process cannot access the file because it is being used by another "
                    "process.\r\n";
-        case SystemError::FileExists: return "The file exists.\r\n";
-        case SystemError::DiskFull: return "There is not enough space on the disk.\r\n";
+        case SystemError::FileExists:
+            return "The file exists.\r\n";
+        case SystemError::DiskFull:
+            return "There is not enough space on the disk.\r\n";
     }
     return "Unknown error.\r\n";
 }
@@ -117,7 +123,7 @@ rw::ByteStream* MemoryPlatform::OpenForReading(const char* path) {
     if (Faulted(Operation::Open)) return nullptr;
     auto file = files.find(path);
     if (file == files.end()) {
-        lastError = folders.count(path) ? SystemError::AccessDenied
+        lastError = folders.count(path)                ? SystemError::AccessDenied
                     : FolderExists(ParentFolder(path)) ? SystemError::FileNotFound
                                                        : SystemError::PathNotFound;
         return nullptr;

@@ -30,7 +30,16 @@ enum class SystemError : uint32_t {
 };
 
 // The operations that faults can be injected into.
-enum class Operation { Open, CreateDirectory, Create, Write, CloseOutput, Replace, Allocate, Count };
+enum class Operation {
+    Open,
+    CreateDirectory,
+    Create,
+    Write,
+    CloseOutput,
+    Replace,
+    Allocate,
+    Count
+};
 
 struct MemoryPlatform final : merge::Platform {
     MemoryPlatform();
