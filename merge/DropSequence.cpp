@@ -18,6 +18,7 @@ const char* const TextPathTooLong = " Error: Path is longer than 259 characters.
 // Copies the dropped path whole into its buffer. A longer path is refused,
 // never cut: a cut path could name another file.
 bool TakePath(Platform& platform, const char* path, char* buffer) {
+    if (!path) path = "";  // opening it then fails with the system's text
     size_t length = 0;
     while (length < PathBufferSize && path[length]) ++length;
     if (length == PathBufferSize) {
