@@ -41,14 +41,14 @@ protected:
 
     std::string PathOf(const char* name) { return folder + "\\" + name; }
 
-    void WriteFile(const char* name, const std::string& content) {
+    void WriteTestFile(const char* name, const std::string& content) {
         merge::OutputFile* file = platform.CreateNewFile(PathOf(name).c_str());
         ASSERT_NE(file, nullptr);
         ASSERT_TRUE(platform.Write(file, content.data(), uint32_t(content.size())));
         ASSERT_TRUE(platform.CloseOutput(file));
     }
 
-    std::string ReadFile(const char* name) {
+    std::string ReadTestFile(const char* name) {
         rw::ByteStream* file = platform.OpenForReading(PathOf(name).c_str());
         if (!file) return "(cannot open)";
         std::string content(size_t(file->Size()), '\0');
@@ -80,7 +80,7 @@ TEST_F(Win32PlatformTest, CodeWithoutTextFallsBackToItsNumber) {
 }
 
 TEST_F(Win32PlatformTest, ReadsComeUpShortAndSeeksGoPastTheEndButNotBeforeTheStart) {
-    WriteFile("six.dff", "abcdef");
+    WriteTestFile("six.dff", "abcdef");
     rw::ByteStream* file = platform.OpenForReading(PathOf("six.dff").c_str());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->Size(), 6u);
@@ -100,37 +100,37 @@ TEST_F(Win32PlatformTest, ReadsComeUpShortAndSeeksGoPastTheEndButNotBeforeTheSta
 }
 
 TEST_F(Win32PlatformTest, CreateNewFileNeverReplacesAFile) {
-    WriteFile("day.dff", "day");
+    WriteTestFile("day.dff", "day");
     EXPECT_EQ(platform.CreateNewFile(PathOf("day.dff").c_str()), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
-    EXPECT_EQ(ReadFile("day.dff"), "day");
+    EXPECT_EQ(ReadTestFile("day.dff"), "day");
 }
 
 TEST_F(Win32PlatformTest, ReplaceMovesOverAnExistingFileOrIntoAnAbsentOne) {
-    WriteFile("new.tmp", "merged");
-    WriteFile("day.dff", "day");
+    WriteTestFile("new.tmp", "merged");
+    WriteTestFile("day.dff", "day");
     EXPECT_TRUE(platform.ReplaceFile(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
-    EXPECT_EQ(ReadFile("day.dff"), "merged");
+    EXPECT_EQ(ReadTestFile("day.dff"), "merged");
     EXPECT_FALSE(Exists("new.tmp"));
 
-    WriteFile("new.tmp", "second");
+    WriteTestFile("new.tmp", "second");
     EXPECT_TRUE(platform.ReplaceFile(PathOf("new.tmp").c_str(), PathOf("absent.dff").c_str()));
-    EXPECT_EQ(ReadFile("absent.dff"), "second");
+    EXPECT_EQ(ReadTestFile("absent.dff"), "second");
 }
 
 TEST_F(Win32PlatformTest, ReplaceFailsOntoAReadOnlyFileAndLeavesIt) {
-    WriteFile("new.tmp", "merged");
-    WriteFile("day.dff", "day");
+    WriteTestFile("new.tmp", "merged");
+    WriteTestFile("day.dff", "day");
     SetFileAttributesA(PathOf("day.dff").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(platform.ReplaceFile(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(ReadFile("day.dff"), "day");
+    EXPECT_EQ(ReadTestFile("day.dff"), "day");
     EXPECT_TRUE(Exists("new.tmp"));
 }
 
 TEST_F(Win32PlatformTest, ReplaceFailsOntoAFileOpenElsewhereWithoutSharing) {
-    WriteFile("new.tmp", "merged");
-    WriteFile("day.dff", "day");
+    WriteTestFile("new.tmp", "merged");
+    WriteTestFile("day.dff", "day");
     HANDLE held = CreateFileA(PathOf("day.dff").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -138,11 +138,11 @@ TEST_F(Win32PlatformTest, ReplaceFailsOntoAFileOpenElsewhereWithoutSharing) {
     DWORD error = GetLastError();
     CloseHandle(held);
     EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
-    EXPECT_EQ(ReadFile("day.dff"), "day");
+    EXPECT_EQ(ReadTestFile("day.dff"), "day");
 }
 
 TEST_F(Win32PlatformTest, DeleteFileAndZeroedMemory) {
-    WriteFile("gone.tmp", "x");
+    WriteTestFile("gone.tmp", "x");
     platform.DeleteFile(PathOf("gone.tmp").c_str());
     EXPECT_FALSE(Exists("gone.tmp"));
 
