@@ -22,6 +22,8 @@ const char* const TextTooLarge = " Error: File is too large.\r\n";
 const char* const TextNoMemory = " Error: Not enough memory.\r\n";
 const char* const TextUnreadable = " Error: File could not be read.\r\n";
 const char* const TextExtensionPastFile = " Error: Extension runs past the end of the file.\r\n";
+const char* const TextExtensionPastGeometry =
+    " Error: Extension runs past the end of the Geometry.\r\n";
 const char* const TextNightPastFile =
     " Error: Night Vertex Color runs past the end of the file.\r\n";
 const char* const TextNightPastExtension =
@@ -49,14 +51,17 @@ bool FindExtension(DropSequence& sequence, Platform& platform, uint64_t fileSize
     if (!rw::SeekTo(file, geometry + 4) || !rw::ReadField32(file, &geometrySize))
         return Fail(sequence, platform, TextUnreadable);
     const uint64_t structStart = geometry + rw::ChunkHeaderSize;
+    const uint64_t geometryEnd = ChunkEnd(geometry, geometrySize);
     uint64_t extension = 0;
     if (!rw::SeekTo(file, structStart + 4) ||
-        !FindLaterChild(file, structStart, ChunkEnd(geometry, geometrySize), rw::TypeExtension,
-                        &extension))
+        !FindLaterChild(file, structStart, geometryEnd, rw::TypeExtension, &extension))
         return Fail(sequence, platform, TextNoExtension);
     uint32_t size = 0;
     if (!rw::ReadField32(file, &size) || ChunkEnd(extension, size) > fileSize)
         return Fail(sequence, platform, TextExtensionPastFile);
+    // The new chunk would lie outside the Geometry that is to hold it.
+    if (ChunkEnd(extension, size) > geometryEnd)
+        return Fail(sequence, platform, TextExtensionPastGeometry);
     sequence.ExtensionOffset = static_cast<uint32_t>(extension);
     sequence.InsertionOffset = static_cast<uint32_t>(ChunkEnd(extension, size));
     return true;

@@ -94,6 +94,12 @@ std::vector<Refusal> Refusals() {
                  0x7FFFFFF0);
          },
          count + " Error: Extension runs past the end of the file.\r\n", false},
+        {"ExtensionPastGeometry",
+         [=] {
+             return Patched(
+                 three, [](const modelgen::ModelLayout& l) { return l.firstExtension + 4; }, 12);
+         },
+         count + " Error: Extension runs past the end of the Geometry.\r\n", false},
         {"OldChunkPastFile",
          [] {
              return Patched(
