@@ -3,6 +3,9 @@
 // window program, a console program), so nothing here depends on a window.
 #pragma once
 
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max stay usable beside <windows.h>
+#endif
 #include <windows.h>
 // <windows.h> maps these names to their A or W functions; the platform
 // interface uses them as its own method names, and this code calls the A

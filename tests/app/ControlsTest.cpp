@@ -111,6 +111,17 @@ TEST_F(MainWindowTest, ArrowKeysInAFieldWrapAround) {
     EXPECT_EQ(WindowText(fieldR), "255");
 }
 
+TEST_F(MainWindowTest, FieldsTakeOnlyDigitsAndTheLogTakesNoTyping) {
+    HWND fieldB = Control(merge::IdFieldB);
+    SetWindowTextA(fieldB, "");
+    SendMessageA(fieldB, WM_CHAR, '7', 0);
+    SendMessageA(fieldB, WM_CHAR, 'x', 0);
+    EXPECT_EQ(WindowText(fieldB), "7");
+
+    SendMessageA(Control(merge::IdLogPane), WM_CHAR, 'a', 0);
+    EXPECT_EQ(LogText(), "Ready. Drop day dff file.\r\n");
+}
+
 TEST_F(MainWindowTest, StartsUntickedWithDefaultColoursAndOnePrompt) {
     for (int id : CheckBoxes) EXPECT_EQ(SendMessageA(Control(id), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(WindowText(Control(merge::IdFieldR)), "64");
