@@ -11,6 +11,8 @@ namespace {
 using namespace merge;
 
 constexpr char UpDownClass[] = UPDOWN_CLASSA;
+// The only line in the log at start: no blank line before it.
+constexpr char FirstLogLine[] = "Ready. Drop day dff file.\r\n";
 
 struct ControlSpec {
     int id;
@@ -102,6 +104,5 @@ void InitControls() {
     // An edit control stops taking text at about 32K characters by default;
     // the log is never cleared, so it gets the largest limit there is (0).
     SendMessageA(GetDlgItem(MainWindowHandle, IdLogPane), EM_SETLIMITTEXT, 0, 0);
-    AppendLog(ReadyPrompt);
-    AppendLog("\r\n");
+    AppendLog(FirstLogLine);
 }

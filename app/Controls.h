@@ -15,8 +15,6 @@ constexpr int IdUpDownB = 1011;
 constexpr int IdLabelA = 1012;
 constexpr int IdUpDownA = 1014;
 
-constexpr char ReadyPrompt[] = "Ready. Drop day dff file.";
-
 // Creates the controls in table order, each with ControlFont where the table
 // says so.
 void CreateControls(HWND window);
