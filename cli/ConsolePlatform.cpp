@@ -6,14 +6,6 @@
 
 namespace cli {
 
-namespace {
-
-// The pipeline's line for a written output. Until the drop entry reports
-// its outcome itself, the log is the only witness.
-constexpr char OutputWrittenText[] = "DFF created: ";
-
-}  // namespace
-
 bool ConsolePlatform::IsChecked(int controlId) {
     switch (controlId) {
         case merge::IdAlwaysMerge: return options.alwaysMerge;
@@ -40,7 +32,6 @@ void ConsolePlatform::ControlText(int controlId, char* buffer, int size) {
 }
 
 void ConsolePlatform::AppendLog(const char* text) {
-    if (std::strstr(text, OutputWrittenText)) outputWritten = true;
     WriteLog(console, text);
 }
 

@@ -28,9 +28,6 @@ struct ConsolePlatform final : SystemPlatform {
     const Options& options;
     Console& console;
     bool oneFileMode;
-    // Set when the pipeline logs that it wrote an output; cleared by the
-    // caller before each drop.
-    bool outputWritten = false;
 };
 
 }  // namespace cli

@@ -36,9 +36,7 @@ std::string FullPath(const char* path) {
 // One drop of path; true when the pipeline wrote an output in it. A path
 // too long for the pipeline's buffers is refused and logged there.
 bool Drop(merge::DropSequence& sequence, cli::ConsolePlatform& platform, const char* path) {
-    platform.outputWritten = false;
-    merge::HandleDroppedPath(sequence, platform, FullPath(path).c_str());
-    return platform.outputWritten;
+    return merge::HandleDroppedPath(sequence, platform, FullPath(path).c_str());
 }
 
 // One-file mode: every model is a sequence of its own. Returns the number of

@@ -37,46 +37,44 @@ void ReturnToAwaitingDay(DropSequence& sequence, Platform& platform) {
 }
 
 // WriteOutput releases both blocks in either outcome.
-void FinishWithOutput(DropSequence& sequence, Platform& platform) {
-    WriteOutput(sequence, platform);
+bool FinishWithOutput(DropSequence& sequence, Platform& platform) {
+    bool written = WriteOutput(sequence, platform);
     ReturnToAwaitingDay(sequence, platform);
+    return written;
 }
 
-void RunDayStage(DropSequence& sequence, Platform& platform, const char* path) {
+bool RunDayStage(DropSequence& sequence, Platform& platform, const char* path) {
     // A failed day stage has released what it took; the box was not touched.
     if (!TakePath(platform, path, sequence.DayPath) || !AnalyseDayFile(sequence, platform)) {
         platform.AppendLog(ReadyPrompt);
-        return;
+        return false;
     }
     FillNightColours(sequence, platform);
     AdjustEnclosingSizes(sequence, platform);
-    if (platform.IsChecked(IdOneFileMode)) {
-        FinishWithOutput(sequence, platform);
-        return;
-    }
+    if (platform.IsChecked(IdOneFileMode)) return FinishWithOutput(sequence, platform);
     platform.EnableControl(IdOneFileMode, false);
     sequence.state = SequenceState::AwaitingNight;
     platform.AppendLog(NightPrompt);
+    return false;
 }
 
-void RunNightStage(DropSequence& sequence, Platform& platform, const char* path) {
+bool RunNightStage(DropSequence& sequence, Platform& platform, const char* path) {
     if (!TakePath(platform, path, sequence.NightPath) || !TakeNightColours(sequence, platform)) {
         ReleaseDayBlocks(sequence, platform);
         CloseFile(platform, sequence.NightFile);
         ReturnToAwaitingDay(sequence, platform);
-        return;
+        return false;
     }
-    FinishWithOutput(sequence, platform);
+    return FinishWithOutput(sequence, platform);
 }
 
 }  // namespace
 
-void HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* path) {
+bool HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* path) {
     // Any state but AwaitingDay counts as AwaitingNight.
     if (sequence.state == SequenceState::AwaitingDay)
-        RunDayStage(sequence, platform, path);
-    else
-        RunNightStage(sequence, platform, path);
+        return RunDayStage(sequence, platform, path);
+    return RunNightStage(sequence, platform, path);
 }
 
 }  // namespace merge

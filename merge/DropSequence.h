@@ -39,7 +39,8 @@ struct DropSequence {
 // Runs one stage of the sequence for a dropped file: the day stage or the
 // night stage, by the state alone. path is the full path of the one dropped
 // file, of any length: one longer than 259 characters is refused, never cut.
-void HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* path);
+// True when this drop wrote an output file.
+bool HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* path);
 
 // The stages, in the order a sequence runs them. Each that can fail has
 // logged why before it returns false.
