@@ -5,7 +5,7 @@
 //   +0  option bits (below)
 //   +1  R, G, B, A: a channel value written as decimal text, or, with
 //       OptionOddFieldTexts, an index into the table of odd field texts
-//   +5  fault: 0 none, otherwise the number of the file operation to fail
+//   +5  fault: 0 none, otherwise which operation fails (see the fuzz target)
 //   +6  day file length (32 bits, little-endian; taken modulo what is left + 1)
 //   +10 the day file, then the night file (the rest)
 #pragma once
@@ -23,6 +23,10 @@ constexpr uint8_t OptionDffFolder = 0x08;
 constexpr uint8_t OptionOddFieldTexts = 0x10;
 // An earlier output already stands where this one goes.
 constexpr uint8_t OptionExistingOutput = 0x20;
+// A day path of 256 characters: too long once "\dff" is put in.
+constexpr uint8_t OptionLongPath = 0x40;
+// The day file is dropped again as the night file.
+constexpr uint8_t OptionNightIsDay = 0x80;
 
 constexpr size_t HeaderSize = 10;
 

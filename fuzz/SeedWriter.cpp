@@ -146,10 +146,12 @@ int main(int argc, char** argv) {
                 if (!WriteSeed(folder, number++, fuzzinput::Encode(0, defaults, 0, model.bytes, cut)))
                     return 1;
             }
-            // Every file operation failing once, over a two-file sequence.
-            for (uint8_t fault = 1; fault <= 12; ++fault) {
+            // File operations failing, and reads of either file cut short,
+            // over a two-file sequence.
+            for (int fault = 1; fault <= 255; fault += fault < 28 ? 1 : 5) {
                 if (!WriteSeed(folder, number++,
-                               fuzzinput::Encode(fuzzinput::OptionDffFolder, defaults, fault,
+                               fuzzinput::Encode(fuzzinput::OptionDffFolder, defaults,
+                                                 static_cast<uint8_t>(fault),
                                                  model.bytes, plainNight)))
                     return 1;
             }

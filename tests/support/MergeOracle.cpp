@@ -97,7 +97,8 @@ DayVerdict JudgeDayFile(const uint8_t* day, size_t size, bool alwaysMerge) {
     if (!Find(f, list + 44, Extension, &extension)) return v;
     if (!f.Has(extension, Header)) return v;
     uint64_t extensionEnd = f.End(extension);
-    if (extensionEnd > f.End(geometry) || extensionEnd > f.size) return v;
+    if (extension + Header > f.End(geometry) || extensionEnd > f.size) return v;
+    v.extensionOverhangs = extensionEnd > f.End(geometry);
 
     v.insertionOffset = extensionEnd;
     uint64_t old = 0;
@@ -106,7 +107,7 @@ DayVerdict JudgeDayFile(const uint8_t* day, size_t size, bool alwaysMerge) {
         v.insertionOffset = old;
         v.replacedLength = f.End(old) - old;
     }
-    v.accepted = true;
+    v.accepted = !v.extensionOverhangs;
     v.vertexCount = n;
     v.dayColours.assign(day + list + 68, day + list + 68 + colourBytes);
     return v;
@@ -143,7 +144,7 @@ Bytes ExpectedOutput(const uint8_t* day, size_t size, const DayVerdict& v, const
 }
 
 NightOutcome JudgeNightFile(const uint8_t* night, size_t size, uint32_t dayVertexCount,
-                            Bytes& colours) {
+                            Bytes& colours, uint64_t* extent) {
     File f{night, size};
     uint64_t list = 0;
     uint32_t m = 0;
@@ -153,12 +154,13 @@ NightOutcome JudgeNightFile(const uint8_t* night, size_t size, uint32_t dayVerte
         case Prelit::CutOff: return NightOutcome::EitherWay;
         case Prelit::Yes: break;
     }
-    // As many colour bytes as both counts allow and the file still holds.
-    uint64_t wanted = uint64_t{4} * (m < dayVertexCount ? m : dayVertexCount);
+    // As many whole colours as both counts allow and the file still holds.
+    uint64_t wanted = m < dayVertexCount ? m : dayVertexCount;
     uint64_t start = list + 68;
-    uint64_t held = start < f.size ? f.size - start : 0;
-    uint64_t taken = wanted < held ? wanted : held;
+    uint64_t held = start < f.size ? (f.size - start) / 4 : 0;
+    uint64_t taken = 4 * (wanted < held ? wanted : held);
     if (taken) std::memcpy(colours.data(), night + start, taken);
+    if (extent) *extent = start + taken;
     return NightOutcome::Accepted;
 }
 

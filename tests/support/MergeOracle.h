@@ -19,6 +19,11 @@ struct DayVerdict {
     Bytes dayColours;            // the first geometry's 4 x n prelit colour bytes
     uint64_t insertionOffset = 0;
     uint64_t replacedLength = 0;  // 0, or the old night colour chunk's length
+    // Refused because the Extension's header lies inside the first Geometry
+    // but its payload runs past that Geometry's end (a reading that looks
+    // only at where the Extension begins would accept it). The other fields
+    // are filled in as for an accepted file.
+    bool extensionOverhangs = false;
 };
 
 // Accepts the day file or refuses it. alwaysMerge is the state of the
@@ -41,10 +46,13 @@ inline uint64_t ExpectedColoursOffset(const DayVerdict& verdict) {
 enum class NightOutcome { Refused, Accepted, EitherWay };
 
 // The night file laid over the colours the day stage made (colours, 4 x n
-// bytes, changed in place when accepted). EitherWay: the file ends inside
+// bytes, changed in place when accepted): whole colours only, as many as
+// both vertex counts and the file allow. EitherWay: the file ends inside
 // the first geometry's flags or vertex count, where the pipeline may refuse
 // it or take what it read; colours then holds nothing certain.
+// extent, when given, receives how far into the file an accepted night file
+// must be read.
 NightOutcome JudgeNightFile(const uint8_t* night, size_t size, uint32_t dayVertexCount,
-                            Bytes& colours);
+                            Bytes& colours, uint64_t* extent = nullptr);
 
 }  // namespace testsupport

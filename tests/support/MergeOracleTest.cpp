@@ -94,13 +94,18 @@ TEST(MergeOracle, NightColoursStopAtTheShorterCountAndTheEndOfTheFile) {
     EXPECT_EQ(colours[8], 0xEE);
 
     size_t data = model.layout.firstGeometryData;
+    uint8_t first[4];
+    modelgen::PatternColour(0, 0, first);
     Bytes some(12, 0xEE);
     EXPECT_EQ(testsupport::JudgeNightFile(model.bytes.data(), data + 1, 3, some),
               testsupport::NightOutcome::EitherWay);
     ASSERT_EQ(testsupport::JudgeNightFile(model.bytes.data(), data + 18, 3, some),
               testsupport::NightOutcome::Accepted);
-    EXPECT_EQ(some[1], 0);  // vertex 0's green, the last byte in the file
-    EXPECT_EQ(some[2], 0xEE);
+    EXPECT_EQ(some[1], 0xEE);  // half a colour in the file is none
+    ASSERT_EQ(testsupport::JudgeNightFile(model.bytes.data(), data + 20, 3, some),
+              testsupport::NightOutcome::Accepted);
+    EXPECT_EQ(Bytes(some.begin(), some.begin() + 4), Bytes(first, first + 4));
+    EXPECT_EQ(some[4], 0xEE);
 }
 
 }  // namespace
