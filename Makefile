@@ -1,6 +1,7 @@
 # The front door: `make run` starts the program, `make test` runs every test.
 # Both install what is missing first.
-.PHONY: deps native windows test test-native test-windows run bench clean
+.PHONY: deps native windows test test-native test-windows run bench clean \
+        sanitize test-sanitize fuzz-build fuzz fuzz-smoke
 
 deps:
 	@tools/install-deps
@@ -20,7 +21,29 @@ test-native: native
 test-windows: windows
 	xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows
 
-test: test-native test-windows
+# The same unit tests once more, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize
+
+test-sanitize: sanitize
+	ctest --preset sanitize
+
+# The merge fuzzer (fuzz/): `make fuzz` runs it for FUZZ_SECONDS, `make test`
+# for a short while. Corpus and findings stay in build/fuzz.
+FUZZ_SECONDS ?= 300
+fuzz-build: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz --target merge_fuzzer fuzz_seed_writer
+
+fuzz: fuzz-build
+	fuzz/run-fuzz build/fuzz $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	fuzz/run-fuzz build/fuzz 45
+
+test: test-native test-windows test-sanitize fuzz-smoke
 
 # tintweld-cli against cp on large and many models; prints PASS/MISS per
 # target. Never part of `make test`.
