@@ -5,14 +5,13 @@
 #include "app/LogPane.h"
 #include "app/MainWindow.h"
 #include "merge/Controls.h"
+#include "merge/DropSequence.h"
 
 namespace {
 
 using namespace merge;
 
 constexpr char UpDownClass[] = UPDOWN_CLASSA;
-// The only line in the log at start: no blank line before it.
-constexpr char FirstLogLine[] = "Ready. Drop day dff file.\r\n";
 
 struct ControlSpec {
     int id;

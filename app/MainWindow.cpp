@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/Controls.h"
+#include "app/Drop.h"
 
 HWND MainWindowHandle = nullptr;
 HFONT ControlFont = nullptr;
@@ -70,6 +71,12 @@ LRESULT OnClose(HWND window) {
     return 0;
 }
 
+// Answered only once the drop's stage has run to its end.
+LRESULT OnDropFiles(WPARAM wParam) {
+    HandleDrop(reinterpret_cast<HDROP>(wParam));
+    return 0;
+}
+
 LRESULT OnDestroy() {
     ReleaseSharedObjects();
     PostQuitMessage(0);
@@ -80,10 +87,11 @@ LRESULT OnDestroy() {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:  return OnCreate(window);
-    case WM_DESTROY: return OnDestroy();
-    case WM_CLOSE:   return OnClose(window);
-    default:         return DefWindowProcA(window, message, wParam, lParam);
+    case WM_CREATE:    return OnCreate(window);
+    case WM_DESTROY:   return OnDestroy();
+    case WM_CLOSE:     return OnClose(window);
+    case WM_DROPFILES: return OnDropFiles(wParam);
+    default:           return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 

@@ -70,6 +70,9 @@ bool RunNightStage(DropSequence& sequence, Platform& platform, const char* path)
 
 }  // namespace
 
+// The ready prompt without the line break before it.
+const char* const FirstLogLine = ReadyPrompt + 2;
+
 bool HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* path) {
     // Any state but AwaitingDay counts as AwaitingNight.
     if (sequence.state == SequenceState::AwaitingDay)

@@ -36,6 +36,10 @@ struct DropSequence {
     uint32_t ExtensionOffset = 0;
 };
 
+// The log's first line, written when the window is made: the ready prompt
+// with no empty line before it.
+extern const char* const FirstLogLine;
+
 // Runs one stage of the sequence for a dropped file: the day stage or the
 // night stage, by the state alone. path is the full path of the one dropped
 // file, of any length: one longer than 259 characters is refused, never cut.

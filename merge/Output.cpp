@@ -62,7 +62,7 @@ bool BuildOutputPath(DropSequence& sequence, Platform& platform) {
     size_t at = folder;
     if (name > 0) out[at++] = separator;
     std::memcpy(out + at, OutputFolder, OutputFolderLength + 1);
-    platform.CreateDirectory(out);
+    platform.MakeDirectory(out);
     at += OutputFolderLength;
     out[at++] = separator;
     std::memcpy(out + at, day + name, length - name + 1);
@@ -103,12 +103,12 @@ bool WriteThroughTemporary(DropSequence& sequence, Platform& platform) {
     if (!platform.Write(file, sequence.OutputImage, sequence.ImageSize - sequence.ReplacedLength)) {
         ReportLastError(platform, " ");
         platform.CloseOutput(file);
-        platform.DeleteFile(temporary);
+        platform.RemoveFile(temporary);
         return false;
     }
-    if (!platform.CloseOutput(file) || !platform.ReplaceFile(temporary, sequence.OutputPath)) {
+    if (!platform.CloseOutput(file) || !platform.MoveFileOver(temporary, sequence.OutputPath)) {
         ReportLastError(platform, " ");
-        platform.DeleteFile(temporary);
+        platform.RemoveFile(temporary);
         return false;
     }
     return true;

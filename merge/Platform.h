@@ -23,7 +23,7 @@ struct Platform {
 
     // Creates a directory; failure (including "already exists") is not
     // reported, it shows when a file is created in it.
-    virtual void CreateDirectory(const char* path) = 0;
+    virtual void MakeDirectory(const char* path) = 0;
     // Creates a new file for writing; fails, and never replaces, when the
     // path already exists.
     virtual OutputFile* CreateNewFile(const char* path) = 0;
@@ -33,8 +33,8 @@ struct Platform {
     virtual bool CloseOutput(OutputFile* file) = 0;
     // Moves the file at from over the file at to (which may not exist yet).
     // Fails, leaving to untouched, when to is read-only or in use.
-    virtual bool ReplaceFile(const char* from, const char* to) = 0;
-    virtual void DeleteFile(const char* path) = 0;
+    virtual bool MoveFileOver(const char* from, const char* to) = 0;
+    virtual void RemoveFile(const char* path) = 0;
 
     // A zero-filled block; null when it cannot be allocated.
     virtual uint8_t* AllocateZeroed(size_t size) = 0;

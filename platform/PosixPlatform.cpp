@@ -99,7 +99,7 @@ void PosixPlatform::Close(rw::ByteStream* file) {
     delete posixFile;
 }
 
-void PosixPlatform::CreateDirectory(const char* path) { mkdir(path, 0777); }
+void PosixPlatform::MakeDirectory(const char* path) { mkdir(path, 0777); }
 
 merge::OutputFile* PosixPlatform::CreateNewFile(const char* path) {
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -134,7 +134,7 @@ bool PosixPlatform::CloseOutput(merge::OutputFile* file) {
     return closed;
 }
 
-bool PosixPlatform::ReplaceFile(const char* from, const char* to) {
+bool PosixPlatform::MoveFileOver(const char* from, const char* to) {
     struct stat target;
     if (stat(to, &target) == 0) {
         if (IsReadOnly(to, target)) {
@@ -154,7 +154,7 @@ bool PosixPlatform::ReplaceFile(const char* from, const char* to) {
     return true;
 }
 
-void PosixPlatform::DeleteFile(const char* path) { unlink(path); }
+void PosixPlatform::RemoveFile(const char* path) { unlink(path); }
 
 uint8_t* PosixPlatform::AllocateZeroed(size_t size) {
     // One byte at least: an empty block is still a block, not a failure.

@@ -73,7 +73,7 @@ void Win32Platform::Close(rw::ByteStream* file) {
     delete win32File;
 }
 
-void Win32Platform::CreateDirectory(const char* path) {
+void Win32Platform::MakeDirectory(const char* path) {
     CreateDirectoryA(path, nullptr);
 }
 
@@ -97,7 +97,7 @@ bool Win32Platform::CloseOutput(merge::OutputFile* file) {
     return flushed && closed;
 }
 
-bool Win32Platform::ReplaceFile(const char* from, const char* to) {
+bool Win32Platform::MoveFileOver(const char* from, const char* to) {
     // Windows refuses to move over a read-only file; Wine moves over it, so
     // the refusal is made here, with the error Windows gives.
     DWORD attributes = GetFileAttributesA(to);
@@ -109,7 +109,7 @@ bool Win32Platform::ReplaceFile(const char* from, const char* to) {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-void Win32Platform::DeleteFile(const char* path) {
+void Win32Platform::RemoveFile(const char* path) {
     DeleteFileA(path);
 }
 

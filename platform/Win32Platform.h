@@ -7,12 +7,6 @@
 #define NOMINMAX  // std::min and std::max stay usable beside <windows.h>
 #endif
 #include <windows.h>
-// <windows.h> maps these names to their A or W functions; the platform
-// interface uses them as its own method names, and this code calls the A
-// functions by their full names.
-#undef CreateDirectory
-#undef DeleteFile
-#undef ReplaceFile
 
 #include <string>
 
@@ -26,12 +20,12 @@ struct Win32Platform : merge::Platform {
     rw::ByteStream* OpenForReading(const char* path) override;
     void Close(rw::ByteStream* file) override;
 
-    void CreateDirectory(const char* path) override;
+    void MakeDirectory(const char* path) override;
     merge::OutputFile* CreateNewFile(const char* path) override;
     bool Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     bool CloseOutput(merge::OutputFile* file) override;
-    bool ReplaceFile(const char* from, const char* to) override;
-    void DeleteFile(const char* path) override;
+    bool MoveFileOver(const char* from, const char* to) override;
+    void RemoveFile(const char* path) override;
 
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;

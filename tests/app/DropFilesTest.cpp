@@ -1,7 +1,7 @@
 // The in-process drop is one that the shell's own functions accept.
 #include <gtest/gtest.h>
 
-#include "../support/DropFiles.h"
+#include "tests/support/DropFiles.h"
 
 #include <shellapi.h>
 

@@ -129,7 +129,7 @@ TEST_F(Output, TemporaryNamesThatExistAreSkippedAndKept) {
 
 TEST_F(Output, UncreatableFolderShowsWhenTheFileIsCreated) {
     platform.checked[OutputInDffFolder] = true;
-    platform.FailCall(Operation::CreateDirectory, 1, SystemError::AccessDenied);
+    platform.FailCall(Operation::MakeDirectory, 1, SystemError::AccessDenied);
     const auto before = platform.files;
     Drop(DayPath);
     ExpectFailedWith("The system cannot find the path specified.", before);

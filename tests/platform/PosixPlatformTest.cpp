@@ -59,8 +59,8 @@ protected:
 
 TEST_F(PosixPlatformTest, OpenFailuresGiveTheSystemTextKeptAcrossLaterCalls) {
     EXPECT_EQ(platform.OpenForReading(Path("missing.dff").c_str()), nullptr);
-    platform.DeleteFile(Path("also-missing").c_str());  // changes errno, not the report
-    platform.CreateDirectory(dir.c_str());
+    platform.RemoveFile(Path("also-missing").c_str());  // changes errno, not the report
+    platform.MakeDirectory(dir.c_str());
     EXPECT_EQ(platform.LastErrorText(), "No such file or directory\r\n");
 
     EXPECT_EQ(platform.OpenForReading(dir.c_str()), nullptr);
@@ -96,12 +96,12 @@ TEST_F(PosixPlatformTest, CreateNewFileNeverReplaces) {
 
 TEST_F(PosixPlatformTest, ReplaceIntoAbsentAndOverExistingKeepsTheTargetsMode) {
     ASSERT_TRUE(Create("a.tmp", "merged a"));
-    EXPECT_TRUE(platform.ReplaceFile(Path("a.tmp").c_str(), Path("a.dff").c_str()));
+    EXPECT_TRUE(platform.MoveFileOver(Path("a.tmp").c_str(), Path("a.dff").c_str()));
     EXPECT_EQ(Get("a.dff"), "merged a");
 
     Put("b.dff", "day b", 0640);
     ASSERT_TRUE(Create("b.tmp", "merged b"));
-    EXPECT_TRUE(platform.ReplaceFile(Path("b.tmp").c_str(), Path("b.dff").c_str()));
+    EXPECT_TRUE(platform.MoveFileOver(Path("b.tmp").c_str(), Path("b.dff").c_str()));
     EXPECT_EQ(Get("b.dff"), "merged b");
     EXPECT_EQ(Mode("b.dff"), 0640u);
     EXPECT_EQ(access(Path("b.tmp").c_str(), F_OK), -1);
@@ -110,7 +110,7 @@ TEST_F(PosixPlatformTest, ReplaceIntoAbsentAndOverExistingKeepsTheTargetsMode) {
 TEST_F(PosixPlatformTest, ReplaceOntoReadOnlyTargetFailsAndLeavesIt) {
     Put("day.dff", "day", 0444);
     ASSERT_TRUE(Create("day.tmp", "merged"));
-    EXPECT_FALSE(platform.ReplaceFile(Path("day.tmp").c_str(), Path("day.dff").c_str()));
+    EXPECT_FALSE(platform.MoveFileOver(Path("day.tmp").c_str(), Path("day.dff").c_str()));
     EXPECT_EQ(platform.LastErrorText(), "Permission denied\r\n");
     EXPECT_EQ(Get("day.dff"), "day");
     EXPECT_EQ(Mode("day.dff"), 0444u);

@@ -109,12 +109,12 @@ TEST_F(Win32PlatformTest, CreateNewFileNeverReplacesAFile) {
 TEST_F(Win32PlatformTest, ReplaceMovesOverAnExistingFileOrIntoAnAbsentOne) {
     WriteTestFile("new.tmp", "merged");
     WriteTestFile("day.dff", "day");
-    EXPECT_TRUE(platform.ReplaceFile(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
+    EXPECT_TRUE(platform.MoveFileOver(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
     EXPECT_EQ(ReadTestFile("day.dff"), "merged");
     EXPECT_FALSE(Exists("new.tmp"));
 
     WriteTestFile("new.tmp", "second");
-    EXPECT_TRUE(platform.ReplaceFile(PathOf("new.tmp").c_str(), PathOf("absent.dff").c_str()));
+    EXPECT_TRUE(platform.MoveFileOver(PathOf("new.tmp").c_str(), PathOf("absent.dff").c_str()));
     EXPECT_EQ(ReadTestFile("absent.dff"), "second");
 }
 
@@ -122,7 +122,7 @@ TEST_F(Win32PlatformTest, ReplaceFailsOntoAReadOnlyFileAndLeavesIt) {
     WriteTestFile("new.tmp", "merged");
     WriteTestFile("day.dff", "day");
     SetFileAttributesA(PathOf("day.dff").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(platform.ReplaceFile(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
+    EXPECT_FALSE(platform.MoveFileOver(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
     EXPECT_EQ(ReadTestFile("day.dff"), "day");
     EXPECT_TRUE(Exists("new.tmp"));
@@ -134,7 +134,7 @@ TEST_F(Win32PlatformTest, ReplaceFailsOntoAFileOpenElsewhereWithoutSharing) {
     HANDLE held = CreateFileA(PathOf("day.dff").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(platform.ReplaceFile(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
+    EXPECT_FALSE(platform.MoveFileOver(PathOf("new.tmp").c_str(), PathOf("day.dff").c_str()));
     DWORD error = GetLastError();
     CloseHandle(held);
     EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
@@ -143,7 +143,7 @@ TEST_F(Win32PlatformTest, ReplaceFailsOntoAFileOpenElsewhereWithoutSharing) {
 
 TEST_F(Win32PlatformTest, DeleteFileAndZeroedMemory) {
     WriteTestFile("gone.tmp", "x");
-    platform.DeleteFile(PathOf("gone.tmp").c_str());
+    platform.RemoveFile(PathOf("gone.tmp").c_str());
     EXPECT_FALSE(Exists("gone.tmp"));
 
     uint8_t* block = platform.AllocateZeroed(4096);

@@ -151,8 +151,8 @@ void MemoryPlatform::Close(rw::ByteStream* file) {
     streams.erase(it);
 }
 
-void MemoryPlatform::CreateDirectory(const char* path) {
-    if (Faulted(Operation::CreateDirectory)) return;
+void MemoryPlatform::MakeDirectory(const char* path) {
+    if (Faulted(Operation::MakeDirectory)) return;
     if (files.count(path) || !FolderExists(ParentFolder(path))) return;
     folders.insert(path);
 }
@@ -196,7 +196,7 @@ bool MemoryPlatform::CloseOutput(merge::OutputFile* file) {
     return !Faulted(Operation::CloseOutput);
 }
 
-bool MemoryPlatform::ReplaceFile(const char* from, const char* to) {
+bool MemoryPlatform::MoveFileOver(const char* from, const char* to) {
     if (Faulted(Operation::Replace)) return false;
     if (readOnly.count(to)) {
         lastError = SystemError::AccessDenied;
@@ -217,7 +217,7 @@ bool MemoryPlatform::ReplaceFile(const char* from, const char* to) {
     return true;
 }
 
-void MemoryPlatform::DeleteFile(const char* path) {
+void MemoryPlatform::RemoveFile(const char* path) {
     files.erase(path);
     deleted.push_back(path);
 }

@@ -32,7 +32,7 @@ enum class SystemError : uint32_t {
 // The operations that faults can be injected into.
 enum class Operation {
     Open,
-    CreateDirectory,
+    MakeDirectory,
     Create,
     Write,
     CloseOutput,
@@ -89,12 +89,12 @@ struct MemoryPlatform final : merge::Platform {
     // --- merge::Platform ---
     rw::ByteStream* OpenForReading(const char* path) override;
     void Close(rw::ByteStream* file) override;
-    void CreateDirectory(const char* path) override;
+    void MakeDirectory(const char* path) override;
     merge::OutputFile* CreateNewFile(const char* path) override;
     bool Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     bool CloseOutput(merge::OutputFile* file) override;
-    bool ReplaceFile(const char* from, const char* to) override;
-    void DeleteFile(const char* path) override;
+    bool MoveFileOver(const char* from, const char* to) override;
+    void RemoveFile(const char* path) override;
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
     bool IsChecked(int controlId) override;
