@@ -57,6 +57,8 @@ const Operation FaultOperations[] = {Operation::Open,        Operation::MakeDire
                                      Operation::CloseOutput, Operation::Replace,
                                      Operation::Allocate};
 constexpr int OperationFaults = 7 * 4;
+// The day file claims a size near 4 GiB: the merged model cannot be made.
+constexpr int HugeDayFile = 255;
 
 [[noreturn]] void Broken(const char* what, const MemoryPlatform& platform) {
     std::fprintf(stderr, "PROPERTY VIOLATED: %s\n--- log ---\n%s\n-----------\n", what,
@@ -113,6 +115,8 @@ void SetUp(Run& run, MemoryPlatform& platform) {
     if (in.fault >= 1 && in.fault <= OperationFaults) {
         const int f = in.fault - 1;
         platform.FailCall(FaultOperations[f % 7], f / 7 + 1, testsupport::SystemError::AccessDenied);
+    } else if (in.fault == HugeDayFile) {
+        platform.declaredSize[run.dayPath] = 0xFFFFFFF0u;
     } else if (in.fault > OperationFaults) {
         const int f = in.fault - OperationFaults - 1;
         const std::string& path = f % 2 ? run.nightPath : run.dayPath;
@@ -141,6 +145,8 @@ FaultEffect EffectOf(const Run& run, const MemoryPlatform& platform, uint64_t ni
         const bool fired = platform.calls[static_cast<int>(op)] >= (fault - 1) / 7 + 1;
         effect.mayFail = fired && op != Operation::Create;
         effect.forbidsOutput = effect.mayFail && op != Operation::MakeDirectory;
+    } else if (fault == HugeDayFile) {
+        effect.mayFail = effect.forbidsOutput = true;
     } else if (fault > OperationFaults) {
         for (const auto& cut : platform.readableUpTo) {
             const bool night = cut.first == run.nightPath;

@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
             }
             // File operations failing, and reads of either file cut short,
             // over a two-file sequence.
-            for (int fault = 1; fault <= 255; fault += fault < 28 ? 1 : 5) {
+            for (int fault = 1; fault <= 255; fault += fault < 28 || fault >= 250 ? 1 : 5) {
                 if (!WriteSeed(folder, number++,
                                fuzzinput::Encode(fuzzinput::OptionDffFolder, defaults,
                                                  static_cast<uint8_t>(fault),
