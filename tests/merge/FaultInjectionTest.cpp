@@ -25,10 +25,13 @@ struct Sequence {
     void Drop(const char* path) { merge::HandleDroppedPath(sequence, platform, path); }
 };
 
-// Runs the day and the night drop under the fault (output into the "dff"
-// folder, where an older output already stands unless the folder is to be
-// made) and checks that the sequence was abandoned cleanly.
-void ExpectAbandoned(const std::string& what, bool folderExists,
+// Where the output goes: over the day model itself, into a "dff" folder
+// still to be made, or over an older output in that folder.
+enum class Target { DayModel, NewFolder, OldOutput };
+
+// Runs the day and the night drop under the fault and checks that the
+// sequence was abandoned cleanly.
+void ExpectAbandoned(const std::string& what, Target target,
                      const std::function<void(Memory&)>& fault) {
     SCOPED_TRACE(what);
     Sequence s;
@@ -36,8 +39,8 @@ void ExpectAbandoned(const std::string& what, bool folderExists,
     p.folders.insert("C:\\models");
     p.files[DayPath] = modelgen::BuildModel(ModelSpec{}).bytes;
     p.files[NightPath] = modelgen::BuildModel(WithVertices(5)).bytes;
-    p.checked[OutputInDffFolder] = true;
-    if (folderExists) p.files[OldOutput] = Bytes{'o', 'l', 'd'};
+    p.checked[OutputInDffFolder] = target != Target::DayModel;
+    if (target == Target::OldOutput) p.files[OldOutput] = Bytes{'o', 'l', 'd'};
     const std::map<std::string, Bytes> before = p.files;
     fault(p);
     s.Drop(DayPath);
@@ -60,12 +63,12 @@ void ExpectAbandoned(const std::string& what, bool folderExists,
 }
 
 TEST(FaultInjection, OpeningTheDayFile) {
-    ExpectAbandoned("day", true,
+    ExpectAbandoned("day", Target::OldOutput,
                     [](Memory& p) { p.FailCall(Operation::Open, 1, SystemError::SharingViolation); });
 }
 
 TEST(FaultInjection, OpeningTheNightFile) {
-    ExpectAbandoned("night", true,
+    ExpectAbandoned("night", Target::OldOutput,
                     [](Memory& p) { p.FailCall(Operation::Open, 2, SystemError::FileNotFound); });
 }
 
@@ -74,7 +77,7 @@ TEST(FaultInjection, OpeningTheNightFile) {
 TEST(FaultInjection, EveryReadOfTheDayFile) {
     const size_t size = modelgen::BuildModel(ModelSpec{}).bytes.size();
     for (size_t cut = 0; cut < size; ++cut) {
-        ExpectAbandoned("day cut at " + std::to_string(cut), true,
+        ExpectAbandoned("day cut at " + std::to_string(cut), Target::OldOutput,
                         [&](Memory& p) { p.readableUpTo[DayPath] = cut; });
         if (::testing::Test::HasFailure()) break;
     }
@@ -83,7 +86,7 @@ TEST(FaultInjection, EveryReadOfTheDayFile) {
 // ... and at every offset the night stage reads, up to its last colour.
 void ExpectEveryNightReadAbandons(size_t from, size_t to) {
     for (size_t cut = from; cut < to; ++cut) {
-        ExpectAbandoned("night cut at " + std::to_string(cut), true,
+        ExpectAbandoned("night cut at " + std::to_string(cut), Target::OldOutput,
                         [&](Memory& p) { p.readableUpTo[NightPath] = cut; });
         if (::testing::Test::HasFailure()) break;
     }
@@ -104,29 +107,31 @@ TEST(FaultInjection, DISABLED_EveryReadOfTheNightColours) {
 }
 
 TEST(FaultInjection, CreatingTheDffFolder) {
-    ExpectAbandoned("folder", false, [](Memory& p) {
+    ExpectAbandoned("folder", Target::NewFolder, [](Memory& p) {
         p.FailCall(Operation::MakeDirectory, 1, SystemError::AccessDenied);
     });
 }
 
 // Every temporary name that could be tried.
 TEST(FaultInjection, CreatingTheTemporaryOutput) {
-    ExpectAbandoned("create", true, [](Memory& p) {
+    ExpectAbandoned("create", Target::OldOutput, [](Memory& p) {
         for (int k = 1; k <= 64; ++k) p.FailCall(Operation::Create, k, SystemError::AccessDenied);
     });
 }
 
 TEST(FaultInjection, WritingCommittingAndReplacingTheOutput) {
     const Operation operations[] = {Operation::Write, Operation::CloseOutput, Operation::Replace};
-    for (Operation op : operations) {
-        ExpectAbandoned("operation " + std::to_string(static_cast<int>(op)), true,
-                        [&](Memory& p) { p.FailCall(op, 1, SystemError::DiskFull); });
+    for (Target target : {Target::DayModel, Target::OldOutput}) {
+        for (Operation op : operations) {
+            ExpectAbandoned("operation " + std::to_string(static_cast<int>(op)), target,
+                            [&](Memory& p) { p.FailCall(op, 1, SystemError::DiskFull); });
+        }
     }
 }
 
 TEST(FaultInjection, AllocatingEitherBlock) {
     for (int k = 1; k <= 2; ++k) {
-        ExpectAbandoned("allocation " + std::to_string(k), true,
+        ExpectAbandoned("allocation " + std::to_string(k), Target::OldOutput,
                         [&](Memory& p) { p.FailCall(Operation::Allocate, k, SystemError::NotEnoughMemory); });
     }
 }
