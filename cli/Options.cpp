@@ -36,7 +36,7 @@ struct OptionSpec {
     bool takesValue;
 };
 
-constexpr OptionSpec Specs[] = {
+constexpr OptionSpec KnownOptions[] = {
     {'a', "always-merge", false}, {'c', "copy-day", false}, {'d', "dff-folder", false},
     {'r', "rgba", true},          {'n', "night", true},     {'h', "help", false},
 };
@@ -58,9 +58,9 @@ bool SplitColours(const char* value, std::string texts[4]) {
     return true;
 }
 
-bool Apply(CommandLine& line, const OptionSpec& spec, const char* value) {
+bool Apply(CommandLine& line, const OptionSpec& option, const char* value) {
     Options& options = line.options;
-    switch (spec.shortName) {
+    switch (option.shortName) {
         case 'a': options.alwaysMerge = true; break;
         case 'c': options.copyDay = true; break;
         case 'd': options.dffFolder = true; break;
@@ -75,14 +75,14 @@ bool Apply(CommandLine& line, const OptionSpec& spec, const char* value) {
 }
 
 const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& spec : Specs)
-        if (name == spec.longName) return &spec;
+    for (const OptionSpec& option : KnownOptions)
+        if (name == option.longName) return &option;
     return nullptr;
 }
 
 const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& spec : Specs)
-        if (name == spec.shortName) return &spec;
+    for (const OptionSpec& option : KnownOptions)
+        if (name == option.shortName) return &option;
     return nullptr;
 }
 
@@ -91,29 +91,29 @@ bool ParseLong(CommandLine& line, int argc, char** argv, int& i) {
     const char* text = argv[i] + 2;
     const char* equals = std::strchr(text, '=');
     std::string name = equals ? std::string(text, equals) : std::string(text);
-    const OptionSpec* spec = FindLong(name);
-    if (!spec) return Fail(line, "unknown option '--" + name + "'");
-    if (!spec->takesValue) {
+    const OptionSpec* option = FindLong(name);
+    if (!option) return Fail(line, "unknown option '--" + name + "'");
+    if (!option->takesValue) {
         if (equals) return Fail(line, "option '--" + name + "' takes no value");
-        return Apply(line, *spec, nullptr);
+        return Apply(line, *option, nullptr);
     }
-    if (equals) return Apply(line, *spec, equals + 1);
+    if (equals) return Apply(line, *option, equals + 1);
     if (i + 1 >= argc) return Fail(line, "option '--" + name + "' needs a value");
-    return Apply(line, *spec, argv[++i]);
+    return Apply(line, *option, argv[++i]);
 }
 
 // "-acd", "-nNIGHT" or "-n NIGHT"; moves i past a separate value.
 bool ParseShort(CommandLine& line, int argc, char** argv, int& i) {
     for (const char* c = argv[i] + 1; *c; ++c) {
-        const OptionSpec* spec = FindShort(*c);
-        if (!spec) return Fail(line, std::string("unknown option '-") + *c + "'");
-        if (!spec->takesValue) {
-            if (!Apply(line, *spec, nullptr)) return false;
+        const OptionSpec* option = FindShort(*c);
+        if (!option) return Fail(line, std::string("unknown option '-") + *c + "'");
+        if (!option->takesValue) {
+            if (!Apply(line, *option, nullptr)) return false;
             continue;
         }
-        if (c[1]) return Apply(line, *spec, c + 1);
+        if (c[1]) return Apply(line, *option, c + 1);
         if (i + 1 >= argc) return Fail(line, std::string("option '-") + *c + "' needs a value");
-        return Apply(line, *spec, argv[++i]);
+        return Apply(line, *option, argv[++i]);
     }
     return true;
 }

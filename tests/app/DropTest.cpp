@@ -26,21 +26,21 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
 }
 
 modelgen::Model MakeModel(uint32_t vertices, const Bytes& colours = {}) {
-    modelgen::ModelSpec spec;
-    spec.geometries[0].vertexCount = vertices;
-    spec.geometries[0].colours = colours;
-    return modelgen::BuildModel(spec);
+    modelgen::ModelSpec shape;
+    shape.geometries[0].vertexCount = vertices;
+    shape.geometries[0].colours = colours;
+    return modelgen::BuildModel(shape);
 }
 
 // The day model as the tool must write it: the same model with a night
 // colour chunk of these colours as the last child of its first Extension.
 Bytes Merged(uint32_t vertices, const Bytes& nightColours) {
-    modelgen::ModelSpec spec;
-    spec.geometries[0].vertexCount = vertices;
-    spec.geometries[0].nightChunkIndex = 0;
-    spec.geometries[0].nightChunkVertices = vertices;
-    Bytes bytes = modelgen::BuildModel(spec).bytes;
-    size_t colours = modelgen::BuildModel(spec).layout.nightChunk + 16;
+    modelgen::ModelSpec shape;
+    shape.geometries[0].vertexCount = vertices;
+    shape.geometries[0].nightChunkIndex = 0;
+    shape.geometries[0].nightChunkVertices = vertices;
+    Bytes bytes = modelgen::BuildModel(shape).bytes;
+    size_t colours = modelgen::BuildModel(shape).layout.nightChunk + 16;
     std::copy(nightColours.begin(), nightColours.end(), bytes.begin() + colours);
     return bytes;
 }

@@ -36,10 +36,10 @@ protected:
     }
     // A day model of 3 vertices; remembers where the night colours will go.
     void PutModel(const std::string& name, modelgen::Bytes colours = {}) {
-        modelgen::ModelSpec spec;
-        spec.geometries[0].colours = colours;
-        nightColours = modelgen::BuildModel(spec).layout.firstExtensionEnd + 16;
-        ASSERT_TRUE(modelgen::WriteModelFile(spec, Path(name)));
+        modelgen::ModelSpec shape;
+        shape.geometries[0].colours = colours;
+        nightColours = modelgen::BuildModel(shape).layout.firstExtensionEnd + 16;
+        ASSERT_TRUE(modelgen::WriteModelFile(shape, Path(name)));
     }
     std::string NightColoursOf(const std::string& name) const {
         return Get(name).substr(nightColours, 12);

@@ -15,11 +15,11 @@ modelgen::RawChunk NightChunkOf(uint32_t n) { return {0x0253F2F9, Bytes(4 + size
 
 // A model with one plugin before and one after the spot of an old chunk.
 ModelSpec WithOldChunk(int index, uint32_t vertices) {
-    ModelSpec spec = WithVertices(4);
-    spec.geometries[0].plugins = {Plugin(0x0116, 8), Plugin(0x0120, 12)};
-    spec.geometries[0].nightChunkIndex = index;
-    spec.geometries[0].nightChunkVertices = vertices;
-    return spec;
+    ModelSpec shape = WithVertices(4);
+    shape.geometries[0].plugins = {Plugin(0x0116, 8), Plugin(0x0120, 12)};
+    shape.geometries[0].nightChunkIndex = index;
+    shape.geometries[0].nightChunkVertices = vertices;
+    return shape;
 }
 
 // The day file is refused: the log after the analysis line, nothing written,
@@ -31,18 +31,18 @@ struct Refusal {
     bool alwaysMerge;
 };
 
-Bytes Cut(ModelSpec spec, size_t at) {
-    spec.truncateAt = at;
-    return modelgen::BuildModel(spec).bytes;
+Bytes Cut(ModelSpec shape, size_t at) {
+    shape.truncateAt = at;
+    return modelgen::BuildModel(shape).bytes;
 }
 
-Bytes Patched(const ModelSpec& spec, size_t (*where)(const modelgen::ModelLayout&), uint32_t v) {
-    Model model = modelgen::BuildModel(spec);
+Bytes Patched(const ModelSpec& shape, size_t (*where)(const modelgen::ModelLayout&), uint32_t v) {
+    Model model = modelgen::BuildModel(shape);
     Set32(model.bytes, where(model.layout), v);
     return model.bytes;
 }
 
-size_t DataOf(const ModelSpec& spec) { return modelgen::LayoutOf(spec).firstGeometryData; }
+size_t DataOf(const ModelSpec& shape) { return modelgen::LayoutOf(shape).firstGeometryData; }
 
 std::vector<Refusal> Refusals() {
     const ModelSpec three = WithVertices(3);
@@ -183,10 +183,10 @@ TEST_F(DayStage, UnreadableFileIsRefusedNotWrittenWithHoles) {
 }
 
 TEST_F(DayStage, NewChunkEndsTheFirstExtensionAndFourSizesGrow) {
-    ModelSpec spec = WithVertices(3);
-    spec.geometries[0].plugins = {Plugin(0x0116, 8)};
-    spec.chunksBeforeGeometryList = {Plugin(0x0253F2F8, 6)};
-    Model day = MergeOneFile(spec);
+    ModelSpec shape = WithVertices(3);
+    shape.geometries[0].plugins = {Plugin(0x0116, 8)};
+    shape.chunksBeforeGeometryList = {Plugin(0x0253F2F8, 6)};
+    Model day = MergeOneFile(shape);
     EXPECT_EQ(File(DayPath), Expected(day, Repeat({64, 64, 64, 255}, 3)));
     EXPECT_TRUE(IsChunkTree(File(DayPath)));
     ExpectBackToDay();
@@ -201,10 +201,10 @@ TEST_F(DayStage, ZeroVerticesGetAnEmptyChunk) {
 }
 
 TEST_F(DayStage, OnlyTheFirstOfTwoGeometriesGetsTheChunk) {
-    ModelSpec spec = WithVertices(3);
-    spec.geometries.push_back(modelgen::GeometrySpec{});
-    spec.geometries[1].vertexCount = 9;
-    Model day = MergeOneFile(spec);
+    ModelSpec shape = WithVertices(3);
+    shape.geometries.push_back(modelgen::GeometrySpec{});
+    shape.geometries[1].vertexCount = 9;
+    Model day = MergeOneFile(shape);
     EXPECT_EQ(File(DayPath), Expected(day, Repeat({64, 64, 64, 255}, 3)));
     EXPECT_EQ(platform.log.find(" 9 vertex."), std::string::npos);
     EXPECT_TRUE(IsChunkTree(File(DayPath)));
@@ -245,10 +245,10 @@ TEST_F(DayStage, WrittenModelDroppedAgainIsReplacedInPlace) {
 
 // The search for the Extension stays inside the first Geometry.
 TEST_F(DayStage, ExtensionOfALaterGeometryIsNotTaken) {
-    ModelSpec spec = WithVertices(3);
-    spec.geometries[0].hasExtension = false;
-    spec.geometries.push_back(modelgen::GeometrySpec{});
-    Model day = MergeOneFile(spec);
+    ModelSpec shape = WithVertices(3);
+    shape.geometries[0].hasExtension = false;
+    shape.geometries.push_back(modelgen::GeometrySpec{});
+    Model day = MergeOneFile(shape);
     EXPECT_NE(platform.log.find(" Error: File doesn't contain Extension.\r\n"), std::string::npos);
     EXPECT_EQ(File(DayPath), day.bytes);
     ExpectBackToDay();
@@ -289,18 +289,18 @@ TEST_F(DayStage, NightChunksOutsideTheExtensionAreLeftAlone) {
 
 // Exactly the chunks that hold the new chunk grow.
 TEST_F(DayStage, GeometryListAfterTheClumpLeavesTheClumpsSize) {
-    ModelSpec spec = WithVertices(5);
-    spec.geometryListAfterClump = true;
-    Model day = MergeOneFile(spec);
+    ModelSpec shape = WithVertices(5);
+    shape.geometryListAfterClump = true;
+    Model day = MergeOneFile(shape);
     EXPECT_EQ(File(DayPath),
               Expected(day, Repeat({64, 64, 64, 255}, 5), List | Geometry | Extension));
     EXPECT_TRUE(IsChunkTree(File(DayPath)));
 }
 
 TEST_F(DayStage, DayFileIsReadAtMostTwice) {
-    ModelSpec spec = WithVertices(5000);
-    spec.geometries[0].plugins = {Plugin(0x0116, 64), Plugin(0x0120, 64)};
-    Model day = MergeOneFile(spec);
+    ModelSpec shape = WithVertices(5000);
+    shape.geometries[0].plugins = {Plugin(0x0116, 64), Plugin(0x0120, 64)};
+    Model day = MergeOneFile(shape);
     EXPECT_EQ(platform.opensForReading[DayPath], 1);
     // Once whole; before that only headers, the geometry's fields and colours.
     EXPECT_LE(platform.bytesRead[DayPath], day.bytes.size() + 4 * 5000 + 200);

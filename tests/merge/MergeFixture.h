@@ -52,9 +52,9 @@ inline void Set32(Bytes& b, size_t at, uint32_t v) {
 }
 
 inline ModelSpec WithVertices(uint32_t n) {
-    ModelSpec spec;
-    spec.geometries[0].vertexCount = n;
-    return spec;
+    ModelSpec shape;
+    shape.geometries[0].vertexCount = n;
+    return shape;
 }
 
 enum Grow : unsigned { Clump = 1, List = 2, Geometry = 4, Extension = 8, All = 15 };
@@ -91,15 +91,15 @@ struct MergeTest : ::testing::Test {
 
     MergeTest() { platform.folders.insert("C:\\models"); }
 
-    Model Put(const char* path, const ModelSpec& spec) {
-        Model model = modelgen::BuildModel(spec);
+    Model Put(const char* path, const ModelSpec& shape) {
+        Model model = modelgen::BuildModel(shape);
         platform.files[path] = model.bytes;
         return model;
     }
     void Drop(const char* path) { merge::HandleDroppedPath(sequence, platform, path); }
     // A day model dropped in one-file mode: written at once.
-    Model MergeOneFile(const ModelSpec& spec) {
-        Model day = Put(DayPath, spec);
+    Model MergeOneFile(const ModelSpec& shape) {
+        Model day = Put(DayPath, shape);
         platform.checked[OneFileMode] = true;
         Drop(DayPath);
         return day;

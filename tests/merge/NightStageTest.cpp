@@ -18,9 +18,9 @@ struct NightStage : MergeTest {
         Drop(NightPath);
     }
     static ModelSpec Night(uint32_t m) {
-        ModelSpec spec = WithVertices(m);
-        spec.geometries[0].colours = Pattern(1, m);
-        return spec;
+        ModelSpec shape = WithVertices(m);
+        shape.geometries[0].colours = Pattern(1, m);
+        return shape;
     }
     // The night colours written: the night model's first k, then grey.
     Bytes NightThenGrey(uint32_t k, uint32_t n) {

@@ -62,11 +62,11 @@ TEST_F(Sequence, OneFileModeNeverAsksForTheNightModel) {
 
 // The day stage's options count as they were at the day drop.
 TEST_F(Sequence, OptionsChangedWhileWaitingForTheNightModelDoNotCount) {
-    ModelSpec spec = WithVertices(3);
-    spec.geometries[0].nightChunkIndex = 0;
-    spec.geometries[0].nightChunkVertices = 3;
+    ModelSpec shape = WithVertices(3);
+    shape.geometries[0].nightChunkIndex = 0;
+    shape.geometries[0].nightChunkVertices = 3;
     platform.checked[AlwaysMerge] = true;
-    Model day = Put(DayPath, spec);
+    Model day = Put(DayPath, shape);
     Put(NightPath, WithVertices(1));
     Drop(DayPath);
     platform.checked[AlwaysMerge] = false;

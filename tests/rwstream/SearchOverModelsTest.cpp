@@ -23,20 +23,20 @@ rw::SearchResult SearchForList(const modelgen::Model& model, uint64_t* start) {
 }
 
 TEST(SearchOverModels, GeometryListBehindSeveralOtherChunks) {
-    ModelSpec spec;
-    spec.chunksBeforeGeometryList = {RawChunk{0x11F, {}}, RawChunk{0x0F, modelgen::Bytes(40, 0x1A)},
+    ModelSpec shape;
+    shape.chunksBeforeGeometryList = {RawChunk{0x11F, {}}, RawChunk{0x0F, modelgen::Bytes(40, 0x1A)},
                                      RawChunk{rw::TypeStruct, modelgen::Bytes(3, 0)}};
-    modelgen::Model model = modelgen::BuildModel(spec);
+    modelgen::Model model = modelgen::BuildModel(shape);
     uint64_t start = 0;
     ASSERT_EQ(SearchForList(model, &start), rw::SearchResult::Found);
     EXPECT_EQ(start, model.layout.geometryList);
 }
 
 TEST(SearchOverModels, GeometryListAfterTheEndOfTheClumpIsFound) {
-    ModelSpec spec;
-    spec.geometryListAfterClump = true;
-    spec.clumpPlugins = {RawChunk{0x253F2F8, modelgen::Bytes(12, 0)}};
-    modelgen::Model model = modelgen::BuildModel(spec);
+    ModelSpec shape;
+    shape.geometryListAfterClump = true;
+    shape.clumpPlugins = {RawChunk{0x253F2F8, modelgen::Bytes(12, 0)}};
+    modelgen::Model model = modelgen::BuildModel(shape);
     ASSERT_GT(model.layout.geometryList, rw::Load32(model.bytes.data() + 4));
     uint64_t start = 0;
     ASSERT_EQ(SearchForList(model, &start), rw::SearchResult::Found);
@@ -44,14 +44,14 @@ TEST(SearchOverModels, GeometryListAfterTheEndOfTheClumpIsFound) {
 }
 
 TEST(SearchOverModels, ModelCutBeforeItsGeometryListEndsShort) {
-    ModelSpec spec;
-    spec.geometryListAfterClump = true;
-    size_t list = modelgen::BuildModel(spec).layout.geometryList;
+    ModelSpec shape;
+    shape.geometryListAfterClump = true;
+    size_t list = modelgen::BuildModel(shape).layout.geometryList;
     uint64_t start = 0;
-    spec.truncateAt = list + 3;  // the list's type field is cut
-    EXPECT_EQ(SearchForList(modelgen::BuildModel(spec), &start), rw::SearchResult::ShortOnType);
-    spec.truncateAt = list - 12 + 6;  // inside the size field of the Clump's empty Extension
-    EXPECT_EQ(SearchForList(modelgen::BuildModel(spec), &start), rw::SearchResult::ShortOnSize);
+    shape.truncateAt = list + 3;  // the list's type field is cut
+    EXPECT_EQ(SearchForList(modelgen::BuildModel(shape), &start), rw::SearchResult::ShortOnType);
+    shape.truncateAt = list - 12 + 6;  // inside the size field of the Clump's empty Extension
+    EXPECT_EQ(SearchForList(modelgen::BuildModel(shape), &start), rw::SearchResult::ShortOnSize);
 }
 
 }  // namespace

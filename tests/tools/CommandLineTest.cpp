@@ -21,19 +21,19 @@ TEST(CommandLine, OptionsShapeTheModel) {
                                             "--colour", "64,64,64,255", "--truncate", "100", "out.dff"},
                                            &line, &error))
         << error;
-    const modelgen::ModelSpec& spec = line.spec;
+    const modelgen::ModelSpec& shape = line.shape;
     EXPECT_EQ(line.outputPath, "out.dff");
-    ASSERT_EQ(spec.geometries.size(), 2u);
-    EXPECT_EQ(spec.geometries[1].vertexCount, 9u);
-    EXPECT_EQ(spec.geometries[1].triangleCount, 3u);
-    EXPECT_EQ(spec.geometries[1].plugins[0].type, 0x116u);
-    EXPECT_EQ(spec.geometries[1].plugins[0].payload.size(), 4u);
-    EXPECT_EQ(spec.geometries[0].nightChunkIndex, 1);
-    EXPECT_EQ(spec.geometries[1].nightChunkIndex, -1);  // the first geometry only
-    EXPECT_EQ(spec.geometries[0].colours.size(), 36u);
-    EXPECT_EQ(spec.geometries[0].colours[35], 255);
-    EXPECT_EQ(spec.version, 0x1803FFFEu);
-    EXPECT_EQ(spec.truncateAt, 100u);
+    ASSERT_EQ(shape.geometries.size(), 2u);
+    EXPECT_EQ(shape.geometries[1].vertexCount, 9u);
+    EXPECT_EQ(shape.geometries[1].triangleCount, 3u);
+    EXPECT_EQ(shape.geometries[1].plugins[0].type, 0x116u);
+    EXPECT_EQ(shape.geometries[1].plugins[0].payload.size(), 4u);
+    EXPECT_EQ(shape.geometries[0].nightChunkIndex, 1);
+    EXPECT_EQ(shape.geometries[1].nightChunkIndex, -1);  // the first geometry only
+    EXPECT_EQ(shape.geometries[0].colours.size(), 36u);
+    EXPECT_EQ(shape.geometries[0].colours[35], 255);
+    EXPECT_EQ(shape.version, 0x1803FFFEu);
+    EXPECT_EQ(shape.truncateAt, 100u);
 }
 
 TEST(CommandLine, UsageErrorsSayWhat) {

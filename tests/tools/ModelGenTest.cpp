@@ -24,11 +24,11 @@ void ExpectTree(const Bytes& bytes) {
 }
 
 ModelSpec Plugged(int nightIndex, uint32_t nightVertices) {
-    ModelSpec spec;
-    spec.geometries[0].plugins = {RawChunk{0x0116, Bytes(8, 1)}, RawChunk{0x050E, Bytes(3, 2)}};
-    spec.geometries[0].nightChunkIndex = nightIndex;
-    spec.geometries[0].nightChunkVertices = nightVertices;
-    return spec;
+    ModelSpec shape;
+    shape.geometries[0].plugins = {RawChunk{0x0116, Bytes(8, 1)}, RawChunk{0x050E, Bytes(3, 2)}};
+    shape.geometries[0].nightChunkIndex = nightIndex;
+    shape.geometries[0].nightChunkVertices = nightVertices;
+    return shape;
 }
 
 TEST(ModelGen, DefaultModelIsAConsistentTreeWithTheFixedLayout) {
@@ -67,9 +67,9 @@ TEST(ModelGen, NightChunkStandsFirstOrLastAmongThePlugins) {
 }
 
 TEST(ModelGen, OnlyTheFirstGeometryIsInTheLayoutAndEachHasItsOwnColours) {
-    ModelSpec spec;
-    spec.geometries.resize(3);
-    modelgen::Model model = modelgen::BuildModel(spec);
+    ModelSpec shape;
+    shape.geometries.resize(3);
+    modelgen::Model model = modelgen::BuildModel(shape);
     ExpectTree(model.bytes);
     EXPECT_EQ(At32(model.bytes, model.layout.geometryList + 24), 3u);
     uint8_t first[4], second[4];
@@ -82,41 +82,41 @@ TEST(ModelGen, OnlyTheFirstGeometryIsInTheLayoutAndEachHasItsOwnColours) {
 }
 
 TEST(ModelGen, GeometryListBehindOtherChunksOrAfterTheClump) {
-    ModelSpec spec;
-    spec.chunksBeforeGeometryList = {RawChunk{0x0253F2F8, {}}, RawChunk{0x1A0, Bytes(5, 7)}};
-    spec.clumpPlugins = {RawChunk{rw::TypeNightColours, Bytes(8, 0)}};
-    modelgen::Model inside = modelgen::BuildModel(spec);
+    ModelSpec shape;
+    shape.chunksBeforeGeometryList = {RawChunk{0x0253F2F8, {}}, RawChunk{0x1A0, Bytes(5, 7)}};
+    shape.clumpPlugins = {RawChunk{rw::TypeNightColours, Bytes(8, 0)}};
+    modelgen::Model inside = modelgen::BuildModel(shape);
     ExpectTree(inside.bytes);
     EXPECT_EQ(At32(inside.bytes, 36), 0x0253F2F8u);
-    spec.geometryListAfterClump = true;
-    modelgen::Model after = modelgen::BuildModel(spec);
+    shape.geometryListAfterClump = true;
+    modelgen::Model after = modelgen::BuildModel(shape);
     ExpectTree(after.bytes);
     EXPECT_EQ(after.bytes.size(), inside.bytes.size());
     EXPECT_EQ(after.layout.geometryList, 12 + At32(after.bytes, 4));
 }
 
 TEST(ModelGen, MalformedShapes) {
-    ModelSpec spec;
-    spec.geometries[0].vertexCount = 4;
-    size_t wholeSize = modelgen::BuildModel(spec).bytes.size();
+    ModelSpec shape;
+    shape.geometries[0].vertexCount = 4;
+    size_t wholeSize = modelgen::BuildModel(shape).bytes.size();
 
-    spec.overrideVertexCount = true;
-    spec.vertexCountField = 0xFFFFFFF0;
-    modelgen::Model overridden = modelgen::BuildModel(spec);
+    shape.overrideVertexCount = true;
+    shape.vertexCountField = 0xFFFFFFF0;
+    modelgen::Model overridden = modelgen::BuildModel(shape);
     EXPECT_EQ(At32(overridden.bytes, overridden.layout.firstGeometryData + 8), 0xFFFFFFF0);
     EXPECT_EQ(overridden.bytes.size(), wholeSize);
 
-    spec.trailing = {1, 2, 3};
-    spec.truncateAt = 50;
-    modelgen::Model cut = modelgen::BuildModel(spec);
+    shape.trailing = {1, 2, 3};
+    shape.truncateAt = 50;
+    modelgen::Model cut = modelgen::BuildModel(shape);
     EXPECT_EQ(cut.bytes.size(), 50u);
     EXPECT_TRUE(std::equal(cut.bytes.begin(), cut.bytes.end(), overridden.bytes.begin()));
     EXPECT_FALSE(testsupport::CheckChunkTree(cut.bytes.data(), cut.bytes.size(), nullptr));
 
-    spec.truncateAt = SIZE_MAX;
-    spec.version = 0x1803FFFE;
-    spec.firstChunkType = 0x11;
-    Bytes tail = modelgen::BuildModel(spec).bytes;
+    shape.truncateAt = SIZE_MAX;
+    shape.version = 0x1803FFFE;
+    shape.firstChunkType = 0x11;
+    Bytes tail = modelgen::BuildModel(shape).bytes;
     EXPECT_EQ(tail.size(), wholeSize + 3);
     EXPECT_EQ(tail.back(), 3);
     EXPECT_EQ(At32(tail, 0), 0x11u);
@@ -125,47 +125,47 @@ TEST(ModelGen, MalformedShapes) {
 }
 
 TEST(ModelGen, GeometryWithoutColoursOrExtensionAndWithGivenColours) {
-    ModelSpec spec;
-    spec.geometries[0].prelit = false;
-    spec.geometries[0].hasExtension = false;
-    modelgen::Model bare = modelgen::BuildModel(spec);
+    ModelSpec shape;
+    shape.geometries[0].prelit = false;
+    shape.geometries[0].hasExtension = false;
+    modelgen::Model bare = modelgen::BuildModel(shape);
     ExpectTree(bare.bytes);
     EXPECT_EQ(bare.bytes[bare.layout.firstGeometryData] & rw::FlagPrelit, 0);
     EXPECT_EQ(bare.layout.firstExtension, SIZE_MAX);
-    spec = ModelSpec{};
-    spec.geometries[0].vertexCount = 0;
-    spec.geometries[0].colours = {};
-    modelgen::Model empty = modelgen::BuildModel(spec);
+    shape = ModelSpec{};
+    shape.geometries[0].vertexCount = 0;
+    shape.geometries[0].colours = {};
+    modelgen::Model empty = modelgen::BuildModel(shape);
     ExpectTree(empty.bytes);
     // Struct: fields, one triangle, the morph target's sphere and flags, positions.
     EXPECT_EQ(At32(bare.bytes, bare.layout.firstGeometryData - 8), 16u + 8 + 24 + 12 * 3);
     EXPECT_EQ(At32(empty.bytes, empty.layout.firstGeometryData - 8), 16u + 8 + 24);
-    spec.geometries[0].vertexCount = 2;
-    spec.geometries[0].colours = {1, 2, 3, 4, 5, 6, 7, 8};
-    modelgen::Model given = modelgen::BuildModel(spec);
+    shape.geometries[0].vertexCount = 2;
+    shape.geometries[0].colours = {1, 2, 3, 4, 5, 6, 7, 8};
+    modelgen::Model given = modelgen::BuildModel(shape);
     EXPECT_EQ(At32(given.bytes, given.layout.firstGeometryData + 20), 0x08070605u);
 }
 
 // The file writer and BuildModel share one layout; a model larger than the
 // writer's buffer, cut in the middle, must come out byte for byte the same.
 TEST(ModelGen, FileMatchesTheModelInMemory) {
-    ModelSpec spec = Plugged(1, 7);
-    spec.geometries[0].vertexCount = 300000;
-    spec.geometries.push_back(modelgen::GeometrySpec{});
-    spec.truncateAt = 3000001;
+    ModelSpec shape = Plugged(1, 7);
+    shape.geometries[0].vertexCount = 300000;
+    shape.geometries.push_back(modelgen::GeometrySpec{});
+    shape.truncateAt = 3000001;
     std::string path = ::testing::TempDir() + "modelgen_test.dff";
-    ASSERT_TRUE(modelgen::WriteModelFile(spec, path));
+    ASSERT_TRUE(modelgen::WriteModelFile(shape, path));
     std::ifstream file(path, std::ios::binary);
     Bytes written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     file.close();
     std::remove(path.c_str());
-    modelgen::Model model = modelgen::BuildModel(spec);
+    modelgen::Model model = modelgen::BuildModel(shape);
     EXPECT_EQ(written.size(), 3000001u);
     EXPECT_TRUE(written == model.bytes);
-    modelgen::ModelLayout layout = modelgen::LayoutOf(spec);
+    modelgen::ModelLayout layout = modelgen::LayoutOf(shape);
     EXPECT_EQ(layout.nightChunk, model.layout.nightChunk);
     EXPECT_EQ(layout.firstExtensionEnd, model.layout.firstExtensionEnd);
-    EXPECT_FALSE(modelgen::WriteModelFile(spec, ::testing::TempDir() + "no-such-dir/x.dff"));
+    EXPECT_FALSE(modelgen::WriteModelFile(shape, ::testing::TempDir() + "no-such-dir/x.dff"));
 }
 
 TEST(ModelGen, NightColourChunkBytes) {

@@ -109,7 +109,7 @@ struct GeometryOptions {
     uint8_t colour[4] = {};
 };
 
-void ApplyGeometryOptions(GeometryOptions& options, ModelSpec& spec) {
+void ApplyGeometryOptions(GeometryOptions& options, ModelSpec& shape) {
     GeometrySpec& geometry = options.geometry;
     if (!options.triangleCountGiven) geometry.triangleCount = geometry.vertexCount / 3;
     if (options.colourGiven) {
@@ -118,8 +118,8 @@ void ApplyGeometryOptions(GeometryOptions& options, ModelSpec& spec) {
     }
     int nightIndex = geometry.nightChunkIndex;
     geometry.nightChunkIndex = -1;
-    spec.geometries.assign(options.count, geometry);
-    if (!spec.geometries.empty()) spec.geometries[0].nightChunkIndex = nightIndex;
+    shape.geometries.assign(options.count, geometry);
+    if (!shape.geometries.empty()) shape.geometries[0].nightChunkIndex = nightIndex;
 }
 
 const char* const ValueOptions[] = {
@@ -135,7 +135,7 @@ bool IsValueOption(const std::string& name) {
 }
 
 bool ApplyValueOption(const std::string& name, const std::string& value, GeometryOptions& options,
-                      ModelSpec& spec) {
+                      ModelSpec& shape) {
     GeometrySpec& geometry = options.geometry;
     uint32_t number;
     uint64_t size;
@@ -144,10 +144,10 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
     if (name == "--triangles") return options.triangleCountGiven = ParseU32(value, 10, &geometry.triangleCount);
     if (name == "--geometries") return ParseU32(value, 10, &options.count);
     if (name == "--colour" || name == "--color") return options.colourGiven = ParseColour(value, options.colour);
-    if (name == "--version") return ParseU32(value, 16, &spec.version);
-    if (name == "--first-type") return ParseU32(value, 16, &spec.firstChunkType);
+    if (name == "--version") return ParseU32(value, 16, &shape.version);
+    if (name == "--first-type") return ParseU32(value, 16, &shape.firstChunkType);
     if (name == "--vertex-count-field") {
-        return spec.overrideVertexCount = ParseU32(value, 10, &spec.vertexCountField);
+        return shape.overrideVertexCount = ParseU32(value, 10, &shape.vertexCountField);
     }
     if (name == "--night-chunk") {
         if (!ParsePair(value, 10, &number, &geometry.nightChunkVertices) || number > INT32_MAX) return false;
@@ -156,18 +156,18 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
     }
     if (name == "--trailing") {
         if (!ParseU32(value, 10, &number)) return false;
-        spec.trailing.assign(number, TrailingFill);
+        shape.trailing.assign(number, TrailingFill);
         return true;
     }
     if (name == "--truncate") {
         if (!ParseNumber(value, 10, SIZE_MAX, &size)) return false;
-        spec.truncateAt = static_cast<size_t>(size);
+        shape.truncateAt = static_cast<size_t>(size);
         return true;
     }
     if (!ParseChunk(value, &chunk)) return false;
     if (name == "--plugin") geometry.plugins.push_back(chunk);
-    if (name == "--before-list") spec.chunksBeforeGeometryList.push_back(chunk);
-    if (name == "--clump-plugin") spec.clumpPlugins.push_back(chunk);
+    if (name == "--before-list") shape.chunksBeforeGeometryList.push_back(chunk);
+    if (name == "--clump-plugin") shape.clumpPlugins.push_back(chunk);
     return true;
 }
 
@@ -175,7 +175,7 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* line, std::string* error) {
     *line = CommandLine{};
-    ModelSpec& spec = line->spec;
+    ModelSpec& shape = line->shape;
     GeometryOptions options;
     GeometrySpec& geometry = options.geometry;
     bool optionsEnded = false;
@@ -210,7 +210,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* li
             }
             if (name == "--no-prelit") geometry.prelit = false;
             if (name == "--no-extension") geometry.hasExtension = false;
-            if (name == "--list-after-clump") spec.geometryListAfterClump = true;
+            if (name == "--list-after-clump") shape.geometryListAfterClump = true;
             continue;
         }
         if (!IsValueOption(name)) {
@@ -222,7 +222,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* li
             return false;
         }
         if (!inlineValue) value = arguments[++i];
-        if (!ApplyValueOption(name, value, options, spec)) {
+        if (!ApplyValueOption(name, value, options, shape)) {
             *error = "invalid value '" + value + "' for option '" + name + "'";
             return false;
         }
@@ -237,7 +237,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* li
         return false;
     }
     line->outputPath = paths[0];
-    ApplyGeometryOptions(options, spec);
+    ApplyGeometryOptions(options, shape);
     return true;
 }
 

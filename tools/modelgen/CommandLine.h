@@ -9,7 +9,7 @@
 namespace modelgen {
 
 struct CommandLine {
-    ModelSpec spec;
+    ModelSpec shape;
     std::string outputPath;
     bool help = false;
 };

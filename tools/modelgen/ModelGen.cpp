@@ -139,11 +139,11 @@ void PutGeometryExtension(ByteSink& sink, const GeometrySpec& geometry, bool fir
     if (layout) layout->firstExtensionEnd = sink.position;
 }
 
-void PutGeometry(ByteSink& sink, const ModelSpec& spec, uint32_t index) {
-    const GeometrySpec& geometry = spec.geometries[index];
+void PutGeometry(ByteSink& sink, const ModelSpec& shape, uint32_t index) {
+    const GeometrySpec& geometry = shape.geometries[index];
     bool first = index == 0;
     uint32_t vertexCountField =
-        first && spec.overrideVertexCount ? spec.vertexCountField : geometry.vertexCount;
+        first && shape.overrideVertexCount ? shape.vertexCountField : geometry.vertexCount;
     if (first && sink.layout) sink.layout->firstGeometry = sink.position;
     PutChunk(sink, rw::TypeGeometry, ChunkVersion, [&](ByteSink& s) {
         if (first && s.layout) s.layout->firstGeometryData = s.position + rw::ChunkHeaderSize;
@@ -156,12 +156,12 @@ void PutGeometry(ByteSink& sink, const ModelSpec& spec, uint32_t index) {
     });
 }
 
-void PutGeometryList(ByteSink& sink, const ModelSpec& spec) {
-    uint32_t count = static_cast<uint32_t>(spec.geometries.size());
+void PutGeometryList(ByteSink& sink, const ModelSpec& shape) {
+    uint32_t count = static_cast<uint32_t>(shape.geometries.size());
     if (sink.layout) sink.layout->geometryList = sink.position;
     PutChunk(sink, rw::TypeGeometryList, ChunkVersion, [&](ByteSink& s) {
         PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) { Put32(d, count); });
-        for (uint32_t g = 0; g < count; ++g) PutGeometry(s, spec, g);
+        for (uint32_t g = 0; g < count; ++g) PutGeometry(s, shape, g);
     });
 }
 
@@ -191,7 +191,7 @@ void PutAtomic(ByteSink& sink, uint32_t geometry) {
     });
 }
 
-void PutModel(ByteSink& sink, const ModelSpec& spec) {
+void PutModel(ByteSink& sink, const ModelSpec& shape) {
     if (sink.layout) {
         *sink.layout = ModelLayout{};
         sink.layout->clump = static_cast<size_t>(sink.position);
@@ -201,23 +201,23 @@ void PutModel(ByteSink& sink, const ModelSpec& spec) {
         sink.layout->firstExtensionEnd = SIZE_MAX;
         sink.layout->nightChunk = SIZE_MAX;
     }
-    uint32_t atomics = static_cast<uint32_t>(spec.geometries.size());
-    PutChunk(sink, spec.firstChunkType, spec.version, [&](ByteSink& s) {
+    uint32_t atomics = static_cast<uint32_t>(shape.geometries.size());
+    PutChunk(sink, shape.firstChunkType, shape.version, [&](ByteSink& s) {
         PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) {
             Put32(d, atomics);
             Put32(d, 0);  // lights
             Put32(d, 0);  // cameras
         });
-        for (const RawChunk& chunk : spec.chunksBeforeGeometryList) PutRawChunk(s, chunk);
+        for (const RawChunk& chunk : shape.chunksBeforeGeometryList) PutRawChunk(s, chunk);
         PutFrameList(s);
-        if (!spec.geometryListAfterClump) PutGeometryList(s, spec);
+        if (!shape.geometryListAfterClump) PutGeometryList(s, shape);
         for (uint32_t a = 0; a < atomics; ++a) PutAtomic(s, a);
         PutChunk(s, rw::TypeExtension, ChunkVersion, [&](ByteSink& e) {
-            for (const RawChunk& chunk : spec.clumpPlugins) PutRawChunk(e, chunk);
+            for (const RawChunk& chunk : shape.clumpPlugins) PutRawChunk(e, chunk);
         });
     });
-    if (spec.geometryListAfterClump) PutGeometryList(sink, spec);
-    PutBytes(sink, spec.trailing.data(), spec.trailing.size());
+    if (shape.geometryListAfterClump) PutGeometryList(sink, shape);
+    PutBytes(sink, shape.trailing.data(), shape.trailing.size());
 }
 
 }  // namespace
@@ -229,35 +229,35 @@ void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]) {
     out[3] = static_cast<uint8_t>(0xFF - geometry);
 }
 
-ModelLayout LayoutOf(const ModelSpec& spec) {
+ModelLayout LayoutOf(const ModelSpec& shape) {
     ModelLayout layout;
     ByteSink counter;
     counter.layout = &layout;
-    PutModel(counter, spec);
+    PutModel(counter, shape);
     return layout;
 }
 
-Model BuildModel(const ModelSpec& spec) {
+Model BuildModel(const ModelSpec& shape) {
     Model model;
     ByteSink counter;
-    PutModel(counter, spec);
-    model.bytes.reserve(static_cast<size_t>(std::min<uint64_t>(counter.position, spec.truncateAt)));
+    PutModel(counter, shape);
+    model.bytes.reserve(static_cast<size_t>(std::min<uint64_t>(counter.position, shape.truncateAt)));
     ByteSink sink;
     sink.memory = &model.bytes;
-    sink.limit = spec.truncateAt;
+    sink.limit = shape.truncateAt;
     sink.layout = &model.layout;
-    PutModel(sink, spec);
+    PutModel(sink, shape);
     Flush(sink);
     return model;
 }
 
-bool WriteModelFile(const ModelSpec& spec, const std::string& path) {
+bool WriteModelFile(const ModelSpec& shape, const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     ByteSink sink;
     sink.file = file;
-    sink.limit = spec.truncateAt;
-    PutModel(sink, spec);
+    sink.limit = shape.truncateAt;
+    PutModel(sink, shape);
     bool written = Flush(sink);
     return std::fclose(file) == 0 && written;
 }

@@ -77,11 +77,11 @@ struct Model {
     ModelLayout layout;
 };
 
-Model BuildModel(const ModelSpec& spec);
+Model BuildModel(const ModelSpec& shape);
 
 // The layout BuildModel would report, without making the bytes: for models
 // written with WriteModelFile.
-ModelLayout LayoutOf(const ModelSpec& spec);
+ModelLayout LayoutOf(const ModelSpec& shape);
 
 // The colours BuildModel writes for vertex k of geometry g when none are given.
 void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
@@ -89,7 +89,7 @@ void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
 // Writes the model straight to a file, without holding it in memory; fast
 // enough for models of hundreds of megabytes. False when the file cannot be
 // written.
-bool WriteModelFile(const ModelSpec& spec, const std::string& path);
+bool WriteModelFile(const ModelSpec& shape, const std::string& path);
 
 // A night colour chunk's header, 4-byte field and colours.
 Bytes NightColourChunk(const Bytes& colours);

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     errno = 0;
-    if (!modelgen::WriteModelFile(line.spec, line.outputPath)) {
+    if (!modelgen::WriteModelFile(line.shape, line.outputPath)) {
         std::fprintf(stderr, "modelgen: cannot write '%s': %s\n", line.outputPath.c_str(),
                      errno ? std::strerror(errno) : "write failed");
         return 1;
