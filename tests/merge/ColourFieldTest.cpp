@@ -3,13 +3,8 @@
 namespace mergetest {
 namespace {
 
-struct FieldCase {
-    const char* text;
-    uint8_t channel;
-};
-
 // Every row of the field table, blanks and tabs written out.
-const FieldCase FieldCases[] = {
+const std::pair<const char*, uint8_t> FieldCases[] = {
     {"64", 64},       {"255", 255},      {"256", 0},      {"300", 44},       {"0255", 255},
     {"", 0},          {"00000064", 6},   {" 7", 7},       {"\t 7", 7},       {"&HFF", 255},
     {"&hff", 255},    {"&H1F", 31},      {"&O377", 255},  {"&O17", 15},      {"&O8", 0},
@@ -22,24 +17,21 @@ const FieldCase FieldCases[] = {
 
 TEST(ColourField, TextGivesTheTabledChannel) {
     testsupport::MemoryPlatform platform;
-    for (const FieldCase& c : FieldCases) {
-        platform.texts[FieldG] = c.text;
-        EXPECT_EQ(merge::ReadColourField(platform, FieldG), c.channel) << '"' << c.text << '"';
+    for (const auto& c : FieldCases) {
+        platform.texts[merge::IdFieldG] = c.first;
+        EXPECT_EQ(merge::ReadColourField(platform, merge::IdFieldG), c.second) << c.first;
     }
 }
 
 using NightColours = MergeTest;
 
-TEST_F(NightColours, ConstantColourFromTheFourFieldsInOrder) {
-    platform.texts = {{FieldR, "1"}, {FieldG, "&H2"}, {FieldB, "-1"}, {FieldA, "300"}};
+TEST_F(NightColours, FourFieldsInOrderOrTheCopiedDayColours) {
+    platform.texts = {{merge::IdFieldR, "1"}, {merge::IdFieldG, "&H2"}, {merge::IdFieldB, "-1"},
+                      {merge::IdFieldA, "300"}};
     Model day = MergeOneFile(WithVertices(3));
     EXPECT_EQ(File(DayPath), Expected(day, Repeat({1, 2, 255, 44}, 3)));
-}
-
-TEST_F(NightColours, CopiedDayColoursIgnoreTheFields) {
-    platform.checked[CopyDayColours] = true;
-    platform.texts[FieldR] = "abc";
-    Model day = MergeOneFile(WithVertices(5));
+    platform.checked[CopyDayColours] = true;  // the fields are not read
+    day = MergeOneFile(WithVertices(5));
     EXPECT_EQ(File(DayPath), Expected(day, Pattern(0, 5)));
 }
 

@@ -1,19 +1,16 @@
-#include <functional>
-
 #include "tests/merge/MergeFixture.h"
 
 namespace mergetest {
 namespace {
 
 using DayStage = MergeTest;
-
-const char* const Analyzing = " Analyzing file...\r\n";
+using Layout = modelgen::ModelLayout;
+using testsupport::Operation;
 
 modelgen::RawChunk Plugin(uint32_t type, size_t length) { return {type, Bytes(length, 0xC3)}; }
 
-modelgen::RawChunk NightChunkOf(uint32_t n) { return {0x0253F2F9, Bytes(4 + size_t{4} * n, 0x77)}; }
-
-// A model with one plugin before and one after the spot of an old chunk.
+// A model of 4 vertices with one plugin before and one after the spot of an
+// old night colour chunk.
 ModelSpec WithOldChunk(int index, uint32_t vertices) {
     ModelSpec shape = WithVertices(4);
     shape.geometries[0].plugins = {Plugin(0x0116, 8), Plugin(0x0120, 12)};
@@ -22,98 +19,78 @@ ModelSpec WithOldChunk(int index, uint32_t vertices) {
     return shape;
 }
 
-// The day file is refused: the log after the analysis line, nothing written,
-// nothing held.
-struct Refusal {
-    const char* name;
-    std::function<Bytes()> file;
-    std::string log;  // after " Analyzing file..."
-    bool alwaysMerge;
-};
-
 Bytes Cut(ModelSpec shape, size_t at) {
     shape.truncateAt = at;
-    return modelgen::BuildModel(shape).bytes;
+    return Build(shape);
 }
 
-Bytes Patched(const ModelSpec& shape, size_t (*where)(const modelgen::ModelLayout&), uint32_t v) {
+// The model with the size field of one of its chunks set to size.
+Bytes Resized(const ModelSpec& shape, size_t Layout::*chunk, uint32_t size) {
     Model model = modelgen::BuildModel(shape);
-    Set32(model.bytes, where(model.layout), v);
+    Set32(model.bytes, model.layout.*chunk + 4, size);
     return model.bytes;
 }
 
-size_t DataOf(const ModelSpec& shape) { return modelgen::LayoutOf(shape).firstGeometryData; }
+struct Refusal {
+    const char* name;
+    Bytes file;  // none: the file is missing
+    std::string log;  // after the line " Opening file: ..."
+    bool alwaysMerge = false;
+    int failedAllocation = 0;   // which allocation fails, if one does
+    uint64_t declaredSize = 0;  // the size the file claims, if not its own
+};
 
 std::vector<Refusal> Refusals() {
     const ModelSpec three = WithVertices(3);
-    ModelSpec other = three, notPrelit = three, noExtension = three, huge = three;
+    const size_t data = modelgen::LayoutOf(three).firstGeometryData;
+    ModelSpec notClump = three, other = three, notPrelit = three, noExtension = three, huge = three,
+              laterExtension = three;
+    notClump.firstChunkType = 0x0E;
     other.version = 0x1803FFFE;
     notPrelit.geometries[0].prelit = false;
     noExtension.geometries[0].hasExtension = false;
+    laterExtension.geometries[0].hasExtension = false;
+    laterExtension.geometries.push_back(modelgen::GeometrySpec{});
     huge.overrideVertexCount = true;
     huge.vertexCountField = 0xFFFFFFFF;
-    const std::string count = " 3 vertex.\r\n";
+    const std::string a = " Analyzing file...\r\n",
+                      noClump = a + " Error: File doesn't contain Clump.\r\n",
+                      n3 = a + " 3 vertex.\r\n", n4 = a + " 4 vertex.\r\n",
+                      inData = a + " Error: File ends inside the geometry data.\r\n",
+                      tooMany = " Error: Vertex count doesn't fit the file.\r\n";
     return {
-        {"Short",
-         [] {
-             return Bytes{0x10, 0, 0};
-         },
-         " Error: File doesn't contain Clump.\r\n", false},
-        {"NotClump",
-         [] {
-             ModelSpec s;
-             s.firstChunkType = 0x0E;
-             return modelgen::BuildModel(s).bytes;
-         },
-         " Error: File doesn't contain Clump.\r\n", false},
-        {"ClumpCutBeforeVersion", [] { return Bytes{0x10, 0, 0, 0, 0, 0, 0, 0, 0xFF}; },
-         " Error: File doesn't contain Clump.\r\n", false},
-        {"OtherVersion", [=] { return modelgen::BuildModel(other).bytes; },
-         " Error: RW Version ID doesn't match.\r\n", false},
-        {"NoGeometryList", [=] { return Cut(three, modelgen::LayoutOf(three).geometryList + 2); },
-         " Error: File doesn't contain Geometry List.\r\n", false},
-        {"NotPrelit", [=] { return modelgen::BuildModel(notPrelit).bytes; },
-         " Error: File doesn't contain Vertex Color.\r\n", false},
-        {"NoExtension", [=] { return modelgen::BuildModel(noExtension).bytes; },
-         count + " Error: File doesn't contain Extension.\r\n", false},
-        {"HasNightColours", [] { return modelgen::BuildModel(WithOldChunk(1, 4)).bytes; },
-         " 4 vertex.\r\n Error: File already contain Night Vertex Color.\r\n", false},
+        {"Missing", {}, " Error: The system cannot find the file specified.\r\n"},
+        {"Short", {0x10, 0, 0}, noClump},
+        {"NotClump", Build(notClump), noClump},
+        {"ClumpCutBeforeVersion", {0x10, 0, 0, 0, 0, 0, 0, 0, 0xFF}, noClump},
+        {"OtherVersion", Build(other), a + " Error: RW Version ID doesn't match.\r\n"},
+        {"NoGeometryList", Cut(three, modelgen::LayoutOf(three).geometryList + 2),
+         a + " Error: File doesn't contain Geometry List.\r\n"},
+        {"NotPrelit", Build(notPrelit), a + " Error: File doesn't contain Vertex Color.\r\n"},
+        {"NoExtension", Build(noExtension), n3 + " Error: File doesn't contain Extension.\r\n"},
+        // The search for the Extension stays inside the first Geometry.
+        {"ExtensionOnlyInALaterGeometry", Build(laterExtension),
+         n3 + " Error: File doesn't contain Extension.\r\n"},
+        {"HasNightColours", Build(WithOldChunk(1, 4)),
+         n4 + " Error: File already contain Night Vertex Color.\r\n"},
         // Left open by the format's own rules: each now a clear error.
-        {"EndsInFlags", [=] { return Cut(three, DataOf(three) + 1); },
-         " Error: File ends inside the geometry data.\r\n", false},
-        {"EndsInVertexCount", [=] { return Cut(three, DataOf(three) + 10); },
-         " Error: File ends inside the geometry data.\r\n", false},
-        {"EndsInColours", [=] { return Cut(three, DataOf(three) + 16 + 10); },
-         count + " Error: Vertex count doesn't fit the file.\r\n", false},
-        {"HugeVertexCount", [=] { return modelgen::BuildModel(huge).bytes; },
-         " 4294967295 vertex.\r\n Error: Vertex count doesn't fit the file.\r\n", false},
-        {"ExtensionPastFile",
-         [=] {
-             return Patched(
-                 three, [](const modelgen::ModelLayout& l) { return l.firstExtension + 4; },
-                 0x7FFFFFF0);
-         },
-         count + " Error: Extension runs past the end of the file.\r\n", false},
-        {"ExtensionPastGeometry",
-         [=] {
-             return Patched(
-                 three, [](const modelgen::ModelLayout& l) { return l.firstExtension + 4; }, 12);
-         },
-         count + " Error: Extension runs past the end of the Geometry.\r\n", false},
-        {"OldChunkPastFile",
-         [] {
-             return Patched(
-                 WithOldChunk(2, 1),
-                 [](const modelgen::ModelLayout& l) { return l.nightChunk + 4; }, 0x7FFFFFF0);
-         },
-         " 4 vertex.\r\n Error: Night Vertex Color runs past the end of the file.\r\n", true},
-        {"OldChunkPastExtension",
-         [] {
-             return Patched(
-                 WithOldChunk(2, 1),
-                 [](const modelgen::ModelLayout& l) { return l.nightChunk + 4; }, 8 + 12);
-         },
-         " 4 vertex.\r\n Error: Night Vertex Color runs past the end of the Extension.\r\n", true},
+        {"EndsInFlags", Cut(three, data + 1), inData},
+        {"EndsInVertexCount", Cut(three, data + 10), inData},
+        {"EndsInColours", Cut(three, data + 16 + 10), n3 + tooMany},
+        {"HugeVertexCountAllocatesNothing", Build(huge), a + " 4294967295 vertex.\r\n" + tooMany},
+        {"ExtensionPastFile", Resized(three, &Layout::firstExtension, 0x7FFFFFF0),
+         n3 + " Error: Extension runs past the end of the file.\r\n"},
+        {"ExtensionPastGeometry", Resized(three, &Layout::firstExtension, 12),
+         n3 + " Error: Extension runs past the end of the Geometry.\r\n"},
+        {"OldChunkPastFile", Resized(WithOldChunk(2, 1), &Layout::nightChunk, 0x7FFFFFF0),
+         n4 + " Error: Night Vertex Color runs past the end of the file.\r\n", true},
+        {"OldChunkPastExtension", Resized(WithOldChunk(2, 1), &Layout::nightChunk, 8 + 12),
+         n4 + " Error: Night Vertex Color runs past the end of the Extension.\r\n", true},
+        // ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
+        {"ImageOver32Bits", Build(three), n3 + " Error: File is too large.\r\n", false, 0,
+         0xFFFFFFFFu - 28 + 1},
+        {"FirstAllocationFails", Build(three), n3 + " Error: Not enough memory.\r\n", false, 1},
+        {"SecondAllocationFails", Build(three), n3 + " Error: Not enough memory.\r\n", false, 2},
     };
 }
 
@@ -122,50 +99,28 @@ TEST_F(DayStage, RefusedFilesAreLeftAloneAndEverythingIsReleased) {
         SCOPED_TRACE(r.name);
         platform.log.clear();
         platform.checked[AlwaysMerge] = r.alwaysMerge;
-        platform.files = {{DayPath, r.file()}};
-        const Bytes before = File(DayPath);
+        platform.files.clear();
+        if (!r.file.empty()) platform.files[DayPath] = r.file;
+        platform.declaredSize.clear();
+        if (r.declaredSize) platform.declaredSize[DayPath] = r.declaredSize;
+        const int allocations = platform.calls[static_cast<int>(Operation::Allocate)];
+        if (r.failedAllocation)
+            platform.FailCall(Operation::Allocate, allocations + r.failedAllocation,
+                              testsupport::SystemError::NotEnoughMemory);
+        const auto before = platform.files;
         Drop(DayPath);
-        EXPECT_EQ(LogFrom(Analyzing), Analyzing + r.log + Ready);
-        EXPECT_EQ(platform.files.size(), 1u);
-        EXPECT_EQ(File(DayPath), before);
+        EXPECT_EQ(platform.log,
+                  " Opening file: " + std::string(DayPath) + "\r\n" + r.log + Ready);
+        EXPECT_EQ(platform.files, before);
         EXPECT_LT(platform.largestAllocation, size_t{1} << 20);
         ExpectBackToDay();
     }
 }
 
-TEST_F(DayStage, MissingFileGivesTheSystemsText) {
-    Drop(DayPath);
-    EXPECT_EQ(platform.log, std::string(" Opening file: ") + DayPath +
-                                "\r\n Error: The system cannot find the file specified.\r\n" +
-                                Ready);
-    EXPECT_EQ(platform.allocations, 0);
-    ExpectBackToDay();
-}
-
-TEST_F(DayStage, FailedAllocationsAreReportedAndTheFirstBlockReleased) {
-    for (int k : {1, 2}) {
-        SCOPED_TRACE(k);
-        platform.FailCall(testsupport::Operation::Allocate,
-                          platform.calls[static_cast<int>(testsupport::Operation::Allocate)] + k,
-                          testsupport::SystemError::NotEnoughMemory);
-        Put(DayPath, WithVertices(3));
-        platform.log.clear();
-        Drop(DayPath);
-        EXPECT_EQ(LogFrom(Analyzing),
-                  std::string(Analyzing) + " 3 vertex.\r\n Error: Not enough memory.\r\n" + Ready);
-        ExpectBackToDay();
-    }
-}
-
-// ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
-TEST_F(DayStage, ImageOfMoreThan32BitsIsRefusedBeforeAllocating) {
+// The largest image that fits 32 bits is tried (and here finds no memory).
+TEST_F(DayStage, ImageOfExactly32BitsIsAllocated) {
     Put(DayPath, WithVertices(3));
-    platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28 + 1;
-    Drop(DayPath);
-    EXPECT_EQ(LogFrom(" 3 vertex."),
-              " 3 vertex.\r\n Error: File is too large.\r\n" + std::string(Ready));
-    EXPECT_EQ(platform.largestAllocation, 0u);
-    platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28;  // fits, but not in this memory
+    platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28;
     Drop(DayPath);
     EXPECT_EQ(LogFrom(" 3 vertex."),
               " 3 vertex.\r\n Error: Not enough memory.\r\n" + std::string(Ready));
@@ -173,128 +128,67 @@ TEST_F(DayStage, ImageOfMoreThan32BitsIsRefusedBeforeAllocating) {
     ExpectBackToDay();
 }
 
-TEST_F(DayStage, UnreadableFileIsRefusedNotWrittenWithHoles) {
-    Model day = Put(DayPath, WithVertices(3));
-    platform.readableUpTo[DayPath] = day.layout.firstExtensionEnd + 3;
-    Drop(DayPath);
-    EXPECT_NE(platform.log.find(" Error: File could not be read.\r\n"), std::string::npos);
-    EXPECT_EQ(File(DayPath), day.bytes);
-    ExpectBackToDay();
-}
-
-TEST_F(DayStage, NewChunkEndsTheFirstExtensionAndFourSizesGrow) {
-    ModelSpec shape = WithVertices(3);
-    shape.geometries[0].plugins = {Plugin(0x0116, 8)};
-    shape.chunksBeforeGeometryList = {Plugin(0x0253F2F8, 6)};
-    Model day = MergeOneFile(shape);
-    EXPECT_EQ(File(DayPath), Expected(day, Repeat({64, 64, 64, 255}, 3)));
-    EXPECT_TRUE(IsChunkTree(File(DayPath)));
-    ExpectBackToDay();
-}
-
-TEST_F(DayStage, ZeroVerticesGetAnEmptyChunk) {
-    Model day = MergeOneFile(WithVertices(0));
-    EXPECT_NE(platform.log.find(" 0 vertex.\r\n"), std::string::npos);
-    EXPECT_EQ(File(DayPath), Expected(day, {}));
-    EXPECT_EQ(File(DayPath).size(), day.bytes.size() + 16);
-    EXPECT_TRUE(IsChunkTree(File(DayPath)));
-}
-
-TEST_F(DayStage, OnlyTheFirstOfTwoGeometriesGetsTheChunk) {
-    ModelSpec shape = WithVertices(3);
-    shape.geometries.push_back(modelgen::GeometrySpec{});
-    shape.geometries[1].vertexCount = 9;
-    Model day = MergeOneFile(shape);
-    EXPECT_EQ(File(DayPath), Expected(day, Repeat({64, 64, 64, 255}, 3)));
-    EXPECT_EQ(platform.log.find(" 9 vertex."), std::string::npos);
-    EXPECT_TRUE(IsChunkTree(File(DayPath)));
-}
-
-TEST_F(DayStage, OldChunkFirstOrLaterOfAnyLengthIsReplacedWhole) {
-    for (int index : {0, 1, 2}) {
-        for (uint32_t vertices : {4u, 1u, 9u}) {
-            SCOPED_TRACE(testing::Message() << index << " " << vertices);
-            platform.log.clear();
-            platform.checked[AlwaysMerge] = true;
-            Model day = MergeOneFile(WithOldChunk(index, vertices));
-            EXPECT_NE(platform.log.find(
-                          " 4 vertex.\r\n Warning: File already contain Night Vertex Color.\r\n"),
-                      std::string::npos);
-            EXPECT_EQ(File(DayPath), Expected(day, Repeat({64, 64, 64, 255}, 4)));
-            EXPECT_TRUE(IsChunkTree(File(DayPath)));
-            if (vertices == 4) {
-                EXPECT_EQ(File(DayPath).size(), day.bytes.size());
-            }
-            ExpectBackToDay();
-        }
-    }
-}
-
-TEST_F(DayStage, WrittenModelDroppedAgainIsReplacedInPlace) {
-    MergeOneFile(WithVertices(2));
-    const Bytes first = File(DayPath);
-    platform.checked[AlwaysMerge] = true;
-    Drop(DayPath);
-    EXPECT_EQ(File(DayPath), first);
-    platform.checked[AlwaysMerge] = false;
-    Drop(DayPath);
-    EXPECT_NE(platform.log.find(" Error: File already contain Night Vertex Color.\r\n"),
-              std::string::npos);
-    EXPECT_EQ(File(DayPath), first);
-}
-
-// The search for the Extension stays inside the first Geometry.
-TEST_F(DayStage, ExtensionOfALaterGeometryIsNotTaken) {
-    ModelSpec shape = WithVertices(3);
-    shape.geometries[0].hasExtension = false;
-    shape.geometries.push_back(modelgen::GeometrySpec{});
-    Model day = MergeOneFile(shape);
-    EXPECT_NE(platform.log.find(" Error: File doesn't contain Extension.\r\n"), std::string::npos);
-    EXPECT_EQ(File(DayPath), day.bytes);
-    ExpectBackToDay();
-}
-
-// Only a child of the first Extension counts as an old night colour chunk.
-TEST_F(DayStage, NightChunksOutsideTheExtensionAreLeftAlone) {
-    ModelSpec inClumpExtension = WithVertices(3), clumpChild = WithVertices(3),
-              afterClump = WithVertices(3), afterEmpty = WithVertices(3);
-    inClumpExtension.clumpPlugins = {NightChunkOf(3)};
+// The new chunk ends the first Extension; exactly the chunks that hold it grow.
+TEST_F(DayStage, NewChunkGrowsExactlyItsContainers) {
+    modelgen::RawChunk night = {0x0253F2F9, Bytes(4 + 4 * 3, 0x77)};
+    const ModelSpec three = WithVertices(3);
+    ModelSpec plugged = three, two = three, listAfter = WithVertices(5), inClumpExtension = three,
+              clumpChild = three, afterClump = three, afterEmpty = three;
+    plugged.geometries[0].plugins = {Plugin(0x0116, 8)};
+    plugged.chunksBeforeGeometryList = {Plugin(0x0253F2F8, 6)};
+    two.geometries.push_back(WithVertices(9).geometries[0]);
+    listAfter.geometryListAfterClump = true;
+    // Only a child of the first Geometry's Extension counts as an old chunk.
+    inClumpExtension.clumpPlugins = {night};
     clumpChild.clumpPlugins = {Plugin(0x0116, 12)};
     afterClump.trailing = modelgen::NightColourChunk(Repeat({1, 2, 3, 4}, 3));
     afterEmpty.geometryListAfterClump = true;   // the empty Extension ends the file...
     afterEmpty.trailing = afterClump.trailing;  // ...but for this chunk
-    std::vector<std::pair<Model, unsigned>> cases = {
-        {modelgen::BuildModel(inClumpExtension), All},
-        {modelgen::BuildModel(clumpChild), All},
-        {modelgen::BuildModel(afterClump), All},
-        {modelgen::BuildModel(afterEmpty), List | Geometry | Extension}};
+    const unsigned notClump = List | Geometry | Extension;
+    struct Case {
+        const char* name;
+        Model day;
+        uint32_t n;
+        unsigned grow;
+    } cases[] = {
+        {"Plugged", modelgen::BuildModel(plugged), 3, All},
+        {"ZeroVertices", modelgen::BuildModel(WithVertices(0)), 0, All},
+        {"OnlyTheFirstOfTwoGeometries", modelgen::BuildModel(two), 3, All},
+        {"GeometryListAfterTheClump", modelgen::BuildModel(listAfter), 5, notClump},
+        {"NightChunkInTheClumpsExtension", modelgen::BuildModel(inClumpExtension), 3, All},
+        {"NightChunkAsAClumpChild", modelgen::BuildModel(clumpChild), 3, All},
+        {"NightChunkAfterTheClump", modelgen::BuildModel(afterClump), 3, All},
+        {"NightChunkAfterAnEmptyExtension", modelgen::BuildModel(afterEmpty), 3, notClump},
+    };
     // The Clump's Extension, its last child, made a night colour chunk.
-    Bytes& patched = cases[1].first.bytes;
+    Bytes& patched = cases[5].day.bytes;
     Set32(patched, 12 + Get32(patched, 4) - 36, 0x0253F2F9);
-    for (bool alwaysMerge : {false, true}) {
-        for (size_t i = 0; i < cases.size(); ++i) {
-            SCOPED_TRACE(testing::Message() << i << alwaysMerge);
-            platform.log.clear();
-            platform.checked[AlwaysMerge] = alwaysMerge;
-            platform.checked[OneFileMode] = true;
-            platform.files[DayPath] = cases[i].first.bytes;
-            Drop(DayPath);
-            EXPECT_EQ(platform.log.find("Night Vertex Color"), std::string::npos);
-            EXPECT_EQ(File(DayPath),
-                      Expected(cases[i].first, Repeat({64, 64, 64, 255}, 3), cases[i].second));
-            EXPECT_TRUE(IsChunkTree(File(DayPath)));
-        }
+    platform.checked[OneFileMode] = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform.files[DayPath] = c.day.bytes;
+        Drop(DayPath);
+        EXPECT_EQ(File(DayPath), Expected(c.day, Grey(c.n), c.grow));
+        EXPECT_TRUE(IsChunkTree(File(DayPath)));
     }
+    ExpectBackToDay();
 }
 
-// Exactly the chunks that hold the new chunk grow.
-TEST_F(DayStage, GeometryListAfterTheClumpLeavesTheClumpsSize) {
-    ModelSpec shape = WithVertices(5);
-    shape.geometryListAfterClump = true;
-    Model day = MergeOneFile(shape);
-    EXPECT_EQ(File(DayPath),
-              Expected(day, Repeat({64, 64, 64, 255}, 5), List | Geometry | Extension));
-    EXPECT_TRUE(IsChunkTree(File(DayPath)));
+TEST_F(DayStage, OldChunkFirstOrLaterOfAnyLengthIsReplacedWhole) {
+    platform.checked[AlwaysMerge] = true;
+    for (int index : {0, 1, 2}) {
+        for (uint32_t vertices : {4u, 1u, 9u}) {
+            SCOPED_TRACE(testing::Message() << index << " " << vertices);
+            platform.log.clear();
+            Model day = MergeOneFile(WithOldChunk(index, vertices));
+            EXPECT_NE(platform.log.find(
+                          " 4 vertex.\r\n Warning: File already contain Night Vertex Color.\r\n"),
+                      std::string::npos);
+            EXPECT_EQ(File(DayPath), Expected(day, Grey(4)));
+            EXPECT_TRUE(IsChunkTree(File(DayPath)));
+            ExpectBackToDay();
+        }
+    }
 }
 
 TEST_F(DayStage, DayFileIsReadAtMostTwice) {
@@ -311,8 +205,7 @@ TEST_F(DayStage, DayFileIsReadAtMostTwice) {
 TEST_F(DayStage, PathsOfMoreThan259CharactersAreRefusedNotCut) {
     const std::string longest = "C:\\" + std::string(252, 'a') + ".dff";  // 259
     Put(longest.c_str(), WithVertices(1));
-    const std::string tooLong = longest + "x";  // cut, it would name the other file
-    Drop(tooLong.c_str());
+    Drop((longest + "x").c_str());  // cut, it would name the other file
     EXPECT_EQ(platform.log, std::string(" Error: Path is longer than 259 characters.\r\n") + Ready);
     EXPECT_EQ(platform.opensForReading.size(), 0u);
     platform.checked[OneFileMode] = true;

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <vector>
 
+#include "merge/Controls.h"
 #include "merge/DropSequence.h"
 #include "tests/support/ChunkTree.h"
 #include "tests/support/MemoryPlatform.h"
@@ -21,9 +21,8 @@ using modelgen::Bytes;
 using modelgen::Model;
 using modelgen::ModelSpec;
 
-constexpr int AlwaysMerge = 1000, OutputInDffFolder = 1001, CopyDayColours = 1015,
-              OneFileMode = 1016;
-constexpr int FieldR = 1004, FieldG = 1007, FieldB = 1010, FieldA = 1013;
+constexpr int AlwaysMerge = merge::IdAlwaysMerge, OutputInDffFolder = merge::IdOutputInDffFolder,
+              CopyDayColours = merge::IdCopyDayColours, OneFileMode = merge::IdOneFileMode;
 
 const char* const DayPath = "C:\\models\\car.dff";
 const char* const NightPath = "C:\\models\\car_night.dff";
@@ -34,12 +33,20 @@ inline Bytes Repeat(std::initializer_list<uint8_t> colour, uint32_t n) {
     for (size_t i = 0; i < out.size(); ++i) out[i] = colour.begin()[i % colour.size()];
     return out;
 }
+// The colour fields' defaults, 64 64 64 255, for n vertices.
+inline Bytes Grey(uint32_t n) { return Repeat({64, 64, 64, 255}, n); }
 
 // The generator's colours of geometry g's first n vertices.
 inline Bytes Pattern(uint32_t g, uint32_t n) {
     Bytes out(size_t{4} * n);
     for (uint32_t k = 0; k < n; ++k) modelgen::PatternColour(g, k, &out[size_t{4} * k]);
     return out;
+}
+
+// base with its first bytes replaced by front.
+inline Bytes Over(Bytes base, const Bytes& front) {
+    for (size_t i = 0; i < front.size(); ++i) base[i] = front[i];
+    return base;
 }
 
 inline uint32_t Get32(const Bytes& b, size_t at) {
@@ -50,6 +57,8 @@ inline uint32_t Get32(const Bytes& b, size_t at) {
 inline void Set32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
+
+inline Bytes Build(const ModelSpec& shape) { return modelgen::BuildModel(shape).bytes; }
 
 inline ModelSpec WithVertices(uint32_t n) {
     ModelSpec shape;
@@ -115,19 +124,14 @@ struct MergeTest : ::testing::Test {
     // open, the box enabled, waiting for a day model.
     void ExpectBackToDay() {
         EXPECT_EQ(platform.allocations, platform.releases);
-        EXPECT_EQ(platform.doubleReleases, 0);
-        EXPECT_EQ(platform.badCloses, 0);
-        EXPECT_EQ(platform.OpenHandles(), 0);
-        EXPECT_EQ(platform.OpenOutputs(), 0);
+        EXPECT_EQ(platform.doubleReleases + platform.badCloses, 0);
+        EXPECT_EQ(platform.OpenHandles() + platform.OpenOutputs(), 0);
         EXPECT_EQ(sequence.state, merge::SequenceState::AwaitingDay);
         EXPECT_TRUE(platform.enabled[OneFileMode]);
         EXPECT_EQ(sequence.OutputImage, nullptr);
         EXPECT_EQ(sequence.DayColourBuffer, nullptr);
-        const std::string ready = Ready;
-        EXPECT_TRUE(platform.log.size() >= ready.size() &&
-                    platform.log.compare(platform.log.size() - ready.size(), ready.size(), ready) ==
-                        0)
-            << platform.log;
+        const std::string ready = Ready, &log = platform.log;
+        EXPECT_EQ(log.substr(log.size() < ready.size() ? 0 : log.size() - ready.size()), ready);
     }
 };
 

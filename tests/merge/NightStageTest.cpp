@@ -3,133 +3,105 @@
 namespace mergetest {
 namespace {
 
-const Bytes Grey = Repeat({64, 64, 64, 255}, 1);
-
 struct NightStage : MergeTest {
     Model day;
-    // Drops a day model of n vertices (prelit pattern of geometry 0) and then
-    // the night model, whose colours are those of geometry index 1's pattern.
-    void Merge(uint32_t n, ModelSpec night) {
+    // Drops a day model of n vertices and then the night model (none: no
+    // file) at path.
+    void DropBoth(uint32_t n, const Bytes& night, const std::string& path = NightPath) {
         day = Put(DayPath, WithVertices(n));
         Drop(DayPath);
         ASSERT_EQ(sequence.state, merge::SequenceState::AwaitingNight);
-        Model nightModel = modelgen::BuildModel(night);
-        platform.files[NightPath] = nightModel.bytes;
-        Drop(NightPath);
-    }
-    static ModelSpec Night(uint32_t m) {
-        ModelSpec shape = WithVertices(m);
-        shape.geometries[0].colours = Pattern(1, m);
-        return shape;
-    }
-    // The night colours written: the night model's first k, then grey.
-    Bytes NightThenGrey(uint32_t k, uint32_t n) {
-        Bytes colours = Pattern(1, k);
-        for (uint32_t i = k; i < n; ++i) colours.insert(colours.end(), Grey.begin(), Grey.end());
-        return colours;
+        if (!night.empty()) platform.files[path] = night;
+        Drop(path.c_str());
     }
 };
 
-TEST_F(NightStage, VertexCountsDecideWhichColoursComeFromTheNightModel) {
+// A night model of m vertices whose colours are geometry 1's pattern.
+Bytes Night(uint32_t m, void (*change)(ModelSpec&) = [](ModelSpec&) {}) {
+    ModelSpec shape = WithVertices(m);
+    shape.geometries[0].colours = Pattern(1, m);
+    change(shape);
+    return modelgen::BuildModel(shape).bytes;
+}
+
+const size_t NightData = modelgen::LayoutOf(ModelSpec{}).firstGeometryData;
+
+TEST_F(NightStage, ColoursComeFromTheNightModelAsFarAsBothHaveThem) {
+    const std::string fewer = " Warning: Night DFF contains not enough vertex.\r\n";
     struct Case {
-        uint32_t n, m;
-        const char* warning;
+        const char* name;
+        Bytes night;
+        Bytes colours;  // expected in the day model of 5 vertices
+        std::string log;  // after " Analyzing file..."
+        bool copyDay = false;
+        const char* path = NightPath;
     } cases[] = {
-        {5, 5, ""},
-        {5, 3, " Warning: Night DFF contains not enough vertex.\r\n"},
-        {5, 8, " Warning: Night DFF contains too much vertex.\r\n"},
-        {5, 0, " Warning: Night DFF contains not enough vertex.\r\n"},
+        {"Same", Night(5), Pattern(1, 5), " 5 vertex.\r\n"},
+        {"Fewer", Night(3), Over(Grey(5), Pattern(1, 3)), " 3 vertex.\r\n" + fewer},
+        {"FewerOverCopiedDayColours", Night(3), Over(Pattern(0, 5), Pattern(1, 3)),
+         " 3 vertex.\r\n" + fewer, true},
+        {"More", Night(8), Pattern(1, 5),
+         " 8 vertex.\r\n Warning: Night DFF contains too much vertex.\r\n"},
+        {"None", Night(0), Grey(5), " 0 vertex.\r\n" + fewer},
+        // Cut inside its third colour: whole colours only.
+        {"CutInColours",
+         Night(5, [](ModelSpec& s) { s.truncateAt = NightData + 16 + 2 * 4 + 3; }),
+         Over(Grey(5), Pattern(1, 2)), " 5 vertex.\r\n"},
+        // The night model's Extension is not looked at.
+        {"WithOldNightChunk", Night(5, [](ModelSpec& s) {
+             s.geometries[0].nightChunkIndex = 0;
+             s.geometries[0].nightChunkVertices = 1;
+         }),
+         Pattern(1, 5), " 5 vertex.\r\n"},
+        {"WithoutExtension", Night(5, [](ModelSpec& s) { s.geometries[0].hasExtension = false; }),
+         Pattern(1, 5), " 5 vertex.\r\n"},
+        {"TheDayModelDroppedAgain", Build(WithVertices(5)), Pattern(0, 5), " 5 vertex.\r\n", false,
+         DayPath},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.m);
+        SCOPED_TRACE(c.name);
         platform.log.clear();
-        Merge(c.n, Night(c.m));
-        EXPECT_NE(platform.log.find(" " + std::to_string(c.m) + " vertex.\r\n" + c.warning +
-                                    "\r\nDFF created: "),
-                  std::string::npos)
-            << platform.log;
-        EXPECT_EQ(File(DayPath), Expected(day, NightThenGrey(std::min(c.m, c.n), c.n)));
+        platform.checked[CopyDayColours] = c.copyDay;
+        DropBoth(5, c.night, c.path);
+        EXPECT_EQ(LogFrom("Drop night"),
+                  "Drop night dff file.\r\n Opening file: " + std::string(c.path) +
+                      "\r\n Analyzing file...\r\n" + c.log + "\r\nDFF created: " + DayPath +
+                      "\r\n" + Ready);
+        EXPECT_EQ(File(DayPath), Expected(day, c.colours));
         ExpectBackToDay();
     }
-}
-
-TEST_F(NightStage, MissingColoursKeepCopiedDayColours) {
-    platform.checked[CopyDayColours] = true;
-    Merge(4, Night(2));
-    Bytes colours = Pattern(1, 2);
-    const Bytes dayTail = Pattern(0, 4);
-    colours.insert(colours.end(), dayTail.begin() + 8, dayTail.end());
-    EXPECT_EQ(File(DayPath), Expected(day, colours));
-}
-
-TEST_F(NightStage, DayModelDroppedAgainGivesItsOwnColours) {
-    day = Put(DayPath, WithVertices(6));
-    Drop(DayPath);
-    Drop(DayPath);
-    EXPECT_EQ(File(DayPath), Expected(day, Pattern(0, 6)));
-    ExpectBackToDay();
-}
-
-TEST_F(NightStage, NightModelsExtensionsAreNotLookedAt) {
-    ModelSpec night = Night(3);
-    night.geometries[0].nightChunkIndex = 0;
-    night.geometries[0].nightChunkVertices = 3;
-    Merge(3, night);
-    EXPECT_EQ(File(DayPath), Expected(day, Pattern(1, 3)));
-    night.geometries[0].hasExtension = false;
-    Merge(3, night);
-    EXPECT_EQ(File(DayPath), Expected(day, Pattern(1, 3)));
-}
-
-// A night model cut inside its colours, or unreadable past a point: whole
-// colours only, the rest as the day stage made them.
-TEST_F(NightStage, CutColoursAreTakenWholeOnly) {
-    ModelSpec cut = Night(4);
-    cut.truncateAt = modelgen::LayoutOf(cut).firstGeometryData + 16 + 2 * 4 + 3;
-    Merge(4, cut);
-    EXPECT_EQ(File(DayPath), Expected(day, NightThenGrey(2, 4)));
-
-    platform.readableUpTo[NightPath] = modelgen::LayoutOf(cut).firstGeometryData + 16 + 4 + 2;
-    Merge(4, Night(4));
-    EXPECT_EQ(File(DayPath), Expected(day, NightThenGrey(1, 4)));
-    ExpectBackToDay();
 }
 
 // Refused night models abandon the sequence: the day model stays as it was.
 TEST_F(NightStage, RefusedNightModelsEndTheSequence) {
-    ModelSpec other = Night(3), flat = Night(3), inFlags = Night(3), inCount = Night(3);
-    other.version = 0x1803FFFE;
-    flat.geometries[0].prelit = false;
-    inFlags.truncateAt = modelgen::LayoutOf(inFlags).firstGeometryData + 1;
-    inCount.truncateAt = modelgen::LayoutOf(inCount).firstGeometryData + 9;
-    const std::pair<ModelSpec, const char*> cases[] = {
-        {other, " Error: RW Version ID doesn't match.\r\n"},
-        {flat, " Error: File doesn't contain Vertex Color.\r\n"},
-        {inFlags, " Error: File ends inside the geometry data.\r\n"},
-        {inCount, " Error: File ends inside the geometry data.\r\n"},
+    const std::string analyzing =
+        " Opening file: " + std::string(NightPath) + "\r\n Analyzing file...\r\n";
+    const std::string inData = analyzing + " Error: File ends inside the geometry data.\r\n";
+    const std::string tooLong = "C:\\" + std::string(300, 'n');
+    const struct {
+        Bytes night;
+        std::string log;  // after "Drop night dff file."
+        std::string path;
+    } cases[] = {
+        {Night(3, [](ModelSpec& s) { s.version = 0x1803FFFE; }),
+         analyzing + " Error: RW Version ID doesn't match.\r\n", NightPath},
+        {Night(3, [](ModelSpec& s) { s.geometries[0].prelit = false; }),
+         analyzing + " Error: File doesn't contain Vertex Color.\r\n", NightPath},
+        {Bytes{1, 2}, analyzing + " Error: File doesn't contain Clump.\r\n", NightPath},
+        {Night(3, [](ModelSpec& s) { s.truncateAt = NightData + 1; }), inData, NightPath},
+        {Night(3, [](ModelSpec& s) { s.truncateAt = NightData + 9; }), inData, NightPath},
+        {{}, " Opening file: C:\\elsewhere\\night.dff\r\n"
+             " Error: The system cannot find the path specified.\r\n", "C:\\elsewhere\\night.dff"},
+        {{}, " Error: Path is longer than 259 characters.\r\n", tooLong},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.second);
+        SCOPED_TRACE(c.log);
         platform.log.clear();
-        Merge(3, c.first);
-        EXPECT_EQ(LogFrom("Drop night"),
-                  "Drop night dff file.\r\n Opening file: " + std::string(NightPath) +
-                      "\r\n Analyzing file...\r\n" + c.second + Ready);
+        DropBoth(3, c.night, c.path);
+        EXPECT_EQ(LogFrom("Drop night"), "Drop night dff file.\r\n" + c.log + Ready);
         EXPECT_EQ(File(DayPath), day.bytes);
         ExpectBackToDay();
     }
-}
-
-TEST_F(NightStage, MissingNightModelGivesTheSystemsText) {
-    day = Put(DayPath, WithVertices(3));
-    Drop(DayPath);
-    Drop("C:\\elsewhere\\night.dff");
-    EXPECT_EQ(LogFrom("Drop night"),
-              "Drop night dff file.\r\n Opening file: C:\\elsewhere\\night.dff\r\n"
-              " Error: The system cannot find the path specified.\r\n" +
-                  std::string(Ready));
-    EXPECT_EQ(File(DayPath), day.bytes);
-    ExpectBackToDay();
 }
 
 }  // namespace
