@@ -20,7 +20,6 @@ const char* const TextReplacingNightColours =
 const char* const TextCountDoesNotFit = " Error: Vertex count doesn't fit the file.\r\n";
 const char* const TextTooLarge = " Error: File is too large.\r\n";
 const char* const TextNoMemory = " Error: Not enough memory.\r\n";
-const char* const TextUnreadable = " Error: File could not be read.\r\n";
 const char* const TextExtensionPastFile = " Error: Extension runs past the end of the file.\r\n";
 const char* const TextExtensionPastGeometry =
     " Error: Extension runs past the end of the Geometry.\r\n";

@@ -17,7 +17,8 @@ const char* const TextTooManyVertices = " Warning: Night DFF contains too much v
 
 // Reads count colours into colours, whole ones only: through a buffer, so
 // that a read that comes up short never leaves half a colour overwritten.
-void ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
+// False when fewer arrive than asked for.
+bool ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
     uint8_t buffer[4096];
     uint64_t left = count * rw::ColourSize;
     while (left > 0) {
@@ -25,10 +26,11 @@ void ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
         const uint32_t got = file.Read(buffer, wanted);
         const uint32_t whole = got - got % rw::ColourSize;
         std::memcpy(colours, buffer, whole);
-        if (got < wanted) return;
+        if (got < wanted) return false;
         colours += whole;
         left -= whole;
     }
+    return true;
 }
 
 }  // namespace
@@ -44,13 +46,17 @@ bool TakeNightColours(DropSequence& sequence, Platform& platform) {
     if (m > n) platform.AppendLog(TextTooManyVertices);
 
     // Never more than the day's n colours, nor more whole colours than the
-    // file holds: the rest keep the colours the day stage made.
+    // file holds: the rest keep the colours the day stage made. Fewer than
+    // the file's size promised is a read error, and the sequence ends.
     rw::ByteStream& file = *sequence.NightFile;
     const uint64_t size = file.Size();
     const uint64_t inFile = start.colours < size ? (size - start.colours) / rw::ColourSize : 0;
     const uint64_t count = std::min<uint64_t>(std::min(m, n), inFile);
-    ReadWholeColours(
-        file, sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize, count);
+    uint8_t* colours = sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize;
+    if (!ReadWholeColours(file, colours, count)) {
+        platform.AppendLog(TextUnreadable);
+        return false;
+    }
     CloseFile(platform, sequence.NightFile);
     return true;
 }

@@ -6,6 +6,8 @@
 
 namespace merge {
 
+const char* const TextUnreadable = " Error: File could not be read.\r\n";
+
 namespace {
 
 const char* const TextOpening = " Opening file: ";

@@ -12,6 +12,10 @@
 
 namespace merge {
 
+// A file that delivers fewer bytes than its size promised: a read error,
+// not a file that ends early.
+extern const char* const TextUnreadable;
+
 struct GeometryStart {
     uint64_t geometryList = 0;  // first byte of the Geometry List
     uint32_t vertexCount = 0;   // of the first geometry

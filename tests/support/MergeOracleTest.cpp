@@ -44,11 +44,11 @@ TEST(MergeOracle, InsertsAtTheExtensionsEndAndGrowsTheFourEnclosingChunks) {
 }
 
 TEST(MergeOracle, ReplacingAChunkOfTheSameLengthKeepsEverySize) {
-    ModelSpec spec;
-    spec.geometries[0].plugins = {{0x0116, {1, 2, 3, 4}}};
-    spec.geometries[0].nightChunkIndex = 0;
-    spec.geometries[0].nightChunkVertices = 3;
-    modelgen::Model model = modelgen::BuildModel(spec);
+    ModelSpec shape;
+    shape.geometries[0].plugins = {{0x0116, {1, 2, 3, 4}}};
+    shape.geometries[0].nightChunkIndex = 0;
+    shape.geometries[0].nightChunkVertices = 3;
+    modelgen::Model model = modelgen::BuildModel(shape);
     EXPECT_FALSE(Merge(model, false).verdict.accepted);
     Merged m = Merge(model, true);
     ASSERT_TRUE(m.verdict.accepted);
@@ -59,9 +59,9 @@ TEST(MergeOracle, ReplacingAChunkOfTheSameLengthKeepsEverySize) {
 }
 
 TEST(MergeOracle, AGeometryListBehindTheClumpLeavesTheClumpsSize) {
-    ModelSpec spec;
-    spec.geometryListAfterClump = true;
-    modelgen::Model model = modelgen::BuildModel(spec);
+    ModelSpec shape;
+    shape.geometryListAfterClump = true;
+    modelgen::Model model = modelgen::BuildModel(shape);
     Merged m = Merge(model, false);
     ASSERT_TRUE(m.verdict.accepted);
     EXPECT_EQ(SizeAt(m.out, 0), SizeAt(model.bytes, 0));
@@ -75,16 +75,16 @@ TEST(MergeOracle, RefusesFilesCutShortOrWithoutAnExtension) {
                        model.layout.firstExtensionEnd - 1}) {
         EXPECT_FALSE(testsupport::JudgeDayFile(model.bytes.data(), cut, true).accepted) << cut;
     }
-    ModelSpec spec;
-    spec.geometries[0].hasExtension = false;
-    spec.geometries.push_back(modelgen::GeometrySpec{});  // its Extension is not the first's
-    EXPECT_FALSE(Merge(modelgen::BuildModel(spec), true).verdict.accepted);
+    ModelSpec shape;
+    shape.geometries[0].hasExtension = false;
+    shape.geometries.push_back(modelgen::GeometrySpec{});  // its Extension is not the first's
+    EXPECT_FALSE(Merge(modelgen::BuildModel(shape), true).verdict.accepted);
 }
 
 TEST(MergeOracle, NightColoursStopAtTheShorterCountAndTheEndOfTheFile) {
-    ModelSpec spec;
-    spec.geometries[0].vertexCount = 2;
-    modelgen::Model model = modelgen::BuildModel(spec);
+    ModelSpec shape;
+    shape.geometries[0].vertexCount = 2;
+    modelgen::Model model = modelgen::BuildModel(shape);
     Bytes colours(12, 0xEE);
     ASSERT_EQ(testsupport::JudgeNightFile(model.bytes.data(), model.bytes.size(), 3, colours),
               testsupport::NightOutcome::Accepted);
