@@ -37,12 +37,12 @@ struct FieldText {
     uint8_t channel;
 };
 const FieldText OddTexts[] = {
-    {"64", 64},     {"256", 0},     {"300", 44},    {"0255", 255},     {"", 0},
-    {"00000064", 6}, {" 7", 7},      {"\t 7", 7},    {"&HFF", 255},     {"&hff", 255},
-    {"&H1F", 31},   {"&O377", 255}, {"&O17", 15},   {"&O8", 0},        {"&H", 0},
-    {"&X1", 0},     {"  &H1F", 31}, {"12.9", 12},   {".5", 0},         {"-1", 255},
-    {"-12.9", 244}, {"+7", 7},      {"- 5", 0},     {"-&HFF", 0},      {"1e3", 1},
-    {"64abc", 64},  {"1,5", 1},     {"abc", 0},     {"9999999999", 127}, {"-0", 0},
+    {"64", 64},      {"256", 0},     {"300", 44},  {"0255", 255},       {"", 0},
+    {"00000064", 6}, {" 7", 7},      {"\t 7", 7},  {"&HFF", 255},       {"&hff", 255},
+    {"&H1F", 31},    {"&O377", 255}, {"&O17", 15}, {"&O8", 0},          {"&H", 0},
+    {"&X1", 0},      {"  &H1F", 31}, {"12.9", 12}, {".5", 0},           {"-1", 255},
+    {"-12.9", 244},  {"+7", 7},      {"- 5", 0},   {"-&HFF", 0},        {"1e3", 1},
+    {"64abc", 64},   {"1,5", 1},     {"abc", 0},   {"9999999999", 127}, {"-0", 0},
 };
 constexpr size_t OddTextCount = sizeof OddTexts / sizeof OddTexts[0];
 
@@ -50,12 +50,11 @@ const char* const Folder = "C:\\models";
 const int FieldIds[4] = {merge::IdFieldR, merge::IdFieldG, merge::IdFieldB, merge::IdFieldA};
 
 // Faults 1 to 28: the k-th call (k = 1 to 4) of one of the platform's
-// operations fails. Above: the day (even) or night (odd) file delivers no
-// byte past an offset, though its size says more.
-const Operation FaultOperations[] = {Operation::Open,        Operation::MakeDirectory,
-                                     Operation::Create,      Operation::Write,
-                                     Operation::CloseOutput, Operation::Replace,
-                                     Operation::Allocate};
+// operations fails. 29 to 254: the day (even) or night (odd) file delivers
+// no byte past an offset, though its size says more. 255: see HugeDayFile.
+const Operation FaultOperations[] = {
+    Operation::Open,        Operation::MakeDirectory, Operation::Create,  Operation::Write,
+    Operation::CloseOutput, Operation::Replace,       Operation::Allocate};
 constexpr int OperationFaults = 7 * 4;
 // The day file claims a size near 4 GiB: the merged model cannot be made.
 constexpr int HugeDayFile = 255;
@@ -66,8 +65,8 @@ constexpr int HugeDayFile = 255;
     std::abort();
 }
 
-#define REQUIRE(condition, platform) \
-    do {                             \
+#define REQUIRE(condition, platform)                    \
+    do {                                                \
         if (!(condition)) Broken(#condition, platform); \
     } while (0)
 
@@ -81,7 +80,8 @@ struct Run {
 std::string DayPathFor(const Run& run) {
     std::string path = std::string(Folder) + "\\day.dff";
     // 256 characters: fits a drop, but not once "\dff" is put in.
-    if (run.option(fuzzinput::OptionLongPath)) path.insert(std::strlen(Folder) + 1, 256 - path.size(), 'x');
+    if (run.option(fuzzinput::OptionLongPath))
+        path.insert(std::strlen(Folder) + 1, 256 - path.size(), 'x');
     return path;
 }
 
@@ -114,7 +114,8 @@ void SetUp(Run& run, MemoryPlatform& platform) {
 
     if (in.fault >= 1 && in.fault <= OperationFaults) {
         const int f = in.fault - 1;
-        platform.FailCall(FaultOperations[f % 7], f / 7 + 1, testsupport::SystemError::AccessDenied);
+        platform.FailCall(FaultOperations[f % 7], f / 7 + 1,
+                          testsupport::SystemError::AccessDenied);
     } else if (in.fault == HugeDayFile) {
         platform.declaredSize[run.dayPath] = 0xFFFFFFF0u;
     } else if (in.fault > OperationFaults) {
@@ -128,7 +129,7 @@ void SetUp(Run& run, MemoryPlatform& platform) {
 
 // How an injected fault bears on the outcome.
 struct FaultEffect {
-    bool mayFail = false;       // the sequence may fail because of it
+    bool mayFail = false;        // the sequence may fail because of it
     bool forbidsOutput = false;  // it may not succeed
 };
 
@@ -213,7 +214,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (awaitingNight) {
         REQUIRE(!platform.enabled.at(merge::IdOneFileMode), platform);
         REQUIRE(platform.OpenHandles() == 0, platform);
-        const std::string& night = run.option(fuzzinput::OptionNightIsDay) ? run.dayPath : run.nightPath;
+        const std::string& night =
+            run.option(fuzzinput::OptionNightIsDay) ? run.dayPath : run.nightPath;
         HandleDroppedPath(sequence, platform, night.c_str());
     }
     CheckCleanEnd(sequence, platform);
@@ -225,7 +227,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint64_t nightExtent = 0;
     bool mustWrite = Expect(run, verdict, colours, eitherWay, nightExtent);
     const bool mayFail = eitherWay;
-    if (run.option(fuzzinput::OptionLongPath) && run.option(fuzzinput::OptionDffFolder)) mustWrite = false;
+    if (run.option(fuzzinput::OptionLongPath) && run.option(fuzzinput::OptionDffFolder))
+        mustWrite = false;
     const FaultEffect fault = EffectOf(run, platform, nightExtent);
     if (fault.forbidsOutput) mustWrite = false;
     const bool created = platform.log.find("\r\nDFF created: ") != std::string::npos;

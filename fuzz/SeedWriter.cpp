@@ -79,12 +79,19 @@ std::vector<ModelSpec> DayShapes() {
 // Cuts a valid model at the places where the readers change their mind.
 std::vector<Bytes> Truncations(const modelgen::Model& model) {
     const modelgen::ModelLayout& at = model.layout;
-    std::vector<size_t> cuts = {3, 11, 20, at.geometryList + 8, at.firstGeometryData + 1,
-                                at.firstGeometryData + 10, at.firstGeometryData + 18,
-                                at.firstExtension + 6, at.firstExtensionEnd - 1};
+    std::vector<size_t> cuts = {3,
+                                11,
+                                20,
+                                at.geometryList + 8,
+                                at.firstGeometryData + 1,
+                                at.firstGeometryData + 10,
+                                at.firstGeometryData + 18,
+                                at.firstExtension + 6,
+                                at.firstExtensionEnd - 1};
     std::vector<Bytes> out;
     for (size_t cut : cuts) {
-        if (cut < model.bytes.size()) out.emplace_back(model.bytes.begin(), model.bytes.begin() + cut);
+        if (cut < model.bytes.size())
+            out.emplace_back(model.bytes.begin(), model.bytes.begin() + cut);
     }
     return out;
 }
@@ -135,7 +142,8 @@ int main(int argc, char** argv) {
             uint8_t options = optionSets[o];
             const uint8_t* channels = options & fuzzinput::OptionOddFieldTexts ? odd : defaults;
             const Bytes& night = nights[(s + o) % nights.size()];
-            if (!WriteSeed(folder, number++, fuzzinput::Encode(options, channels, 0, model.bytes, night)))
+            if (!WriteSeed(folder, number++,
+                           fuzzinput::Encode(options, channels, 0, model.bytes, night)))
                 return 1;
         }
         if (s == 0) {
@@ -143,16 +151,17 @@ int main(int argc, char** argv) {
                 if (!WriteSeed(folder, number++,
                                fuzzinput::Encode(fuzzinput::OptionOneFile, defaults, 0, cut, {})))
                     return 1;
-                if (!WriteSeed(folder, number++, fuzzinput::Encode(0, defaults, 0, model.bytes, cut)))
+                if (!WriteSeed(folder, number++,
+                               fuzzinput::Encode(0, defaults, 0, model.bytes, cut)))
                     return 1;
             }
             // File operations failing, and reads of either file cut short,
             // over a two-file sequence.
             for (int fault = 1; fault <= 255; fault += fault < 28 || fault >= 250 ? 1 : 5) {
-                if (!WriteSeed(folder, number++,
-                               fuzzinput::Encode(fuzzinput::OptionDffFolder, defaults,
-                                                 static_cast<uint8_t>(fault),
-                                                 model.bytes, plainNight)))
+                if (!WriteSeed(
+                        folder, number++,
+                        fuzzinput::Encode(fuzzinput::OptionDffFolder, defaults,
+                                          static_cast<uint8_t>(fault), model.bytes, plainNight)))
                     return 1;
             }
         }

@@ -63,8 +63,9 @@ void ExpectAbandoned(const std::string& what, Target target,
 }
 
 TEST(FaultInjection, OpeningTheDayFile) {
-    ExpectAbandoned("day", Target::OldOutput,
-                    [](Memory& p) { p.FailCall(Operation::Open, 1, SystemError::SharingViolation); });
+    ExpectAbandoned("day", Target::OldOutput, [](Memory& p) {
+        p.FailCall(Operation::Open, 1, SystemError::SharingViolation);
+    });
 }
 
 TEST(FaultInjection, OpeningTheNightFile) {
@@ -125,8 +126,9 @@ TEST(FaultInjection, WritingCommittingAndReplacingTheOutput) {
 
 TEST(FaultInjection, AllocatingEitherBlock) {
     for (int k = 1; k <= 2; ++k) {
-        ExpectAbandoned("allocation " + std::to_string(k), Target::OldOutput,
-                        [&](Memory& p) { p.FailCall(Operation::Allocate, k, SystemError::NotEnoughMemory); });
+        ExpectAbandoned("allocation " + std::to_string(k), Target::OldOutput, [&](Memory& p) {
+            p.FailCall(Operation::Allocate, k, SystemError::NotEnoughMemory);
+        });
     }
 }
 

@@ -14,7 +14,8 @@ TEST_F(Regression, ExtensionRunningPastItsGeometryIsRefused) {
     ModelSpec shape;
     shape.geometries.push_back(modelgen::GeometrySpec{});
     Model day = modelgen::BuildModel(shape);
-    Set32(day.bytes, day.layout.firstExtension + 4, Get32(day.bytes, day.layout.firstExtension + 4) + 2);
+    Set32(day.bytes, day.layout.firstExtension + 4,
+          Get32(day.bytes, day.layout.firstExtension + 4) + 2);
     platform.files[DayPath] = day.bytes;
     platform.checked[OneFileMode] = true;
     Drop(DayPath);

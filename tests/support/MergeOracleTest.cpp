@@ -1,10 +1,9 @@
 // The oracle checked against models whose layout the generator reports, so
 // that the fuzzer's yardstick is itself measured once.
-#include "tests/support/MergeOracle.h"
-
 #include <gtest/gtest.h>
 
 #include "tests/support/ChunkTree.h"
+#include "tests/support/MergeOracle.h"
 #include "tools/modelgen/ModelGen.h"
 
 namespace {
@@ -65,7 +64,8 @@ TEST(MergeOracle, AGeometryListBehindTheClumpLeavesTheClumpsSize) {
     Merged m = Merge(model, false);
     ASSERT_TRUE(m.verdict.accepted);
     EXPECT_EQ(SizeAt(m.out, 0), SizeAt(model.bytes, 0));
-    EXPECT_EQ(SizeAt(m.out, model.layout.geometryList), SizeAt(model.bytes, model.layout.geometryList) + 28);
+    EXPECT_EQ(SizeAt(m.out, model.layout.geometryList),
+              SizeAt(model.bytes, model.layout.geometryList) + 28);
     EXPECT_TRUE(testsupport::CheckChunkTree(m.out.data(), m.out.size(), nullptr));
 }
 
