@@ -7,13 +7,6 @@ namespace {
 
 const std::string FirstLine = "Ready. Drop day dff file.\r\n";
 
-DWORD SelectionStart(DWORD* end) {
-    DWORD start = 0;
-    SendMessageA(Control(merge::IdLogPane), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                 reinterpret_cast<LPARAM>(end));
-    return start;
-}
-
 // The system's English text, read here without the program's code.
 std::string EnglishText(DWORD code) {
     char text[512] = {};
@@ -24,30 +17,25 @@ std::string EnglishText(DWORD code) {
 
 }  // namespace
 
+// Whatever the user selected, text goes at the end and the caret follows.
 TEST_F(MainWindowTest, AppendLandsAtTheEndAndDropsTheUsersSelection) {
-    SendMessageA(Control(merge::IdLogPane), EM_SETSEL, 0, 5);
-    AppendLog(" Analyzing file...\r\n");
-    std::string expected = FirstLine + " Analyzing file...\r\n";
-    EXPECT_EQ(LogText(), expected);
-    DWORD end = 0;
-    EXPECT_EQ(SelectionStart(&end), expected.size());
-    EXPECT_EQ(end, expected.size());
-}
-
-TEST_F(MainWindowTest, EmptyAppendOnlyMovesTheCaretToTheEnd) {
-    SendMessageA(Control(merge::IdLogPane), EM_SETSEL, 2, 7);
-    AppendLog("");
-    EXPECT_EQ(LogText(), FirstLine);
-    DWORD end = 0;
-    EXPECT_EQ(SelectionStart(&end), FirstLine.size());
-    EXPECT_EQ(end, FirstLine.size());
+    HWND log = Control(merge::IdLogPane);
+    std::string expected = FirstLine;
+    for (const char* text : {" Analyzing file...\r\n", ""}) {
+        SendMessageA(log, EM_SETSEL, 2, 7);
+        AppendLog(text);
+        expected += text;
+        EXPECT_EQ(LogText(), expected);
+        DWORD start = 0, end = 0;
+        SendMessageA(log, EM_GETSEL, WPARAM(&start), LPARAM(&end));
+        EXPECT_EQ(start, expected.size());
+        EXPECT_EQ(end, expected.size());
+    }
 }
 
 TEST_F(MainWindowTest, LogKeepsGrowingPastTheEditControlsDefaultLimit) {
-    std::string line(98, 'x');
-    line += "\r\n";
     std::string block;
-    for (int i = 0; i < 100; ++i) block += line;
+    for (int i = 0; i < 100; ++i) block += std::string(98, 'x') + "\r\n";
     for (int i = 0; i < 5; ++i) AppendLog(block.c_str());
     HWND log = Control(merge::IdLogPane);
     EXPECT_EQ(size_t(GetWindowTextLengthA(log)), FirstLine.size() + 5 * block.size());
@@ -55,19 +43,15 @@ TEST_F(MainWindowTest, LogKeepsGrowingPastTheEditControlsDefaultLimit) {
     EXPECT_GT(SendMessageA(log, EM_GETFIRSTVISIBLELINE, 0, 0), 480);
 }
 
-TEST_F(MainWindowTest, ReportLastErrorAfterOpeningAMissingFile) {
-    HANDLE file = CreateFileA("C:\\tintweld-missing.dff", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_EQ(file, INVALID_HANDLE_VALUE);
+TEST_F(MainWindowTest, ReportLastErrorGivesTheSystemsTextOrNamesTheCode) {
+    ASSERT_EQ(CreateFileA("C:\\tintweld-missing.dff", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                          nullptr),
+              INVALID_HANDLE_VALUE);
     ReportLastError(" ");
-    std::string text = EnglishText(ERROR_FILE_NOT_FOUND);
+    const std::string text = EnglishText(ERROR_FILE_NOT_FOUND);
     ASSERT_GE(text.size(), 2u);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-    EXPECT_EQ(LogText(), FirstLine + " Error: " + text);
-}
-
-TEST_F(MainWindowTest, ReportLastErrorWithoutASystemTextNamesTheCode) {
     SetLastError(0x20000001);  // an application's own code: the system has no text
     ReportLastError(" ");
-    EXPECT_EQ(LogText(), FirstLine + " Error: Unknown error 536870913\r\n");
+    EXPECT_EQ(LogText(), FirstLine + " Error: " + text + " Error: Unknown error 536870913\r\n");
 }

@@ -23,17 +23,5 @@ TEST(ColourField, TextGivesTheTabledChannel) {
     }
 }
 
-using NightColours = MergeTest;
-
-TEST_F(NightColours, FourFieldsInOrderOrTheCopiedDayColours) {
-    platform.texts = {{merge::IdFieldR, "1"}, {merge::IdFieldG, "&H2"}, {merge::IdFieldB, "-1"},
-                      {merge::IdFieldA, "300"}};
-    Model day = MergeOneFile(WithVertices(3));
-    EXPECT_EQ(File(DayPath), Expected(day, Repeat({1, 2, 255, 44}, 3)));
-    platform.checked[CopyDayColours] = true;  // the fields are not read
-    day = MergeOneFile(WithVertices(5));
-    EXPECT_EQ(File(DayPath), Expected(day, Pattern(0, 5)));
-}
-
 }  // namespace
 }  // namespace mergetest

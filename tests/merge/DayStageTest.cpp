@@ -91,6 +91,8 @@ std::vector<Refusal> Refusals() {
          0xFFFFFFFFu - 28 + 1},
         {"FirstAllocationFails", Build(three), n3 + " Error: Not enough memory.\r\n", false, 1},
         {"SecondAllocationFails", Build(three), n3 + " Error: Not enough memory.\r\n", false, 2},
+        {"ImageOfExactly32BitsFindsNoMemory", Build(three), n3 + " Error: Not enough memory.\r\n",
+         false, 0, 0xFFFFFFFFu - 28},
     };
 }
 
@@ -107,30 +109,22 @@ TEST_F(DayStage, RefusedFilesAreLeftAloneAndEverythingIsReleased) {
         if (r.failedAllocation)
             platform.FailCall(Operation::Allocate, allocations + r.failedAllocation,
                               testsupport::SystemError::NotEnoughMemory);
+        platform.largestAllocation = 0;
         const auto before = platform.files;
         Drop(DayPath);
         EXPECT_EQ(platform.log,
                   " Opening file: " + std::string(DayPath) + "\r\n" + r.log + Ready);
         EXPECT_EQ(platform.files, before);
-        EXPECT_LT(platform.largestAllocation, size_t{1} << 20);
+        if (r.declaredSize != 0xFFFFFFFFu - 28) {  // the largest image that fits is tried
+            EXPECT_LT(platform.largestAllocation, size_t{1} << 20);
+        }
         ExpectBackToDay();
     }
 }
 
-// The largest image that fits 32 bits is tried (and here finds no memory).
-TEST_F(DayStage, ImageOfExactly32BitsIsAllocated) {
-    Put(DayPath, WithVertices(3));
-    platform.declaredSize[DayPath] = 0xFFFFFFFFu - 28;
-    Drop(DayPath);
-    EXPECT_EQ(LogFrom(" 3 vertex."),
-              " 3 vertex.\r\n Error: Not enough memory.\r\n" + std::string(Ready));
-    EXPECT_EQ(platform.largestAllocation, 0xFFFFFFFFu);
-    ExpectBackToDay();
-}
-
-// The new chunk ends the first Extension; exactly the chunks that hold it grow.
-TEST_F(DayStage, NewChunkGrowsExactlyItsContainers) {
-    modelgen::RawChunk night = {0x0253F2F9, Bytes(4 + 4 * 3, 0x77)};
+// The new chunk replaces the old one or ends the first Extension; exactly the
+// chunks that hold it change their sizes.
+TEST_F(DayStage, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
     const ModelSpec three = WithVertices(3);
     ModelSpec plugged = three, two = three, listAfter = WithVertices(5), inClumpExtension = three,
               clumpChild = three, afterClump = three, afterEmpty = three;
@@ -139,18 +133,19 @@ TEST_F(DayStage, NewChunkGrowsExactlyItsContainers) {
     two.geometries.push_back(WithVertices(9).geometries[0]);
     listAfter.geometryListAfterClump = true;
     // Only a child of the first Geometry's Extension counts as an old chunk.
-    inClumpExtension.clumpPlugins = {night};
+    inClumpExtension.clumpPlugins = {{0x0253F2F9, Bytes(4 + 4 * 3, 0x77)}};
     clumpChild.clumpPlugins = {Plugin(0x0116, 12)};
-    afterClump.trailing = modelgen::NightColourChunk(Repeat({1, 2, 3, 4}, 3));
+    afterClump.trailing = modelgen::NightColourChunk(Pattern(1, 3));
     afterEmpty.geometryListAfterClump = true;   // the empty Extension ends the file...
     afterEmpty.trailing = afterClump.trailing;  // ...but for this chunk
     const unsigned notClump = List | Geometry | Extension;
     struct Case {
-        const char* name;
+        std::string name;
         Model day;
         uint32_t n;
         unsigned grow;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"Plugged", modelgen::BuildModel(plugged), 3, All},
         {"ZeroVertices", modelgen::BuildModel(WithVertices(0)), 0, All},
         {"OnlyTheFirstOfTwoGeometries", modelgen::BuildModel(two), 3, All},
@@ -163,7 +158,13 @@ TEST_F(DayStage, NewChunkGrowsExactlyItsContainers) {
     // The Clump's Extension, its last child, made a night colour chunk.
     Bytes& patched = cases[5].day.bytes;
     Set32(patched, 12 + Get32(patched, 4) - 36, 0x0253F2F9);
+    // Old chunks first, between plugins or last; shorter, as long or longer.
+    for (int index : {0, 1, 2})
+        for (uint32_t n : {1u, 4u, 9u})
+            cases.push_back({"OldChunk" + std::to_string(index) + "Of" + std::to_string(n),
+                             modelgen::BuildModel(WithOldChunk(index, n)), 4, All});
     platform.checked[OneFileMode] = true;
+    platform.checked[AlwaysMerge] = true;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         platform.files[DayPath] = c.day.bytes;
@@ -172,23 +173,6 @@ TEST_F(DayStage, NewChunkGrowsExactlyItsContainers) {
         EXPECT_TRUE(IsChunkTree(File(DayPath)));
     }
     ExpectBackToDay();
-}
-
-TEST_F(DayStage, OldChunkFirstOrLaterOfAnyLengthIsReplacedWhole) {
-    platform.checked[AlwaysMerge] = true;
-    for (int index : {0, 1, 2}) {
-        for (uint32_t vertices : {4u, 1u, 9u}) {
-            SCOPED_TRACE(testing::Message() << index << " " << vertices);
-            platform.log.clear();
-            Model day = MergeOneFile(WithOldChunk(index, vertices));
-            EXPECT_NE(platform.log.find(
-                          " 4 vertex.\r\n Warning: File already contain Night Vertex Color.\r\n"),
-                      std::string::npos);
-            EXPECT_EQ(File(DayPath), Expected(day, Grey(4)));
-            EXPECT_TRUE(IsChunkTree(File(DayPath)));
-            ExpectBackToDay();
-        }
-    }
 }
 
 TEST_F(DayStage, DayFileIsReadAtMostTwice) {

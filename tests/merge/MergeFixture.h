@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 
 #include "merge/Controls.h"
 #include "merge/DropSequence.h"
+#include "rwstream/Chunk.h"
 #include "tests/support/ChunkTree.h"
 #include "tests/support/MemoryPlatform.h"
 #include "tools/modelgen/ModelGen.h"
@@ -28,13 +28,12 @@ const char* const DayPath = "C:\\models\\car.dff";
 const char* const NightPath = "C:\\models\\car_night.dff";
 const char* const Ready = "\r\nReady. Drop day dff file.\r\n";
 
-inline Bytes Repeat(std::initializer_list<uint8_t> colour, uint32_t n) {
-    Bytes out(colour.size() * n);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = colour.begin()[i % colour.size()];
+// The colour fields' defaults, 64 64 64 255, for n vertices.
+inline Bytes Grey(uint32_t n) {
+    Bytes out;
+    for (uint32_t k = 0; k < n; ++k) out.insert(out.end(), {64, 64, 64, 255});
     return out;
 }
-// The colour fields' defaults, 64 64 64 255, for n vertices.
-inline Bytes Grey(uint32_t n) { return Repeat({64, 64, 64, 255}, n); }
 
 // The generator's colours of geometry g's first n vertices.
 inline Bytes Pattern(uint32_t g, uint32_t n) {
@@ -49,14 +48,8 @@ inline Bytes Over(Bytes base, const Bytes& front) {
     return base;
 }
 
-inline uint32_t Get32(const Bytes& b, size_t at) {
-    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
-           uint32_t{b[at + 3]} << 24;
-}
-
-inline void Set32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+inline uint32_t Get32(const Bytes& b, size_t at) { return rw::Load32(&b[at]); }
+inline void Set32(Bytes& b, size_t at, uint32_t v) { rw::Store32(&b[at], v); }
 
 inline Bytes Build(const ModelSpec& shape) { return modelgen::BuildModel(shape).bytes; }
 
