@@ -40,13 +40,6 @@ const Expected Controls[] = {
     {1017, "Edit", "Ready. Drop day dff file.\r\n", 0x200, 0x50300844, 0, 128, 312, 256, true},
 };
 
-RECT ClientRect(HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, MainWindowHandle, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 void PressKey(HWND field, WPARAM key) {
     SendMessageA(field, WM_KEYDOWN, key, 0);
     SendMessageA(field, WM_KEYUP, key, 0);
@@ -66,7 +59,9 @@ TEST_F(MainWindowTest, EighteenControlsAsLaidOut) {
         EXPECT_EQ(WindowText(control), expected.caption);
         EXPECT_EQ(GetWindowLongA(control, GWL_STYLE), expected.style);
         EXPECT_EQ(GetWindowLongA(control, GWL_EXSTYLE), expected.exStyle);
-        RECT r = ClientRect(control);
+        RECT r;  // in MainWindow's client area
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, MainWindowHandle, reinterpret_cast<POINT*>(&r), 2);
         EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top}),
                   (std::vector<LONG>{expected.x, expected.y, expected.width, expected.height}));
         EXPECT_EQ(HFONT(SendMessageA(control, WM_GETFONT, 0, 0)) == ControlFont, expected.font);

@@ -7,18 +7,6 @@ using DayStage = MergeTest;
 using Layout = modelgen::ModelLayout;
 using testsupport::Operation;
 
-modelgen::RawChunk Plugin(uint32_t type, size_t length) { return {type, Bytes(length, 0xC3)}; }
-
-// A model of 4 vertices with one plugin before and one after the spot of an
-// old night colour chunk.
-ModelSpec WithOldChunk(int index, uint32_t vertices) {
-    ModelSpec shape = WithVertices(4);
-    shape.geometries[0].plugins = {Plugin(0x0116, 8), Plugin(0x0120, 12)};
-    shape.geometries[0].nightChunkIndex = index;
-    shape.geometries[0].nightChunkVertices = vertices;
-    return shape;
-}
-
 Bytes Cut(ModelSpec shape, size_t at) {
     shape.truncateAt = at;
     return Build(shape);
@@ -182,20 +170,6 @@ TEST_F(DayStage, DayFileIsReadAtMostTwice) {
     EXPECT_EQ(platform.opensForReading[DayPath], 1);
     // Once whole; before that only headers, the geometry's fields and colours.
     EXPECT_LE(platform.bytesRead[DayPath], day.bytes.size() + 4 * 5000 + 200);
-    EXPECT_EQ(platform.allocations, 2);
-    EXPECT_EQ(platform.largestAllocation, day.bytes.size() + 16 + 4 * 5000);
-}
-
-TEST_F(DayStage, PathsOfMoreThan259CharactersAreRefusedNotCut) {
-    const std::string longest = "C:\\" + std::string(252, 'a') + ".dff";  // 259
-    Put(longest.c_str(), WithVertices(1));
-    Drop((longest + "x").c_str());  // cut, it would name the other file
-    EXPECT_EQ(platform.log, std::string(" Error: Path is longer than 259 characters.\r\n") + Ready);
-    EXPECT_EQ(platform.opensForReading.size(), 0u);
-    platform.checked[OneFileMode] = true;
-    Drop(longest.c_str());
-    EXPECT_NE(platform.log.find("DFF created: " + longest + "\r\n"), std::string::npos);
-    ExpectBackToDay();
 }
 
 }  // namespace

@@ -59,6 +59,18 @@ inline ModelSpec WithVertices(uint32_t n) {
     return shape;
 }
 
+inline modelgen::RawChunk Plugin(uint32_t type, size_t n) { return {type, Bytes(n, 0xC3)}; }
+
+// A model of 4 vertices with one plugin before and one after the spot of an
+// old night colour chunk.
+inline ModelSpec WithOldChunk(int index, uint32_t vertices) {
+    ModelSpec shape = WithVertices(4);
+    shape.geometries[0].plugins = {Plugin(0x0116, 8), Plugin(0x0120, 12)};
+    shape.geometries[0].nightChunkIndex = index;
+    shape.geometries[0].nightChunkVertices = vertices;
+    return shape;
+}
+
 enum Grow : unsigned { Clump = 1, List = 2, Geometry = 4, Extension = 8, All = 15 };
 
 // The day model with the night colour chunk of these colours put in at the

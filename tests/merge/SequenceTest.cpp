@@ -5,17 +5,10 @@ namespace {
 
 using Sequence = MergeTest;
 
-ModelSpec WithOldChunk(uint32_t n) {
-    ModelSpec shape = WithVertices(n);
-    shape.geometries[0].nightChunkIndex = 0;
-    shape.geometries[0].nightChunkVertices = n;
-    return shape;
-}
-
 TEST_F(Sequence, TwoFileLogLineByLine) {
     platform.AppendLog("Ready. Drop day dff file.\r\n");  // the window's first line
     platform.checked[AlwaysMerge] = true;
-    Put(DayPath, WithOldChunk(4));
+    Put(DayPath, WithOldChunk(0, 4));
     Put(NightPath, WithVertices(6));
     Drop(DayPath);
     EXPECT_FALSE(platform.enabled[OneFileMode]);
@@ -43,7 +36,7 @@ TEST_F(Sequence, TwoFileLogLineByLine) {
 // it is when the output is written.
 TEST_F(Sequence, OptionsAreReadWhenTheirStageRuns) {
     platform.checked[AlwaysMerge] = true;
-    Model day = Put(DayPath, WithOldChunk(3));
+    Model day = Put(DayPath, WithOldChunk(1, 4));
     Put(NightPath, WithVertices(1));
     Drop(DayPath);
     platform.checked[AlwaysMerge] = false;
@@ -52,7 +45,7 @@ TEST_F(Sequence, OptionsAreReadWhenTheirStageRuns) {
     platform.checked[OneFileMode] = true;  // cannot happen in the window: it is disabled
     platform.checked[OutputInDffFolder] = true;
     Drop(NightPath);
-    EXPECT_EQ(File("C:\\models\\dff\\car.dff"), Expected(day, Over(Grey(3), Pattern(0, 1))));
+    EXPECT_EQ(File("C:\\models\\dff\\car.dff"), Expected(day, Over(Grey(4), Pattern(0, 1))));
     EXPECT_EQ(File(DayPath), day.bytes);
     ExpectBackToDay();
 }
