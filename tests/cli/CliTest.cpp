@@ -50,7 +50,8 @@ struct CliTest : ::testing::Test {
 };
 
 TEST_F(CliTest, UsageErrorsAreOneLineOnStderrWithStatus2) {
-    for (const char* arguments : {"", "--bogus a.dff", "--rgba 1,2,3 a.dff", "--night n.dff a b"}) {
+    for (const char* arguments :
+         {"", "--bogus a.dff", "--rgba 1,2,3 a.dff", "--night n.dff a.dff b.dff"}) {
         EXPECT_EQ(Cli(arguments), 2) << arguments;
         EXPECT_EQ(out, "") << arguments;
         EXPECT_EQ(err.find('\n'), err.size() - 1) << arguments;

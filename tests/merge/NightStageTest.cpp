@@ -21,7 +21,7 @@ Bytes Night(uint32_t m, void (*change)(ModelSpec&) = [](ModelSpec&) {}) {
     ModelSpec shape = WithVertices(m);
     shape.geometries[0].colours = Pattern(1, m);
     change(shape);
-    return modelgen::BuildModel(shape).bytes;
+    return Build(shape);
 }
 
 const size_t NightData = modelgen::LayoutOf(ModelSpec{}).firstGeometryData;
