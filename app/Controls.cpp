@@ -13,7 +13,7 @@ using namespace merge;
 
 constexpr char UpDownClass[] = UPDOWN_CLASSA;
 
-struct ControlSpec {
+struct ControlRow {
     int id;
     const char* className;
     const char* caption;
@@ -35,7 +35,7 @@ constexpr DWORD UpDown = 0x50000027;
 // lines are scrolled to, never wrapped.
 constexpr DWORD Log = 0x50300844;
 
-constexpr ControlSpec Controls[] = {
+constexpr ControlRow Controls[] = {
     {IdAlwaysMerge, "BUTTON", "Always Merge", 0, CheckBox, 0, 0, 128, 24, true},
     {IdOutputInDffFolder, "BUTTON", "Output in DFF Folder", 0, CheckBox, 0, 104, 192, 24, true},
     {IdFrame, "BUTTON", "Complemented NVC", 0, GroupBox, 16, 24, 296, 76, true},
@@ -68,7 +68,7 @@ constexpr BuddyPair Buddies[] = {
     {IdUpDownA, IdFieldA},
 };
 
-void CreateControl(HWND window, const ControlSpec& control) {
+void CreateControl(HWND window, const ControlRow& control) {
     if (control.className == UpDownClass) {
         // Created with a range of 0 to 100; InitControls sets the real one.
         HINSTANCE instance =
@@ -90,7 +90,7 @@ void CreateControl(HWND window, const ControlSpec& control) {
 }  // namespace
 
 void CreateControls(HWND window) {
-    for (const ControlSpec& control : Controls) CreateControl(window, control);
+    for (const ControlRow& control : Controls) CreateControl(window, control);
 }
 
 void InitControls() {

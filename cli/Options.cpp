@@ -30,13 +30,13 @@ const char* const UsageText =
 
 namespace {
 
-struct OptionSpec {
+struct OptionInfo {
     char shortName;
     const char* longName;
     bool takesValue;
 };
 
-constexpr OptionSpec KnownOptions[] = {
+constexpr OptionInfo KnownOptions[] = {
     {'a', "always-merge", false}, {'c', "copy-day", false}, {'d', "dff-folder", false},
     {'r', "rgba", true},          {'n', "night", true},     {'h', "help", false},
 };
@@ -58,7 +58,7 @@ bool SplitColours(const char* value, std::string texts[4]) {
     return true;
 }
 
-bool Apply(CommandLine& line, const OptionSpec& option, const char* value) {
+bool Apply(CommandLine& line, const OptionInfo& option, const char* value) {
     Options& options = line.options;
     switch (option.shortName) {
         case 'a': options.alwaysMerge = true; break;
@@ -74,14 +74,14 @@ bool Apply(CommandLine& line, const OptionSpec& option, const char* value) {
     return true;
 }
 
-const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& option : KnownOptions)
+const OptionInfo* FindLong(const std::string& name) {
+    for (const OptionInfo& option : KnownOptions)
         if (name == option.longName) return &option;
     return nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& option : KnownOptions)
+const OptionInfo* FindShort(char name) {
+    for (const OptionInfo& option : KnownOptions)
         if (name == option.shortName) return &option;
     return nullptr;
 }
@@ -91,7 +91,7 @@ bool ParseLong(CommandLine& line, int argc, char** argv, int& i) {
     const char* text = argv[i] + 2;
     const char* equals = std::strchr(text, '=');
     std::string name = equals ? std::string(text, equals) : std::string(text);
-    const OptionSpec* option = FindLong(name);
+    const OptionInfo* option = FindLong(name);
     if (!option) return Fail(line, "unknown option '--" + name + "'");
     if (!option->takesValue) {
         if (equals) return Fail(line, "option '--" + name + "' takes no value");
@@ -105,7 +105,7 @@ bool ParseLong(CommandLine& line, int argc, char** argv, int& i) {
 // "-acd", "-nNIGHT" or "-n NIGHT"; moves i past a separate value.
 bool ParseShort(CommandLine& line, int argc, char** argv, int& i) {
     for (const char* c = argv[i] + 1; *c; ++c) {
-        const OptionSpec* option = FindShort(*c);
+        const OptionInfo* option = FindShort(*c);
         if (!option) return Fail(line, std::string("unknown option '-") + *c + "'");
         if (!option->takesValue) {
             if (!Apply(line, *option, nullptr)) return false;

@@ -11,24 +11,24 @@
 namespace {
 
 using modelgen::Bytes;
-using modelgen::ModelSpec;
+using modelgen::ModelShape;
 
-std::vector<ModelSpec> DayShapes() {
-    std::vector<ModelSpec> shapes;
-    ModelSpec plain;
+std::vector<ModelShape> DayShapes() {
+    std::vector<ModelShape> shapes;
+    ModelShape plain;
     shapes.push_back(plain);
 
-    ModelSpec empty;
+    ModelShape empty;
     empty.geometries[0].vertexCount = 0;
     empty.geometries[0].triangleCount = 0;
     shapes.push_back(empty);
 
-    ModelSpec two;
-    two.geometries.push_back(modelgen::GeometrySpec{});
+    ModelShape two;
+    two.geometries.push_back(modelgen::GeometryShape{});
     two.geometries[1].vertexCount = 5;
     shapes.push_back(two);
 
-    ModelSpec plugins;
+    ModelShape plugins;
     plugins.geometries[0].plugins = {{0x0116, {1, 2, 3, 4}}, {0x050E, {}}};
     plugins.chunksBeforeGeometryList = {{0x0253F2FE, {9, 9}}};
     plugins.clumpPlugins = {{0x0253F2F9, {1, 1, 1, 1}}};
@@ -36,40 +36,40 @@ std::vector<ModelSpec> DayShapes() {
 
     for (int index : {0, 1, 2}) {
         for (uint32_t vertices : {3u, 7u, 0u}) {
-            ModelSpec night = plugins;
+            ModelShape night = plugins;
             night.geometries[0].nightChunkIndex = index;
             night.geometries[0].nightChunkVertices = vertices;
             shapes.push_back(night);
         }
     }
 
-    ModelSpec after;
+    ModelShape after;
     after.geometryListAfterClump = true;
     shapes.push_back(after);
 
-    ModelSpec trailing;
-    trailing.trailing = modelgen::BuildModel(ModelSpec{}).bytes;
+    ModelShape trailing;
+    trailing.trailing = modelgen::BuildModel(ModelShape{}).bytes;
     shapes.push_back(trailing);
 
-    ModelSpec noExtension;
+    ModelShape noExtension;
     noExtension.geometries[0].hasExtension = false;
     shapes.push_back(noExtension);
-    noExtension.geometries.push_back(modelgen::GeometrySpec{});
+    noExtension.geometries.push_back(modelgen::GeometryShape{});
     shapes.push_back(noExtension);
 
-    ModelSpec unlit;
+    ModelShape unlit;
     unlit.geometries[0].prelit = false;
     shapes.push_back(unlit);
 
-    ModelSpec version;
+    ModelShape version;
     version.version = 0x1803FFFE;
     shapes.push_back(version);
 
-    ModelSpec notClump;
+    ModelShape notClump;
     notClump.firstChunkType = 0x0E;
     shapes.push_back(notClump);
 
-    ModelSpec huge;
+    ModelShape huge;
     huge.overrideVertexCount = true;
     huge.vertexCountField = 0x40000000;
     shapes.push_back(huge);
@@ -125,17 +125,17 @@ int main(int argc, char** argv) {
         fuzzinput::OptionOneFile | fuzzinput::OptionOddFieldTexts,
     };
 
-    ModelSpec fewer;
+    ModelShape fewer;
     fewer.geometries[0].vertexCount = 2;
-    ModelSpec more;
+    ModelShape more;
     more.geometries[0].vertexCount = 9;
-    Bytes plainNight = modelgen::BuildModel(ModelSpec{}).bytes;
+    Bytes plainNight = modelgen::BuildModel(ModelShape{}).bytes;
     std::vector<Bytes> nights = {plainNight, modelgen::BuildModel(fewer).bytes,
                                  modelgen::BuildModel(more).bytes,
                                  Bytes(plainNight.begin(), plainNight.begin() + 90)};
 
     int number = 0;
-    std::vector<ModelSpec> shapes = DayShapes();
+    std::vector<ModelShape> shapes = DayShapes();
     for (size_t s = 0; s < shapes.size(); ++s) {
         modelgen::Model model = modelgen::BuildModel(shapes[s]);
         for (size_t o = 0; o < sizeof optionSets; ++o) {

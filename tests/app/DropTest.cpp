@@ -26,7 +26,7 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
 }
 
 modelgen::Model MakeModel(uint32_t vertices, const Bytes& colours = {}) {
-    modelgen::ModelSpec shape;
+    modelgen::ModelShape shape;
     shape.geometries[0].vertexCount = vertices;
     shape.geometries[0].colours = colours;
     return modelgen::BuildModel(shape);
@@ -35,7 +35,7 @@ modelgen::Model MakeModel(uint32_t vertices, const Bytes& colours = {}) {
 // The day model as the tool must write it: the same model with a night
 // colour chunk of these colours as the last child of its first Extension.
 Bytes Merged(uint32_t vertices, const Bytes& nightColours) {
-    modelgen::ModelSpec shape;
+    modelgen::ModelShape shape;
     shape.geometries[0].vertexCount = vertices;
     shape.geometries[0].nightChunkIndex = 0;
     shape.geometries[0].nightChunkVertices = vertices;

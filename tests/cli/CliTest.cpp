@@ -28,7 +28,7 @@ struct CliTest : ::testing::Test {
     }
     // A model of 3 vertices with these day colours (none: the pattern).
     void PutModel(const std::string& name, const std::string& colours = "") {
-        modelgen::ModelSpec shape;
+        modelgen::ModelShape shape;
         shape.geometries[0].colours.assign(colours.begin(), colours.end());
         ASSERT_TRUE(modelgen::WriteModelFile(shape, dir + "/" + name));
     }

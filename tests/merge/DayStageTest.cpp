@@ -7,13 +7,13 @@ using DayStage = MergeTest;
 using Layout = modelgen::ModelLayout;
 using testsupport::Operation;
 
-Bytes Cut(ModelSpec shape, size_t at) {
+Bytes Cut(ModelShape shape, size_t at) {
     shape.truncateAt = at;
     return Build(shape);
 }
 
 // The model with the size field of one of its chunks set to size.
-Bytes Resized(const ModelSpec& shape, size_t Layout::*chunk, uint32_t size) {
+Bytes Resized(const ModelShape& shape, size_t Layout::*chunk, uint32_t size) {
     Model model = modelgen::BuildModel(shape);
     Set32(model.bytes, model.layout.*chunk + 4, size);
     return model.bytes;
@@ -29,16 +29,16 @@ struct Refusal {
 };
 
 std::vector<Refusal> Refusals() {
-    const ModelSpec three = WithVertices(3);
+    const ModelShape three = WithVertices(3);
     const size_t data = modelgen::LayoutOf(three).firstGeometryData;
-    ModelSpec notClump = three, other = three, notPrelit = three, noExtension = three, huge = three,
+    ModelShape notClump = three, other = three, notPrelit = three, noExtension = three, huge = three,
               laterExtension = three;
     notClump.firstChunkType = 0x0E;
     other.version = 0x1803FFFE;
     notPrelit.geometries[0].prelit = false;
     noExtension.geometries[0].hasExtension = false;
     laterExtension.geometries[0].hasExtension = false;
-    laterExtension.geometries.push_back(modelgen::GeometrySpec{});
+    laterExtension.geometries.push_back(modelgen::GeometryShape{});
     huge.overrideVertexCount = true;
     huge.vertexCountField = 0xFFFFFFFF;
     const std::string a = " Analyzing file...\r\n",
@@ -113,8 +113,8 @@ TEST_F(DayStage, RefusedFilesAreLeftAloneAndEverythingIsReleased) {
 // The new chunk replaces the old one or ends the first Extension; exactly the
 // chunks that hold it change their sizes.
 TEST_F(DayStage, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
-    const ModelSpec three = WithVertices(3);
-    ModelSpec plugged = three, two = three, listAfter = WithVertices(5), inClumpExtension = three,
+    const ModelShape three = WithVertices(3);
+    ModelShape plugged = three, two = three, listAfter = WithVertices(5), inClumpExtension = three,
               clumpChild = three, afterClump = three, afterEmpty = three;
     plugged.geometries[0].plugins = {Plugin(0x0116, 8)};
     plugged.chunksBeforeGeometryList = {Plugin(0x0253F2F8, 6)};
@@ -164,7 +164,7 @@ TEST_F(DayStage, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
 }
 
 TEST_F(DayStage, DayFileIsReadAtMostTwice) {
-    ModelSpec shape = WithVertices(5000);
+    ModelShape shape = WithVertices(5000);
     shape.geometries[0].plugins = {Plugin(0x0116, 64), Plugin(0x0120, 64)};
     Model day = MergeOneFile(shape);
     EXPECT_EQ(platform.opensForReading[DayPath], 1);

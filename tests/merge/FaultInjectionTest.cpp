@@ -37,7 +37,7 @@ void ExpectAbandoned(const std::string& what, Target target,
     Sequence s;
     Memory& p = s.platform;
     p.folders.insert("C:\\models");
-    p.files[DayPath] = modelgen::BuildModel(ModelSpec{}).bytes;
+    p.files[DayPath] = modelgen::BuildModel(ModelShape{}).bytes;
     p.files[NightPath] = modelgen::BuildModel(WithVertices(5)).bytes;
     p.checked[OutputInDffFolder] = target != Target::DayModel;
     if (target == Target::OldOutput) p.files[OldOutput] = Bytes{'o', 'l', 'd'};
@@ -76,7 +76,7 @@ TEST(FaultInjection, OpeningTheNightFile) {
 // A read that delivers less than the file's size promised, at every offset
 // the day stage reads (it reads the whole file).
 TEST(FaultInjection, EveryReadOfTheDayFile) {
-    const size_t size = modelgen::BuildModel(ModelSpec{}).bytes.size();
+    const size_t size = modelgen::BuildModel(ModelShape{}).bytes.size();
     for (size_t cut = 0; cut < size; ++cut) {
         ExpectAbandoned("day cut at " + std::to_string(cut), Target::OldOutput,
                         [&](Memory& p) { p.readableUpTo[DayPath] = cut; });
@@ -95,7 +95,7 @@ void ExpectEveryNightReadAbandons(size_t from, size_t to) {
 
 // Where the night stage's last read begins, that of the colours (the morph
 // target count before them is stepped over, not read).
-const size_t NightColourRead = modelgen::BuildModel(ModelSpec{}).layout.firstGeometryData + 12;
+const size_t NightColourRead = modelgen::BuildModel(ModelShape{}).layout.firstGeometryData + 12;
 
 TEST(FaultInjection, EveryReadOfTheNightFile) {
     ExpectEveryNightReadAbandons(0, NightColourRead + 4 + 4 * 3);

@@ -11,8 +11,8 @@ using Regression = MergeTest;
 // the new chunk went in there, inside the next chunk's header, and a model
 // that had been a consistent tree came out broken.
 TEST_F(Regression, ExtensionRunningPastItsGeometryIsRefused) {
-    ModelSpec shape;
-    shape.geometries.push_back(modelgen::GeometrySpec{});
+    ModelShape shape;
+    shape.geometries.push_back(modelgen::GeometryShape{});
     Model day = modelgen::BuildModel(shape);
     Set32(day.bytes, day.layout.firstExtension + 4,
           Get32(day.bytes, day.layout.firstExtension + 4) + 2);
@@ -28,8 +28,8 @@ TEST_F(Regression, ExtensionRunningPastItsGeometryIsRefused) {
 // read error, not a file that ends early) was taken for the end of the
 // file: the output was written, the missing colours the day stage's.
 TEST_F(Regression, NightColoursThatCannotBeReadAbandonTheSequence) {
-    Model day = Put(DayPath, ModelSpec{});
-    Model night = Put(NightPath, ModelSpec{});
+    Model day = Put(DayPath, ModelShape{});
+    Model night = Put(NightPath, ModelShape{});
     platform.readableUpTo[NightPath] = night.layout.firstGeometryData + 16 + 4;
     Drop(DayPath);
     Drop(NightPath);

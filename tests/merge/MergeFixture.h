@@ -19,7 +19,7 @@ namespace mergetest {
 
 using modelgen::Bytes;
 using modelgen::Model;
-using modelgen::ModelSpec;
+using modelgen::ModelShape;
 
 constexpr int AlwaysMerge = merge::IdAlwaysMerge, OutputInDffFolder = merge::IdOutputInDffFolder,
               CopyDayColours = merge::IdCopyDayColours, OneFileMode = merge::IdOneFileMode;
@@ -51,10 +51,10 @@ inline Bytes Over(Bytes base, const Bytes& front) {
 inline uint32_t Get32(const Bytes& b, size_t at) { return rw::Load32(&b[at]); }
 inline void Set32(Bytes& b, size_t at, uint32_t v) { rw::Store32(&b[at], v); }
 
-inline Bytes Build(const ModelSpec& shape) { return modelgen::BuildModel(shape).bytes; }
+inline Bytes Build(const ModelShape& shape) { return modelgen::BuildModel(shape).bytes; }
 
-inline ModelSpec WithVertices(uint32_t n) {
-    ModelSpec shape;
+inline ModelShape WithVertices(uint32_t n) {
+    ModelShape shape;
     shape.geometries[0].vertexCount = n;
     return shape;
 }
@@ -63,8 +63,8 @@ inline modelgen::RawChunk Plugin(uint32_t type, size_t n) { return {type, Bytes(
 
 // A model of 4 vertices with one plugin before and one after the spot of an
 // old night colour chunk.
-inline ModelSpec WithOldChunk(int index, uint32_t vertices) {
-    ModelSpec shape = WithVertices(4);
+inline ModelShape WithOldChunk(int index, uint32_t vertices) {
+    ModelShape shape = WithVertices(4);
     shape.geometries[0].plugins = {Plugin(0x0116, 8), Plugin(0x0120, 12)};
     shape.geometries[0].nightChunkIndex = index;
     shape.geometries[0].nightChunkVertices = vertices;
@@ -105,14 +105,14 @@ struct MergeTest : ::testing::Test {
 
     MergeTest() { platform.folders.insert("C:\\models"); }
 
-    Model Put(const char* path, const ModelSpec& shape) {
+    Model Put(const char* path, const ModelShape& shape) {
         Model model = modelgen::BuildModel(shape);
         platform.files[path] = model.bytes;
         return model;
     }
     void Drop(const char* path) { merge::HandleDroppedPath(sequence, platform, path); }
     // A day model dropped in one-file mode: written at once.
-    Model MergeOneFile(const ModelSpec& shape) {
+    Model MergeOneFile(const ModelShape& shape) {
         Model day = Put(DayPath, shape);
         platform.checked[OneFileMode] = true;
         Drop(DayPath);

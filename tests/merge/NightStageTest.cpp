@@ -17,14 +17,14 @@ struct NightStage : MergeTest {
 };
 
 // A night model of m vertices whose colours are geometry 1's pattern.
-Bytes Night(uint32_t m, void (*change)(ModelSpec&) = [](ModelSpec&) {}) {
-    ModelSpec shape = WithVertices(m);
+Bytes Night(uint32_t m, void (*change)(ModelShape&) = [](ModelShape&) {}) {
+    ModelShape shape = WithVertices(m);
     shape.geometries[0].colours = Pattern(1, m);
     change(shape);
     return Build(shape);
 }
 
-const size_t NightData = modelgen::LayoutOf(ModelSpec{}).firstGeometryData;
+const size_t NightData = modelgen::LayoutOf(ModelShape{}).firstGeometryData;
 
 TEST_F(NightStage, ColoursComeFromTheNightModelAsFarAsBothHaveThem) {
     const std::string fewer = " Warning: Night DFF contains not enough vertex.\r\n";
@@ -45,15 +45,15 @@ TEST_F(NightStage, ColoursComeFromTheNightModelAsFarAsBothHaveThem) {
         {"None", Night(0), Grey(5), " 0 vertex.\r\n" + fewer},
         // Cut inside its third colour: whole colours only.
         {"CutInColours",
-         Night(5, [](ModelSpec& s) { s.truncateAt = NightData + 16 + 2 * 4 + 3; }),
+         Night(5, [](ModelShape& s) { s.truncateAt = NightData + 16 + 2 * 4 + 3; }),
          Over(Grey(5), Pattern(1, 2)), " 5 vertex.\r\n"},
         // The night model's Extension is not looked at.
-        {"WithOldNightChunk", Night(5, [](ModelSpec& s) {
+        {"WithOldNightChunk", Night(5, [](ModelShape& s) {
              s.geometries[0].nightChunkIndex = 0;
              s.geometries[0].nightChunkVertices = 1;
          }),
          Pattern(1, 5), " 5 vertex.\r\n"},
-        {"WithoutExtension", Night(5, [](ModelSpec& s) { s.geometries[0].hasExtension = false; }),
+        {"WithoutExtension", Night(5, [](ModelShape& s) { s.geometries[0].hasExtension = false; }),
          Pattern(1, 5), " 5 vertex.\r\n"},
         {"TheDayModelDroppedAgain", Build(WithVertices(5)), Pattern(0, 5), " 5 vertex.\r\n", false,
          DayPath},
@@ -83,13 +83,13 @@ TEST_F(NightStage, RefusedNightModelsEndTheSequence) {
         std::string log;  // after "Drop night dff file."
         std::string path;
     } cases[] = {
-        {Night(3, [](ModelSpec& s) { s.version = 0x1803FFFE; }),
+        {Night(3, [](ModelShape& s) { s.version = 0x1803FFFE; }),
          analyzing + " Error: RW Version ID doesn't match.\r\n", NightPath},
-        {Night(3, [](ModelSpec& s) { s.geometries[0].prelit = false; }),
+        {Night(3, [](ModelShape& s) { s.geometries[0].prelit = false; }),
          analyzing + " Error: File doesn't contain Vertex Color.\r\n", NightPath},
         {Bytes{1, 2}, analyzing + " Error: File doesn't contain Clump.\r\n", NightPath},
-        {Night(3, [](ModelSpec& s) { s.truncateAt = NightData + 1; }), inData, NightPath},
-        {Night(3, [](ModelSpec& s) { s.truncateAt = NightData + 9; }), inData, NightPath},
+        {Night(3, [](ModelShape& s) { s.truncateAt = NightData + 1; }), inData, NightPath},
+        {Night(3, [](ModelShape& s) { s.truncateAt = NightData + 9; }), inData, NightPath},
         {{}, " Opening file: C:\\elsewhere\\night.dff\r\n"
              " Error: The system cannot find the path specified.\r\n", "C:\\elsewhere\\night.dff"},
         {{}, " Error: Path is longer than 259 characters.\r\n", tooLong},

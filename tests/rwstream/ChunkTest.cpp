@@ -25,7 +25,7 @@ Bytes Chunks(std::initializer_list<std::pair<uint32_t, uint32_t>> chunks, size_t
 // past the end of any container, until a Geometry List or the end of the file.
 TEST(SiblingSearch, FoundOrShortOnSizeOrOnType) {
     using rw::SearchResult;
-    modelgen::ModelSpec behind, after;
+    modelgen::ModelShape behind, after;
     behind.chunksBeforeGeometryList = {{0x11F, {}}, {0x0F, Bytes(40, 0x1A)}, {1, Bytes(3, 0)}};
     after.geometryListAfterClump = true;
     after.clumpPlugins = {{0x253F2F8, Bytes(12, 0)}};

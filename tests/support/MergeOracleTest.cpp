@@ -8,7 +8,7 @@
 
 namespace {
 
-using modelgen::ModelSpec;
+using modelgen::ModelShape;
 using testsupport::Bytes;
 
 uint32_t SizeAt(const Bytes& b, size_t chunk) {
@@ -31,7 +31,7 @@ Merged Merge(const modelgen::Model& model, bool alwaysMerge) {
 }
 
 TEST(MergeOracle, InsertsAtTheExtensionsEndAndGrowsTheFourEnclosingChunks) {
-    modelgen::Model model = modelgen::BuildModel(ModelSpec{});
+    modelgen::Model model = modelgen::BuildModel(ModelShape{});
     Merged m = Merge(model, false);
     ASSERT_TRUE(m.verdict.accepted);
     EXPECT_EQ(m.verdict.insertionOffset, model.layout.firstExtensionEnd);
@@ -43,7 +43,7 @@ TEST(MergeOracle, InsertsAtTheExtensionsEndAndGrowsTheFourEnclosingChunks) {
 }
 
 TEST(MergeOracle, ReplacingAChunkOfTheSameLengthKeepsEverySize) {
-    ModelSpec shape;
+    ModelShape shape;
     shape.geometries[0].plugins = {{0x0116, {1, 2, 3, 4}}};
     shape.geometries[0].nightChunkIndex = 0;
     shape.geometries[0].nightChunkVertices = 3;
@@ -58,7 +58,7 @@ TEST(MergeOracle, ReplacingAChunkOfTheSameLengthKeepsEverySize) {
 }
 
 TEST(MergeOracle, AGeometryListBehindTheClumpLeavesTheClumpsSize) {
-    ModelSpec shape;
+    ModelShape shape;
     shape.geometryListAfterClump = true;
     modelgen::Model model = modelgen::BuildModel(shape);
     Merged m = Merge(model, false);
@@ -70,19 +70,19 @@ TEST(MergeOracle, AGeometryListBehindTheClumpLeavesTheClumpsSize) {
 }
 
 TEST(MergeOracle, RefusesFilesCutShortOrWithoutAnExtension) {
-    modelgen::Model model = modelgen::BuildModel(ModelSpec{});
+    modelgen::Model model = modelgen::BuildModel(ModelShape{});
     for (size_t cut : {model.layout.firstGeometryData + 9, model.layout.firstGeometryData + 20,
                        model.layout.firstExtensionEnd - 1}) {
         EXPECT_FALSE(testsupport::JudgeDayFile(model.bytes.data(), cut, true).accepted) << cut;
     }
-    ModelSpec shape;
+    ModelShape shape;
     shape.geometries[0].hasExtension = false;
-    shape.geometries.push_back(modelgen::GeometrySpec{});  // its Extension is not the first's
+    shape.geometries.push_back(modelgen::GeometryShape{});  // its Extension is not the first's
     EXPECT_FALSE(Merge(modelgen::BuildModel(shape), true).verdict.accepted);
 }
 
 TEST(MergeOracle, NightColoursStopAtTheShorterCountAndTheEndOfTheFile) {
-    ModelSpec shape;
+    ModelShape shape;
     shape.geometries[0].vertexCount = 2;
     modelgen::Model model = modelgen::BuildModel(shape);
     Bytes colours(12, 0xEE);

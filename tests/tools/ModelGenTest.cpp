@@ -14,17 +14,17 @@ namespace {
 
 using modelgen::Bytes;
 using modelgen::ModelLayout;
-using modelgen::ModelSpec;
+using modelgen::ModelShape;
 
 uint32_t At32(const Bytes& bytes, size_t offset) { return rw::Load32(bytes.data() + offset); }
 
-ModelSpec Shape(void (*change)(ModelSpec&)) {
-    ModelSpec shape;
+ModelShape Shape(void (*change)(ModelShape&)) {
+    ModelShape shape;
     change(shape);
     return shape;
 }
 
-void NightChunkAt(ModelSpec& s, int index) {
+void NightChunkAt(ModelShape& s, int index) {
     s.geometries[0].plugins = {{0x0116, Bytes(8, 1)}, {0x050E, Bytes(3, 2)}};
     s.geometries[0].nightChunkIndex = index;
     s.geometries[0].nightChunkVertices = 5;
@@ -33,23 +33,23 @@ void NightChunkAt(ModelSpec& s, int index) {
 // The layout that the pipeline tests build their expectations on, held to
 // the bytes, for shapes of every kind.
 TEST(ModelGen, ShapesAreConsistentTreesWithTheirLayout) {
-    const ModelSpec shapes[] = {
-        ModelSpec{},
-        Shape([](ModelSpec& s) { NightChunkAt(s, 0); }),
-        Shape([](ModelSpec& s) { NightChunkAt(s, 2); }),
-        Shape([](ModelSpec& s) {
+    const ModelShape shapes[] = {
+        ModelShape{},
+        Shape([](ModelShape& s) { NightChunkAt(s, 0); }),
+        Shape([](ModelShape& s) { NightChunkAt(s, 2); }),
+        Shape([](ModelShape& s) {
             s.chunksBeforeGeometryList = {{0x0253F2F8, {}}, {0x1A0, Bytes(5, 7)}};
             s.clumpPlugins = {{rw::TypeNightColours, Bytes(8, 0)}};
         }),
-        Shape([](ModelSpec& s) { s.geometryListAfterClump = true; }),
-        Shape([](ModelSpec& s) {
+        Shape([](ModelShape& s) { s.geometryListAfterClump = true; }),
+        Shape([](ModelShape& s) {
             s.geometries[0].prelit = false;
             s.geometries[0].hasExtension = false;
         }),
-        Shape([](ModelSpec& s) { s.geometries[0].vertexCount = 0; }),
+        Shape([](ModelShape& s) { s.geometries[0].vertexCount = 0; }),
     };
-    for (const ModelSpec& shape : shapes) {
-        const modelgen::GeometrySpec& first = shape.geometries[0];
+    for (const ModelShape& shape : shapes) {
+        const modelgen::GeometryShape& first = shape.geometries[0];
         SCOPED_TRACE(testing::Message() << &shape - shapes);
         const modelgen::Model model = modelgen::BuildModel(shape);
         const Bytes& b = model.bytes;
@@ -79,22 +79,22 @@ TEST(ModelGen, ShapesAreConsistentTreesWithTheirLayout) {
 
 // Each malformation changes what it says and nothing else.
 TEST(ModelGen, MalformedShapes) {
-    const modelgen::Model whole = modelgen::BuildModel(ModelSpec{});
+    const modelgen::Model whole = modelgen::BuildModel(ModelShape{});
     Bytes count = whole.bytes, version = whole.bytes, type = whole.bytes, trailing = whole.bytes;
     rw::Store32(&count[whole.layout.firstGeometryData + rw::GeometryVertexCountOffset], 0xFFFFFFF0);
     rw::Store32(&version[8], 0x1803FFFE);
     rw::Store32(&type[0], 0x11);
     trailing.insert(trailing.end(), {1, 2, 3});
-    const std::pair<ModelSpec, Bytes> cases[] = {
-        {Shape([](ModelSpec& s) {
+    const std::pair<ModelShape, Bytes> cases[] = {
+        {Shape([](ModelShape& s) {
              s.overrideVertexCount = true;
              s.vertexCountField = 0xFFFFFFF0;
          }),
          count},
-        {Shape([](ModelSpec& s) { s.version = 0x1803FFFE; }), version},
-        {Shape([](ModelSpec& s) { s.firstChunkType = 0x11; }), type},
-        {Shape([](ModelSpec& s) { s.trailing = {1, 2, 3}; }), trailing},
-        {Shape([](ModelSpec& s) { s.truncateAt = 50; }),
+        {Shape([](ModelShape& s) { s.version = 0x1803FFFE; }), version},
+        {Shape([](ModelShape& s) { s.firstChunkType = 0x11; }), type},
+        {Shape([](ModelShape& s) { s.trailing = {1, 2, 3}; }), trailing},
+        {Shape([](ModelShape& s) { s.truncateAt = 50; }),
          Bytes(whole.bytes.begin(), whole.bytes.begin() + 50)},
     };
     for (const auto& c : cases)
@@ -104,10 +104,10 @@ TEST(ModelGen, MalformedShapes) {
 // The file writer and BuildModel share one layout; a model larger than the
 // writer's buffer, cut in the middle, must come out byte for byte the same.
 TEST(ModelGen, FileMatchesTheModelInMemory) {
-    ModelSpec shape;
+    ModelShape shape;
     NightChunkAt(shape, 1);
     shape.geometries[0].vertexCount = 300000;
-    shape.geometries.push_back(modelgen::GeometrySpec{});
+    shape.geometries.push_back(modelgen::GeometryShape{});
     shape.truncateAt = 3000001;
     const std::string path = ::testing::TempDir() + "modelgen_test.dff";
     ASSERT_TRUE(modelgen::WriteModelFile(shape, path));

@@ -102,15 +102,15 @@ bool ParseColour(const std::string& text, uint8_t colour[4]) {
 
 // What the options set for every geometry, applied once all are read.
 struct GeometryOptions {
-    GeometrySpec geometry;
+    GeometryShape geometry;
     uint32_t count = 1;
     bool triangleCountGiven = false;
     bool colourGiven = false;
     uint8_t colour[4] = {};
 };
 
-void ApplyGeometryOptions(GeometryOptions& options, ModelSpec& shape) {
-    GeometrySpec& geometry = options.geometry;
+void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
+    GeometryShape& geometry = options.geometry;
     if (!options.triangleCountGiven) geometry.triangleCount = geometry.vertexCount / 3;
     if (options.colourGiven) {
         geometry.colours.resize(size_t{4} * geometry.vertexCount);
@@ -135,8 +135,8 @@ bool IsValueOption(const std::string& name) {
 }
 
 bool ApplyValueOption(const std::string& name, const std::string& value, GeometryOptions& options,
-                      ModelSpec& shape) {
-    GeometrySpec& geometry = options.geometry;
+                      ModelShape& shape) {
+    GeometryShape& geometry = options.geometry;
     uint32_t number;
     uint64_t size;
     RawChunk chunk;
@@ -175,9 +175,9 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* line, std::string* error) {
     *line = CommandLine{};
-    ModelSpec& shape = line->shape;
+    ModelShape& shape = line->shape;
     GeometryOptions options;
-    GeometrySpec& geometry = options.geometry;
+    GeometryShape& geometry = options.geometry;
     bool optionsEnded = false;
     std::vector<std::string> paths;
     for (size_t i = 0; i < arguments.size(); ++i) {

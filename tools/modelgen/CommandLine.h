@@ -1,4 +1,4 @@
-// The modelgen command's arguments, turned into a ModelSpec.
+// The modelgen command's arguments, turned into a ModelShape.
 #pragma once
 
 #include <string>
@@ -9,7 +9,7 @@
 namespace modelgen {
 
 struct CommandLine {
-    ModelSpec shape;
+    ModelShape shape;
     std::string outputPath;
     bool help = false;
 };

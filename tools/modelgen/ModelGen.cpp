@@ -62,7 +62,7 @@ void PutNightColourPrefix(ByteSink& sink, uint64_t colourBytes) {
     Put32(sink, rw::NightColourFieldValue);
 }
 
-void PutColours(ByteSink& sink, const GeometrySpec& geometry, uint32_t index) {
+void PutColours(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
     if (!geometry.colours.empty()) {
         PutBytes(sink, geometry.colours.data(), geometry.colours.size());
         return;
@@ -73,7 +73,7 @@ void PutColours(ByteSink& sink, const GeometrySpec& geometry, uint32_t index) {
 
 // Triangles walk the vertices in order; indices are 16-bit, as in the
 // format, so large meshes wrap around.
-void PutTriangles(ByteSink& sink, const GeometrySpec& geometry) {
+void PutTriangles(ByteSink& sink, const GeometryShape& geometry) {
     if (CountedOnly(sink, uint64_t{8} * geometry.triangleCount)) return;
     uint32_t n = geometry.vertexCount;
     for (uint32_t t = 0; t < geometry.triangleCount; ++t) {
@@ -88,7 +88,7 @@ void PutTriangles(ByteSink& sink, const GeometrySpec& geometry) {
     }
 }
 
-void PutMorphTarget(ByteSink& sink, const GeometrySpec& geometry, uint32_t index) {
+void PutMorphTarget(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
     float half = GridSide / 2.0f;
     PutFloat(sink, half);  // bounding sphere: centre and radius
     PutFloat(sink, half);
@@ -104,7 +104,7 @@ void PutMorphTarget(ByteSink& sink, const GeometrySpec& geometry, uint32_t index
     }
 }
 
-void PutGeometryData(ByteSink& sink, const GeometrySpec& geometry, uint32_t index,
+void PutGeometryData(ByteSink& sink, const GeometryShape& geometry, uint32_t index,
                      uint32_t vertexCountField) {
     uint16_t flags = FlagTriStrip | FlagPositions | FlagLight;
     if (geometry.prelit) flags |= rw::FlagPrelit;
@@ -118,7 +118,7 @@ void PutGeometryData(ByteSink& sink, const GeometrySpec& geometry, uint32_t inde
     PutMorphTarget(sink, geometry, index);
 }
 
-void PutGeometryExtension(ByteSink& sink, const GeometrySpec& geometry, bool first) {
+void PutGeometryExtension(ByteSink& sink, const GeometryShape& geometry, bool first) {
     ModelLayout* layout = first ? sink.layout : nullptr;
     if (layout) layout->firstExtension = sink.position;
     PutChunk(sink, rw::TypeExtension, ChunkVersion, [&](ByteSink& s) {
@@ -139,8 +139,8 @@ void PutGeometryExtension(ByteSink& sink, const GeometrySpec& geometry, bool fir
     if (layout) layout->firstExtensionEnd = sink.position;
 }
 
-void PutGeometry(ByteSink& sink, const ModelSpec& shape, uint32_t index) {
-    const GeometrySpec& geometry = shape.geometries[index];
+void PutGeometry(ByteSink& sink, const ModelShape& shape, uint32_t index) {
+    const GeometryShape& geometry = shape.geometries[index];
     bool first = index == 0;
     uint32_t vertexCountField =
         first && shape.overrideVertexCount ? shape.vertexCountField : geometry.vertexCount;
@@ -156,7 +156,7 @@ void PutGeometry(ByteSink& sink, const ModelSpec& shape, uint32_t index) {
     });
 }
 
-void PutGeometryList(ByteSink& sink, const ModelSpec& shape) {
+void PutGeometryList(ByteSink& sink, const ModelShape& shape) {
     uint32_t count = static_cast<uint32_t>(shape.geometries.size());
     if (sink.layout) sink.layout->geometryList = sink.position;
     PutChunk(sink, rw::TypeGeometryList, ChunkVersion, [&](ByteSink& s) {
@@ -191,7 +191,7 @@ void PutAtomic(ByteSink& sink, uint32_t geometry) {
     });
 }
 
-void PutModel(ByteSink& sink, const ModelSpec& shape) {
+void PutModel(ByteSink& sink, const ModelShape& shape) {
     if (sink.layout) {
         *sink.layout = ModelLayout{};
         sink.layout->clump = static_cast<size_t>(sink.position);
@@ -229,7 +229,7 @@ void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]) {
     out[3] = static_cast<uint8_t>(0xFF - geometry);
 }
 
-ModelLayout LayoutOf(const ModelSpec& shape) {
+ModelLayout LayoutOf(const ModelShape& shape) {
     ModelLayout layout;
     ByteSink counter;
     counter.layout = &layout;
@@ -237,7 +237,7 @@ ModelLayout LayoutOf(const ModelSpec& shape) {
     return layout;
 }
 
-Model BuildModel(const ModelSpec& shape) {
+Model BuildModel(const ModelShape& shape) {
     Model model;
     ByteSink counter;
     PutModel(counter, shape);
@@ -251,7 +251,7 @@ Model BuildModel(const ModelSpec& shape) {
     return model;
 }
 
-bool WriteModelFile(const ModelSpec& shape, const std::string& path) {
+bool WriteModelFile(const ModelShape& shape, const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     ByteSink sink;

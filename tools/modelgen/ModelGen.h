@@ -20,7 +20,7 @@ struct RawChunk {
     Bytes payload;
 };
 
-struct GeometrySpec {
+struct GeometryShape {
     uint32_t vertexCount = 3;
     uint32_t triangleCount = 1;
     bool prelit = true;  // flag 0x08 and the colour array
@@ -38,10 +38,10 @@ struct GeometrySpec {
     uint32_t nightChunkVertices = 0;
 };
 
-struct ModelSpec {
+struct ModelShape {
     uint32_t firstChunkType = 0x10;  // Clump
     uint32_t version = 0x1803FFFF;   // of the Clump
-    std::vector<GeometrySpec> geometries = {GeometrySpec{}};
+    std::vector<GeometryShape> geometries = {GeometryShape{}};
     // Chunks between the Clump's Struct and the Frame List.
     std::vector<RawChunk> chunksBeforeGeometryList;
     // The Geometry List stands after the end of the Clump instead of inside it.
@@ -77,11 +77,11 @@ struct Model {
     ModelLayout layout;
 };
 
-Model BuildModel(const ModelSpec& shape);
+Model BuildModel(const ModelShape& shape);
 
 // The layout BuildModel would report, without making the bytes: for models
 // written with WriteModelFile.
-ModelLayout LayoutOf(const ModelSpec& shape);
+ModelLayout LayoutOf(const ModelShape& shape);
 
 // The colours BuildModel writes for vertex k of geometry g when none are given.
 void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
@@ -89,7 +89,7 @@ void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
 // Writes the model straight to a file, without holding it in memory; fast
 // enough for models of hundreds of megabytes. False when the file cannot be
 // written.
-bool WriteModelFile(const ModelSpec& shape, const std::string& path);
+bool WriteModelFile(const ModelShape& shape, const std::string& path);
 
 // A night colour chunk's header, 4-byte field and colours.
 Bytes NightColourChunk(const Bytes& colours);
