@@ -28,9 +28,6 @@ const char* const TextNightPastFile =
 const char* const TextNightPastExtension =
     " Error: Night Vertex Color runs past the end of the Extension.\r\n";
 
-// From the Geometry List's first byte to the first Geometry's.
-constexpr uint32_t GeometryListToFirstGeometry = 28;
-
 // Logs the reason (if any), releases and closes what the stage took.
 bool Fail(DropSequence& sequence, Platform& platform, const char* message) {
     if (message) platform.AppendLog(message);
@@ -148,7 +145,7 @@ bool AnalyseDayFile(DropSequence& sequence, Platform& platform) {
         return Fail(sequence, platform, TextUnreadable);
 
     sequence.GeometryListOffset = static_cast<uint32_t>(start.geometryList);
-    sequence.FirstGeometryOffset = sequence.GeometryListOffset + GeometryListToFirstGeometry;
+    sequence.FirstGeometryOffset = sequence.GeometryListOffset + rw::GeometryListToFirstGeometry;
     if (!FindExtension(sequence, platform, fileSize)) return false;
     if (!LookForNightColours(sequence, platform, fileSize)) return false;
     if (!CopyDayFileAroundNewChunk(sequence, fileSize))

@@ -49,11 +49,10 @@ constexpr uint32_t TypeNightColours = 0x0253F2F9;
 constexpr uint32_t LibraryVersion = 0x1803FFFF;
 
 // Offsets from the first byte of the Geometry List.
-constexpr uint32_t GeometryListToGeometryStructSize = 44;
+constexpr uint32_t GeometryListToFirstGeometry = 28;
 constexpr uint32_t GeometryListToGeometryData = 52;
 
-// Offsets within the geometry data.
-constexpr uint32_t GeometryFlagsOffset = 0;
+// Offsets within the geometry data (the format flags are at 0).
 constexpr uint32_t GeometryVertexCountOffset = 8;
 constexpr uint32_t GeometryColoursOffset = 16;
 constexpr uint16_t FlagPrelit = 0x0008;

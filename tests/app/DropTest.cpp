@@ -22,7 +22,8 @@ Bytes ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 modelgen::Model MakeModel(uint32_t vertices, const Bytes& colours = {}) {
@@ -39,10 +40,10 @@ Bytes Merged(uint32_t vertices, const Bytes& nightColours) {
     shape.geometries[0].vertexCount = vertices;
     shape.geometries[0].nightChunkIndex = 0;
     shape.geometries[0].nightChunkVertices = vertices;
-    Bytes bytes = modelgen::BuildModel(shape).bytes;
-    size_t colours = modelgen::BuildModel(shape).layout.nightChunk + 16;
-    std::copy(nightColours.begin(), nightColours.end(), bytes.begin() + colours);
-    return bytes;
+    modelgen::Model merged = modelgen::BuildModel(shape);
+    size_t colours = merged.layout.nightChunk + 16;
+    std::copy(nightColours.begin(), nightColours.end(), merged.bytes.begin() + colours);
+    return merged.bytes;
 }
 
 Bytes Repeat(std::initializer_list<uint8_t> colour, uint32_t count) {
@@ -77,7 +78,9 @@ protected:
         system(command.c_str());
     }
 
-    LRESULT Drop(const std::string& path) { return testsupport::DropFiles(MainWindowHandle, {path}); }
+    LRESULT Drop(const std::string& path) {
+        return testsupport::DropFiles(MainWindowHandle, {path});
+    }
 
     bool OneFileModeEnabled() { return IsWindowEnabled(Control(merge::IdOneFileMode)) != FALSE; }
 
