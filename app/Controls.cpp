@@ -4,12 +4,9 @@
 
 #include "app/LogPane.h"
 #include "app/MainWindow.h"
-#include "merge/Controls.h"
-#include "merge/DropSequence.h"
+#include "merge/Messages.h"
 
 namespace {
-
-using namespace merge;
 
 constexpr char UpDownClass[] = UPDOWN_CLASSA;
 
@@ -103,5 +100,5 @@ void InitControls() {
     // An edit control stops taking text at about 32K characters by default;
     // the log is never cleared, so it gets the largest limit there is (0).
     SendMessageA(GetDlgItem(MainWindowHandle, IdLogPane), EM_SETLIMITTEXT, 0, 0);
-    AppendLog(FirstLogLine);
+    AppendLog(merge::text::FirstLogLine);
 }

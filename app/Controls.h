@@ -1,19 +1,26 @@
 // The eighteen controls of MainWindow: built and set up during its WM_CREATE.
 #pragma once
 
-#include "platform/Win32Platform.h"
+#include "platform/Win32Os.h"
 
-// Ids of the controls that only the window itself uses; the others, which the
-// pipeline reads, are in merge/Controls.h.
+constexpr int IdAlwaysMerge = 1000;
+constexpr int IdOutputInDffFolder = 1001;
 constexpr int IdFrame = 1002;
 constexpr int IdLabelR = 1003;
+constexpr int IdFieldR = 1004;
 constexpr int IdUpDownR = 1005;
 constexpr int IdLabelG = 1006;
+constexpr int IdFieldG = 1007;
 constexpr int IdUpDownG = 1008;
 constexpr int IdLabelB = 1009;
+constexpr int IdFieldB = 1010;
 constexpr int IdUpDownB = 1011;
 constexpr int IdLabelA = 1012;
+constexpr int IdFieldA = 1013;
 constexpr int IdUpDownA = 1014;
+constexpr int IdCopyDayColours = 1015;
+constexpr int IdOneFileMode = 1016;
+constexpr int IdLogPane = 1017;
 
 // Creates the controls in table order, each with ControlFont where the table
 // says so.

@@ -2,20 +2,26 @@
 
 #include <shellapi.h>
 
-#include <vector>
+#include <string>
 
-#include "app/WindowPlatform.h"
+#include "app/WindowSession.h"
+#include "platform/Win32Os.h"
 
 merge::DropSequence Sequence;
 
 void HandleDrop(HDROP drop) {
-    // Asked for its length first, so that a long path arrives whole: the
-    // pipeline refuses a path that does not fit, where a cut one could name
-    // another file.
-    UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-    std::vector<char> path(length + 1, '\0');
-    DragQueryFileA(drop, 0, path.data(), length + 1);
+    // The wide name, asked for its length first, so that the path arrives
+    // whole and is never mapped to a look-alike name: the pipeline refuses a
+    // path that does not fit or that the code page cannot hold, where a cut
+    // or approximated one could name another file.
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring wide(length + 1, L'\0');
+    DragQueryFileW(drop, 0, &wide[0], length + 1);
     DragFinish(drop);
-    WindowPlatform platform;
-    merge::HandleDroppedPath(Sequence, platform, path.data());
+    bool exact = true;
+    const std::string path = ToCodePage(wide.c_str(), CP_ACP, &exact);
+    Win32Os os;
+    WindowSession session;
+    merge::HandleDroppedPath(Sequence, os, session, path.c_str(),
+                             exact ? merge::PathForm::Exact : merge::PathForm::Approximated);
 }

@@ -1,8 +1,8 @@
 #include "app/LogPane.h"
 
+#include "app/Controls.h"
 #include "app/MainWindow.h"
-#include "app/WindowPlatform.h"
-#include "merge/Controls.h"
+#include "app/WindowSession.h"
 
 void AppendLog(HWND edit, const char* text, BOOL canUndo) {
     LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
@@ -14,10 +14,12 @@ void AppendLog(HWND edit, const char* text, BOOL canUndo) {
 }
 
 void AppendLog(const char* text) {
-    AppendLog(GetDlgItem(MainWindowHandle, merge::IdLogPane), text, FALSE);
+    AppendLog(GetDlgItem(MainWindowHandle, IdLogPane), text, FALSE);
 }
 
 void ReportLastError(const char* prefix) {
-    WindowPlatform platform;
-    merge::ReportLastError(platform, prefix);
+    // Taken before the first append, which may change the last error.
+    const merge::Status error = Win32Error(GetLastError());
+    WindowSession session;
+    merge::ReportLastError(session, prefix, error);
 }

@@ -1,7 +1,7 @@
 // The log pane: the only place where the program speaks to the user.
 #pragma once
 
-#include "platform/Win32Platform.h"
+#include "platform/Win32Os.h"
 
 // Appends text at the end of the edit control, whatever the user has
 // selected; no line break is added. canUndo is passed to EM_REPLACESEL.

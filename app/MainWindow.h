@@ -2,7 +2,7 @@
 // the window class, MainWindow and its procedure, and the message loop.
 #pragma once
 
-#include "platform/Win32Platform.h"
+#include "platform/Win32Os.h"
 
 // Set while MainWindow handles WM_CREATE; every control is found through it.
 extern HWND MainWindowHandle;

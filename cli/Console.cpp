@@ -1,16 +1,10 @@
 #include "cli/Console.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+#include "platform/Process.h"
 
 namespace cli {
 
@@ -29,32 +23,37 @@ void EraseProgress(Console& console) {
     console.progressShown = false;
 }
 
+bool Failed(Console& console) {
+    if (console.failure.empty()) console.failure = std::strerror(errno);
+    return false;
+}
+
 }  // namespace
 
 void OpenConsole(Console& console) {
-#ifdef _WIN32
-    // The log's texts already end in CR LF: a text-mode stdout would make
-    // that CR CR LF.
-    _setmode(fileno(stdout), _O_BINARY);
-#endif
-    console.progressOnTerminal = isatty(fileno(stderr)) != 0;
-    console.logOnTerminal = isatty(fileno(stdout)) != 0;
+    console.crlf = process::LinesEndInCrLf;
+    console.progressOnTerminal = process::IsTerminal(stderr);
+    console.logOnTerminal = process::IsTerminal(stdout);
     console.start = Clock::now();
 }
 
-void WriteLog(Console& console, const char* text) {
+std::string WithLineEnds(const std::string& text, bool crlf) {
+    if (crlf) return text;
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') out += text[i];
+    return out;
+}
+
+bool WriteLog(Console& console, const std::string& text) {
+    if (!console.failure.empty()) return false;
     // Both streams on one terminal: the log must not land inside the
     // progress line.
     if (console.logOnTerminal) EraseProgress(console);
-#ifdef _WIN32
-    std::fputs(text, stdout);
-#else
-    for (const char* c = text; *c; ++c) {
-        if (console.pendingCr && *c != '\n') std::putchar('\r');
-        console.pendingCr = *c == '\r';
-        if (!console.pendingCr) std::putchar(*c);
-    }
-#endif
+    const std::string out = WithLineEnds(text, console.crlf);
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return Failed(console);
+    return true;
 }
 
 void ShowProgress(Console& console, size_t done, size_t total) {
@@ -70,11 +69,10 @@ void ShowProgress(Console& console, size_t done, size_t total) {
     console.lastDrawn = now;
 }
 
-void CloseConsole(Console& console) {
-    if (console.pendingCr) std::putchar('\r');
-    console.pendingCr = false;
-    std::fflush(stdout);
+bool CloseConsole(Console& console) {
     EraseProgress(console);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Failed(console);
+    return console.failure.empty();
 }
 
 }  // namespace cli

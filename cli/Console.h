@@ -1,30 +1,35 @@
-// Standard output carries the log, exactly the texts the window would show;
-// standard error carries a progress line while a long batch runs on a
-// terminal, never anything that a pipe or a file would keep.
+// Standard output carries the log, exactly the texts the window would show,
+// one model's lines together; standard error carries a progress line while a
+// long batch runs on a terminal, never anything that a pipe or a file would
+// keep.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 namespace cli {
 
 struct Console {
-    // A CR that ended the last text, held back until we know whether an LF
-    // follows (the log's CR LF becomes the system's line break).
-    bool pendingCr = false;
+    bool crlf = false;                // the log's CR LF kept, or made LF
     bool progressOnTerminal = false;  // stderr is a terminal
     bool logOnTerminal = false;       // stdout is a terminal
     bool progressShown = false;
+    std::string failure;  // why standard output could not be written, once it could not
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point lastDrawn;
 };
 
 void OpenConsole(Console& console);
-void WriteLog(Console& console, const char* text);
+// The log's text with its line ends as this console writes them.
+std::string WithLineEnds(const std::string& text, bool crlf);
+// Writes one model's log; false once standard output has failed.
+bool WriteLog(Console& console, const std::string& text);
 // Shows "done of total" once the batch has run for a while, redrawn a few
 // times a second at most.
 void ShowProgress(Console& console, size_t done, size_t total);
-// Takes the progress line away and flushes the log.
-void CloseConsole(Console& console);
+// Takes the progress line away and flushes the log; false when standard
+// output has failed.
+bool CloseConsole(Console& console);
 
 }  // namespace cli

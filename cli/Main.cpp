@@ -1,82 +1,75 @@
 // tintweld-cli: the merge pipeline of the window program, driven from the
-// command line. Each model named is one drop; the options are the window's
-// check boxes and colour fields; the log goes to standard output.
+// command line. Each model named is one drop (or a day and a night drop); the
+// options are the window's check boxes and colour fields; the log goes to
+// standard output.
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <set>
 #include <string>
+#include <thread>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
+#include "cli/Batch.h"
 #include "cli/Console.h"
-#include "cli/ConsolePlatform.h"
 #include "cli/Options.h"
-#include "merge/DropSequence.h"
+#include "platform/Process.h"
+#include "platform/SystemOs.h"
 
 namespace {
 
-// The window gets full paths from a drop, and the "dff" folder is found from
-// the path's last separator, so a relative name is made absolute first.
-std::string FullPath(const char* path) {
-#ifdef _WIN32
-    char* full = _fullpath(nullptr, path, 0);
-    if (!full) return path;
-    std::string result = full;
-    std::free(full);
-    return result;
-#else
-    if (path[0] == '/') return path;
-    std::string directory(4096, '\0');
-    if (!getcwd(&directory[0], directory.size())) return path;
-    return directory.c_str() + std::string("/") + path;
-#endif
-}
-
-// One drop of path; true when the pipeline wrote an output in it. A path
-// too long for the pipeline's buffers is refused and logged there.
-bool Drop(merge::DropSequence& sequence, cli::ConsolePlatform& platform, const char* path) {
-    return merge::HandleDroppedPath(sequence, platform, FullPath(path).c_str());
-}
-
-// One-file mode: every model is a sequence of its own. Returns the number of
-// models whose output was not written.
-size_t MergeEach(const cli::Options& options, cli::Console& console) {
-    cli::ConsolePlatform platform(options, console, true);
-    merge::DropSequence sequence;
-    size_t failed = 0;
-    for (size_t i = 0; i < options.days.size(); ++i) {
-        cli::ShowProgress(console, i, options.days.size());
-        if (!Drop(sequence, platform, options.days[i])) ++failed;
-    }
-    return failed;
-}
-
-// Two-file mode: the day drop, then the night drop if the day was accepted.
-bool MergePair(const cli::Options& options, cli::Console& console) {
-    cli::ConsolePlatform platform(options, console, false);
-    merge::DropSequence sequence;
-    Drop(sequence, platform, options.days[0]);
-    if (sequence.state != merge::SequenceState::AwaitingNight) return false;
-    return Drop(sequence, platform, options.night);
+// Help and version: standard output, checked like the log.
+int Print(const char* text) {
+    std::fputs(text, stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::perror("tintweld-cli: standard output");
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    cli::CommandLine line = cli::ParseCommandLine(argc, argv);
+    const bool outputOpen = process::PrepareStandardStreams();
+    std::vector<std::string> texts;
+    std::set<std::string> inexact;
+    for (const process::Argument& argument : process::ProgramArguments(argc, argv)) {
+        texts.push_back(argument.text);
+        if (!argument.exact) inexact.insert(argument.text);
+    }
+    const cli::CommandLine line = cli::ParseCommandLine(texts);
     if (line.command == cli::Command::UsageError) {
         std::fprintf(stderr, "tintweld-cli: %s (see tintweld-cli --help)\n", line.error.c_str());
         return 2;
     }
-    if (line.command == cli::Command::Help) {
-        std::fputs(cli::UsageText, stdout);
-        return 0;
+    if (line.command == cli::Command::Help) return Print(cli::UsageText);
+    if (line.command == cli::Command::Version)
+        return Print("tintweld-cli (Tintweld) " TINTWELD_VERSION "\n");
+    if (!outputOpen) {
+        std::fputs("tintweld-cli: standard output is closed: the log could not be written\n",
+                   stderr);
+        return 1;
     }
+
+    process::Interruption interruption;
+    process::CatchInterruptions(interruption);
+    SystemOs os;
+    os.stop = &interruption.requested;
     cli::Console console;
     cli::OpenConsole(console);
-    bool allWritten = line.options.night ? MergePair(line.options, console)
-                                         : MergeEach(line.options, console) == 0;
-    cli::CloseConsole(console);
-    return allWritten ? 0 : 1;
+
+    const cli::Options& options = line.options;
+    std::vector<cli::Job> jobs = cli::PlanJobs(options, inexact, os);
+    const unsigned threads =
+        options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    if (threads > 1) cli::OrderJobsThatShareFiles(jobs, options, os);
+    const bool groupCommit = SystemOs::SyncsWholeFileSystems && jobs.size() > 1;
+    const size_t notMerged =
+        cli::RunJobs(jobs, options, os, console, std::min<size_t>(threads, jobs.size()),
+                     groupCommit, interruption.requested);
+    const bool logWritten = cli::CloseConsole(console);
+    if (interruption.requested) process::EndInterrupted(interruption);
+    if (!logWritten) {
+        std::fprintf(stderr, "tintweld-cli: the log could not be written: %s\n",
+                     console.failure.c_str());
+        return 1;
+    }
+    return notMerged == 0 ? 0 : 1;
 }

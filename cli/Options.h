@@ -1,5 +1,5 @@
 // The command line: options that stand for the window's check boxes and
-// colour fields, and the model files that stand for its drops.
+// colour fields, the models that stand for its drops, and how a batch runs.
 #pragma once
 
 #include <string>
@@ -14,12 +14,17 @@ struct Options {
     // The texts of the R, G, B and A fields, read by the fields' own rules;
     // these are the fields' texts when the window opens.
     std::string colourTexts[4] = {"64", "64", "64", "255"};
-    // Two-file mode: the night model for the one day model.
-    const char* night = nullptr;
-    std::vector<const char*> days;
+    // Two-file mode: the night model for the one day model, or the folder
+    // that holds a night model for each day model under its relative path.
+    std::string night;
+    std::string nightFolder;
+    bool recursive = false;
+    unsigned jobs = 0;  // 0: one per processor
+    // Models and folders of models, in the order given.
+    std::vector<std::string> days;
 };
 
-enum class Command { Merge, Help, UsageError };
+enum class Command { Merge, Help, Version, UsageError };
 
 struct CommandLine {
     Command command = Command::Merge;
@@ -27,7 +32,7 @@ struct CommandLine {
     std::string error;  // one line, for Command::UsageError
 };
 
-CommandLine ParseCommandLine(int argc, char** argv);
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 extern const char* const UsageText;
 

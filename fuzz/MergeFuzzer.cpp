@@ -1,269 +1,207 @@
-// libFuzzer target: one whole drop sequence (a day file, then a night file
-// unless one-file mode) through the real pipeline over the in-memory
-// platform, with the options, the colour fields and one injected fault taken
-// from the input (fuzz/FuzzInput.h). Beyond what the sanitizers catch, every
-// run is held to these properties:
-//   - an accepted sequence writes exactly the output the independent oracle
-//     (tests/support/MergeOracle.h) expects, and it is a consistent chunk
-//     tree wherever the day file was one;
-//   - a refused or failed sequence logs an error line and leaves every file
-//     as it was;
-//   - either way no temporary file stays behind, every block is released
-//     exactly once, no file is left open, "Don't request 2 DFF" is enabled
-//     and the next drop is a day stage.
+// libFuzzer target: one whole drop sequence (a day model, then a night model
+// unless one-file mode) through the real pipeline over the in-memory system.
+// The input is read as the shapes of the two models (made by the generator,
+// well-formed or not), the options, the colour fields and one fault; or, with
+// a patch, as a day model with some of its bytes overwritten. Beyond what the
+// sanitizers catch, every run is held to these properties:
+//   - an accepted sequence writes exactly the generator's own model with the
+//     night colour chunk, and a refused one logs an error line; without a
+//     patch, which of the two must happen is known from the shapes;
+//   - no file but the target changes, and the target only when accepted;
+//   - the sequence ends clean (tests/support/Checks.h): blocks released once,
+//     nothing open, no temporary file, every replacement flushed before it.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
+#include <set>
 #include <string>
 
-#include "fuzz/FuzzInput.h"
-#include "merge/Controls.h"
-#include "merge/DropSequence.h"
-#include "tests/support/ChunkTree.h"
-#include "tests/support/MemoryPlatform.h"
-#include "tests/support/MergeOracle.h"
+#include "tests/support/Checks.h"
 
 namespace {
 
-using testsupport::Bytes;
-using testsupport::MemoryPlatform;
-using testsupport::Operation;
+using namespace testsupport;
+using merge::Option;
+using modelgen::GeometryShape;
+using modelgen::ModelShape;
 
-// Odd texts for the colour fields and the channel each stands for (the
-// rules of the colour fields, worked out by hand).
-struct FieldText {
-    const char* text;
-    uint8_t channel;
+// The input as a stream of numbers; zeros once it runs out.
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    uint8_t Byte() { return size ? (--size, *data++) : 0; }
+    uint32_t Below(uint32_t limit) { return Byte() % limit; }
+    bool Bit() { return Byte() & 1; }
 };
-const FieldText OddTexts[] = {
-    {"64", 64},      {"256", 0},     {"300", 44},  {"0255", 255},       {"", 0},
-    {"00000064", 6}, {" 7", 7},      {"\t 7", 7},  {"&HFF", 255},       {"&hff", 255},
-    {"&H1F", 31},    {"&O377", 255}, {"&O17", 15}, {"&O8", 0},          {"&H", 0},
-    {"&X1", 0},      {"  &H1F", 31}, {"12.9", 12}, {".5", 0},           {"-1", 255},
-    {"-12.9", 244},  {"+7", 7},      {"- 5", 0},   {"-&HFF", 0},        {"1e3", 1},
-    {"64abc", 64},   {"1,5", 1},     {"abc", 0},   {"9999999999", 127}, {"-0", 0},
-};
-constexpr size_t OddTextCount = sizeof OddTexts / sizeof OddTexts[0];
 
 const char* const Folder = "C:\\models";
-const int FieldIds[4] = {merge::IdFieldR, merge::IdFieldG, merge::IdFieldB, merge::IdFieldA};
+const std::string DayPath = "C:\\models\\day.dff", NightPath = "C:\\models\\night.dff";
 
-// Faults 1 to 28: the k-th call (k = 1 to 4) of one of the platform's
-// operations fails. 29 to 254: the day (even) or night (odd) file delivers
-// no byte past an offset, though its size says more. 255: see HugeDayFile.
-const Operation FaultOperations[] = {
-    Operation::Open,        Operation::MakeDirectory, Operation::Create,  Operation::Write,
-    Operation::CloseOutput, Operation::Replace,       Operation::Allocate};
-constexpr int OperationFaults = 7 * 4;
-// The day file claims a size near 4 GiB: the merged model cannot be made.
-constexpr int HugeDayFile = 255;
+// What an injected fault does: which call fails the how-many-th time. Each
+// of these ends the sequence once it fires.
+const Call Faults[] = {Call::Open, Call::Allocate, Call::Write, Call::TakePermissions,
+                       Call::Flush, Call::CloseOutput, Call::Replace};
 
-[[noreturn]] void Broken(const char* what, const MemoryPlatform& platform) {
-    std::fprintf(stderr, "PROPERTY VIOLATED: %s\n--- log ---\n%s\n-----------\n", what,
-                 platform.log.c_str());
+GeometryShape ReadGeometry(Input& in) {
+    GeometryShape g;
+    g.vertexCount = in.Below(40);
+    g.prelit = in.Below(8) != 0;
+    g.hasExtension = in.Below(8) != 0;
+    for (uint32_t i = in.Below(4); i > 0; --i)
+        g.plugins.push_back({0x0100u + in.Byte(), Bytes(in.Below(20), 0xC3)});
+    if (in.Bit()) {
+        g.nightChunkIndex = static_cast<int>(in.Below(static_cast<uint32_t>(g.plugins.size()) + 1));
+        g.nightChunkVertices = in.Below(40);
+    }
+    return g;
+}
+
+ModelShape ReadShape(Input& in) {
+    ModelShape shape;
+    shape.geometries = {ReadGeometry(in)};
+    for (uint32_t i = in.Below(3); i > 0; --i) shape.geometries.push_back(ReadGeometry(in));
+    if (in.Below(16) == 0) shape.firstChunkType = in.Byte();
+    if (in.Below(16) == 0) shape.version -= 1 + in.Byte();
+    shape.geometryListAfterClump = in.Below(8) == 0;
+    for (uint32_t i = in.Below(3); i > 0; --i)
+        shape.chunksBeforeGeometryList.push_back({0x0100u + in.Byte(), Bytes(in.Below(12), 0x11)});
+    if (in.Bit()) shape.clumpPlugins.push_back({0x0253F2F9, Bytes(4 + 4 * in.Below(4), 0x22)});
+    shape.trailing = Bytes(in.Below(4) * 12, 0xEE);
+    if (in.Below(4) == 0) shape.truncateAt = in.Byte() | in.Byte() << 8;
+    return shape;
+}
+
+bool Valid(const ModelShape& shape) {
+    const GeometryShape& g = shape.geometries[0];
+    return shape.firstChunkType == 0x10 && shape.version == 0x1803FFFF && g.prelit;
+}
+
+// Everything the input says about one run.
+struct Run {
+    std::set<Option> options;
+    uint8_t channels[4];
+    ModelShape day, night;
+    bool nightIsDay, existingOutput, patched;
+    size_t patchAt;
+    uint8_t patch[4];
+    int fault, faultCall;
+    std::string target;
+};
+
+Run ReadRun(Input& in) {
+    Run run;
+    const uint8_t bits = in.Byte();
+    const Option options[] = {Option::AlwaysMerge, Option::CopyDayColours, Option::OneFileMode,
+                              Option::OutputInDffFolder};
+    for (int i = 0; i < 4; ++i)
+        if (bits & (1 << i)) run.options.insert(options[i]);
+    run.nightIsDay = bits & 0x10;
+    run.existingOutput = bits & 0x20;
+    run.patched = bits & 0x40;
+    for (uint8_t& channel : run.channels) channel = in.Byte();
+    run.fault = in.Below(4);  // 0: none, else the how-many-th call
+    run.faultCall = in.Below(sizeof Faults / sizeof Faults[0]);
+    run.patchAt = in.Byte() | in.Byte() << 8;
+    for (uint8_t& byte : run.patch) byte = in.Byte();
+    run.day = ReadShape(in);
+    run.night = ReadShape(in);
+    run.target = run.options.count(Option::OutputInDffFolder) ? "C:\\models\\dff\\day.dff" : DayPath;
+    return run;
+}
+
+[[noreturn]] void Broken(const std::string& what, const MemorySession& session) {
+    std::fprintf(stderr, "PROPERTY VIOLATED: %s\n--- log ---\n%s\n-----------\n", what.c_str(),
+                 session.log.c_str());
     std::abort();
 }
 
-#define REQUIRE(condition, platform)                    \
-    do {                                                \
-        if (!(condition)) Broken(#condition, platform); \
-    } while (0)
-
-struct Run {
-    fuzzinput::FuzzInput in;
-    bool option(uint8_t bit) const { return (in.options & bit) != 0; }
-    std::string dayPath, nightPath, target;
-    uint8_t channels[4] = {};
-};
-
-std::string DayPathFor(const Run& run) {
-    std::string path = std::string(Folder) + "\\day.dff";
-    // 256 characters: fits a drop, but not once "\dff" is put in.
-    if (run.option(fuzzinput::OptionLongPath))
-        path.insert(std::strlen(Folder) + 1, 256 - path.size(), 'x');
-    return path;
-}
-
-void SetUp(Run& run, MemoryPlatform& platform) {
-    const fuzzinput::FuzzInput& in = run.in;
-    platform.checked[merge::IdAlwaysMerge] = run.option(fuzzinput::OptionAlwaysMerge);
-    platform.checked[merge::IdCopyDayColours] = run.option(fuzzinput::OptionCopyDayColours);
-    platform.checked[merge::IdOneFileMode] = run.option(fuzzinput::OptionOneFile);
-    platform.checked[merge::IdOutputInDffFolder] = run.option(fuzzinput::OptionDffFolder);
-    for (int i = 0; i < 4; ++i) {
-        if (run.option(fuzzinput::OptionOddFieldTexts)) {
-            const FieldText& odd = OddTexts[in.channels[i] % OddTextCount];
-            platform.texts[FieldIds[i]] = odd.text;
-            run.channels[i] = odd.channel;
-        } else {
-            platform.texts[FieldIds[i]] = std::to_string(in.channels[i]);
-            run.channels[i] = in.channels[i];
-        }
-    }
-
-    run.dayPath = DayPathFor(run);
-    run.nightPath = std::string(Folder) + "\\night.dff";
-    run.target = run.dayPath;
-    if (run.option(fuzzinput::OptionDffFolder))
-        run.target = std::string(Folder) + "\\dff" + run.dayPath.substr(std::strlen(Folder));
-    platform.files[run.dayPath] = Bytes(in.day, in.day + in.daySize);
-    platform.files[run.nightPath] = Bytes(in.night, in.night + in.nightSize);
-    if (run.option(fuzzinput::OptionExistingOutput) && run.target != run.dayPath)
-        platform.files[run.target] = Bytes{'o', 'l', 'd'};
-
-    if (in.fault >= 1 && in.fault <= OperationFaults) {
-        const int f = in.fault - 1;
-        platform.FailCall(FaultOperations[f % 7], f / 7 + 1,
-                          testsupport::SystemError::AccessDenied);
-    } else if (in.fault == HugeDayFile) {
-        platform.declaredSize[run.dayPath] = 0xFFFFFFF0u;
-    } else if (in.fault > OperationFaults) {
-        const int f = in.fault - OperationFaults - 1;
-        const std::string& path = f % 2 ? run.nightPath : run.dayPath;
-        // Only a cut inside the file changes anything.
-        const uint64_t offset = uint64_t(f / 2) * 3;
-        if (offset < platform.files[path].size()) platform.readableUpTo[path] = offset;
-    }
-}
-
-// How an injected fault bears on the outcome.
-struct FaultEffect {
-    bool mayFail = false;        // the sequence may fail because of it
-    bool forbidsOutput = false;  // it may not succeed
-};
-
-// Whether the fault fired, and whether any later step could make good for it.
-// A temporary file that cannot be created is tried under another name; a
-// folder that cannot be created shows only when the file in it is; every
-// other failing operation, and every read that comes up short of what the
-// file's size promised, must end the sequence.
-FaultEffect EffectOf(const Run& run, const MemoryPlatform& platform, uint64_t nightExtent) {
-    FaultEffect effect;
-    const int fault = run.in.fault;
-    if (fault >= 1 && fault <= OperationFaults) {
-        const Operation op = FaultOperations[(fault - 1) % 7];
-        const bool fired = platform.calls[static_cast<int>(op)] >= (fault - 1) / 7 + 1;
-        effect.mayFail = fired && op != Operation::Create;
-        effect.forbidsOutput = effect.mayFail && op != Operation::MakeDirectory;
-    } else if (fault == HugeDayFile) {
-        effect.mayFail = effect.forbidsOutput = true;
-    } else if (fault > OperationFaults) {
-        for (const auto& cut : platform.readableUpTo) {
-            const bool night = cut.first == run.nightPath;
-            // The night file is never opened when the day file is dropped again.
-            if (night && run.option(fuzzinput::OptionNightIsDay)) continue;
-            const uint64_t needed = night ? nightExtent : run.in.daySize;
-            effect.mayFail = true;
-            effect.forbidsOutput = cut.second < needed;
-        }
-    }
-    return effect;
-}
-
-// The night colours the sequence must arrive at (4 x n), or false when it
-// must refuse; eitherWay is set where the pipeline may choose.
-bool Expect(const Run& run, const testsupport::DayVerdict& day, Bytes& colours, bool& eitherWay,
-            uint64_t& nightExtent) {
-    eitherWay = false;
-    if (!day.accepted) return false;
-    if (run.option(fuzzinput::OptionCopyDayColours)) {
-        colours = day.dayColours;
+// The colours an accepted sequence must write, or false when it must be
+// refused. Only for unpatched models whose fault did not fire.
+bool ExpectedColours(const Run& run, const Bytes& dayBytes, Bytes* colours) {
+    const ModelShape& day = run.day;
+    const GeometryShape& g = day.geometries[0];
+    const modelgen::ModelLayout layout = modelgen::LayoutOf(day);
+    if (!Valid(day) || !g.hasExtension || day.truncateAt < layout.firstExtensionEnd) return false;
+    if (g.nightChunkIndex >= 0 && !run.options.count(Option::AlwaysMerge)) return false;
+    const size_t colourStart = layout.firstGeometryData + 16;
+    const Bytes own(dayBytes.begin() + colourStart, dayBytes.begin() + colourStart + 4 * g.vertexCount);
+    if (run.options.count(Option::CopyDayColours)) {
+        *colours = own;
     } else {
-        colours.resize(size_t{4} * day.vertexCount);
-        for (size_t i = 0; i < colours.size(); ++i) colours[i] = run.channels[i % 4];
+        colours->clear();
+        for (uint32_t k = 0; k < g.vertexCount; ++k)
+            colours->insert(colours->end(), run.channels, run.channels + 4);
     }
-    if (run.option(fuzzinput::OptionOneFile)) return true;
-    const Bytes night = run.option(fuzzinput::OptionNightIsDay)
-                            ? Bytes(run.in.day, run.in.day + run.in.daySize)
-                            : Bytes(run.in.night, run.in.night + run.in.nightSize);
-    switch (testsupport::JudgeNightFile(night.data(), night.size(), day.vertexCount, colours,
-                                        &nightExtent)) {
-        case testsupport::NightOutcome::Refused: return false;
-        case testsupport::NightOutcome::Accepted: return true;
-        case testsupport::NightOutcome::EitherWay: eitherWay = true; return true;
-    }
-    return false;
+    if (run.options.count(Option::OneFileMode)) return true;
+    // The night model's colours, whole ones, as far as both counts and the file go.
+    const ModelShape& night = run.nightIsDay ? day : run.night;
+    const size_t data = modelgen::LayoutOf(night).firstGeometryData;
+    if (!Valid(night) || night.truncateAt < data + 12) return false;
+    const Bytes nightBytes = run.nightIsDay ? dayBytes : modelgen::BuildModel(night).bytes;
+    const size_t inFile = nightBytes.size() > data + 16 ? (nightBytes.size() - data - 16) / 4 : 0;
+    const size_t count = std::min<size_t>({g.vertexCount, night.geometries[0].vertexCount, inFile});
+    std::copy(nightBytes.begin() + data + 16, nightBytes.begin() + data + 16 + 4 * count,
+              colours->begin());
+    return true;
 }
 
-void CheckCleanEnd(const merge::DropSequence& sequence, const MemoryPlatform& platform) {
-    REQUIRE(sequence.state == merge::SequenceState::AwaitingDay, platform);
-    REQUIRE(platform.LiveBlocks() == 0, platform);
-    REQUIRE(platform.doubleReleases == 0, platform);
-    REQUIRE(platform.allocations == platform.releases, platform);
-    REQUIRE(platform.OpenHandles() == 0, platform);
-    REQUIRE(platform.OpenOutputs() == 0, platform);
-    REQUIRE(platform.badCloses == 0, platform);
-    REQUIRE(platform.enabled.at(merge::IdOneFileMode), platform);
-    REQUIRE(sequence.OutputImage == nullptr && sequence.DayColourBuffer == nullptr, platform);
+// The merged model; a cut day model is cut as far into the merged one.
+Bytes ExpectedOutput(const Run& run, const Bytes& colours) {
+    ModelShape day = run.day;
+    const GeometryShape& g = day.geometries[0];
+    const size_t replaced = g.nightChunkIndex >= 0 ? 16 + 4 * size_t{g.nightChunkVertices} : 0;
+    if (day.truncateAt != SIZE_MAX) day.truncateAt += 16 + colours.size() - replaced;
+    return Merged(day, colours);
+}
+
+void Check(const Run& run) {
+    MemoryOs os;
+    MemorySession session;
+    merge::DropSequence sequence;
+    os.folders = {"C:", Folder};
+    session.ticked = run.options;
+    for (int i = 0; i < 4; ++i) session.fields[i] = std::to_string(run.channels[i]);
+    Bytes day = modelgen::BuildModel(run.day).bytes;
+    if (run.patched)
+        for (size_t i = 0; i < 4 && run.patchAt + i < day.size(); ++i) day[run.patchAt + i] = run.patch[i];
+    os.files[DayPath] = day;
+    os.files[NightPath] = modelgen::BuildModel(run.night).bytes;
+    if (run.existingOutput && run.target != DayPath) {
+        os.folders.insert("C:\\models\\dff");
+        os.files[run.target] = {'o', 'l', 'd'};
+    }
+    const Call call = Faults[run.faultCall];
+    if (run.fault) os.FailCall(call, run.fault, SystemError::AccessDenied);
+    const std::map<std::string, Bytes> before = os.files;
+
+    merge::HandleDroppedPath(sequence, os, session, DayPath.c_str());
+    if (sequence.state == merge::SequenceState::AwaitingNight)
+        merge::HandleDroppedPath(sequence, os, session,
+                                 run.nightIsDay ? DayPath.c_str() : NightPath.c_str());
+
+    const bool created = session.log.find("\r\nDFF created: " + run.target + "\r\n") != std::string::npos;
+    if (!created && session.log.find(" Error: ") == std::string::npos) Broken("no error line", session);
+    std::map<std::string, Bytes> after = os.files;
+    if (created) after[run.target] = before.count(run.target) ? before.at(run.target) : Bytes{};
+    if (created && !before.count(run.target)) after.erase(run.target);
+    if (after != before) Broken("a file other than the target changed", session);
+    const std::string problems = ProblemsAtEnd(os, session, sequence);
+    if (!problems.empty()) Broken(problems, session);
+
+    const bool fired = run.fault && os.calls[static_cast<int>(call)] >= run.fault;
+    if (run.patched) return;
+    Bytes colours;
+    const bool accepted = !fired && ExpectedColours(run, day, &colours);
+    if (created != accepted) Broken(accepted ? "refused a model it must take" : "took a model it must refuse", session);
+    if (accepted && os.files[run.target] != ExpectedOutput(run, colours))
+        Broken("the output is not the expected model", session);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Run run;
-    if (!fuzzinput::Decode(data, size, &run.in)) return 0;
-    MemoryPlatform platform;
-    SetUp(run, platform);
-    const std::map<std::string, Bytes> before = platform.files;
-    const Bytes day(run.in.day, run.in.day + run.in.daySize);
-
-    merge::DropSequence sequence;
-    HandleDroppedPath(sequence, platform, run.dayPath.c_str());
-    const bool awaitingNight = sequence.state != merge::SequenceState::AwaitingDay;
-    if (awaitingNight) {
-        REQUIRE(!platform.enabled.at(merge::IdOneFileMode), platform);
-        REQUIRE(platform.OpenHandles() == 0, platform);
-        const std::string& night =
-            run.option(fuzzinput::OptionNightIsDay) ? run.dayPath : run.nightPath;
-        HandleDroppedPath(sequence, platform, night.c_str());
-    }
-    CheckCleanEnd(sequence, platform);
-
-    const testsupport::DayVerdict verdict =
-        testsupport::JudgeDayFile(day.data(), day.size(), run.option(fuzzinput::OptionAlwaysMerge));
-    Bytes colours;
-    bool eitherWay = false;
-    uint64_t nightExtent = 0;
-    bool mustWrite = Expect(run, verdict, colours, eitherWay, nightExtent);
-    const bool mayFail = eitherWay;
-    if (run.option(fuzzinput::OptionLongPath) && run.option(fuzzinput::OptionDffFolder))
-        mustWrite = false;
-    const FaultEffect fault = EffectOf(run, platform, nightExtent);
-    if (fault.forbidsOutput) mustWrite = false;
-    const bool created = platform.log.find("\r\nDFF created: ") != std::string::npos;
-
-    if (!created) {
-        // Refused, or failed: an error line, and every file as it was (a
-        // "dff" folder may have been made).
-        REQUIRE(!mustWrite || mayFail || fault.mayFail, platform);
-        REQUIRE(platform.log.find(" Error: ") != std::string::npos, platform);
-        REQUIRE(platform.files == before, platform);
-        return 0;
-    }
-    REQUIRE(mustWrite, platform);
-    REQUIRE(awaitingNight != run.option(fuzzinput::OptionOneFile), platform);
-    std::map<std::string, Bytes> after = platform.files;
-    REQUIRE(after.count(run.target) == 1, platform);
-    Bytes written = after[run.target];
-    after.erase(run.target);
-    std::map<std::string, Bytes> others = before;
-    others.erase(run.target);
-    REQUIRE(after == others, platform);  // no temporary file, nothing else touched
-
-    Bytes expected = testsupport::ExpectedOutput(day.data(), day.size(), verdict, colours.data());
-    if (eitherWay && written.size() == expected.size()) {
-        // The night file ended inside its flags or count: whatever colours
-        // the pipeline took, the rest must be as expected.
-        const size_t at = static_cast<size_t>(testsupport::ExpectedColoursOffset(verdict));
-        std::memcpy(expected.data() + at, written.data() + at, colours.size());
-    }
-    REQUIRE(written == expected, platform);
-    std::string why;
-    if (testsupport::CheckChunkTree(day.data(), day.size(), nullptr) &&
-        !testsupport::CheckChunkTree(written.data(), written.size(), &why)) {
-        platform.log += "\nchunk tree: " + why;
-        Broken("the output of a consistent day file is a consistent chunk tree", platform);
-    }
+    Input in{data, size};
+    Check(ReadRun(in));
     return 0;
 }

@@ -3,36 +3,21 @@
 // enclose it.
 #include <cstdint>
 
-#include "merge/Controls.h"
 #include "merge/DropSequence.h"
-#include "merge/StageSupport.h"
+#include "merge/Messages.h"
+#include "merge/ModelStart.h"
 #include "rwstream/Chunk.h"
 
 namespace merge {
 
 namespace {
 
-const char* const TextNoExtension = " Error: File doesn't contain Extension.\r\n";
-const char* const TextAlreadyHasNightColours =
-    " Error: File already contain Night Vertex Color.\r\n";
-const char* const TextReplacingNightColours =
-    " Warning: File already contain Night Vertex Color.\r\n";
-const char* const TextCountDoesNotFit = " Error: Vertex count doesn't fit the file.\r\n";
-const char* const TextTooLarge = " Error: File is too large.\r\n";
-const char* const TextNoMemory = " Error: Not enough memory.\r\n";
-const char* const TextExtensionPastFile = " Error: Extension runs past the end of the file.\r\n";
-const char* const TextExtensionPastGeometry =
-    " Error: Extension runs past the end of the Geometry.\r\n";
-const char* const TextNightPastFile =
-    " Error: Night Vertex Color runs past the end of the file.\r\n";
-const char* const TextNightPastExtension =
-    " Error: Night Vertex Color runs past the end of the Extension.\r\n";
 
 // Logs the reason (if any), releases and closes what the stage took.
-bool Fail(DropSequence& sequence, Platform& platform, const char* message) {
-    if (message) platform.AppendLog(message);
-    ReleaseDayBlocks(sequence, platform);
-    CloseFile(platform, sequence.DayFile);
+bool Fail(DropSequence& sequence, Os& os, Session& session, const char* message) {
+    if (message) session.AppendLog(message);
+    ReleaseDayBlocks(sequence, os);
+    CloseFile(os, sequence.DayFile);
     return false;
 }
 
@@ -40,24 +25,24 @@ uint64_t ChunkEnd(uint64_t start, uint32_t size) { return start + rw::ChunkHeade
 
 // Finds the Extension among the first Geometry's children and sets
 // InsertionOffset behind its payload.
-bool FindExtension(DropSequence& sequence, Platform& platform, uint64_t fileSize) {
+bool FindExtension(DropSequence& sequence, Os& os, Session& session, uint64_t fileSize) {
     rw::ByteStream& file = *sequence.DayFile;
     const uint64_t geometry = sequence.FirstGeometryOffset;
     uint32_t geometrySize = 0;
     if (!rw::SeekTo(file, geometry + 4) || !rw::ReadField32(file, &geometrySize))
-        return Fail(sequence, platform, TextUnreadable);
+        return Fail(sequence, os, session, text::Unreadable);
     const uint64_t structStart = geometry + rw::ChunkHeaderSize;
     const uint64_t geometryEnd = ChunkEnd(geometry, geometrySize);
     uint64_t extension = 0;
     if (!rw::SeekTo(file, structStart + 4) ||
-        !FindLaterChild(file, structStart, geometryEnd, rw::TypeExtension, &extension))
-        return Fail(sequence, platform, TextNoExtension);
+        !rw::FindSiblingWithin(file, structStart, geometryEnd, rw::TypeExtension, &extension))
+        return Fail(sequence, os, session, text::NoExtension);
     uint32_t size = 0;
     if (!rw::ReadField32(file, &size) || ChunkEnd(extension, size) > fileSize)
-        return Fail(sequence, platform, TextExtensionPastFile);
+        return Fail(sequence, os, session, text::ExtensionPastFile);
     // The new chunk would lie outside the Geometry that is to hold it.
     if (ChunkEnd(extension, size) > geometryEnd)
-        return Fail(sequence, platform, TextExtensionPastGeometry);
+        return Fail(sequence, os, session, text::ExtensionPastGeometry);
     sequence.ExtensionOffset = static_cast<uint32_t>(extension);
     sequence.InsertionOffset = static_cast<uint32_t>(ChunkEnd(extension, size));
     return true;
@@ -65,7 +50,7 @@ bool FindExtension(DropSequence& sequence, Platform& platform, uint64_t fileSize
 
 // Looks among the Extension's children, the first included, for a night
 // colour chunk; "Always Merge" decides whether the new chunk takes its place.
-bool LookForNightColours(DropSequence& sequence, Platform& platform, uint64_t fileSize) {
+bool LookForNightColours(DropSequence& sequence, Os& os, Session& session, uint64_t fileSize) {
     rw::ByteStream& file = *sequence.DayFile;
     const uint64_t extensionEnd = sequence.InsertionOffset;
     const uint64_t firstChild = sequence.ExtensionOffset + rw::ChunkHeaderSize;
@@ -75,19 +60,19 @@ bool LookForNightColours(DropSequence& sequence, Platform& platform, uint64_t fi
     // From the Extension's size field over its version onto the first child's type.
     if (!rw::Skip(file, 4) || !rw::ReadField32(file, &type)) return true;
     if (type != rw::TypeNightColours &&
-        !FindLaterChild(file, firstChild, extensionEnd, rw::TypeNightColours, &found))
+        !rw::FindSiblingWithin(file, firstChild, extensionEnd, rw::TypeNightColours, &found))
         return true;
 
-    if (!platform.IsChecked(IdAlwaysMerge))
-        return Fail(sequence, platform, TextAlreadyHasNightColours);
+    if (!session.IsTicked(Option::AlwaysMerge))
+        return Fail(sequence, os, session, text::HasNightColours);
     uint32_t size = 0;
     if (!rw::ReadField32(file, &size) || ChunkEnd(found, size) > fileSize)
-        return Fail(sequence, platform, TextNightPastFile);
+        return Fail(sequence, os, session, text::NightPastFile);
     if (ChunkEnd(found, size) > extensionEnd)
-        return Fail(sequence, platform, TextNightPastExtension);
+        return Fail(sequence, os, session, text::NightPastExtension);
     sequence.ReplacedLength = size + rw::ChunkHeaderSize;
     sequence.InsertionOffset = static_cast<uint32_t>(found);
-    platform.AppendLog(TextReplacingNightColours);
+    session.AppendLog(text::ReplacingNightColours);
     return true;
 }
 
@@ -116,11 +101,11 @@ bool EnclosesNewChunk(const DropSequence& sequence, uint64_t start) {
 
 }  // namespace
 
-bool AnalyseDayFile(DropSequence& sequence, Platform& platform) {
+bool AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     GeometryStart start;
     sequence.ReplacedLength = 0;
-    if (!ReadToGeometryColours(platform, sequence.DayPath, &sequence.DayFile, &start))
-        return Fail(sequence, platform, nullptr);
+    if (!OpenAndCheckModel(os, session, sequence.DayPath, &sequence.DayFile, &start))
+        return Fail(sequence, os, session, nullptr);
     const uint32_t n = start.vertexCount;
     sequence.DayVertexCount = n;
     rw::ByteStream& file = *sequence.DayFile;
@@ -130,32 +115,32 @@ bool AnalyseDayFile(DropSequence& sequence, Platform& platform) {
     const uint64_t fileSize = file.Size();
     const uint64_t colourBytes = uint64_t{rw::ColourSize} * n;
     if (start.colours + colourBytes > fileSize)
-        return Fail(sequence, platform, TextCountDoesNotFit);
+        return Fail(sequence, os, session, text::CountDoesNotFit);
     const uint64_t imageSize = fileSize + rw::NightColourChunkLength(n);
-    if (imageSize > UINT32_MAX) return Fail(sequence, platform, TextTooLarge);
+    if (imageSize > UINT32_MAX) return Fail(sequence, os, session, text::TooLarge);
     sequence.ImageSize = static_cast<uint32_t>(imageSize);
 
-    sequence.OutputImage = platform.AllocateZeroed(sequence.ImageSize);
+    sequence.OutputImage = os.AllocateZeroed(sequence.ImageSize);
     // At least one byte, so that a geometry without vertices does not depend
     // on what a platform gives for an empty block.
     if (sequence.OutputImage)
-        sequence.DayColourBuffer = platform.AllocateZeroed(colourBytes ? colourBytes : 1);
-    if (!sequence.DayColourBuffer) return Fail(sequence, platform, TextNoMemory);
+        sequence.DayColourBuffer = os.AllocateZeroed(colourBytes ? colourBytes : 1);
+    if (!sequence.DayColourBuffer) return Fail(sequence, os, session, text::NoMemory);
     if (file.Read(sequence.DayColourBuffer, static_cast<uint32_t>(colourBytes)) != colourBytes)
-        return Fail(sequence, platform, TextUnreadable);
+        return Fail(sequence, os, session, text::Unreadable);
 
     sequence.GeometryListOffset = static_cast<uint32_t>(start.geometryList);
     sequence.FirstGeometryOffset = sequence.GeometryListOffset + rw::GeometryListToFirstGeometry;
-    if (!FindExtension(sequence, platform, fileSize)) return false;
-    if (!LookForNightColours(sequence, platform, fileSize)) return false;
+    if (!FindExtension(sequence, os, session, fileSize)) return false;
+    if (!LookForNightColours(sequence, os, session, fileSize)) return false;
     if (!CopyDayFileAroundNewChunk(sequence, fileSize))
-        return Fail(sequence, platform, TextUnreadable);
+        return Fail(sequence, os, session, text::Unreadable);
     rw::WriteNightColourHeader(sequence.OutputImage, sequence.ImageSize, sequence.InsertionOffset,
                                n);
     return true;
 }
 
-void AdjustEnclosingSizes(DropSequence& sequence, Platform& platform) {
+void AdjustEnclosingSizes(DropSequence& sequence) {
     const uint32_t delta =
         rw::SizeDelta(static_cast<uint32_t>(rw::NightColourChunkLength(sequence.DayVertexCount)),
                       sequence.ReplacedLength);
@@ -167,7 +152,6 @@ void AdjustEnclosingSizes(DropSequence& sequence, Platform& platform) {
     for (uint32_t start : candidates)
         if (EnclosesNewChunk(sequence, start))
             rw::AddSizeDelta(sequence.OutputImage, sequence.ImageSize, start + 4, delta);
-    CloseFile(platform, sequence.DayFile);
 }
 
 }  // namespace merge

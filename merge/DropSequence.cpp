@@ -4,80 +4,117 @@
 
 #include <cstring>
 
-#include "merge/Controls.h"
-#include "merge/StageSupport.h"
+#include "merge/Messages.h"
 
 namespace merge {
 
 namespace {
 
-const char* const ReadyPrompt = "\r\nReady. Drop day dff file.\r\n";
-const char* const NightPrompt = "\r\nDrop night dff file.\r\n";
-const char* const TextPathTooLong = " Error: Path is longer than 259 characters.\r\n";
-
 // Copies the dropped path whole into its buffer. A longer path is refused,
-// never cut: a cut path could name another file.
-bool TakePath(Platform& platform, const char* path, char* buffer) {
+// never cut: a cut path could name another file; so is a path that the
+// system approximated. A refused path is still named in the log.
+bool TakePath(Session& session, const char* path, PathForm form, char* buffer) {
     if (!path) path = "";  // opening it then fails with the system's text
-    size_t length = 0;
-    while (length < PathBufferSize && path[length]) ++length;
-    if (length == PathBufferSize) {
-        buffer[0] = '\0';
-        platform.AppendLog(TextPathTooLong);
-        return false;
+    const size_t length = std::strlen(path);
+    if (length < PathBufferSize && form == PathForm::Exact) {
+        std::memcpy(buffer, path, length + 1);
+        return true;
     }
-    std::memcpy(buffer, path, length + 1);
-    return true;
-}
-
-void ReturnToAwaitingDay(DropSequence& sequence, Platform& platform) {
-    platform.EnableControl(IdOneFileMode, true);
-    sequence.state = SequenceState::AwaitingDay;
-    platform.AppendLog(ReadyPrompt);
-}
-
-// WriteOutput releases both blocks in either outcome.
-bool FinishWithOutput(DropSequence& sequence, Platform& platform) {
-    bool written = WriteOutput(sequence, platform);
-    ReturnToAwaitingDay(sequence, platform);
-    return written;
-}
-
-bool RunDayStage(DropSequence& sequence, Platform& platform, const char* path) {
-    // A failed day stage has released what it took; the box was not touched.
-    if (!TakePath(platform, path, sequence.DayPath) || !AnalyseDayFile(sequence, platform)) {
-        platform.AppendLog(ReadyPrompt);
-        return false;
-    }
-    FillNightColours(sequence, platform);
-    AdjustEnclosingSizes(sequence, platform);
-    if (platform.IsChecked(IdOneFileMode)) return FinishWithOutput(sequence, platform);
-    platform.EnableControl(IdOneFileMode, false);
-    sequence.state = SequenceState::AwaitingNight;
-    platform.AppendLog(NightPrompt);
+    buffer[0] = '\0';
+    session.AppendLog(text::Opening);
+    session.AppendLog(path);
+    session.AppendLog(text::LineEnd);
+    session.AppendLog(form == PathForm::Exact ? text::PathTooLong : text::NameNotExact);
     return false;
 }
 
-bool RunNightStage(DropSequence& sequence, Platform& platform, const char* path) {
-    if (!TakePath(platform, path, sequence.NightPath) || !TakeNightColours(sequence, platform)) {
-        ReleaseDayBlocks(sequence, platform);
-        CloseFile(platform, sequence.NightFile);
-        ReturnToAwaitingDay(sequence, platform);
+void ReturnToAwaitingDay(DropSequence& sequence, Session& session) {
+    session.EnableOneFileMode(true);
+    sequence.state = SequenceState::AwaitingDay;
+    session.AppendLog(text::ReadyPrompt);
+}
+
+// Both blocks are released whatever the outcome. In a batch that commits in
+// groups a written temporary file waits for its commit.
+bool FinishWithOutput(DropSequence& sequence, Os& os, Session& session) {
+    bool written = false;
+    if (!sequence.CommitsInGroups) {
+        written = WriteOutput(sequence, os, session);
+    } else if (WriteTemporaryOutput(sequence, os, session)) {
+        sequence.state = SequenceState::AwaitingCommit;
         return false;
     }
-    return FinishWithOutput(sequence, platform);
+    ReturnToAwaitingDay(sequence, session);
+    return written;
+}
+
+bool RunDayStage(DropSequence& sequence, Os& os, Session& session, const char* path,
+                 PathForm form) {
+    // A failed day stage has released what it took; the box was not touched.
+    if (!TakePath(session, path, form, sequence.DayPath) ||
+        !AnalyseDayFile(sequence, os, session)) {
+        session.AppendLog(text::ReadyPrompt);
+        return false;
+    }
+    FillNightColours(sequence, session);
+    AdjustEnclosingSizes(sequence);
+    CloseFile(os, sequence.DayFile);
+    if (session.IsTicked(Option::OneFileMode)) return FinishWithOutput(sequence, os, session);
+    session.EnableOneFileMode(false);
+    sequence.state = SequenceState::AwaitingNight;
+    session.AppendLog(text::NightPrompt);
+    return false;
+}
+
+bool RunNightStage(DropSequence& sequence, Os& os, Session& session, const char* path,
+                   PathForm form) {
+    if (!TakePath(session, path, form, sequence.NightPath) ||
+        !TakeNightColours(sequence, os, session)) {
+        ReleaseDayBlocks(sequence, os);
+        CloseFile(os, sequence.NightFile);
+        ReturnToAwaitingDay(sequence, session);
+        return false;
+    }
+    return FinishWithOutput(sequence, os, session);
+}
+
+void ReleaseBlock(Os& os, uint8_t*& block) {
+    if (!block) return;
+    os.Release(block);
+    block = nullptr;
 }
 
 }  // namespace
 
-// The ready prompt without the line break before it.
-const char* const FirstLogLine = ReadyPrompt + 2;
-
-bool HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* path) {
+bool HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
+                       PathForm form) {
     // Any state but AwaitingDay counts as AwaitingNight.
     if (sequence.state == SequenceState::AwaitingDay)
-        return RunDayStage(sequence, platform, path);
-    return RunNightStage(sequence, platform, path);
+        return RunDayStage(sequence, os, session, path, form);
+    return RunNightStage(sequence, os, session, path, form);
+}
+
+bool CommitPendingOutput(DropSequence& sequence, Os& os, Session& session, const Status& flushed) {
+    bool written = false;
+    if (flushed.ok()) {
+        written = ReplaceTargetWithOutput(sequence, os, session);
+    } else {
+        ReportLastError(session, " ", flushed);
+        os.Remove(sequence.TemporaryPath);
+    }
+    ReturnToAwaitingDay(sequence, session);
+    return written;
+}
+
+void CloseFile(Os& os, rw::ByteStream*& file) {
+    if (!file) return;
+    os.Close(file);
+    file = nullptr;
+}
+
+void ReleaseDayBlocks(DropSequence& sequence, Os& os) {
+    ReleaseBlock(os, sequence.OutputImage);
+    ReleaseBlock(os, sequence.DayColourBuffer);
 }
 
 }  // namespace merge

@@ -1,16 +1,25 @@
-// The state that lives from one drop to the next, and the entry of a drop.
+// The state that lives from one drop to the next, the entry of a drop, and
+// the stages a sequence runs.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-#include "merge/Platform.h"
+#include "merge/Os.h"
+#include "merge/Session.h"
 
 namespace merge {
 
 // Paths are NUL-terminated texts of at most 259 characters.
 constexpr int PathBufferSize = 260;
 
-enum class SequenceState : uint8_t { AwaitingDay = 0, AwaitingNight = 1 };
+enum class SequenceState : uint8_t {
+    AwaitingDay = 0,
+    AwaitingNight = 1,
+    // The output is written to its temporary file and waits for
+    // CommitPendingOutput (only when CommitsInGroups).
+    AwaitingCommit = 2,
+};
 
 struct DropSequence {
     SequenceState state = SequenceState::AwaitingDay;
@@ -34,17 +43,31 @@ struct DropSequence {
     uint32_t GeometryListOffset = 0;
     uint32_t FirstGeometryOffset = 0;
     uint32_t ExtensionOffset = 0;
+    // The file that the output replaces (OutputPath through its links) and
+    // the temporary file beside it that holds the output until then.
+    char TargetPath[PathBufferSize] = {};
+    char TemporaryPath[PathBufferSize] = {};
+    // A batch leaves its outputs in their temporary files, unflushed, and
+    // commits many at once after one flush of the file system.
+    bool CommitsInGroups = false;
 };
 
-// The log's first line, written when the window is made: the ready prompt
-// with no empty line before it.
-extern const char* const FirstLogLine;
+// How a dropped path reached us: exactly, or with characters that the
+// system's code page cannot hold replaced.
+enum class PathForm { Exact, Approximated };
 
 // Runs one stage of the sequence for a dropped file: the day stage or the
 // night stage, by the state alone. path is the full path of the one dropped
-// file, of any length: one longer than 259 characters is refused, never cut.
-// True when this drop wrote an output file.
-bool HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* path);
+// file, of any length: one longer than 259 characters is refused, never cut,
+// and so is an approximated one. True when this drop wrote an output file.
+bool HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
+                       PathForm form = PathForm::Exact);
+
+// For a sequence AwaitingCommit, after a flush of its file system: moves the
+// output over its target and logs it, or, when the flush failed, reports
+// that and removes the output; then waits for a day model. The folder is
+// left to the caller to flush. True when the output replaced its target.
+bool CommitPendingOutput(DropSequence& sequence, Os& os, Session& session, const Status& flushed);
 
 // The stages, in the order a sequence runs them. Each that can fail has
 // logged why before it returns false.
@@ -52,18 +75,33 @@ bool HandleDroppedPath(DropSequence& sequence, Platform& platform, const char* p
 // Day stage: opens and checks the DayFile, builds OutputImage with the night
 // colour chunk's header in place; the DayFile stays open. On failure
 // everything it took is released and closed.
-bool AnalyseDayFile(DropSequence& sequence, Platform& platform);
+bool AnalyseDayFile(DropSequence& sequence, Os& os, Session& session);
 // Fills the night colour array from DayColourBuffer or the colour fields.
-void FillNightColours(DropSequence& sequence, Platform& platform);
+void FillNightColours(DropSequence& sequence, Session& session);
 // One colour field's text as a channel value (modulo 256).
-uint8_t ReadColourField(Platform& platform, int controlId);
-// Grows the chunks that enclose the new chunk and closes the DayFile.
-void AdjustEnclosingSizes(DropSequence& sequence, Platform& platform);
+uint8_t ReadColourField(Session& session, Channel channel);
+// Grows the chunks that enclose the new chunk by its length.
+void AdjustEnclosingSizes(DropSequence& sequence);
 // Night stage: checks the NightFile and copies its colours into the array.
 // On failure the NightFile may still be open; the sequence closes it.
-bool TakeNightColours(DropSequence& sequence, Platform& platform);
-// Writes OutputImage to OutputPath, then releases both memory blocks,
-// whatever the outcome.
-bool WriteOutput(DropSequence& sequence, Platform& platform);
+bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
+// The output stage: WriteTemporaryOutput, then ReplaceTargetWithOutput.
+bool WriteOutput(DropSequence& sequence, Os& os, Session& session);
+// Writes OutputImage to a new temporary file beside the target, flushed to
+// disk unless CommitsInGroups, then releases both memory blocks, whatever
+// the outcome.
+bool WriteTemporaryOutput(DropSequence& sequence, Os& os, Session& session);
+// Moves the temporary file over the target, flushes the target's folder
+// unless CommitsInGroups, and logs "DFF created: ".
+bool ReplaceTargetWithOutput(DropSequence& sequence, Os& os, Session& session);
+
+// The folder that holds path, with its separator at the end ("." when path
+// names none).
+std::string FolderOf(Os& os, const char* path);
+
+// Each closes or releases only what is there, and leaves the pointer null.
+void CloseFile(Os& os, rw::ByteStream*& file);
+// OutputImage, then DayColourBuffer.
+void ReleaseDayBlocks(DropSequence& sequence, Os& os);
 
 }  // namespace merge

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "merge/Controls.h"
 #include "merge/DropSequence.h"
 #include "rwstream/Format.h"
 
@@ -49,23 +48,23 @@ uint32_t FieldNumber(const char* text) {
 
 }  // namespace
 
-uint8_t ReadColourField(Platform& platform, int controlId) {
+uint8_t ReadColourField(Session& session, Channel channel) {
     char text[FieldBufferSize] = {};
-    platform.ControlText(controlId, text, FieldBufferSize);
+    session.ColourFieldText(channel, text, FieldBufferSize);
     // The low 8 bits in two's complement: the value modulo 256, not clamped.
     return static_cast<uint8_t>(FieldNumber(text));
 }
 
-void FillNightColours(DropSequence& sequence, Platform& platform) {
+void FillNightColours(DropSequence& sequence, Session& session) {
     uint8_t* colours = sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize;
     const uint32_t n = sequence.DayVertexCount;
-    if (platform.IsChecked(IdCopyDayColours)) {
+    if (session.IsTicked(Option::CopyDayColours)) {
         std::memcpy(colours, sequence.DayColourBuffer, size_t{rw::ColourSize} * n);
         return;
     }
     const uint8_t colour[rw::ColourSize] = {
-        ReadColourField(platform, IdFieldR), ReadColourField(platform, IdFieldG),
-        ReadColourField(platform, IdFieldB), ReadColourField(platform, IdFieldA)};
+        ReadColourField(session, Channel::Red), ReadColourField(session, Channel::Green),
+        ReadColourField(session, Channel::Blue), ReadColourField(session, Channel::Alpha)};
     for (uint32_t k = 0; k < n; ++k)
         std::memcpy(colours + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
 }

@@ -5,15 +5,13 @@
 #include <cstring>
 
 #include "merge/DropSequence.h"
-#include "merge/StageSupport.h"
+#include "merge/Messages.h"
+#include "merge/ModelStart.h"
 #include "rwstream/Format.h"
 
 namespace merge {
 
 namespace {
-
-const char* const TextTooFewVertices = " Warning: Night DFF contains not enough vertex.\r\n";
-const char* const TextTooManyVertices = " Warning: Night DFF contains too much vertex.\r\n";
 
 // Reads count colours into colours, whole ones only: through a buffer, so
 // that a read that comes up short never leaves half a colour overwritten.
@@ -35,15 +33,15 @@ bool ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
 
 }  // namespace
 
-bool TakeNightColours(DropSequence& sequence, Platform& platform) {
+bool TakeNightColours(DropSequence& sequence, Os& os, Session& session) {
     GeometryStart start;
-    if (!ReadToGeometryColours(platform, sequence.NightPath, &sequence.NightFile, &start))
+    if (!OpenAndCheckModel(os, session, sequence.NightPath, &sequence.NightFile, &start))
         return false;
     const uint32_t m = start.vertexCount;
     const uint32_t n = sequence.DayVertexCount;
     sequence.NightVertexCount = m;
-    if (m < n) platform.AppendLog(TextTooFewVertices);
-    if (m > n) platform.AppendLog(TextTooManyVertices);
+    if (m < n) session.AppendLog(text::TooFewNightVertices);
+    if (m > n) session.AppendLog(text::TooManyNightVertices);
 
     // Never more than the day's n colours, nor more whole colours than the
     // file holds: the rest keep the colours the day stage made. Fewer than
@@ -54,10 +52,10 @@ bool TakeNightColours(DropSequence& sequence, Platform& platform) {
     const uint64_t count = std::min<uint64_t>(std::min(m, n), inFile);
     uint8_t* colours = sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize;
     if (!ReadWholeColours(file, colours, count)) {
-        platform.AppendLog(TextUnreadable);
+        session.AppendLog(text::Unreadable);
         return false;
     }
-    CloseFile(platform, sequence.NightFile);
+    CloseFile(os, sequence.NightFile);
     return true;
 }
 

@@ -3,17 +3,15 @@
 // target only once the whole of it is on disk, so that a failed write (a full
 // disk) never costs the target, which is often the day model itself.
 #include <cstring>
+#include <string>
 
-#include "merge/Controls.h"
 #include "merge/DropSequence.h"
-#include "merge/StageSupport.h"
+#include "merge/Messages.h"
 
 namespace merge {
 
 namespace {
 
-const char* const TextCreated = "\r\nDFF created: ";
-const char* const TextOutputPathTooLong = " Error: Output path is longer than 259 characters.\r\n";
 const char OutputFolder[] = "dff";
 constexpr size_t OutputFolderLength = sizeof OutputFolder - 1;
 constexpr size_t MaxPathLength = PathBufferSize - 1;
@@ -26,104 +24,149 @@ const char TemporaryCharacters[] = "~0123456789_-";
 constexpr size_t TemporaryCharacterCount = sizeof TemporaryCharacters - 1;
 constexpr size_t TemporaryPositions = 2;
 
-// Backslash for Windows paths as drops deliver them, slash for POSIX paths
-// from the command line: a slash is never part of a Windows file name.
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// Index of the first character of the file name.
-size_t NameStart(const char* path) {
-    size_t start = 0;
-    for (size_t i = 0; path[i]; ++i)
-        if (IsSeparator(path[i])) start = i + 1;
-    return start;
-}
-
-// OutputPath from DayPath and "Output in DFF Folder", read now; creates the
-// "dff" folder when it is used. False, logged, when the path would not fit.
-bool BuildOutputPath(DropSequence& sequence, Platform& platform) {
+// OutputPath from DayPath: the day model itself, or the same name in the
+// "dff" folder beside it. False, logged, when the path would not fit.
+bool BuildOutputPath(DropSequence& sequence, Os& os, Session& session, bool inDffFolder) {
     const char* day = sequence.DayPath;
     char* out = sequence.OutputPath;
     const size_t length = std::strlen(day);
-    if (!platform.IsChecked(IdOutputInDffFolder)) {
+    if (!inDffFolder) {
         std::memcpy(out, day, length + 1);
         return true;
     }
     if (length + 1 + OutputFolderLength > MaxPathLength) {
-        platform.AppendLog(TextOutputPathTooLong);
+        session.AppendLog(text::OutputPathTooLong);
         return false;
     }
     // The folder, the separator found before the name, "dff"; then that
-    // separator and the name. A path without a folder (only from a command
-    // line) gets "dff/", which Windows accepts too.
-    const size_t name = NameStart(day);
+    // separator and the name. A path without a folder gets "dff/", which
+    // every system takes.
+    const size_t name = os.NameStart(day);
     const size_t folder = name > 0 ? name - 1 : 0;
     const char separator = name > 0 ? day[folder] : '/';
     std::memcpy(out, day, folder);
     size_t at = folder;
     if (name > 0) out[at++] = separator;
-    std::memcpy(out + at, OutputFolder, OutputFolderLength + 1);
-    platform.MakeDirectory(out);
+    std::memcpy(out + at, OutputFolder, OutputFolderLength);
     at += OutputFolderLength;
     out[at++] = separator;
     std::memcpy(out + at, day + name, length - name + 1);
     return true;
 }
 
+// The "dff" folder that OutputPath names, made when it is missing.
+bool MakeOutputFolder(DropSequence& sequence, Os& os, Session& session) {
+    const size_t name = os.NameStart(sequence.OutputPath);
+    const std::string folder(sequence.OutputPath, name - 1);
+    const Status made = os.MakeDirectory(folder.c_str());
+    if (made.ok()) return true;
+    session.AppendLog(text::FolderFailed);
+    session.AppendLog(folder.c_str());
+    session.AppendLog(text::FolderFailedBecause);
+    session.AppendLog(made.text.c_str());
+    return false;
+}
+
+// TargetPath: the file that OutputPath names, through its links, so that a
+// link stays a link and the file it names is replaced in its own folder.
+bool FindTarget(DropSequence& sequence, Os& os, Session& session) {
+    std::string target;
+    const Status resolved = os.ResolveLinks(sequence.OutputPath, &target);
+    if (!resolved.ok()) {
+        ReportLastError(session, " ", resolved);
+        return false;
+    }
+    if (target.size() > MaxPathLength) {
+        session.AppendLog(text::OutputPathTooLong);
+        return false;
+    }
+    std::memcpy(sequence.TargetPath, target.c_str(), target.size() + 1);
+    return true;
+}
+
 // Candidate k for the temporary file's path, as long as the target; false
 // when there are no more. A candidate may equal the target; callers skip it.
-bool TemporaryCandidate(const char* target, size_t k, char* candidate) {
+bool TemporaryCandidate(Os& os, const char* target, size_t k, char* candidate) {
     const size_t length = std::strlen(target);
     const size_t back = k / TemporaryCharacterCount + 1;
-    if (back > TemporaryPositions || back > length - NameStart(target)) return false;
+    if (back > TemporaryPositions || back > length - os.NameStart(target)) return false;
     std::memcpy(candidate, target, length + 1);
     candidate[length - back] = TemporaryCharacters[k % TemporaryCharacterCount];
     return true;
 }
 
 // A new file beside the target, taking the next candidate while one cannot
-// be created (most often because it exists). Null once the last failure is
-// reported: between that call and the report only texts are compared, which
-// leaves the system's last error as it was.
-OutputFile* CreateTemporary(Platform& platform, const char* target, char* temporary) {
-    for (size_t k = 0; TemporaryCandidate(target, k, temporary); ++k) {
+// be created (most often because it exists); the last failure otherwise.
+Status CreateTemporary(Os& os, const char* target, char* temporary, OutputFile** file) {
+    Status status;
+    for (size_t k = 0; TemporaryCandidate(os, target, k, temporary); ++k) {
         if (std::strcmp(temporary, target) == 0) continue;
-        if (OutputFile* file = platform.CreateNewFile(temporary)) return file;
+        status = os.CreateNewFile(temporary, file);
+        if (status.ok()) return status;
     }
-    ReportLastError(platform, " ");
-    return nullptr;
+    *file = nullptr;
+    return status;
 }
 
-// Each failure is reported right after its call; the temporary file goes,
-// the target stays as it was.
-bool WriteThroughTemporary(DropSequence& sequence, Platform& platform) {
-    char temporary[PathBufferSize];
-    OutputFile* file = CreateTemporary(platform, sequence.OutputPath, temporary);
-    if (!file) return false;
+// The image, its permissions, its flush and its close; the first failure is
+// reported, and the temporary file goes.
+bool WriteTemporary(DropSequence& sequence, Os& os, Session& session) {
+    OutputFile* file = nullptr;
+    Status status = CreateTemporary(os, sequence.TargetPath, sequence.TemporaryPath, &file);
     // Z - R: the zero bytes left at the end by a replaced chunk stay out.
-    if (!platform.Write(file, sequence.OutputImage, sequence.ImageSize - sequence.ReplacedLength)) {
-        ReportLastError(platform, " ");
-        platform.CloseOutput(file);
-        platform.RemoveFile(temporary);
-        return false;
+    if (status.ok())
+        status = os.Write(file, sequence.OutputImage, sequence.ImageSize - sequence.ReplacedLength);
+    if (status.ok()) status = os.TakePermissionsOf(file, sequence.TargetPath);
+    if (status.ok() && !sequence.CommitsInGroups) status = os.Flush(file);
+    if (file) {
+        const Status closed = os.CloseOutput(file);
+        if (status.ok()) status = closed;
     }
-    if (!platform.CloseOutput(file) || !platform.MoveFileOver(temporary, sequence.OutputPath)) {
-        ReportLastError(platform, " ");
-        platform.RemoveFile(temporary);
-        return false;
-    }
-    return true;
+    if (status.ok()) return true;
+    ReportLastError(session, " ", status);
+    if (file) os.Remove(sequence.TemporaryPath);
+    return false;
 }
 
 }  // namespace
 
-bool WriteOutput(DropSequence& sequence, Platform& platform) {
-    const bool written =
-        BuildOutputPath(sequence, platform) && WriteThroughTemporary(sequence, platform);
-    ReleaseDayBlocks(sequence, platform);
-    if (!written) return false;
-    platform.AppendLog(TextCreated);
-    platform.AppendLog(sequence.OutputPath);
-    platform.AppendLog("\r\n");
+std::string FolderOf(Os& os, const char* path) {
+    const size_t name = os.NameStart(path);
+    return name > 0 ? std::string(path, name) : std::string(".");
+}
+
+bool WriteOutput(DropSequence& sequence, Os& os, Session& session) {
+    return WriteTemporaryOutput(sequence, os, session) &&
+           ReplaceTargetWithOutput(sequence, os, session);
+}
+
+bool WriteTemporaryOutput(DropSequence& sequence, Os& os, Session& session) {
+    const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
+    const bool written = BuildOutputPath(sequence, os, session, inDffFolder) &&
+                         (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
+                         FindTarget(sequence, os, session) &&
+                         WriteTemporary(sequence, os, session);
+    ReleaseDayBlocks(sequence, os);
+    return written;
+}
+
+bool ReplaceTargetWithOutput(DropSequence& sequence, Os& os, Session& session) {
+    Status status = os.Replace(sequence.TemporaryPath, sequence.TargetPath);
+    if (!status.ok()) {
+        ReportLastError(session, " ", status);
+        os.Remove(sequence.TemporaryPath);
+        return false;
+    }
+    if (!sequence.CommitsInGroups) {
+        status = os.SyncFolder(FolderOf(os, sequence.TargetPath).c_str());
+        if (!status.ok()) {
+            ReportLastError(session, " ", status);
+            return false;
+        }
+    }
+    session.AppendLog(text::Created);
+    session.AppendLog(sequence.OutputPath);
+    session.AppendLog(text::LineEnd);
     return true;
 }
 

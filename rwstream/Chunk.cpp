@@ -53,6 +53,23 @@ SearchResult FindSibling(ByteStream& stream, uint32_t wantedType, uint64_t* chun
     }
 }
 
+bool FindSiblingWithin(ByteStream& stream, uint64_t chunkStart, uint64_t containerEnd,
+                       uint32_t wantedType, uint64_t* foundStart) {
+    for (;;) {
+        uint32_t size = 0;
+        if (!ReadField32(stream, &size)) return false;
+        const uint64_t next = chunkStart + ChunkHeaderSize + size;
+        if (next + ChunkHeaderSize > containerEnd) return false;
+        uint32_t type = 0;
+        if (!Skip(stream, int64_t{size} + 4) || !ReadField32(stream, &type)) return false;
+        if (type == wantedType) {
+            *foundStart = next;
+            return true;
+        }
+        chunkStart = next;
+    }
+}
+
 static bool FieldInside(size_t bufferSize, uint64_t offset, uint64_t width) {
     return offset <= bufferSize && width <= bufferSize - offset;
 }

@@ -30,6 +30,15 @@ enum class SearchResult { Found, ShortOnSize, ShortOnType };
 SearchResult FindSibling(ByteStream& stream, uint32_t wantedType,
                          uint64_t* chunkStart = nullptr);
 
+// The sibling search kept inside a container: starts on the size field of
+// the chunk at chunkStart, whose type is passed over, and compares the types
+// of the chunks after it that begin inside the container (their whole header
+// before containerEnd). True with the position on the found chunk's size
+// field and foundStart on its first byte; false when none is there or the
+// stream ends first.
+bool FindSiblingWithin(ByteStream& stream, uint64_t chunkStart, uint64_t containerEnd,
+                       uint32_t wantedType, uint64_t* foundStart);
+
 uint32_t Load32(const uint8_t* bytes);
 void Store32(uint8_t* bytes, uint32_t value);
 

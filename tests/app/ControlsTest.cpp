@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "merge/Controls.h"
+#include "app/Controls.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ TEST_F(MainWindowTest, EighteenControlsAsLaidOut) {
 }
 
 TEST_F(MainWindowTest, ArrowKeysInAFieldWrapAround) {
-    HWND fieldA = Control(merge::IdFieldA);
+    HWND fieldA = Control(IdFieldA);
     PressKey(fieldA, VK_UP);
     EXPECT_EQ(WindowText(fieldA), "0");
     PressKey(fieldA, VK_DOWN);

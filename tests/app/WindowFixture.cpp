@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "merge/Controls.h"
+#include "app/Controls.h"
 
 bool PumpMessages() {
     MSG message;
@@ -26,7 +26,7 @@ HWND Control(int id) {
 }
 
 std::string LogText() {
-    return WindowText(Control(merge::IdLogPane));
+    return WindowText(Control(IdLogPane));
 }
 
 void MainWindowTest::SetUp() {

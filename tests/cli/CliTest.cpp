@@ -1,99 +1,323 @@
-// Runs the built tintweld-cli on generated models in a temporary folder.
+// tintweld-cli run as a program in a folder of generated models: one row
+// each of the files before, the arguments, the exit status, standard output
+// and the files after. Then what only a real process shows: its standard
+// output failing, an interruption, the order of its system calls.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "tools/modelgen/ModelGen.h"
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "tests/support/Checks.h"
 
 namespace {
 
-struct CliTest : ::testing::Test {
-    void SetUp() override {
-        char pattern[] = "/tmp/tintweld-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+namespace fs = std::filesystem;
+using testsupport::Bytes;
+using testsupport::Merged;
+using modelgen::ModelShape;
 
-    std::string Get(const std::string& name) const {
-        std::ostringstream content;
-        content << std::ifstream(dir + "/" + name, std::ios::binary).rdbuf();
-        return content.str();
-    }
-    // A model of 3 vertices with these day colours (none: the pattern).
-    void PutModel(const std::string& name, const std::string& colours = "") {
-        modelgen::ModelShape shape;
-        shape.geometries[0].colours.assign(colours.begin(), colours.end());
-        ASSERT_TRUE(modelgen::WriteModelFile(shape, dir + "/" + name));
-    }
-    std::string NightColoursOf(const std::string& name) const {
-        return Get(name).substr(modelgen::LayoutOf({}).firstExtensionEnd + 16, 12);
-    }
-    // Runs the tool in the temporary folder, so that names are relative;
-    // returns its exit status, its output in out and err.
-    int Cli(const std::string& arguments) {
-        const std::string command =
-            "cd '" + dir + "' && '" TINTWELD_CLI "' " + arguments + " >.out 2>.err";
-        const int status = std::system(command.c_str());
-        out = Get(".out");
-        err = Get(".err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+ModelShape Shape(uint32_t n, const std::string& colours = "") {
+    ModelShape shape;
+    shape.geometries[0].vertexCount = n;
+    shape.geometries[0].colours.assign(colours.begin(), colours.end());
+    return shape;
+}
+Bytes Model(uint32_t n, const std::string& colours = "") {
+    return modelgen::BuildModel(Shape(n, colours)).bytes;
+}
+Bytes Colours(const std::string& colour, uint32_t n) {
+    Bytes out;
+    for (uint32_t k = 0; k < n; ++k) out.insert(out.end(), colour.begin(), colour.end());
+    return out;
+}
+const Bytes Grey3 = Colours("@@@\xFF", 3);
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-    std::string dir, out, err;
+// The log as standard output shows it; "{}" stands for the folder.
+std::string Open(const std::string& name) { return " Opening file: {}/" + name + "\n"; }
+std::string Counted(uint32_t n) {
+    return " Analyzing file...\n " + std::to_string(n) + " vertex.\n";
+}
+std::string Created(const std::string& name) {
+    return "\nDFF created: {}/" + name + "\n\nReady. Drop day dff file.\n";
+}
+std::string Refused(const std::string& error) {
+    return " Error: " + error + "\n\nReady. Drop day dff file.\n";
+}
+std::string Merge(const std::string& name, uint32_t n = 3) {
+    return Open(name) + Counted(n) + Created(name);
+}
+std::string Pair(const std::string& day, const std::string& night, uint32_t n = 3) {
+    return Open(day) + Counted(n) + "\nDrop night dff file.\n" + Open(night) + Counted(n) + Created(day);
+}
+
+struct Row {
+    std::string name;
+    std::map<std::string, Bytes> files;
+    std::string arguments;
+    int status;
+    std::string out;
+    std::map<std::string, Bytes> after = {};  // the files that change or appear
+    std::function<void(const std::string&)> setup = nullptr;
 };
 
-TEST_F(CliTest, UsageErrorsAreOneLineOnStderrWithStatus2) {
-    for (const char* arguments :
-         {"", "--bogus a.dff", "--rgba 1,2,3 a.dff", "--night n.dff a.dff b.dff"}) {
-        EXPECT_EQ(Cli(arguments), 2) << arguments;
-        EXPECT_EQ(out, "") << arguments;
-        EXPECT_EQ(err.find('\n'), err.size() - 1) << arguments;
+struct Folder {
+    Folder() {
+        char pattern[] = "/tmp/tintweld-cli-XXXXXX";
+        path = mkdtemp(pattern);
     }
-    EXPECT_EQ(Cli("-h"), 0);
-    EXPECT_EQ(out.rfind("Usage: tintweld-cli", 0), 0u);
+    ~Folder() { fs::remove_all(path); }
+
+    void Put(const std::string& name, const Bytes& bytes) const {
+        fs::create_directories(fs::path(path + "/" + name).parent_path());
+        std::ofstream(path + "/" + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    Bytes Get(const std::string& name) const {
+        std::ifstream in(path + "/" + name, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Every file below the folder; a link as the path it names.
+    std::map<std::string, Bytes> Files() const {
+        std::map<std::string, Bytes> files;
+        for (const auto& entry : fs::recursive_directory_iterator(path)) {
+            const std::string name = entry.path().string().substr(path.size() + 1);
+            if (entry.is_symlink()) files[name] = Text("-> " + fs::read_symlink(entry).string());
+            else if (entry.is_regular_file() && name[0] != '.') files[name] = Get(name);
+        }
+        return files;
+    }
+    // Runs the tool here, so that names are relative: its exit status; its
+    // standard output and error in out and err.
+    int Run(const std::string& arguments, const std::string& redirect = ">.out 2>.err") {
+        const int status = std::system(("cd '" + path + "' && " TINTWELD_CLI " " + arguments +
+                                        " " + redirect).c_str());
+        const Bytes o = Get(".out"), e = Get(".err");
+        out.assign(o.begin(), o.end());
+        err.assign(e.begin(), e.end());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::string Expand(std::string text) const {
+        for (size_t at; (at = text.find("{}")) != std::string::npos;) text.replace(at, 2, path);
+        return text;
+    }
+
+    std::string path, out, err;
+};
+
+void RunRow(const Row& row) {
+    SCOPED_TRACE(row.name);
+    Folder folder;
+    for (const auto& file : row.files) folder.Put(file.first, file.second);
+    if (row.setup) row.setup(folder.path);
+    std::map<std::string, Bytes> expected = folder.Files();
+    for (const auto& file : row.after) expected[file.first] = file.second;
+    EXPECT_EQ(folder.Run(row.arguments), row.status) << folder.err;
+    EXPECT_EQ(folder.out, folder.Expand(row.out));
+    EXPECT_TRUE(folder.Files() == expected);
 }
 
-TEST_F(CliTest, BadFilesInABatchFailOnlyThemselves) {
-    PutModel("good1.dff", "abcdefghijkl");
-    std::ofstream(dir + "/junk.dff") << "not a model";
-    PutModel("good2.dff");
-    EXPECT_EQ(Cli("good1.dff junk.dff missing.dff good2.dff"), 1);
-    EXPECT_NE(out.find("\nDFF created: " + dir + "/good1.dff\n"), std::string::npos);
-    EXPECT_NE(out.find("\nDFF created: " + dir + "/good2.dff\n"), std::string::npos);
-    EXPECT_NE(out.find(" Error: No such file or directory\n"), std::string::npos);
-    EXPECT_EQ(out.find('\r'), std::string::npos);
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(NightColoursOf("good2.dff"), "@@@\xFF@@@\xFF@@@\xFF");
-    EXPECT_EQ(Cli("good1.dff"), 1);  // already has night colours
-    EXPECT_EQ(Cli("-ac -- good1.dff"), 0);
-    EXPECT_EQ(NightColoursOf("good1.dff"), "abcdefghijkl");
+TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
+    Folder folder;
+    for (const char* arguments :
+         {"", "--bogus a.dff", "-x a.dff", "--rgba 1,2,3 a.dff", "--night n.dff a.dff b.dff", "''",
+          "--night= a.dff", "-n '' a.dff", "a.dff -n", "a.dff --night", "-j 0 a.dff",
+          "--jobs=x a.dff", "-n n.dff --night-folder m a.dff", "--always-merge=1 a.dff", "-n n.dff"}) {
+        EXPECT_EQ(folder.Run(arguments), 2) << arguments;
+        EXPECT_EQ(folder.out, "") << arguments;
+        EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
+    }
+    EXPECT_EQ(folder.Run("-h"), 0);
+    EXPECT_EQ(folder.out.rfind("Usage: tintweld-cli", 0), 0u);
+    EXPECT_EQ(folder.Run("a.dff --version"), 0);
+    EXPECT_EQ(folder.out, "tintweld-cli (Tintweld) " TINTWELD_VERSION "\n");
 }
 
-TEST_F(CliTest, DffFolderLeavesTheDayModelAndFieldTextsGiveTheColours) {
-    PutModel("day.dff");
-    const std::string before = Get("day.dff");
-    EXPECT_EQ(Cli("--dff-folder day.dff '--rgba=1,2,-1,&HFF'"), 0);  // options after names too
-    EXPECT_EQ(Get("day.dff"), before);
-    EXPECT_EQ(NightColoursOf("dff/day.dff"), std::string("\1\2\xFF\xFF\1\2\xFF\xFF\1\2\xFF\xFF"));
-    EXPECT_NE(out.find("DFF created: " + dir + "/dff/day.dff"), std::string::npos);
+TEST(Cli, ModelsFoldersAndPairs) {
+    const Bytes junk = Text("not a model");
+    const std::vector<Row> rows = {
+        {"BadModelsFailOnlyThemselves",
+         {{"good1.dff", Model(3, "abcdefghijkl")}, {"junk.dff", junk}, {"good2.dff", Model(3)}},
+         "good1.dff junk.dff missing.dff good2.dff", 1,
+         Merge("good1.dff") + Open("junk.dff") + " Analyzing file...\n" +
+             Refused("File doesn't contain Clump.") + Open("missing.dff") +
+             Refused("No such file or directory") + Merge("good2.dff"),
+         {{"good1.dff", Merged(Shape(3, "abcdefghijkl"), Grey3)},
+          {"good2.dff", Merged(Shape(3), Grey3)}}},
+        {"AlreadyMerged", {{"a.dff", Merged(Shape(3), Grey3)}}, "a.dff", 1,
+         Open("a.dff") + Counted(3) + Refused("File already contain Night Vertex Color.")},
+        {"ReplacedWithItsOwnColours", {{"a.dff", Merged(Shape(3, "abcdefghijkl"), Grey3)}},
+         "-ac -- a.dff", 0,
+         Open("a.dff") + Counted(3) + " Warning: File already contain Night Vertex Color.\n" +
+             Created("a.dff"),
+         {{"a.dff", Merged(Shape(3, "abcdefghijkl"), Text("abcdefghijkl"))}}},
+        {"DffFolderAndFieldTexts", {{"day.dff", Model(3)}}, "--dff-folder day.dff '--rgba=1,2,-1,&HFF'",
+         0, Open("day.dff") + Counted(3) + Created("dff/day.dff"),
+         {{"dff/day.dff", Merged(Shape(3), Colours("\1\2\xFF\xFF", 3))}}},
+        {"NightModel", {{"day.dff", Model(3)}, {"night.dff", Model(3, "999988887777")}},
+         "--night night.dff day.dff", 0, Pair("day.dff", "night.dff"),
+         {{"day.dff", Merged(Shape(3), Text("999988887777"))}}},
+        {"ARefusedDayEndsThePair", {{"junk.dff", junk}, {"night.dff", Model(3)}},
+         "-n night.dff junk.dff", 1,
+         Open("junk.dff") + " Analyzing file...\n" + Refused("File doesn't contain Clump.")},
+        // In name order; other files and, without -R, folders are passed over.
+        {"AFolderOfModels",
+         {{"day/a.dff", Model(3)}, {"day/B.DFF", Model(4)}, {"day/c.txt", junk},
+          {"day/sub/d.dff", Model(3)}},
+         "day", 0, Merge("day/B.DFF", 4) + Merge("day/a.dff"),
+         {{"day/a.dff", Merged(Shape(3), Grey3)}, {"day/B.DFF", Merged(Shape(4), Colours("@@@\xFF", 4))}}},
+        {"AFolderRecursively",
+         {{"day/a.dff", Model(3)}, {"day/sub/d.dff", Model(3)}, {"day/dff/a.dff", junk}},
+         "-d -R day", 0, Open("day/a.dff") + Counted(3) + Created("day/dff/a.dff") +
+             Open("day/sub/d.dff") + Counted(3) + Created("day/sub/dff/d.dff"),
+         {{"day/dff/a.dff", Merged(Shape(3), Grey3)}, {"day/sub/dff/d.dff", Merged(Shape(3), Grey3)}}},
+        // A day model without its night model is named and not merged.
+        {"NightFolder",
+         {{"day/a.dff", Model(3)}, {"day/lone.dff", Model(3)}, {"day/sub/c.dff", Model(3)},
+          {"nights/a.dff", Model(3, "AAAABBBBCCCC")}, {"nights/sub/c.dff", Model(3, "ccccddddeeee")}},
+         "--night-folder nights -R day", 1,
+         Pair("day/a.dff", "nights/a.dff") + Open("day/lone.dff") + Counted(3) +
+             "\nDrop night dff file.\n" + Open("nights/lone.dff") +
+             Refused("No such file or directory") + Pair("day/sub/c.dff", "nights/sub/c.dff"),
+         {{"day/a.dff", Merged(Shape(3), Text("AAAABBBBCCCC"))},
+          {"day/sub/c.dff", Merged(Shape(3), Text("ccccddddeeee"))}}},
+        {"NightFolderForAModel", {{"a.dff", Model(3)}, {"n/a.dff", Model(3, "AAAABBBBCCCC")}},
+         "-N n a.dff", 0, Pair("a.dff", "n/a.dff"),
+         {{"a.dff", Merged(Shape(3), Text("AAAABBBBCCCC"))}}},
+        // Two arguments, one model: never at once, and the second finds it merged.
+        {"OneModelTwice", {{"a.dff", Model(3)}}, "-j 4 a.dff ./a.dff", 1,
+         Merge("a.dff") + Open("./a.dff") + Counted(3) + Refused("File already contain Night Vertex Color."),
+         {{"a.dff", Merged(Shape(3), Grey3)}}},
+        {"ReadOnlyModel", {{"a.dff", Model(3)}}, "a.dff", 1,
+         Open("a.dff") + Counted(3) + Refused("Permission denied"), {},
+         [](const std::string& dir) { chmod((dir + "/a.dff").c_str(), 0444); }},
+        // A backslash, or a byte that is the second half of a double-byte
+        // character elsewhere, is part of a name here.
+        {"BackslashesInNames", {{"a\\b.dff", Model(3)}, {"\x95\x5C.dff", Model(3)}},
+         "-d 'a\\b.dff' \"$(printf '\\225\\134.dff')\"", 0,
+         Open("a\\b.dff") + Counted(3) + Created("dff/a\\b.dff") + Open("\x95\x5C.dff") + Counted(3) +
+             Created("dff/\x95\x5C.dff"),
+         {{"dff/a\\b.dff", Merged(Shape(3), Grey3)}, {"dff/\x95\x5C.dff", Merged(Shape(3), Grey3)}}},
+        // The link stays; the model it names is replaced in its own folder.
+        {"ThroughALink", {{"real/car.dff", Model(3)}}, "links/car.dff", 0, Merge("links/car.dff"),
+         {{"real/car.dff", Merged(Shape(3), Grey3)}},
+         [](const std::string& dir) {
+             fs::create_directory(dir + "/links");
+             fs::create_symlink("../real/car.dff", dir + "/links/car.dff");
+         }},
+        // A link put where the temporary file goes is never followed.
+        {"ALinkInTheTemporarysPlace", {{"car.dff", Model(3)}, {"victim", Text("secret")}},
+         "car.dff", 0, Merge("car.dff"), {{"car.dff", Merged(Shape(3), Grey3)}},
+         [](const std::string& dir) { fs::create_symlink("victim", dir + "/car.df~"); }},
+    };
+    for (const Row& row : rows) RunRow(row);
 }
 
-TEST_F(CliTest, NightModelGivesTheColoursAndARefusedDayStopsThePair) {
-    PutModel("day.dff");
-    PutModel("night.dff", "999988887777");
-    const std::string night = Get("night.dff");
-    EXPECT_EQ(Cli("--night night.dff day.dff"), 0);
-    EXPECT_EQ(NightColoursOf("day.dff"), "999988887777");
-    std::ofstream(dir + "/junk.dff") << "not a model";
-    EXPECT_EQ(Cli("-n night.dff junk.dff"), 1);
-    EXPECT_EQ(Get("night.dff"), night);  // never taken as a day model
+// Owner, group and mode survive; a root run gives another account's model
+// back to it.
+TEST(Cli, TheModelKeepsItsOwnerGroupAndMode) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file away";
+    Folder folder;
+    folder.Put("a.dff", Model(3));
+    ASSERT_EQ(chown((folder.path + "/a.dff").c_str(), 1234, 4321), 0);
+    ASSERT_EQ(chmod((folder.path + "/a.dff").c_str(), 0640), 0);
+    EXPECT_EQ(folder.Run("a.dff"), 0);
+    struct stat status;
+    ASSERT_EQ(stat((folder.path + "/a.dff").c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 1234u);
+    EXPECT_EQ(status.st_gid, 4321u);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(folder.Get("a.dff"), Merged(Shape(3), Grey3));
+}
+
+TEST(Cli, ManyJobsWriteWhatOneJobWrites) {
+    std::string outputs[2];
+    for (int round = 0; round < 2; ++round) {
+        Folder folder;
+        for (int i = 0; i < 40; ++i) {
+            const std::string name = "m" + std::to_string(i) + ".dff";
+            folder.Put("day/" + name, i % 7 == 3 ? Text("junk") : Model(3 + i));
+            if (i % 5) folder.Put("night/" + name, Model(3 + i % 4));
+        }
+        EXPECT_EQ(folder.Run(round ? "-j 1 -N night day" : "-j 3 -N night day"), 1);
+        outputs[round] = folder.out;
+        for (size_t at; (at = outputs[round].find(folder.path)) != std::string::npos;)
+            outputs[round].replace(at, folder.path.size(), "{}");
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_NE(outputs[0].find("DFF created: {}/day/m9.dff"), std::string::npos);
+}
+
+TEST(Cli, AFailedLogEndsTheRunWithAMessage) {
+    Folder folder;
+    folder.Put("a.dff", Model(3));
+    EXPECT_EQ(folder.Run("a.dff", ">/dev/full 2>.err"), 1);
+    EXPECT_EQ(folder.err, "tintweld-cli: the log could not be written: No space left on device\n");
+    folder.Put("b.dff", Model(3));
+    EXPECT_EQ(folder.Run("b.dff", ">&- 2>.err"), 1);
+    EXPECT_EQ(folder.err, "tintweld-cli: standard output is closed: the log could not be written\n");
+    EXPECT_EQ(folder.Get("b.dff"), Model(3));
+}
+
+// strace shows the calls: the temporary file made for us alone, flushed
+// before it is renamed, and its folder flushed after; a batch flushes its
+// file system once instead of each file.
+TEST(Cli, OutputsReachTheDiskBeforeTheirNames) {
+    Folder folder;
+    folder.Put("a.dff", Model(3));
+    folder.Put("b.dff", Model(3));
+    folder.Put("c.dff", Model(3));
+    // LeakSanitizer, in the sanitizer build, cannot work under strace.
+    const std::string trace =
+        " 2>.err; ASAN_OPTIONS=detect_leaks=0 strace -f -qq -e trace=openat,fsync,syncfs,rename -o .trace ";
+    for (const char* arguments : {"a.dff", "-j 1 b.dff c.dff"}) {
+        ASSERT_EQ(std::system(("cd '" + folder.path + "'" + trace + TINTWELD_CLI " " + arguments +
+                               " >/dev/null").c_str()), 0) << arguments;
+        const Bytes raw = folder.Get(".trace");
+        std::istringstream lines(std::string(raw.begin(), raw.end()));
+        std::string calls;
+        for (std::string line; std::getline(lines, line);) {
+            line = line.substr(line.find_first_not_of(' ', line.find(' ')));  // the process id
+            if (line.find("O_EXCL") != std::string::npos)
+                calls += line.find("O_NOFOLLOW") != std::string::npos && line.find("0600") != std::string::npos
+                             ? "create;" : "create unsafely;";
+            else if (line.rfind("fsync(", 0) == 0) calls += "fsync;";
+            else if (line.rfind("syncfs(", 0) == 0) calls += "syncfs;";
+            else if (line.rfind("rename(", 0) == 0) calls += "rename;";
+            else if (line.find("O_DIRECTORY") != std::string::npos &&
+                     line.find("\"" + folder.path + "/\"") != std::string::npos)
+                calls += "folder;";
+        }
+        EXPECT_EQ(calls, std::string(arguments) == "a.dff"
+                             ? "create;fsync;rename;folder;fsync;"
+                             : "create;create;syncfs;rename;rename;folder;fsync;") << arguments;
+    }
+}
+
+// SIGINT while the output waits to be flushed: the model stays as it was, no
+// temporary file is left, the log so far is written, and the status is the
+// signal's.
+TEST(Cli, AnInterruptedRunLeavesNoTemporaryFile) {
+    Folder folder;
+    folder.Put("a.dff", Model(3));
+    const std::string command = "cd '" + folder.path +
+        "' && (ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=2000000 " TINTWELD_CLI
+        " a.dff >.out 2>.err & sleep 1; pkill -INT -f '^" TINTWELD_CLI " a.dff'; wait $!; echo $? >.status)";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes status = folder.Get(".status");
+    EXPECT_EQ(std::string(status.begin(), status.end()), "130\n");
+    EXPECT_TRUE(folder.Files() == (std::map<std::string, Bytes>{{"a.dff", Model(3)}}));
+    EXPECT_EQ(folder.Get(".out"), Text(folder.Expand(Open("a.dff") + Counted(3) +
+                                                     Refused("Interrupted system call"))));
 }
 
 }  // namespace

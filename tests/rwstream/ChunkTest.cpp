@@ -1,96 +1,107 @@
-#include "rwstream/Chunk.h"
-
+// The chunk reader's edges that whole merges do not reach.
 #include <gtest/gtest.h>
 
-#include "tools/modelgen/ModelGen.h"
+#include <vector>
+
+#include "rwstream/Chunk.h"
 
 namespace {
 
-using modelgen::Bytes;
+using Bytes = std::vector<uint8_t>;
 
-// Chunks back to back: headers, each with size bytes of payload (none for a
-// size too large to hold), the whole cut after cut bytes.
-Bytes Chunks(std::initializer_list<std::pair<uint32_t, uint32_t>> chunks, size_t cut = SIZE_MAX) {
+// Chunks of (type, size, payload of that size) from offset 0; start is on
+// the first chunk's size field.
+Bytes Chunks(std::initializer_list<std::pair<uint32_t, uint32_t>> chunks) {
     Bytes out;
-    for (const auto& c : chunks) {
-        for (uint32_t field : {c.first, c.second, rw::LibraryVersion})
-            for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(field >> (8 * i)));
-        out.resize(out.size() + (c.second > 0xFFFF ? 0 : c.second), 0xAA);
+    for (const auto& chunk : chunks) {
+        out.resize(out.size() + 12 + chunk.second);
+        rw::Store32(&out[out.size() - 12 - chunk.second], chunk.first);
+        rw::Store32(&out[out.size() - 8 - chunk.second], chunk.second);
     }
-    if (cut < out.size()) out.resize(cut);
     return out;
 }
 
-// Started on a chunk's size field, the search steps from sibling to sibling,
-// past the end of any container, until a Geometry List or the end of the file.
-TEST(SiblingSearch, FoundOrShortOnSizeOrOnType) {
-    using rw::SearchResult;
-    modelgen::ModelShape behind, after;
-    behind.chunksBeforeGeometryList = {{0x11F, {}}, {0x0F, Bytes(40, 0x1A)}, {1, Bytes(3, 0)}};
-    after.geometryListAfterClump = true;
-    after.clumpPlugins = {{0x253F2F8, Bytes(12, 0)}};
-    const modelgen::Model behindOthers = modelgen::BuildModel(behind);
-    const modelgen::Model afterClump = modelgen::BuildModel(after);
+TEST(Chunk, SiblingSearchOutcomes) {
+    const Bytes bytes = Chunks({{1, 4}, {2, 0}, {3, 8}});
     const struct {
-        const char* name;
-        Bytes bytes;
-        uint64_t from;  // the size field the search starts on
-        SearchResult result;
-        uint64_t start = 0;  // of the chunk found
+        size_t size;  // of the stream: the bytes cut there
+        uint32_t wanted;
+        rw::SearchResult result;
+        uint64_t start;
     } cases[] = {
-        {"ZeroSizeChunk", Chunks({{1, 0}, {rw::TypeGeometryList, 0}}), 4, SearchResult::Found, 12},
-        {"BehindSeveralChunks", behindOthers.bytes, 16, SearchResult::Found,
-         behindOthers.layout.geometryList},
-        {"AfterTheEndOfTheClump", afterClump.bytes, 16, SearchResult::Found,
-         afterClump.layout.geometryList},
-        {"NothingFollows", Chunks({{1, 4}}), 4, SearchResult::ShortOnType},
-        {"TypeCut", Chunks({{1, 4}, {0x1A, 0}}, 16 + 1), 4, SearchResult::ShortOnType},
-        {"SizeCut", Chunks({{1, 4}, {0x0E, 0}}, 16 + 5), 4, SearchResult::ShortOnSize},
-        // A huge size moves past the end of the file: the search ends there.
-        {"HugeSize", Chunks({{1, 4}, {0x0E, 0xFFFFFFFF}, {rw::TypeGeometryList, 0}}), 4,
-         SearchResult::ShortOnType},
+        {bytes.size(), 2, rw::SearchResult::Found, 16},  // a payload stepped over
+        {bytes.size(), 3, rw::SearchResult::Found, 28},  // a zero size stepped over
+        {bytes.size(), 9, rw::SearchResult::ShortOnType, 0},
+        {34, 9, rw::SearchResult::ShortOnSize, 0},
+        {30, 9, rw::SearchResult::ShortOnType, 0},
+        {22, 9, rw::SearchResult::ShortOnSize, 0},
+        {18, 9, rw::SearchResult::ShortOnType, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        rw::MemoryStream stream(c.bytes.data(), c.bytes.size());
-        ASSERT_TRUE(rw::SeekTo(stream, c.from));
+        rw::MemoryStream stream(bytes.data(), c.size);
+        rw::SeekTo(stream, 4);
         uint64_t start = 0;
-        ASSERT_EQ(rw::FindSibling(stream, rw::TypeGeometryList, &start), c.result);
-        if (c.result == SearchResult::Found) {
-            EXPECT_EQ(start, c.start);
-            EXPECT_EQ(stream.position, start + 4);
+        EXPECT_EQ(rw::FindSibling(stream, c.wanted, &start), c.result) << c.size << " " << c.wanted;
+        EXPECT_EQ(start, c.start);
+        if (c.result == rw::SearchResult::Found) {
+            uint64_t position = 0;
+            rw::Skip(stream, 0, &position);
+            EXPECT_EQ(position, c.start + 4);  // on the found chunk's size field
+        }
+    }
+    // A size near 4 GiB moves forward only, and the search ends.
+    Bytes huge = Chunks({{1, 0}});
+    rw::Store32(&huge[4], 0xFFFFFFFF);
+    rw::MemoryStream stream(huge.data(), huge.size());
+    rw::SeekTo(stream, 4);
+    EXPECT_EQ(rw::FindSibling(stream, 1), rw::SearchResult::ShortOnType);
+}
+
+TEST(Chunk, BoundedSearchStaysInsideItsContainer) {
+    const Bytes bytes = Chunks({{1, 4}, {2, 0}, {3, 8}});
+    const struct {
+        uint64_t end;
+        uint32_t wanted;
+        bool found;
+    } cases[] = {{48, 3, true}, {40, 3, true}, {39, 3, false}, {28, 2, true}, {27, 2, false}};
+    for (const auto& c : cases) {
+        rw::MemoryStream stream(bytes.data(), bytes.size());
+        rw::SeekTo(stream, 4);
+        uint64_t found = 0;
+        EXPECT_EQ(rw::FindSiblingWithin(stream, 0, c.end, c.wanted, &found), c.found) << c.end;
+        if (c.found) {
+            EXPECT_EQ(found, c.wanted == 3 ? 28u : 16u);
         }
     }
 }
 
-TEST(NightColourHeader, ThreeGreyVerticesMakeTheKnown28Bytes) {
-    Bytes image(rw::NightColourChunkLength(3), 0x40);
-    ASSERT_TRUE(rw::WriteNightColourHeader(image.data(), image.size(), 0, 3));
-    for (size_t k = 16 + 3; k < image.size(); k += 4) image[k] = 0xFF;
-    const Bytes expected = {0xF9, 0xF2, 0x53, 0x02, 0x10, 0x00, 0x00, 0x00, 0xFF, 0xFF,
-                            0x03, 0x18, 0x01, 0x01, 0x01, 0x01, 0x40, 0x40, 0x40, 0xFF,
-                            0x40, 0x40, 0x40, 0xFF, 0x40, 0x40, 0x40, 0xFF};
-    EXPECT_EQ(image, expected);
+TEST(Chunk, EditsStayInsideTheBuffer) {
+    Bytes buffer(20, 0);
+    EXPECT_TRUE(rw::WriteNightColourHeader(buffer.data(), buffer.size(), 4, 3));
+    EXPECT_EQ(Bytes(buffer.begin() + 4, buffer.end()),
+              (Bytes{0xF9, 0xF2, 0x53, 0x02, 0x10, 0, 0, 0, 0xFF, 0xFF, 0x03, 0x18, 1, 1, 1, 1}));
+    EXPECT_FALSE(rw::WriteNightColourHeader(buffer.data(), buffer.size(), 5, 3));
+    EXPECT_TRUE(rw::AddSizeDelta(buffer.data(), buffer.size(), 16, 0xFFFFFFFF));  // wraps
+    EXPECT_EQ(rw::Load32(&buffer[16]), 0x01010100u);
+    EXPECT_FALSE(rw::AddSizeDelta(buffer.data(), buffer.size(), 17, 1));
+    EXPECT_EQ(rw::Load32(&buffer[16]), 0x01010100u);
 }
 
-TEST(SizeBookkeeping, ReplacingALongerChunkWrapsTheSizesDown) {
-    uint8_t size[4] = {0xE8, 0x03, 0, 0};  // 1000
-    const uint32_t delta = rw::SizeDelta(16 + 4 * 2, 16 + 4 * 10);
-    EXPECT_EQ(delta, 0xFFFFFFE0u);
-    ASSERT_TRUE(rw::AddSizeDelta(size, 4, 0, delta));
-    EXPECT_EQ(rw::Load32(size), 968u);
-}
-
-TEST(MemoryEdits, RefuseFieldsNotWhollyInsideTheBuffer) {
-    Bytes image(20, 0x11);
-    const Bytes before = image;
-    EXPECT_FALSE(rw::WriteNightColourHeader(image.data(), image.size(), 5, 1));
-    EXPECT_FALSE(rw::AddSizeDelta(image.data(), image.size(), 17, 1));
-    EXPECT_FALSE(rw::AddSizeDelta(image.data(), image.size(), 0xFFFFFFFFFFFFFFFEull, 1));
-    EXPECT_FALSE(rw::WriteNightColourHeader(image.data(), image.size(), 0xFFFFFFFFFFFFFFF8ull, 1));
-    EXPECT_EQ(image, before);
-    EXPECT_TRUE(rw::WriteNightColourHeader(image.data(), image.size(), 4, 1));
-    EXPECT_TRUE(rw::AddSizeDelta(image.data(), image.size(), 16, 1));
+TEST(Chunk, MemoryStreamReadsShortAndSeeksNeverBeforeTheStart) {
+    const Bytes ten = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    rw::MemoryStream stream(ten.data(), ten.size());
+    uint8_t buffer[4];
+    uint64_t position = 0;
+    EXPECT_TRUE(rw::Skip(stream, 8, &position));
+    EXPECT_EQ(stream.Read(buffer, 4), 2u);
+    EXPECT_TRUE(rw::Skip(stream, 100, &position));
+    EXPECT_EQ(stream.Read(buffer, 4), 0u);
+    EXPECT_FALSE(rw::Skip(stream, -111, &position));
+    EXPECT_TRUE(rw::Skip(stream, -110, &position));
+    EXPECT_EQ(position, 0u);
+    uint16_t flags = 0;
+    EXPECT_TRUE(rw::ReadFlags16(stream, &flags));
+    EXPECT_EQ(flags, 0x0100);
 }
 
 }  // namespace

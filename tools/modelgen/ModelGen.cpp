@@ -131,7 +131,10 @@ void PutGeometryExtension(ByteSink& sink, const GeometryShape& geometry, bool fi
                         static_cast<size_t>(rw::NightColourChunkLength(geometry.nightChunkVertices));
                 }
                 PutNightColourPrefix(s, colourBytes);
-                PutFill(s, NightChunkFill, colourBytes);
+                if (geometry.nightColours.empty())
+                    PutFill(s, NightChunkFill, colourBytes);
+                else
+                    PutBytes(s, geometry.nightColours.data(), geometry.nightColours.size());
             }
             if (i < geometry.plugins.size()) PutRawChunk(s, geometry.plugins[i]);
         }

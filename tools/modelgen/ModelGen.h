@@ -33,9 +33,10 @@ struct GeometryShape {
     // An existing night colour chunk in the Extension: inserted before
     // plugins[nightChunkIndex] (nightChunkIndex == plugins.size() puts it
     // last); -1 for none. Its size field is 4 + 4 x nightChunkVertices and its
-    // colours are 0x5A bytes.
+    // colours are nightColours, or 0x5A bytes when that is empty.
     int nightChunkIndex = -1;
     uint32_t nightChunkVertices = 0;
+    Bytes nightColours;
 };
 
 struct ModelShape {

@@ -1,0 +1,28 @@
+#include "app/WindowSession.h"
+
+#include "app/Controls.h"
+#include "app/LogPane.h"
+#include "app/MainWindow.h"
+
+namespace {
+
+// In the order of merge::Option and merge::Channel.
+constexpr int OptionIds[] = {IdAlwaysMerge, IdOutputInDffFolder, IdCopyDayColours, IdOneFileMode};
+constexpr int FieldIds[] = {IdFieldR, IdFieldG, IdFieldB, IdFieldA};
+
+}  // namespace
+
+bool WindowSession::IsTicked(merge::Option option) {
+    HWND box = GetDlgItem(MainWindowHandle, OptionIds[static_cast<int>(option)]);
+    return SendMessageA(box, BM_GETCHECK, 0, 0) != 0;
+}
+
+void WindowSession::ColourFieldText(merge::Channel channel, char* buffer, int size) {
+    GetDlgItemTextA(MainWindowHandle, FieldIds[static_cast<int>(channel)], buffer, size);
+}
+
+void WindowSession::EnableOneFileMode(bool enabled) {
+    EnableWindow(GetDlgItem(MainWindowHandle, IdOneFileMode), enabled ? TRUE : FALSE);
+}
+
+void WindowSession::AppendLog(const char* text) { ::AppendLog(text); }

@@ -1,0 +1,20 @@
+# tintweld_add_resources(TARGET [NAME name DESCRIPTION text]): links the UTF-8
+# manifest into a Windows program, and with NAME a version resource too.
+function(tintweld_add_resources target)
+  cmake_parse_arguments(ARG "" "NAME;DESCRIPTION" "" ${ARGN})
+  set(TINTWELD_MANIFEST "${PROJECT_SOURCE_DIR}/cmake/utf8.manifest")
+  set(TINTWELD_RC_NAME "${ARG_NAME}")
+  set(TINTWELD_RC_DESCRIPTION "${ARG_DESCRIPTION}")
+  if(ARG_NAME)
+    set(TINTWELD_RC_VERSIONED 1)
+  else()
+    set(TINTWELD_RC_VERSIONED 0)
+  endif()
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/program.rc.in" "${rc}" @ONLY)
+  target_sources(${target} PRIVATE "${rc}")
+  set_property(SOURCE "${rc}" APPEND PROPERTY OBJECT_DEPENDS "${TINTWELD_MANIFEST}")
+  if(MSVC)
+    target_link_options(${target} PRIVATE /MANIFEST:NO)  # ours is in the resources
+  endif()
+endfunction()

@@ -1,0 +1,49 @@
+// Every text the tool writes to its log, exactly as written, in the order of
+// the README's Messages table. Lines end with CR LF; a text that only starts
+// a line is followed by a path, a number or the system's text.
+#pragma once
+
+namespace merge::text {
+
+inline constexpr char ReadyPrompt[] = "\r\nReady. Drop day dff file.\r\n";
+// The log's very first line: the ready prompt with no empty line before it.
+inline constexpr const char* FirstLogLine = ReadyPrompt + 2;
+inline constexpr char NightPrompt[] = "\r\nDrop night dff file.\r\n";
+inline constexpr char Opening[] = " Opening file: ";
+inline constexpr char Analyzing[] = " Analyzing file...\r\n";
+inline constexpr char CountBefore[] = " ";
+inline constexpr char CountAfter[] = " vertex.\r\n";
+inline constexpr char ReplacingNightColours[] =
+    " Warning: File already contain Night Vertex Color.\r\n";
+inline constexpr char TooFewNightVertices[] = " Warning: Night DFF contains not enough vertex.\r\n";
+inline constexpr char TooManyNightVertices[] = " Warning: Night DFF contains too much vertex.\r\n";
+inline constexpr char Created[] = "\r\nDFF created: ";
+// ReportLastError: its prefix, this, and the system's text.
+inline constexpr char Error[] = "Error: ";
+inline constexpr char FolderFailed[] = " Error: Cannot create folder ";
+inline constexpr char FolderFailedBecause[] = ": ";
+inline constexpr char NoClump[] = " Error: File doesn't contain Clump.\r\n";
+inline constexpr char WrongVersion[] = " Error: RW Version ID doesn't match.\r\n";
+inline constexpr char NoGeometryList[] = " Error: File doesn't contain Geometry List.\r\n";
+inline constexpr char NoVertexColour[] = " Error: File doesn't contain Vertex Color.\r\n";
+inline constexpr char NoExtension[] = " Error: File doesn't contain Extension.\r\n";
+inline constexpr char HasNightColours[] = " Error: File already contain Night Vertex Color.\r\n";
+inline constexpr char EndsInGeometry[] = " Error: File ends inside the geometry data.\r\n";
+inline constexpr char CountDoesNotFit[] = " Error: Vertex count doesn't fit the file.\r\n";
+inline constexpr char TooLarge[] = " Error: File is too large.\r\n";
+inline constexpr char NoMemory[] = " Error: Not enough memory.\r\n";
+inline constexpr char Unreadable[] = " Error: File could not be read.\r\n";
+inline constexpr char ExtensionPastFile[] = " Error: Extension runs past the end of the file.\r\n";
+inline constexpr char ExtensionPastGeometry[] =
+    " Error: Extension runs past the end of the Geometry.\r\n";
+inline constexpr char NightPastFile[] =
+    " Error: Night Vertex Color runs past the end of the file.\r\n";
+inline constexpr char NightPastExtension[] =
+    " Error: Night Vertex Color runs past the end of the Extension.\r\n";
+inline constexpr char PathTooLong[] = " Error: Path is longer than 259 characters.\r\n";
+inline constexpr char OutputPathTooLong[] = " Error: Output path is longer than 259 characters.\r\n";
+inline constexpr char NameNotExact[] =
+    " Error: The name has characters that this system's code page cannot hold.\r\n";
+inline constexpr char LineEnd[] = "\r\n";
+
+}  // namespace merge::text

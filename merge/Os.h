@@ -1,0 +1,87 @@
+// What the merge pipeline needs from the operating system: files, folders,
+// paths and memory. One implementation per system (POSIX, Win32) and an
+// in-memory one for the tests. Every call that can fail returns its error as
+// a value, taken inside the failing call, so a report can never pick up the
+// error of a later call.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rwstream/ByteStream.h"
+
+namespace merge {
+
+// The outcome of one system call: success, or the system's error code and
+// its English text (ending in CR LF).
+struct Status {
+    bool failed = false;
+    uint32_t code = 0;
+    std::string text;
+
+    bool ok() const { return !failed; }
+};
+
+// A file open for writing; opaque to the pipeline.
+struct OutputFile;
+
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;  // a folder itself, not a link to one
+    bool exact = true;      // false: the code page could not hold the name
+};
+
+struct Os {
+    // An existing regular file, opened for reading and shared with other
+    // readers only.
+    virtual Status OpenForReading(const char* path, rw::ByteStream** file) = 0;
+    virtual void Close(rw::ByteStream* file) = 0;
+
+    // A folder that exists already is no failure.
+    virtual Status MakeDirectory(const char* path) = 0;
+    // A new file that only its owner can read: never an existing path, never
+    // through a symbolic link.
+    virtual Status CreateNewFile(const char* path, OutputFile** file) = 0;
+    virtual Status Write(OutputFile* file, const void* data, uint32_t size) = 0;
+    // Gives the file the owner, group and permissions of target, where the
+    // system lets us and target exists; the file's attributes otherwise stay
+    // the system's.
+    virtual Status TakePermissionsOf(OutputFile* file, const char* target) = 0;
+    // Puts what was written on the disk.
+    virtual Status Flush(OutputFile* file) = 0;
+    // Closes the file, also after a failure.
+    virtual Status CloseOutput(OutputFile* file) = 0;
+    // Moves temporary over target, which may not exist yet. A read-only
+    // target or one in use is refused and left as it was.
+    virtual Status Replace(const char* temporary, const char* target) = 0;
+    // Puts the folder's entries (a replacement's new name) on the disk.
+    virtual Status SyncFolder(const char* folder) = 0;
+    // Puts everything written to the file system that holds path on the disk.
+    virtual Status SyncFileSystem(const char* path) = 0;
+    virtual void Remove(const char* path) = 0;
+
+    // Index of the first character of the file name in path: just past the
+    // last folder separator, 0 when there is none.
+    virtual size_t NameStart(const char* path) = 0;
+    // The path of the file that path names, through any symbolic links; path
+    // itself when it names no link or nothing at all.
+    virtual Status ResolveLinks(const char* path, std::string* resolved) = 0;
+    // A name relative to the working folder made a full path.
+    virtual Status FullPath(const char* name, std::string* full) = 0;
+    virtual Status ListFolder(const char* path, std::vector<FolderEntry>* entries) = 0;
+    // A text that two paths give alike exactly when they name the same file
+    // (through links, or as hard links), or, for a file not made yet, the
+    // same name in the same folder.
+    virtual std::string FileIdentity(const char* path) = 0;
+
+    // A zero-filled block; null when it cannot be allocated.
+    virtual uint8_t* AllocateZeroed(size_t size) = 0;
+    virtual void Release(uint8_t* block) = 0;
+
+protected:
+    ~Os() = default;
+};
+
+}  // namespace merge

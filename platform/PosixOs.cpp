@@ -1,0 +1,296 @@
+#include "platform/PosixOs.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using merge::Status;
+
+// A file open for reading, as the chunk reader's stream.
+struct PosixFile final : rw::ByteStream {
+    explicit PosixFile(int descriptor) : fd(descriptor) {}
+
+    uint32_t Read(void* buffer, uint32_t count) override {
+        uint32_t done = 0;
+        while (done < count) {
+            ssize_t n = read(fd, static_cast<char*>(buffer) + done, count - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<uint32_t>(n);
+        }
+        return done;
+    }
+
+    bool Seek(int64_t distance, rw::SeekFrom from, uint64_t* newPosition) override {
+        off_t position = lseek(fd, static_cast<off_t>(distance),
+                               from == rw::SeekFrom::Start ? SEEK_SET : SEEK_CUR);
+        if (position < 0) return false;  // before the start: lseek leaves it
+        if (newPosition) *newPosition = static_cast<uint64_t>(position);
+        return true;
+    }
+
+    uint64_t Size() override {
+        struct stat status;
+        return fstat(fd, &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+    }
+
+    int fd;
+};
+
+struct PosixOutput {
+    int fd;
+};
+
+PosixOutput* AsOutput(merge::OutputFile* file) { return reinterpret_cast<PosixOutput*>(file); }
+
+Status LastError() { return PosixError(errno); }
+
+// Read-only for everyone: refused even where access() would let root write,
+// as the other system refuses a read-only file to everyone.
+bool IsReadOnly(const char* path, const struct stat& status) {
+    return access(path, W_OK) != 0 || (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The whole model is read into one block: on a model of a hundred megabytes,
+// faulting its pages in one by one took half the time of the read. Only
+// advice, and only where the system has huge pages.
+void AskForHugePages(void* block, size_t size) {
+#ifdef MADV_HUGEPAGE
+    constexpr size_t LargeBlock = size_t{4} << 20;
+    if (size < LargeBlock) return;
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(page - 1);
+    madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)size;
+#endif
+}
+
+// The system's umask, read once: reading it means setting it.
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        const mode_t old = umask(022);
+        umask(old);
+        return old;
+    }();
+    return mask;
+}
+
+bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(); }
+
+// Syncs whatever fd names, then closes it.
+Status SyncAndClose(int fd) {
+    Status status = fsync(fd) == 0 ? Status{} : LastError();
+    close(fd);
+    return status;
+}
+
+}  // namespace
+
+Status PosixError(int code) {
+    // strerror may share its buffer between threads; the batch runs several.
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
+    return Status{true, static_cast<uint32_t>(code), std::string(std::strerror(code)) + "\r\n"};
+}
+
+PosixOs::PosixOs() : newFileMode(0666 & ~ProcessUmask()) {}
+
+Status PosixOs::OpenForReading(const char* path, rw::ByteStream** file) {
+    // Non-blocking, so that a FIFO is refused instead of waiting for a writer.
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return LastError();
+    struct stat status;
+    int error = fstat(fd, &status) != 0    ? errno
+                : S_ISDIR(status.st_mode)  ? EISDIR
+                : !S_ISREG(status.st_mode) ? EINVAL
+                                           : 0;
+    if (error != 0) {
+        close(fd);
+        return PosixError(error);
+    }
+    *file = new PosixFile(fd);
+    return {};
+}
+
+void PosixOs::Close(rw::ByteStream* file) {
+    auto* posixFile = static_cast<PosixFile*>(file);
+    close(posixFile->fd);
+    delete posixFile;
+}
+
+Status PosixOs::MakeDirectory(const char* path) {
+    if (mkdir(path, 0777) == 0) return {};
+    const int error = errno;
+    struct stat status;
+    if (error == EEXIST && stat(path, &status) == 0 && S_ISDIR(status.st_mode)) return {};
+    return PosixError(error);
+}
+
+Status PosixOs::CreateNewFile(const char* path, merge::OutputFile** file) {
+    if (Stopped(stop)) return PosixError(EINTR);
+    // Never an existing file nor a link that someone put in its place, and
+    // readable by us only until it has the target's permissions.
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return LastError();
+    *file = reinterpret_cast<merge::OutputFile*>(new PosixOutput{fd});
+    return {};
+}
+
+Status PosixOs::Write(merge::OutputFile* file, const void* data, uint32_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    uint32_t done = 0;
+    while (done < size) {
+        ssize_t n = write(AsOutput(file)->fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? LastError() : PosixError(EIO);
+        done += static_cast<uint32_t>(n);
+    }
+    return {};
+}
+
+// Through the descriptor, never by path: a path can be made to name another
+// file in the meantime.
+Status PosixOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
+    const int fd = AsOutput(file)->fd;
+    struct stat wanted;
+    if (stat(target, &wanted) != 0) {
+        if (errno != ENOENT) return LastError();
+        return fchmod(fd, newFileMode) == 0 ? Status{} : LastError();
+    }
+    // Owner and group where we may give them (root may; an owner may give a
+    // group it belongs to); otherwise they stay ours.
+    if (fchown(fd, wanted.st_uid, wanted.st_gid) != 0) (void)fchown(fd, -1, wanted.st_gid);
+    struct stat got;
+    if (fstat(fd, &got) != 0) return LastError();
+    mode_t mode = wanted.st_mode & 07777;
+    // A set-ID bit is worth only the owner or group it was set for.
+    if (got.st_uid != wanted.st_uid) mode &= ~S_ISUID;
+    if (got.st_gid != wanted.st_gid) mode &= ~S_ISGID;
+    return fchmod(fd, mode) == 0 ? Status{} : LastError();
+}
+
+Status PosixOs::Flush(merge::OutputFile* file) {
+    return fsync(AsOutput(file)->fd) == 0 ? Status{} : LastError();
+}
+
+Status PosixOs::CloseOutput(merge::OutputFile* file) {
+    PosixOutput* output = AsOutput(file);
+    // Not retried on EINTR: the descriptor is gone either way on Linux.
+    const Status status = close(output->fd) == 0 ? Status{} : LastError();
+    delete output;
+    return status;
+}
+
+Status PosixOs::Replace(const char* temporary, const char* target) {
+    if (Stopped(stop)) return PosixError(EINTR);
+    struct stat status;
+    if (stat(target, &status) == 0 && IsReadOnly(target, status)) return PosixError(EACCES);
+    return rename(temporary, target) == 0 ? Status{} : LastError();
+}
+
+Status PosixOs::SyncFolder(const char* folder) {
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd < 0 ? LastError() : SyncAndClose(fd);
+}
+
+Status PosixOs::SyncFileSystem(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+#ifdef __linux__
+    Status status = syncfs(fd) == 0 ? Status{} : LastError();
+    close(fd);
+    return status;
+#else
+    sync();  // everything: slower, but no less sure
+    return SyncAndClose(fd);
+#endif
+}
+
+void PosixOs::Remove(const char* path) { unlink(path); }
+
+size_t PosixOs::NameStart(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? static_cast<size_t>(slash - path) + 1 : 0;
+}
+
+Status PosixOs::ResolveLinks(const char* path, std::string* resolved) {
+    struct stat status;
+    if (lstat(path, &status) != 0 || !S_ISLNK(status.st_mode)) {
+        *resolved = path;
+        return {};
+    }
+    char* real = realpath(path, nullptr);
+    if (!real) return LastError();
+    *resolved = real;
+    std::free(real);
+    return {};
+}
+
+Status PosixOs::FullPath(const char* name, std::string* full) {
+    if (name[0] == '/') {
+        *full = name;
+        return {};
+    }
+    std::string folder(256, '\0');
+    while (!getcwd(&folder[0], folder.size())) {
+        if (errno != ERANGE) return LastError();
+        folder.resize(folder.size() * 2);
+    }
+    *full = folder.c_str();
+    if (full->back() != '/') *full += '/';
+    *full += name;
+    return {};
+}
+
+Status PosixOs::ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) {
+    DIR* folder = opendir(path);
+    if (!folder) return LastError();
+    const std::string prefix = std::string(path) + (path[std::strlen(path) - 1] == '/' ? "" : "/");
+    for (;;) {
+        errno = 0;  // readdir's only way to tell the end from a failure
+        const dirent* entry = readdir(folder);
+        if (!entry) break;
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        // A link to a folder is not gone into, so a link to its own parent
+        // cannot make a walk endless.
+        struct stat status;
+        const bool isFolder =
+            lstat((prefix + name).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+        entries->push_back({name, isFolder});
+    }
+    const int error = errno;
+    closedir(folder);
+    return error == 0 ? Status{} : PosixError(error);
+}
+
+std::string PosixOs::FileIdentity(const char* path) {
+    struct stat status;
+    if (stat(path, &status) == 0)
+        return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+    const size_t name = NameStart(path);
+    if (name <= 1) return path;
+    return FileIdentity(std::string(path, name - 1).c_str()) + "/" + (path + name);
+}
+
+uint8_t* PosixOs::AllocateZeroed(size_t size) {
+    // One byte at least: an empty block is still a block, not a failure.
+    void* block = std::calloc(size ? size : 1, 1);
+    if (block) AskForHugePages(block, size);
+    return static_cast<uint8_t*>(block);
+}
+
+void PosixOs::Release(uint8_t* block) { std::free(block); }

@@ -1,0 +1,10 @@
+// The operating system this build runs on.
+#pragma once
+
+#ifdef _WIN32
+#include "platform/Win32Os.h"
+using SystemOs = Win32Os;
+#else
+#include "platform/PosixOs.h"
+using SystemOs = PosixOs;
+#endif
