@@ -1,7 +1,7 @@
 # The front door: `make run` starts the program, `make test` runs every test.
 # Both install what is missing first.
 .PHONY: deps native windows test test-native test-windows run bench clean \
-        sanitize test-sanitize fuzz-build fuzz fuzz-smoke
+        sanitize test-sanitize fuzz-build fuzz fuzz-smoke dist install
 
 deps:
 	@tools/install-deps
@@ -31,17 +31,23 @@ test-sanitize: sanitize
 	ctest --preset sanitize
 
 # The merge fuzzer (fuzz/): `make fuzz` runs it for FUZZ_SECONDS, `make test`
-# for a short while. Corpus and findings stay in build/fuzz.
+# for a short while, on one worker. Its inputs are shapes of models, so it
+# needs no seeds; its corpus and any inputs that fail (findings/, and a
+# non-zero status) stay in build/fuzz.
 FUZZ_SECONDS ?= 300
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz --target merge_fuzzer fuzz_seed_writer
+	cmake --build --preset fuzz --target merge_fuzzer
+
+run-fuzzer = mkdir -p build/fuzz/corpus build/fuzz/findings && \
+	build/fuzz/fuzz/merge_fuzzer -max_total_time=$(1) -timeout=10 -rss_limit_mb=2048 -max_len=512 \
+	  -print_final_stats=1 -artifact_prefix=build/fuzz/findings/ build/fuzz/corpus
 
 fuzz: fuzz-build
-	fuzz/run-fuzz build/fuzz $(FUZZ_SECONDS)
+	$(call run-fuzzer,$(FUZZ_SECONDS))
 
 fuzz-smoke: fuzz-build
-	fuzz/run-fuzz build/fuzz 45
+	$(call run-fuzzer,45)
 
 test: test-native test-windows test-sanitize fuzz-smoke
 
@@ -54,6 +60,15 @@ bench: deps
 
 run: windows
 	tools/run-app
+
+# The Windows download, build/dist/tintweld-VERSION-windows-x64.zip.
+dist: windows
+	tools/make-dist
+
+# The native tintweld-cli and its manual page, under PREFIX.
+PREFIX ?= /usr/local
+install: native
+	cmake --install build/native --prefix "$(PREFIX)" --strip
 
 clean:
 	rm -rf build

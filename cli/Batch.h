@@ -11,6 +11,7 @@
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "merge/DropSequence.h"
+#include "platform/SystemOs.h"
 
 namespace cli {
 
@@ -33,17 +34,17 @@ struct Job {
 // day model takes its night model from --night or --night-folder.
 // Arguments in inexact are names the system could not pass on exactly.
 std::vector<Job> PlanJobs(const Options& options, const std::set<std::string>& inexact,
-                          merge::Os& os);
+                          SystemOs& os);
 
 // Makes each job wait for the earlier ones it shares a file with, so that
 // running them side by side gives what running them in turn would.
-void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, merge::Os& os);
+void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, SystemOs& os);
 
 // Runs the jobs on the given number of threads and writes their logs; with
 // groupCommit, outputs are flushed by one flush of their file system for
 // many. Stops starting jobs once stop is set or standard output fails.
 // Returns the number of models not merged.
-size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Console& console,
+size_t RunJobs(std::vector<Job>& jobs, const Options& options, SystemOs& os, Console& console,
                unsigned threads, bool groupCommit, const std::atomic<bool>& stop);
 
 }  // namespace cli

@@ -52,7 +52,8 @@ bool WriteLog(Console& console, const std::string& text) {
     // progress line.
     if (console.logOnTerminal) EraseProgress(console);
     const std::string out = WithLineEnds(text, console.crlf);
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return Failed(console);
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::ferror(stdout))
+        return Failed(console);
     return true;
 }
 

@@ -10,12 +10,12 @@ namespace {
 
 struct Planner {
     const Options& options;
-    merge::Os& os;
+    SystemOs& os;
     std::vector<Job>& jobs;
     std::string night;  // full path of --night, or of --night-folder
 };
 
-std::string Full(merge::Os& os, const std::string& name) {
+std::string Full(SystemOs& os, const std::string& name) {
     std::string full;
     return os.FullPath(name.c_str(), &full).ok() ? full : name;
 }
@@ -50,10 +50,10 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
 }
 
 void AddFolder(Planner& p, const std::string& folder, const std::string& relative,
-               std::vector<merge::FolderEntry> entries) {
+               std::vector<FolderEntry> entries) {
     std::sort(entries.begin(), entries.end(),
-              [](const merge::FolderEntry& a, const merge::FolderEntry& b) { return a.name < b.name; });
-    for (const merge::FolderEntry& entry : entries) {
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    for (const FolderEntry& entry : entries) {
         const std::string path = Full(p.os, Join(folder, entry.name));
         const std::string below = relative.empty() ? entry.name : Join(relative, entry.name);
         if (!entry.isFolder) {
@@ -62,7 +62,7 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
         }
         // The outputs of an earlier run are no day models.
         if (!p.options.recursive || (p.options.dffFolder && IsOutputFolder(entry.name))) continue;
-        std::vector<merge::FolderEntry> inside;
+        std::vector<FolderEntry> inside;
         if (p.os.ListFolder(path.c_str(), &inside).ok())
             AddFolder(p, path, below, std::move(inside));
         else
@@ -71,7 +71,7 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
 }
 
 // Where a job's output goes, as the output stage will find it.
-std::string OutputOf(merge::Os& os, const std::string& day, bool dffFolder) {
+std::string OutputOf(SystemOs& os, const std::string& day, bool dffFolder) {
     if (!dffFolder) return day;
     const size_t name = os.NameStart(day.c_str());
     return Join(Join(day.substr(0, name), "dff"), day.substr(name));
@@ -80,7 +80,7 @@ std::string OutputOf(merge::Os& os, const std::string& day, bool dffFolder) {
 }  // namespace
 
 std::vector<Job> PlanJobs(const Options& options, const std::set<std::string>& inexact,
-                          merge::Os& os) {
+                          SystemOs& os) {
     std::vector<Job> jobs;
     Planner p{options, os, jobs, ""};
     if (!options.night.empty()) p.night = Full(os, options.night);
@@ -90,7 +90,7 @@ std::vector<Job> PlanJobs(const Options& options, const std::set<std::string>& i
         const bool exact = !inexact.count(day) && !inexact.count(options.night) &&
                            !inexact.count(options.nightFolder);
         const size_t first = jobs.size();
-        std::vector<merge::FolderEntry> entries;
+        std::vector<FolderEntry> entries;
         if (os.ListFolder(full.c_str(), &entries).ok())
             AddFolder(p, full, "", std::move(entries));
         else
@@ -100,7 +100,7 @@ std::vector<Job> PlanJobs(const Options& options, const std::set<std::string>& i
     return jobs;
 }
 
-void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, merge::Os& os) {
+void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, SystemOs& os) {
     struct Uses {
         size_t writer = SIZE_MAX;
         std::vector<size_t> readers;  // since the writer

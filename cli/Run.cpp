@@ -23,7 +23,7 @@ constexpr size_t GroupSize = 256;
 struct Runner {
     std::vector<Job>& jobs;
     const Options& options;
-    merge::Os& os;
+    SystemOs& os;
     const std::atomic<bool>& stop;
     std::mutex mutex{};
     std::condition_variable changed{};
@@ -110,7 +110,7 @@ void Commit(Runner& r, const std::vector<size_t>& group) {
 
 }  // namespace
 
-size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Console& console,
+size_t RunJobs(std::vector<Job>& jobs, const Options& options, SystemOs& os, Console& console,
                unsigned threads, bool groupCommit, const std::atomic<bool>& stop) {
     Runner r{jobs, options, os, stop};
     std::vector<std::thread> workers;

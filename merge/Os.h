@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "rwstream/ByteStream.h"
 
@@ -26,12 +25,6 @@ struct Status {
 
 // A file open for writing; opaque to the pipeline.
 struct OutputFile;
-
-struct FolderEntry {
-    std::string name;
-    bool isFolder = false;  // a folder itself, not a link to one
-    bool exact = true;      // false: the code page could not hold the name
-};
 
 struct Os {
     // An existing regular file, opened for reading and shared with other
@@ -58,8 +51,6 @@ struct Os {
     virtual Status Replace(const char* temporary, const char* target) = 0;
     // Puts the folder's entries (a replacement's new name) on the disk.
     virtual Status SyncFolder(const char* folder) = 0;
-    // Puts everything written to the file system that holds path on the disk.
-    virtual Status SyncFileSystem(const char* path) = 0;
     virtual void Remove(const char* path) = 0;
 
     // Index of the first character of the file name in path: just past the
@@ -68,13 +59,6 @@ struct Os {
     // The path of the file that path names, through any symbolic links; path
     // itself when it names no link or nothing at all.
     virtual Status ResolveLinks(const char* path, std::string* resolved) = 0;
-    // A name relative to the working folder made a full path.
-    virtual Status FullPath(const char* name, std::string* full) = 0;
-    virtual Status ListFolder(const char* path, std::vector<FolderEntry>* entries) = 0;
-    // A text that two paths give alike exactly when they name the same file
-    // (through links, or as hard links), or, for a file not made yet, the
-    // same name in the same folder.
-    virtual std::string FileIdentity(const char* path) = 0;
 
     // A zero-filled block; null when it cannot be allocated.
     virtual uint8_t* AllocateZeroed(size_t size) = 0;

@@ -1,4 +1,4 @@
-#include "platform/PosixOs.h"
+#include "platform/SystemOs.h"
 
 #include <cerrno>
 #include <climits>
@@ -255,7 +255,7 @@ Status PosixOs::FullPath(const char* name, std::string* full) {
     return {};
 }
 
-Status PosixOs::ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) {
+Status PosixOs::ListFolder(const char* path, std::vector<FolderEntry>* entries) {
     DIR* folder = opendir(path);
     if (!folder) return LastError();
     const std::string prefix = std::string(path) + (path[std::strlen(path) - 1] == '/' ? "" : "/");

@@ -58,7 +58,6 @@ void CatchInterruptions(Interruption& interruption) {
 }
 
 void EndInterrupted(const Interruption& interruption) {
-    std::fflush(stdout);
     const int signal = interruption.signal;
     std::signal(signal, SIG_DFL);
     sigset_t set;

@@ -1,4 +1,4 @@
-#include "platform/Win32Os.h"
+#include "platform/SystemOs.h"
 
 #include <cstdio>
 
@@ -199,7 +199,7 @@ Status Win32Os::FullPath(const char* name, std::string* full) {
     return {};
 }
 
-Status Win32Os::ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) {
+Status Win32Os::ListFolder(const char* path, std::vector<FolderEntry>* entries) {
     // Wide names, so that one the code page cannot hold is known as such.
     const std::string pattern = std::string(path) + "\\*";
     std::wstring widePattern(pattern.size() + 1, L'\0');
@@ -209,7 +209,7 @@ Status Win32Os::ListFolder(const char* path, std::vector<merge::FolderEntry>* en
     HANDLE search = FindFirstFileW(widePattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return LastError();
     do {
-        merge::FolderEntry entry;
+        FolderEntry entry;
         entry.name = ToCodePage(found.cFileName, CP_ACP, &entry.exact);
         if (entry.name == "." || entry.name == "..") continue;
         // A folder reached through a reparse point (a link) is not gone into.

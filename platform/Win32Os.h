@@ -11,7 +11,11 @@
 #include <atomic>
 #include <string>
 
+#include <vector>
+
 #include "merge/Os.h"
+
+struct FolderEntry;
 
 // The system's English text for an error code, ending in CR LF; a fallback
 // naming the code when the system has no text for it.
@@ -40,17 +44,24 @@ struct Win32Os final : merge::Os {
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
     merge::Status SyncFolder(const char* folder) override;
-    merge::Status SyncFileSystem(const char* path) override;
     void Remove(const char* path) override;
 
     size_t NameStart(const char* path) override;
     merge::Status ResolveLinks(const char* path, std::string* resolved) override;
-    merge::Status FullPath(const char* name, std::string* full) override;
-    merge::Status ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) override;
-    std::string FileIdentity(const char* path) override;
 
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
+
+    // For the command line.
+    // Puts everything written to the file system that holds path on the disk.
+    merge::Status SyncFileSystem(const char* path);
+    // A name relative to the working folder made a full path.
+    merge::Status FullPath(const char* name, std::string* full);
+    merge::Status ListFolder(const char* path, std::vector<FolderEntry>* entries);
+    // A text that two paths give alike exactly when they name the same file
+    // (through links, or as hard links), or, for a file not made yet, the
+    // same name in the same folder.
+    std::string FileIdentity(const char* path);
 
     // Windows can flush files, not whole volumes (without administrator
     // rights): a batch flushes each file.

@@ -58,7 +58,6 @@ void CatchInterruptions(Interruption& interruption) {
 }
 
 void EndInterrupted(const Interruption&) {
-    std::fflush(stdout);
     SetEvent(WoundDown);
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }

@@ -1,8 +1,7 @@
 // The read/seek interface that the chunk reader works through. A Win32 file,
-// a POSIX file and a byte buffer each implement it.
+// a POSIX file and, in the tests, a file in memory each implement it.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 namespace rw {
@@ -21,18 +20,6 @@ struct ByteStream {
 
 protected:
     ~ByteStream() = default;
-};
-
-// A ByteStream over bytes in memory that it does not own.
-struct MemoryStream final : ByteStream {
-    MemoryStream(const void* data, size_t size);
-    uint32_t Read(void* buffer, uint32_t count) override;
-    bool Seek(int64_t distance, SeekFrom from, uint64_t* newPosition) override;
-    uint64_t Size() override;
-
-    const uint8_t* data;
-    size_t size;
-    uint64_t position = 0;
 };
 
 }  // namespace rw

@@ -1,16 +1,18 @@
 // What the pipeline's tests and its fuzzer share: a session in memory, the
-// expected output of a merge, and the state every sequence must end in.
+// generator's models, and the state every sequence must end in.
 #pragma once
 
 #include <set>
 #include <string>
 
 #include "merge/DropSequence.h"
-#include "merge/Session.h"
 #include "tests/support/MemoryOs.h"
 #include "tools/modelgen/ModelGen.h"
 
 namespace testsupport {
+
+using modelgen::PatternColours;
+using modelgen::Repeat;
 
 // The window as it starts: no box ticked, the fields 64, 64, 64, 255.
 struct MemorySession final : merge::Session {
@@ -25,15 +27,21 @@ struct MemorySession final : merge::Session {
     void AppendLog(const char* text) override { log += text; }
 };
 
-// The merged model, as the generator writes it on its own: the day model's
-// shape with a night colour chunk of these colours in its first Extension,
-// in place of its old one or as its last child.
-Bytes Merged(modelgen::ModelShape day, const Bytes& colours);
+// One geometry of n vertices with these colours (none: the generator's
+// pattern); a shape's bytes; the colour fields' defaults for n vertices.
+modelgen::ModelShape Shape(uint32_t n, const Bytes& colours = {});
+inline Bytes Build(const modelgen::ModelShape& shape) { return modelgen::BuildModel(shape).bytes; }
+inline Bytes Grey(uint32_t n) { return Repeat({64, 64, 64, 255}, n); }
+// The merged model, as the generator writes it on its own.
+inline Bytes Merged(const modelgen::ModelShape& day, const Bytes& colours) {
+    return modelgen::WithNightColours(day, colours).bytes;
+}
 
 // What is wrong with the state a sequence ended in, empty when nothing is:
-// every block released once, no file open, the box enabled, waiting for a
-// day model, and every replacement made only once its file had the target's
-// permissions and was on the disk, its folder flushed after it.
+// every block released once, no file open, no temporary file left, every
+// replacement made only once its file had the target's permissions and was
+// on the disk and its folder flushed after it, the box enabled, and waiting
+// for a day model.
 std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
                           const merge::DropSequence& sequence);
 

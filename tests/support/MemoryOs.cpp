@@ -35,8 +35,11 @@ struct MemoryOs::Stream final : rw::ByteStream {
 
 namespace {
 
-Status Failure(SystemError error) {
-    return Status{true, static_cast<uint32_t>(error), ErrorText(error)};
+Status Failure(SystemError error) { return Status{true, static_cast<uint32_t>(error), ErrorText(error)}; }
+
+std::string ParentFolder(const std::string& path) {
+    const size_t at = path.find_last_of("\\/");
+    return at == std::string::npos ? std::string() : path.substr(0, at);
 }
 
 }  // namespace
@@ -49,54 +52,36 @@ std::string ErrorText(SystemError error) {
         case SystemError::NotEnoughMemory:
             return "Not enough memory resources are available to process this command.\r\n";
         case SystemError::SharingViolation:
-            return "The process cannot access the file because it is being used by another "
-                   "process.\r\n";
+            return "The process cannot access the file because it is being used by another process.\r\n";
         case SystemError::FileExists: return "The file exists.\r\n";
         case SystemError::DiskFull: return "There is not enough space on the disk.\r\n";
     }
     return "Unknown error.\r\n";
 }
 
-std::string ParentFolder(const std::string& path) {
-    const size_t at = path.find_last_of("\\/");
-    return at == std::string::npos ? std::string() : path.substr(0, at);
-}
-
 MemoryOs::~MemoryOs() {
-    // What the code under test leaked is freed here; the counters have told.
+    // What the code under test leaked is freed here; Held() has told.
     for (Stream* stream : streams) delete stream;
-    for (auto& block : blocks) delete[] block.first;
+    for (uint8_t* block : blocks) delete[] block;
 }
 
 void MemoryOs::FailCall(Call call, int k, SystemError error) {
     faults.insert({static_cast<int>(call), {k, error}});
 }
 
-bool MemoryOs::Faulted(Call call, Status* status) {
-    const int index = static_cast<int>(call);
-    const int k = ++calls[index];
-    auto range = faults.equal_range(index);
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second.first != k) continue;
-        *status = Failure(it->second.second);
-        return true;
-    }
-    return false;
+Status MemoryOs::Called(Call call) {
+    const int k = ++calls[static_cast<int>(call)];
+    auto range = faults.equal_range(static_cast<int>(call));
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second.first == k) return Failure(it->second.second);
+    return {};
 }
-
-bool MemoryOs::IsOpenForReading(const std::string& path) const {
-    return std::any_of(streams.begin(), streams.end(),
-                       [&](const Stream* stream) { return stream->path == path; });
-}
-
-std::string MemoryOs::PathOf(merge::OutputFile* file) const { return outputs.at(file); }
 
 Status MemoryOs::OpenForReading(const char* path, rw::ByteStream** file) {
-    Status status;
-    if (Faulted(Call::Open, &status)) return status;
-    std::string real;
-    ResolveLinks(path, &real);
+    Status status = Called(Call::Open);
+    const std::string real = path;
     auto found = files.find(real);
+    if (!status.ok()) return status;
     if (found == files.end())
         return Failure(folders.count(path)                 ? SystemError::AccessDenied
                        : folders.count(ParentFolder(path)) ? SystemError::FileNotFound
@@ -104,30 +89,22 @@ Status MemoryOs::OpenForReading(const char* path, rw::ByteStream** file) {
     Stream* stream = new Stream;
     stream->path = real;
     stream->bytes = found->second;
-    auto limit = readableUpTo.find(path);
-    stream->readable = limit == readableUpTo.end() ? stream->bytes.size() : limit->second;
-    auto declared = declaredSize.find(path);
-    stream->size = declared == declaredSize.end() ? stream->bytes.size() : declared->second;
-    stream->bytesRead = &bytesRead[path];
-    ++opens[path];
+    stream->readable = readableUpTo.count(real) ? readableUpTo[real] : stream->bytes.size();
+    stream->size = declaredSize.count(real) ? declaredSize[real] : stream->bytes.size();
+    stream->bytesRead = &bytesRead[real];
     streams.insert(stream);
     *file = stream;
     return status;
 }
 
 void MemoryOs::Close(rw::ByteStream* file) {
-    auto it = streams.find(static_cast<Stream*>(file));
-    if (it == streams.end()) {
-        ++badCloses;
-        return;
-    }
-    delete *it;
-    streams.erase(it);
+    if (!streams.erase(static_cast<Stream*>(file))) return void(++misuses);
+    delete static_cast<Stream*>(file);
 }
 
 Status MemoryOs::MakeDirectory(const char* path) {
-    Status status;
-    if (Faulted(Call::MakeDirectory, &status)) return status;
+    Status status = Called(Call::MakeDirectory);
+    if (!status.ok()) return status;
     if (files.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
     folders.insert(path);
@@ -135,129 +112,91 @@ Status MemoryOs::MakeDirectory(const char* path) {
 }
 
 Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
-    Status status;
-    if (Faulted(Call::Create, &status)) return status;
-    if (files.count(path) || links.count(path)) return Failure(SystemError::FileExists);
+    Status status = Called(Call::Create);
+    if (!status.ok()) return status;
+    if (files.count(path)) return Failure(SystemError::FileExists);
     if (folders.count(path)) return Failure(SystemError::AccessDenied);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
     files[path];
-    *file = reinterpret_cast<merge::OutputFile*>(static_cast<intptr_t>(nextOutput++));
+    temporaries[path] = {};
+    *file = reinterpret_cast<merge::OutputFile*>(nextOutput++);
     outputs[*file] = path;
-    trace.push_back("Create " + std::string(path));
+    created.push_back(path);
     return status;
 }
 
 Status MemoryOs::Write(merge::OutputFile* file, const void* data, uint32_t size) {
-    Bytes& bytes = files[PathOf(file)];
+    const std::string& path = outputs.at(file);
+    const Status status = Called(Call::Write);
     const uint8_t* from = static_cast<const uint8_t*>(data);
-    Status status;
-    const bool faulted = Faulted(Call::Write, &status);
-    bytes.insert(bytes.end(), from, from + (faulted ? size / 2 : size));
-    trace.push_back("Write " + PathOf(file));
+    files[path].insert(files[path].end(), from, from + (status.ok() ? size : size / 2));
     return status;
 }
 
 Status MemoryOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
-    Status status;
-    if (Faulted(Call::TakePermissions, &status)) return status;
-    trace.push_back("TakePermissions " + PathOf(file) + " " + target);
+    const Status status = Called(Call::TakePermissions);
+    if (status.ok()) temporaries[outputs.at(file)].permissionsOf = target;
     return status;
 }
 
 Status MemoryOs::Flush(merge::OutputFile* file) {
-    Status status;
-    if (Faulted(Call::Flush, &status)) return status;
-    trace.push_back("Flush " + PathOf(file));
+    const Status status = Called(Call::Flush);
+    if (status.ok()) temporaries[outputs.at(file)].flushed = true;
     return status;
 }
 
 Status MemoryOs::CloseOutput(merge::OutputFile* file) {
     auto it = outputs.find(file);
-    if (it == outputs.end()) {
-        ++badCloses;
-        return Failure(SystemError::AccessDenied);
-    }
-    trace.push_back("CloseOutput " + it->second);
+    if (it == outputs.end()) return ++misuses, Failure(SystemError::AccessDenied);
+    const Status status = Called(Call::CloseOutput);
     outputs.erase(it);
-    Status status;
-    Faulted(Call::CloseOutput, &status);
     return status;
 }
 
 Status MemoryOs::Replace(const char* temporary, const char* target) {
-    Status status;
-    if (Faulted(Call::Replace, &status)) return status;
-    if (readOnly.count(target)) return Failure(SystemError::AccessDenied);
-    if (IsOpenForReading(target)) return Failure(SystemError::SharingViolation);
+    Status status = Called(Call::Replace);
+    if (!status.ok()) return status;
+    for (const Stream* stream : streams)
+        if (stream->path == target) return Failure(SystemError::SharingViolation);
     auto source = files.find(temporary);
     if (source == files.end()) return Failure(SystemError::FileNotFound);
-    Bytes bytes = std::move(source->second);
-    files.erase(source);
-    files[target] = std::move(bytes);
-    trace.push_back("Replace " + std::string(temporary) + " " + target);
+    files[target] = std::move(source->second);
+    files.erase(temporary);
+    if (temporaries[temporary].permissionsOf != target || !temporaries[temporary].flushed) ++misuses;
+    temporaries.erase(temporary);
+    unflushedFolders.insert(std::string(target).substr(0, NameStart(target)));
     return status;
 }
 
-// Traced even when it fails: the order of the calls is what counts.
+// Asked for, even when it fails, it comes after the replacement.
 Status MemoryOs::SyncFolder(const char* folder) {
-    trace.push_back("SyncFolder " + std::string(folder));
-    Status status;
-    Faulted(Call::SyncFolder, &status);
-    return status;
-}
-
-Status MemoryOs::SyncFileSystem(const char* path) {
-    trace.push_back("SyncFileSystem " + std::string(path));
-    return {};
+    unflushedFolders.erase(folder);
+    return Called(Call::SyncFolder);
 }
 
 void MemoryOs::Remove(const char* path) {
     files.erase(path);
-    trace.push_back("Remove " + std::string(path));
+    temporaries.erase(path);
 }
 
-size_t MemoryOs::NameStart(const char* path) {
-    const size_t at = std::string(path).find_last_of("\\/");
-    return at == std::string::npos ? 0 : at + 1;
-}
+size_t MemoryOs::NameStart(const char* path) { return std::string(path).find_last_of("\\/") + 1; }
 
 Status MemoryOs::ResolveLinks(const char* path, std::string* resolved) {
     *resolved = path;
-    for (auto link = links.find(*resolved); link != links.end(); link = links.find(*resolved))
-        *resolved = link->second;
     return {};
 }
-
-Status MemoryOs::FullPath(const char* name, std::string* full) {
-    *full = name;
-    return {};
-}
-
-Status MemoryOs::ListFolder(const char*, std::vector<merge::FolderEntry>*) {
-    return Failure(SystemError::AccessDenied);
-}
-
-std::string MemoryOs::FileIdentity(const char* path) { return path; }
 
 uint8_t* MemoryOs::AllocateZeroed(size_t size) {
     largestAllocation = std::max(largestAllocation, size);
-    Status status;
-    if (Faulted(Call::Allocate, &status) || size > (size_t{1} << 30)) return nullptr;
+    if (!Called(Call::Allocate).ok() || size > (size_t{1} << 30)) return nullptr;
     uint8_t* block = new uint8_t[size ? size : 1]();
-    blocks[block] = size;
-    ++allocations;
+    blocks.insert(block);
     return block;
 }
 
 void MemoryOs::Release(uint8_t* block) {
-    auto it = blocks.find(block);
-    if (it == blocks.end()) {
-        ++doubleReleases;
-        return;
-    }
+    if (!blocks.erase(block)) return void(++misuses);
     delete[] block;
-    blocks.erase(it);
-    ++releases;
 }
 
 }  // namespace testsupport

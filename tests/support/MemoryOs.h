@@ -1,7 +1,7 @@
 // The operating system in memory, for the pipeline's tests and its fuzzer:
-// files, folders and links in maps keyed by Windows-style paths, faults on
-// demand, and a record of what the pipeline did (its calls in order, its
-// memory blocks and handles).
+// files and folders keyed by Windows-style paths, faults on demand, and a
+// record of what the pipeline did: its temporary files, and every block,
+// handle and byte read.
 #pragma once
 
 #include <cstdint>
@@ -18,13 +18,8 @@ using Bytes = std::vector<uint8_t>;
 
 // Windows error codes; each fails with the system's English text.
 enum class SystemError : uint32_t {
-    FileNotFound = 2,
-    PathNotFound = 3,
-    AccessDenied = 5,
-    NotEnoughMemory = 8,
-    SharingViolation = 32,
-    FileExists = 80,
-    DiskFull = 112,
+    FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, NotEnoughMemory = 8,
+    SharingViolation = 32, FileExists = 80, DiskFull = 112,
 };
 std::string ErrorText(SystemError error);
 
@@ -36,17 +31,13 @@ enum class Call {
 
 struct MemoryOs final : merge::Os {
     MemoryOs() = default;
-    ~MemoryOs();
     MemoryOs(const MemoryOs&) = delete;
-    MemoryOs& operator=(const MemoryOs&) = delete;
+    ~MemoryOs();
 
-    // --- The world ---
+    // The world.
     std::map<std::string, Bytes> files;
-    std::set<std::string> folders;       // a file's folder must be one of these
-    std::set<std::string> readOnly;
-    std::map<std::string, std::string> links;  // a link's path, and the path it names
+    std::set<std::string> folders;  // a file's folder must be one of these
 
-    // --- Faults ---
     // The k-th call (from 1) of call fails with error. A failing Write
     // stores half of its bytes first, as a full disk would.
     void FailCall(Call call, int k, SystemError error);
@@ -56,20 +47,28 @@ struct MemoryOs final : merge::Os {
     // The size a file claims instead of its number of bytes.
     std::map<std::string, uint64_t> declaredSize;
 
-    // --- What happened ---
-    // "Create path", "Write path", "TakePermissions path target", "Flush
-    // path", "CloseOutput path", "Replace temporary target", "SyncFolder
-    // folder", "Remove path", in order.
-    std::vector<std::string> trace;
+    std::vector<std::string> created;  // the temporary files made, in order
     int calls[static_cast<int>(Call::Count)] = {};
-    int allocations = 0, releases = 0, doubleReleases = 0, badCloses = 0;
+    // Blocks released twice, handles closed twice, files moved over their
+    // target before they had its permissions and were on the disk.
+    int misuses = 0;
+    // Temporary files made and neither moved nor removed yet: the target
+    // whose permissions each took, and whether it was flushed; folders with a
+    // new name not flushed yet.
+    struct Temporary {
+        std::string permissionsOf;
+        bool flushed = false;
+    };
+    std::map<std::string, Temporary> temporaries;
+    std::set<std::string> unflushedFolders;
+    // Stands for a flush of the whole file system.
+    void FlushAll() {
+        for (auto& temporary : temporaries) temporary.second.flushed = true;
+    }
     size_t largestAllocation = 0;
-    std::map<std::string, int> opens;
     std::map<std::string, uint64_t> bytesRead;
-    size_t OpenHandles() const { return streams.size() + outputs.size(); }
-    size_t LiveBlocks() const { return blocks.size(); }
+    size_t Held() const { return streams.size() + outputs.size() + blocks.size(); }
 
-    // --- merge::Os ---
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
     merge::Status MakeDirectory(const char* path) override;
@@ -80,31 +79,22 @@ struct MemoryOs final : merge::Os {
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
     merge::Status SyncFolder(const char* folder) override;
-    merge::Status SyncFileSystem(const char* path) override;
     void Remove(const char* path) override;
     size_t NameStart(const char* path) override;
     merge::Status ResolveLinks(const char* path, std::string* resolved) override;
-    merge::Status FullPath(const char* name, std::string* full) override;
-    merge::Status ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) override;
-    std::string FileIdentity(const char* path) override;
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
 
 private:
     struct Stream;
-    // The failure of this call of call, if one was asked for.
-    bool Faulted(Call call, merge::Status* status);
-    bool IsOpenForReading(const std::string& path) const;
-    std::string PathOf(merge::OutputFile* file) const;
+    // The failure asked for this call of call, if any.
+    merge::Status Called(Call call);
 
     std::multimap<int, std::pair<int, SystemError>> faults;
     std::set<Stream*> streams;
     std::map<merge::OutputFile*, std::string> outputs;
-    std::map<uint8_t*, size_t> blocks;
-    int nextOutput = 1;
+    std::set<uint8_t*> blocks;
+    intptr_t nextOutput = 1;
 };
-
-// The folder part of a path (before its last separator); empty when none.
-std::string ParentFolder(const std::string& path);
 
 }  // namespace testsupport

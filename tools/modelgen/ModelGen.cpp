@@ -275,4 +275,24 @@ Bytes NightColourChunk(const Bytes& colours) {
     return chunk;
 }
 
+Model WithNightColours(ModelShape shape, const Bytes& colours) {
+    GeometryShape& first = shape.geometries[0];
+    if (first.nightChunkIndex < 0) first.nightChunkIndex = static_cast<int>(first.plugins.size());
+    first.nightChunkVertices = static_cast<uint32_t>(colours.size() / rw::ColourSize);
+    first.nightColours = colours;
+    return BuildModel(shape);
+}
+
+Bytes Repeat(const Bytes& colour, uint32_t n) {
+    Bytes out;
+    for (uint32_t k = 0; k < n; ++k) out.insert(out.end(), colour.begin(), colour.end());
+    return out;
+}
+
+Bytes PatternColours(uint32_t geometry, uint32_t n) {
+    Bytes out(size_t{rw::ColourSize} * n);
+    for (uint32_t k = 0; k < n; ++k) PatternColour(geometry, k, &out[size_t{rw::ColourSize} * k]);
+    return out;
+}
+
 }  // namespace modelgen

@@ -95,4 +95,13 @@ bool WriteModelFile(const ModelShape& shape, const std::string& path);
 // A night colour chunk's header, 4-byte field and colours.
 Bytes NightColourChunk(const Bytes& colours);
 
+// The model of this shape with a night colour chunk of these colours (4
+// bytes for each vertex of its first geometry) in its first geometry's
+// Extension: in place of its old one, or as its last child.
+Model WithNightColours(ModelShape shape, const Bytes& colours);
+
+// n copies of one colour; PatternColour for the first n vertices of geometry g.
+Bytes Repeat(const Bytes& colour, uint32_t n);
+Bytes PatternColours(uint32_t geometry, uint32_t n);
+
 }  // namespace modelgen
