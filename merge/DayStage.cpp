@@ -12,7 +12,6 @@ namespace merge {
 
 namespace {
 
-
 // Logs the reason (if any), releases and closes what the stage took.
 bool Fail(DropSequence& sequence, Os& os, Session& session, const char* message) {
     if (message) session.AppendLog(message);

@@ -1,5 +1,6 @@
 #include "platform/SystemOs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,35 +17,68 @@ namespace {
 
 using merge::Status;
 
-// A file open for reading, as the chunk reader's stream.
+// A file open for reading, as the chunk reader's stream. The chunk reader
+// reads fields of a few bytes here and there: they come from one read ahead
+// of them, and the position is ours, so neither costs a call of its own.
+// Large reads go straight into their buffer.
 struct PosixFile final : rw::ByteStream {
-    explicit PosixFile(int descriptor) : fd(descriptor) {}
+    PosixFile(int descriptor, uint64_t bytes) : fd(descriptor), size(bytes) {}
 
     uint32_t Read(void* buffer, uint32_t count) override {
+        char* out = static_cast<char*>(buffer);
         uint32_t done = 0;
         while (done < count) {
-            ssize_t n = read(fd, static_cast<char*>(buffer) + done, count - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<uint32_t>(n);
+            if (position >= aheadStart && position < aheadStart + ahead.size()) {
+                const uint64_t available = aheadStart + ahead.size() - position;
+                const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(available, count - done));
+                std::memcpy(out + done, ahead.data() + (position - aheadStart), n);
+                done += n;
+                position += n;
+            } else if (count - done >= ReadAhead) {
+                const uint32_t n = ReadAt(out + done, count - done);
+                done += n;
+                if (n == 0) break;
+            } else if (!Refill()) {
+                break;
+            }
         }
         return done;
     }
 
     bool Seek(int64_t distance, rw::SeekFrom from, uint64_t* newPosition) override {
-        off_t position = lseek(fd, static_cast<off_t>(distance),
-                               from == rw::SeekFrom::Start ? SEEK_SET : SEEK_CUR);
-        if (position < 0) return false;  // before the start: lseek leaves it
-        if (newPosition) *newPosition = static_cast<uint64_t>(position);
-        return true;
+        return rw::MovePosition(position, distance, from, newPosition);
     }
 
-    uint64_t Size() override {
-        struct stat status;
-        return fstat(fd, &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+    uint64_t Size() override { return size; }
+
+    static constexpr uint32_t ReadAhead = 64 * 1024;
+
+    // Reads at the position; 0 at the end or on a failure.
+    uint32_t ReadAt(char* out, uint32_t count) {
+        for (;;) {
+            const ssize_t n = pread(fd, out, count, static_cast<off_t>(position));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return 0;
+            position += static_cast<uint64_t>(n);
+            return static_cast<uint32_t>(n);
+        }
+    }
+
+    bool Refill() {
+        ahead.resize(ReadAhead);
+        const uint64_t start = position;
+        const uint32_t n = ReadAt(ahead.data(), ReadAhead);
+        position = start;
+        aheadStart = start;
+        ahead.resize(n);
+        return n > 0;
     }
 
     int fd;
+    uint64_t size;
+    uint64_t position = 0;
+    std::vector<char> ahead;
+    uint64_t aheadStart = 0;
 };
 
 struct PosixOutput {
@@ -121,7 +155,7 @@ Status PosixOs::OpenForReading(const char* path, rw::ByteStream** file) {
         close(fd);
         return PosixError(error);
     }
-    *file = new PosixFile(fd);
+    *file = new PosixFile(fd, static_cast<uint64_t>(status.st_size));
     return {};
 }
 
@@ -244,12 +278,12 @@ Status PosixOs::FullPath(const char* name, std::string* full) {
         *full = name;
         return {};
     }
-    std::string folder(256, '\0');
-    while (!getcwd(&folder[0], folder.size())) {
-        if (errno != ERANGE) return LastError();
-        folder.resize(folder.size() * 2);
-    }
-    *full = folder.c_str();
+    // Of any length (POSIX leaves a null buffer open; the C libraries of
+    // Linux and the BSDs allocate one).
+    char* folder = getcwd(nullptr, 0);
+    if (!folder) return LastError();
+    *full = folder;
+    std::free(folder);
     if (full->back() != '/') *full += '/';
     *full += name;
     return {};

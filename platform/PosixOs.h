@@ -32,15 +32,10 @@ struct PosixOs final : merge::Os {
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
 
-    // For the command line.
-    // Puts everything written to the file system that holds path on the disk.
+    // For the command line (platform/SystemOs.h says what they do).
     merge::Status SyncFileSystem(const char* path);
-    // A name relative to the working folder made a full path.
     merge::Status FullPath(const char* name, std::string* full);
     merge::Status ListFolder(const char* path, std::vector<FolderEntry>* entries);
-    // A text that two paths give alike exactly when they name the same file
-    // (through links, or as hard links), or, for a file not made yet, the
-    // same name in the same folder.
     std::string FileIdentity(const char* path);
 
     // One flush of the file system costs what a flush of one file does, so

@@ -1,6 +1,12 @@
 // The operating system this build runs on: the pipeline's seam, and what the
-// command line needs besides (folders to list, full paths, the identity of
-// a file, a flush of a whole file system).
+// command line needs besides, which each system's class offers as well:
+//   SyncFileSystem  puts everything written to the file system that holds a
+//                   path on the disk;
+//   FullPath        makes a name relative to the working folder a full path;
+//   ListFolder      the entries of a folder;
+//   FileIdentity    a text that two paths give alike exactly when they name
+//                   the same file (through links, or as hard links), or, for
+//                   a file not made yet, the same name in the same folder.
 #pragma once
 
 #include <string>

@@ -1,7 +1,6 @@
-// MainWindow in this process, made and ended as the program does for each
-// test: its eighteen controls as the user meets them, and a two-file
-// sequence dropped on it as the shell delivers drops, with real files in a
-// folder whose name no ANSI code page holds.
+// MainWindow in this process, made and ended for each test as the program
+// does: its eighteen controls, and a two-file sequence dropped as the shell
+// drops files, in a folder whose name no ANSI code page holds.
 #include <gtest/gtest.h>
 
 #include "app/Controls.h"  // windows.h first
@@ -19,7 +18,7 @@
 #include "app/Drop.h"
 #include "app/LogPane.h"
 #include "app/MainWindow.h"
-#include "tests/support/Checks.h"
+#include "tests/support/MemoryOs.h"
 
 namespace {
 
@@ -122,11 +121,7 @@ TEST_F(WindowTest, EighteenControlsAsLaidOut) {
     }
 }
 
-std::string Utf8(const std::wstring& text) {
-    bool exact = false;
-    return ToCodePage(text.c_str(), CP_UTF8, &exact);
-}
-
+std::string Utf8(const std::wstring& text) { return std::filesystem::path(text).u8string(); }
 Bytes ReadFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -147,9 +142,7 @@ void Drop(const std::vector<std::wstring>& paths) {
     EXPECT_EQ(SendMessageW(MainWindowHandle, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0), 0);
 }
 
-
 void Tick(int id) { SendMessageA(Control(id), BM_SETCHECK, BST_CHECKED, 0); }
-
 TEST_F(WindowTest, ATwoFileSequenceDroppedOnTheWindow) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

@@ -1,6 +1,5 @@
-// The system's own side, on its real file system, where whole runs of the
-// programs do not reach: POSIX natively, Win32 under Wine. (The command
-// line's tests and the release test show the rest through real runs.)
+// The system's own side on its real file system, where the command line's
+// and the release's tests do not reach: POSIX natively, Win32 under Wine.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -64,16 +63,6 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
 }
 
 #ifdef _WIN32
-TEST_F(OsTest, ReplacementWaitsForTheTargetsReaders) {
-    std::ofstream(Path("held.dff")) << "day";
-    std::ofstream(Path("new.tmp")) << "merged";
-    HANDLE held = CreateFileA(Path("held.dff").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_FALSE(os.Replace(Path("new.tmp").c_str(), Path("held.dff").c_str()).ok());
-    CloseHandle(held);
-    EXPECT_TRUE(os.Replace(Path("new.tmp").c_str(), Path("held.dff").c_str()).ok());
-}
-
 TEST(Win32Names, SeparatorsAreCharactersAndErrorsAlwaysHaveText) {
     // ソ is 0x83 0x5C in code page 932: its second byte is no separator.
     EXPECT_EQ(NameStartIn("C:\\x\\\x83\x5C.dff", 932), 5u);
@@ -121,14 +110,6 @@ TEST_F(OsTest, LinksFlushesAndNewFiles) {
     EXPECT_FALSE(os.SyncFolder(Path("none").c_str()).ok());
     EXPECT_TRUE(os.SyncFileSystem(dir.c_str()).ok());
     EXPECT_FALSE(os.SyncFileSystem(Path("none").c_str()).ok());
-    // A full path from a working folder of any length.
-    const fs::path before = fs::current_path(), deep = dir / std::string(200, 'd') / std::string(200, 'e');
-    fs::create_directories(deep);
-    fs::current_path(deep);
-    std::string full;
-    EXPECT_TRUE(os.FullPath("name.dff", &full).ok());
-    fs::current_path(before);
-    EXPECT_EQ(fs::path(full), deep / "name.dff");
 }
 #endif
 

@@ -24,11 +24,7 @@ struct MemoryOs::Stream final : rw::ByteStream {
         return n;
     }
     bool Seek(int64_t distance, rw::SeekFrom from, uint64_t* newPosition) override {
-        const uint64_t base = from == rw::SeekFrom::Start ? 0 : position;
-        if (distance < 0 && uint64_t(0) - static_cast<uint64_t>(distance) > base) return false;
-        position = base + static_cast<uint64_t>(distance);
-        if (newPosition) *newPosition = position;
-        return true;
+        return rw::MovePosition(position, distance, from, newPosition);
     }
     uint64_t Size() override { return size; }
 };
@@ -49,8 +45,6 @@ std::string ErrorText(SystemError error) {
         case SystemError::FileNotFound: return "The system cannot find the file specified.\r\n";
         case SystemError::PathNotFound: return "The system cannot find the path specified.\r\n";
         case SystemError::AccessDenied: return "Access is denied.\r\n";
-        case SystemError::NotEnoughMemory:
-            return "Not enough memory resources are available to process this command.\r\n";
         case SystemError::SharingViolation:
             return "The process cannot access the file because it is being used by another process.\r\n";
         case SystemError::FileExists: return "The file exists.\r\n";
@@ -63,6 +57,10 @@ MemoryOs::~MemoryOs() {
     // What the code under test leaked is freed here; Held() has told.
     for (Stream* stream : streams) delete stream;
     for (uint8_t* block : blocks) delete[] block;
+}
+
+void MemoryOs::FlushAll() {
+    for (auto& temporary : temporaries) temporary.second.flushed = true;
 }
 
 void MemoryOs::FailCall(Call call, int k, SystemError error) {
@@ -79,19 +77,16 @@ Status MemoryOs::Called(Call call) {
 
 Status MemoryOs::OpenForReading(const char* path, rw::ByteStream** file) {
     Status status = Called(Call::Open);
-    const std::string real = path;
-    auto found = files.find(real);
+    auto found = files.find(path);
     if (!status.ok()) return status;
     if (found == files.end())
-        return Failure(folders.count(path)                 ? SystemError::AccessDenied
-                       : folders.count(ParentFolder(path)) ? SystemError::FileNotFound
-                                                           : SystemError::PathNotFound);
+        return Failure(folders.count(ParentFolder(path)) ? SystemError::FileNotFound : SystemError::PathNotFound);
     Stream* stream = new Stream;
-    stream->path = real;
+    stream->path = path;
     stream->bytes = found->second;
-    stream->readable = readableUpTo.count(real) ? readableUpTo[real] : stream->bytes.size();
-    stream->size = declaredSize.count(real) ? declaredSize[real] : stream->bytes.size();
-    stream->bytesRead = &bytesRead[real];
+    stream->readable = readableUpTo.count(path) ? readableUpTo[path] : stream->bytes.size();
+    stream->size = declaredSize.count(path) ? declaredSize[path] : stream->bytes.size();
+    stream->bytesRead = &bytesRead[path];
     streams.insert(stream);
     *file = stream;
     return status;
@@ -115,7 +110,6 @@ Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
     Status status = Called(Call::Create);
     if (!status.ok()) return status;
     if (files.count(path)) return Failure(SystemError::FileExists);
-    if (folders.count(path)) return Failure(SystemError::AccessDenied);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
     files[path];
     temporaries[path] = {};
@@ -197,6 +191,36 @@ uint8_t* MemoryOs::AllocateZeroed(size_t size) {
 void MemoryOs::Release(uint8_t* block) {
     if (!blocks.erase(block)) return void(++misuses);
     delete[] block;
+}
+
+void MemorySession::ColourFieldText(merge::Channel channel, char* buffer, int size) {
+    const std::string& text = fields[static_cast<int>(channel)];
+    const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+}
+
+modelgen::ModelShape Shape(uint32_t n, const Bytes& colours) {
+    modelgen::ModelShape shape;
+    shape.geometries[0].vertexCount = n;
+    shape.geometries[0].colours = colours;
+    return shape;
+}
+
+std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
+                          const merge::DropSequence& sequence) {
+    std::string problems;
+    if (os.Held() || os.misuses) problems += "blocks or files held, let go twice or replaced too soon\n";
+    for (const auto& temporary : os.temporaries) problems += "temporary file left: " + temporary.first + "\n";
+    for (const std::string& folder : os.unflushedFolders) problems += "folder not flushed: " + folder + "\n";
+    if (sequence.OutputImage || sequence.DayColourBuffer) problems += "blocks still named\n";
+    if (sequence.state != merge::SequenceState::AwaitingDay) problems += "not awaiting a day model\n";
+    if (!session.oneFileModeEnabled) problems += "\"Don't request 2 DFF\" left disabled\n";
+    const std::string ready = "\r\nReady. Drop day dff file.\r\n";
+    if (session.log.size() < ready.size() ||
+        session.log.compare(session.log.size() - ready.size(), ready.size(), ready) != 0)
+        problems += "the log does not end with the ready prompt\n";
+    return problems;
 }
 
 }  // namespace testsupport

@@ -1,7 +1,8 @@
-// The operating system in memory, for the pipeline's tests and its fuzzer:
-// files and folders keyed by Windows-style paths, faults on demand, and a
-// record of what the pipeline did: its temporary files, and every block,
-// handle and byte read.
+// The pipeline's world in memory, for its tests and its fuzzer: the
+// operating system (files and folders keyed by Windows-style paths, faults on
+// demand, and a record of what the pipeline did: its temporary files, and
+// every block, handle and byte read), the window as the session, the
+// generator's models, and the state every sequence must end in.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "merge/Os.h"
+#include "merge/DropSequence.h"
+#include "tools/modelgen/ModelGen.h"
 
 namespace testsupport {
 
@@ -18,8 +20,8 @@ using Bytes = std::vector<uint8_t>;
 
 // Windows error codes; each fails with the system's English text.
 enum class SystemError : uint32_t {
-    FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, NotEnoughMemory = 8,
-    SharingViolation = 32, FileExists = 80, DiskFull = 112,
+    FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, SharingViolation = 32, FileExists = 80,
+    DiskFull = 112,
 };
 std::string ErrorText(SystemError error);
 
@@ -30,41 +32,31 @@ enum class Call {
 };
 
 struct MemoryOs final : merge::Os {
-    MemoryOs() = default;
-    MemoryOs(const MemoryOs&) = delete;
     ~MemoryOs();
-
-    // The world.
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;  // a file's folder must be one of these
 
     // The k-th call (from 1) of call fails with error. A failing Write
     // stores half of its bytes first, as a full disk would.
     void FailCall(Call call, int k, SystemError error);
-    // Reads of a file deliver no byte at or past this offset, though its size
-    // says more: a file that cannot be read to its end.
-    std::map<std::string, uint64_t> readableUpTo;
-    // The size a file claims instead of its number of bytes.
-    std::map<std::string, uint64_t> declaredSize;
+    // Reads stop at this offset, though the size says more; the size a file
+    // claims instead of its number of bytes.
+    std::map<std::string, uint64_t> readableUpTo, declaredSize;
 
     std::vector<std::string> created;  // the temporary files made, in order
     int calls[static_cast<int>(Call::Count)] = {};
     // Blocks released twice, handles closed twice, files moved over their
     // target before they had its permissions and were on the disk.
     int misuses = 0;
-    // Temporary files made and neither moved nor removed yet: the target
-    // whose permissions each took, and whether it was flushed; folders with a
-    // new name not flushed yet.
+    // Temporary files neither moved nor removed yet, with the target whose
+    // permissions each took and its flush; folders with a new name unflushed.
     struct Temporary {
         std::string permissionsOf;
         bool flushed = false;
     };
     std::map<std::string, Temporary> temporaries;
     std::set<std::string> unflushedFolders;
-    // Stands for a flush of the whole file system.
-    void FlushAll() {
-        for (auto& temporary : temporaries) temporary.second.flushed = true;
-    }
+    void FlushAll();  // stands for a flush of the whole file system
     size_t largestAllocation = 0;
     std::map<std::string, uint64_t> bytesRead;
     size_t Held() const { return streams.size() + outputs.size() + blocks.size(); }
@@ -96,5 +88,39 @@ private:
     std::set<uint8_t*> blocks;
     intptr_t nextOutput = 1;
 };
+
+using modelgen::PatternColours;
+using modelgen::Repeat;
+
+// The window as it starts: no box ticked, the fields 64, 64, 64, 255.
+struct MemorySession final : merge::Session {
+    std::string log;
+    std::set<merge::Option> ticked;
+    std::string fields[4] = {"64", "64", "64", "255"};
+    bool oneFileModeEnabled = true;
+
+    bool IsTicked(merge::Option option) override { return ticked.count(option) > 0; }
+    void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
+    void EnableOneFileMode(bool enabled) override { oneFileModeEnabled = enabled; }
+    void AppendLog(const char* text) override { log += text; }
+};
+
+// One geometry of n vertices with these colours (none: the generator's
+// pattern); a shape's bytes; the colour fields' defaults for n vertices.
+modelgen::ModelShape Shape(uint32_t n, const Bytes& colours = {});
+inline Bytes Build(const modelgen::ModelShape& shape) { return modelgen::BuildModel(shape).bytes; }
+inline Bytes Grey(uint32_t n) { return Repeat({64, 64, 64, 255}, n); }
+// The merged model, as the generator writes it on its own.
+inline Bytes Merged(const modelgen::ModelShape& day, const Bytes& colours) {
+    return modelgen::WithNightColours(day, colours).bytes;
+}
+
+// What is wrong with the state a sequence ended in, empty when nothing is:
+// every block released once, no file open, no temporary file left, every
+// replacement made only once its file had the target's permissions and was
+// on the disk and its folder flushed after it, the box enabled, and waiting
+// for a day model.
+std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
+                          const merge::DropSequence& sequence);
 
 }  // namespace testsupport
