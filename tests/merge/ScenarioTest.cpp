@@ -150,6 +150,9 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
         {"EndsInVertexCount", OneFile, Cut(three, Data + 10), {}, inData},
         {"EndsInColours", OneFile, Cut(three, Data + 16 + 10), {}, Counted(3) + noFit},
         {"EndsAfterItsColours", OneFile, Cut(three, Data + 16 + 12), {}, noExtension},
+        // Cut after the type of the Material List, the Struct's sibling.
+        {"EndsInTheGeometrysChildren", OneFile, Cut(three, Data + rw::Load32(&Build(three)[Data - 8]) + 4), {},
+         noExtension},
         {"HugeVertexCountAllocatesNothing", OneFile, change([](ModelShape& s) {
              s.overrideVertexCount = true;
              s.vertexCountField = 0xFFFFFFFF;
