@@ -102,7 +102,8 @@ void Commit(Runner& r, const std::vector<size_t>& group) {
         for (size_t i : group) {
             Job& job = r.jobs[i];
             if (merge::FolderOf(r.os, job.sequence.TargetPath) != folder.first) continue;
-            job.log += " Error: " + synced.text;
+            ConsoleSession session(r.options, job.log, job.night.empty());
+            merge::ReportLastError(session, " ", synced);
             job.merged = false;
         }
     }
