@@ -26,3 +26,6 @@ void WindowSession::EnableOneFileMode(bool enabled) {
 }
 
 void WindowSession::AppendLog(const char* text) { ::AppendLog(text); }
+
+// Windows' classic path length: 259 characters and the terminating zero.
+bool WindowSession::PathFits(const char* path) { return Utf16Length(path) < MAX_PATH; }

@@ -9,4 +9,5 @@ struct WindowSession final : merge::Session {
     void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
     void EnableOneFileMode(bool enabled) override;
     void AppendLog(const char* text) override;
+    bool PathFits(const char* path) override;
 };

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef _WIN32
+#include "platform/Win32Os.h"
+#endif
+
 namespace cli {
 
 bool ConsoleSession::IsTicked(merge::Option option) {
@@ -21,6 +25,15 @@ void ConsoleSession::ColourFieldText(merge::Channel channel, char* buffer, int s
     const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
+}
+
+// The window's rule, as Windows counts a path's characters.
+bool ConsoleSession::PathFits(const char* path) {
+#ifdef _WIN32
+    return Utf16Length(path) < 260;
+#else
+    return std::strlen(path) < 260;
+#endif
 }
 
 }  // namespace cli

@@ -18,6 +18,7 @@ struct ConsoleSession final : merge::Session {
     void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
     void EnableOneFileMode(bool) override {}
     void AppendLog(const char* text) override { log += text; }
+    bool PathFits(const char* path) override;
 
     const Options& options;
     std::string& log;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "rwstream/Chunk.h"
 #include "tests/support/MemoryOs.h"
 
 namespace {
@@ -57,7 +58,69 @@ ModelShape ReadShape(Input& in) {
     if (in.Below(2)) shape.clumpPlugins.push_back({0x0253F2F9, Bytes(4 + 4 * in.Below(4), 0x22)});
     shape.trailing = Bytes(in.Below(4) * 12, 0xEE);
     if (in.Below(8) == 0) shape.truncateAt = in.Byte() | in.Byte() << 8;
+    // A size field that says more or less than its chunk holds.
+    if (in.Below(8) == 0) {
+        int32_t* fields[] = {&shape.clumpSizeChange, &shape.geometryListSizeChange,
+                             &shape.geometries[0].geometrySizeChange,
+                             &shape.geometries[0].extensionSizeChange};
+        *fields[in.Below(4)] = static_cast<int8_t>(in.Byte());
+    }
     return shape;
+}
+
+bool Resized(const ModelShape& shape) {
+    const GeometryShape& g = shape.geometries[0];
+    return shape.clumpSizeChange || shape.geometryListSizeChange || g.geometrySizeChange ||
+           g.extensionSizeChange;
+}
+
+// Chunks of a written model, walked as a reader of the format would.
+uint32_t At(const Bytes& bytes, size_t offset) {
+    return offset + 4 <= bytes.size() ? rw::Load32(&bytes[offset]) : 0;
+}
+uint64_t End(const Bytes& bytes, size_t chunk) { return chunk + 12 + uint64_t{At(bytes, chunk + 4)}; }
+// The first chunk of the type among the ones after first, up to limit;
+// SIZE_MAX when none is there.
+size_t Find(const Bytes& bytes, size_t first, uint64_t limit, uint32_t type) {
+    for (uint64_t p = End(bytes, first); p + 12 <= limit && p + 12 <= bytes.size(); p = End(bytes, p))
+        if (At(bytes, p) == type) return static_cast<size_t>(p);
+    return SIZE_MAX;
+}
+
+// What is wrong with a written model against its day model: the new chunk
+// must be a whole child of the first Geometry's Extension, the first night
+// colour chunk there, ending where the Extension ends or where a next child
+// begins; the Clump (unless the Geometry List lies after it), the Geometry
+// List, the Geometry and the Extension must each end at or after it; and
+// every byte but those of the new chunk and the four size fields must be the
+// day model's.
+std::string StructureProblems(const Bytes& day, const Bytes& out) {
+    const size_t list = Find(out, 12, out.size(), 0x1A), geometry = list + 28;
+    if (list == SIZE_MAX || geometry + 52 > out.size()) return "no first geometry";
+    const uint32_t n = At(out, list + 60);
+    const size_t extension = Find(out, geometry + 12, End(out, geometry), 0x03);
+    if (extension == SIZE_MAX) return "no Extension";
+    const uint64_t extensionEnd = End(out, extension), length = 16 + uint64_t{4} * n;
+    size_t chunk = extension + 12;
+    while (chunk + 12 <= extensionEnd && At(out, chunk) != 0x0253F2F9) chunk = static_cast<size_t>(End(out, chunk));
+    if (chunk + length > extensionEnd) return "the new chunk is no whole child of the Extension";
+    if (At(out, chunk + 4) != 4 + 4 * n || At(out, chunk + 8) != 0x1803FFFF || At(out, chunk + 12) != 0x01010101)
+        return "the new chunk's header";
+    if (chunk + length != extensionEnd && chunk + length + 12 > extensionEnd)
+        return "the new chunk ends inside the Extension's next child";
+    const bool clumpGrows = list < End(day, 0);
+    for (size_t holder : {size_t{0}, list, geometry, extension})
+        if ((holder || clumpGrows) && End(out, holder) < chunk + length) return "a chunk that holds it ends before it";
+    if (day.size() + length < out.size()) return "longer than the day model and the new chunk";
+    const size_t replaced = day.size() + length - out.size();
+    if (chunk + replaced > day.size()) return "the new chunk lies past the day model";
+    Bytes expected(day.begin(), day.begin() + chunk);
+    const Bytes added(out.begin() + chunk, out.begin() + chunk + length);
+    expected.insert(expected.end(), added.begin(), added.end());
+    expected.insert(expected.end(), day.begin() + chunk + replaced, day.end());
+    for (size_t holder : {size_t{0}, list, geometry, extension})
+        if (holder || clumpGrows) rw::Store32(&expected[holder + 4], At(day, holder + 4) + uint32_t(length - replaced));
+    return expected == out ? "" : "bytes outside the new chunk and the sizes changed";
 }
 
 bool Valid(const ModelShape& shape) {
@@ -135,7 +198,9 @@ void Check(Input& in) {
     if (after != before) Broken("a file other than the target changed", session);
     const std::string problems = ProblemsAtEnd(os, session, sequence);
     if (!problems.empty()) Broken(problems, session);
-    if (patched) return;
+    const std::string structure = created ? StructureProblems(dayBytes, os.files[target]) : "";
+    if (!structure.empty()) Broken(structure, session);
+    if (patched || Resized(day)) return;
 
     Bytes colours;
     const bool fired = fault && os.calls[static_cast<int>(call)] >= fault;

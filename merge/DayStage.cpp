@@ -47,31 +47,53 @@ bool FindExtension(DropSequence& sequence, Os& os, Session& session, uint64_t fi
     return true;
 }
 
-// Looks among the Extension's children, the first included, for a night
+// Walks the Extension's children, the first included, to the first night
 // colour chunk; "Always Merge" decides whether the new chunk takes its place.
+// The new chunk goes in at a chunk boundary only: a child that the
+// Extension's end cuts, in its header or its payload, is refused (a night
+// colour chunk as the Part reads it: found, and running past the Extension).
 bool LookForNightColours(DropSequence& sequence, Os& os, Session& session, uint64_t fileSize) {
     rw::ByteStream& file = *sequence.DayFile;
     const uint64_t extensionEnd = sequence.InsertionOffset;
-    const uint64_t firstChild = sequence.ExtensionOffset + rw::ChunkHeaderSize;
-    if (firstChild + rw::ChunkHeaderSize > extensionEnd) return true;  // no child
-    uint64_t found = firstChild;
-    uint32_t type = 0;
-    // From the Extension's size field over its version onto the first child's type.
-    if (!rw::Skip(file, 4) || !rw::ReadField32(file, &type)) return true;
-    if (type != rw::TypeNightColours &&
-        !rw::FindSiblingWithin(file, firstChild, extensionEnd, rw::TypeNightColours, &found))
+    for (uint64_t child = sequence.ExtensionOffset + rw::ChunkHeaderSize; child < extensionEnd;) {
+        uint32_t type = 0, size = 0;
+        const bool header = rw::SeekTo(file, child) && rw::ReadField32(file, &type) &&
+                            rw::ReadField32(file, &size);
+        const bool cut = !header || child + rw::ChunkHeaderSize > extensionEnd ||
+                         ChunkEnd(child, size) > extensionEnd;
+        if (type != rw::TypeNightColours) {
+            if (cut) return Fail(sequence, os, session, text::ChunkPastExtension);
+            child = ChunkEnd(child, size);
+            continue;
+        }
+        if (!session.IsTicked(Option::AlwaysMerge))
+            return Fail(sequence, os, session, text::HasNightColours);
+        if (header && ChunkEnd(child, size) > fileSize)
+            return Fail(sequence, os, session, text::NightPastFile);
+        if (cut) return Fail(sequence, os, session, text::NightPastExtension);
+        sequence.ReplacedLength = size + rw::ChunkHeaderSize;
+        sequence.InsertionOffset = static_cast<uint32_t>(child);
+        session.AppendLog(text::ReplacingNightColours);
         return true;
+    }
+    return true;
+}
 
-    if (!session.IsTicked(Option::AlwaysMerge))
-        return Fail(sequence, os, session, text::HasNightColours);
-    uint32_t size = 0;
-    if (!rw::ReadField32(file, &size) || ChunkEnd(found, size) > fileSize)
-        return Fail(sequence, os, session, text::NightPastFile);
-    if (ChunkEnd(found, size) > extensionEnd)
-        return Fail(sequence, os, session, text::NightPastExtension);
-    sequence.ReplacedLength = size + rw::ChunkHeaderSize;
-    sequence.InsertionOffset = static_cast<uint32_t>(found);
-    session.AppendLog(text::ReplacingNightColours);
+// The Geometry List, and the Clump unless the Geometry List lies after it,
+// must hold the new chunk and the chunk it replaces: grown, each ends where
+// it should. (The Extension and the Geometry hold it by the checks above.)
+bool ContainersHoldNewChunk(DropSequence& sequence, Os& os, Session& session) {
+    rw::ByteStream& file = *sequence.DayFile;
+    const uint64_t end = uint64_t{sequence.InsertionOffset} + sequence.ReplacedLength;
+    uint32_t clumpSize = 0, listSize = 0;
+    if (!rw::SeekTo(file, 4) || !rw::ReadField32(file, &clumpSize) ||
+        !rw::SeekTo(file, sequence.GeometryListOffset + 4) || !rw::ReadField32(file, &listSize))
+        return Fail(sequence, os, session, text::Unreadable);
+    if (ChunkEnd(sequence.GeometryListOffset, listSize) < end)
+        return Fail(sequence, os, session, text::GeometryPastList);
+    const uint64_t clumpEnd = ChunkEnd(0, clumpSize);
+    if (sequence.GeometryListOffset < clumpEnd && clumpEnd < end)
+        return Fail(sequence, os, session, text::ListPastClump);
     return true;
 }
 
@@ -103,7 +125,7 @@ bool EnclosesNewChunk(const DropSequence& sequence, uint64_t start) {
 bool AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     GeometryStart start;
     sequence.ReplacedLength = 0;
-    if (!OpenAndCheckModel(os, session, sequence.DayPath, &sequence.DayFile, &start))
+    if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &sequence.DayFile, &start))
         return Fail(sequence, os, session, nullptr);
     const uint32_t n = start.vertexCount;
     sequence.DayVertexCount = n;
@@ -131,7 +153,9 @@ bool AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     sequence.GeometryListOffset = static_cast<uint32_t>(start.geometryList);
     sequence.FirstGeometryOffset = sequence.GeometryListOffset + rw::GeometryListToFirstGeometry;
     if (!FindExtension(sequence, os, session, fileSize)) return false;
-    if (!LookForNightColours(sequence, os, session, fileSize)) return false;
+    if (!LookForNightColours(sequence, os, session, fileSize) ||
+        !ContainersHoldNewChunk(sequence, os, session))
+        return false;
     if (!CopyDayFileAroundNewChunk(sequence, fileSize))
         return Fail(sequence, os, session, text::Unreadable);
     rw::WriteNightColourHeader(sequence.OutputImage, sequence.ImageSize, sequence.InsertionOffset,

@@ -2,25 +2,23 @@
 // drop, and the prompts that say what the tool waits for.
 #include "merge/DropSequence.h"
 
-#include <cstring>
-
 #include "merge/Messages.h"
 
 namespace merge {
 
 namespace {
 
-// Copies the dropped path whole into its buffer. A longer path is refused,
-// never cut: a cut path could name another file; so is a path that the
-// system approximated. A refused path is still named in the log.
-bool TakePath(Session& session, const char* path, PathForm form, char* buffer) {
+// Takes the dropped path whole. A longer path than the session takes is
+// refused, never cut: a cut path could name another file; so is a path that
+// the system approximated. A refused path is still named in the log.
+bool TakePath(Session& session, const char* path, PathForm form, std::string& taken) {
     if (!path) path = "";  // opening it then fails with the system's text
-    const size_t length = std::strlen(path);
-    if (length < PathBufferSize && form == PathForm::Exact) {
-        std::memcpy(buffer, path, length + 1);
+    taken.clear();
+    const bool fits = session.PathFits(path);
+    if (fits && form == PathForm::Exact) {
+        taken = path;
         return true;
     }
-    buffer[0] = '\0';
     session.AppendLog(text::Opening);
     session.AppendLog(path);
     session.AppendLog(text::LineEnd);
@@ -100,7 +98,7 @@ bool CommitPendingOutput(DropSequence& sequence, Os& os, Session& session, const
         written = ReplaceTargetWithOutput(sequence, os, session);
     } else {
         ReportLastError(session, " ", flushed);
-        os.Remove(sequence.TemporaryPath);
+        os.Remove(sequence.TemporaryPath.c_str());
     }
     ReturnToAwaitingDay(sequence, session);
     return written;

@@ -10,9 +10,6 @@
 
 namespace merge {
 
-// Paths are NUL-terminated texts of at most 259 characters.
-constexpr int PathBufferSize = 260;
-
 enum class SequenceState : uint8_t {
     AwaitingDay = 0,
     AwaitingNight = 1,
@@ -23,9 +20,8 @@ enum class SequenceState : uint8_t {
 
 struct DropSequence {
     SequenceState state = SequenceState::AwaitingDay;
-    char DayPath[PathBufferSize] = {};
-    char NightPath[PathBufferSize] = {};
-    char OutputPath[PathBufferSize] = {};
+    // Whole paths, as long as the session takes them.
+    std::string DayPath, NightPath, OutputPath;
     uint32_t DayVertexCount = 0;
     uint32_t NightVertexCount = 0;
     uint8_t* OutputImage = nullptr;
@@ -45,8 +41,7 @@ struct DropSequence {
     uint32_t ExtensionOffset = 0;
     // The file that the output replaces (OutputPath through its links) and
     // the temporary file beside it that holds the output until then.
-    char TargetPath[PathBufferSize] = {};
-    char TemporaryPath[PathBufferSize] = {};
+    std::string TargetPath, TemporaryPath;
     // A batch leaves its outputs in their temporary files, unflushed, and
     // commits many at once after one flush of the file system.
     bool CommitsInGroups = false;
@@ -58,8 +53,9 @@ enum class PathForm { Exact, Approximated };
 
 // Runs one stage of the sequence for a dropped file: the day stage or the
 // night stage, by the state alone. path is the full path of the one dropped
-// file, of any length: one longer than 259 characters is refused, never cut,
-// and so is an approximated one. True when this drop wrote an output file.
+// file, of any length: one longer than the session takes is refused, never
+// cut, and so is an approximated one. True when this drop wrote an output
+// file.
 bool HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
                        PathForm form = PathForm::Exact);
 
@@ -97,7 +93,7 @@ bool ReplaceTargetWithOutput(DropSequence& sequence, Os& os, Session& session);
 
 // The folder that holds path, with its separator at the end ("." when path
 // names none).
-std::string FolderOf(Os& os, const char* path);
+std::string FolderOf(Os& os, const std::string& path);
 
 // Each closes or releases only what is there, and leaves the pointer null.
 void CloseFile(Os& os, rw::ByteStream*& file);

@@ -40,10 +40,18 @@ inline constexpr char NightPastFile[] =
     " Error: Night Vertex Color runs past the end of the file.\r\n";
 inline constexpr char NightPastExtension[] =
     " Error: Night Vertex Color runs past the end of the Extension.\r\n";
+inline constexpr char ChunkPastExtension[] =
+    " Error: A chunk runs past the end of the Extension.\r\n";
+inline constexpr char GeometryPastList[] =
+    " Error: Geometry runs past the end of the Geometry List.\r\n";
+inline constexpr char ListPastClump[] = " Error: Geometry List runs past the end of the Clump.\r\n";
 inline constexpr char PathTooLong[] = " Error: Path is longer than 259 characters.\r\n";
 inline constexpr char OutputPathTooLong[] = " Error: Output path is longer than 259 characters.\r\n";
 inline constexpr char NameNotExact[] =
     " Error: The name has characters that this system's code page cannot hold.\r\n";
+// The text of a failure to find a temporary name (after "Error: ").
+inline constexpr char NoTemporaryName[] =
+    "No name for a temporary file is free beside the model.\r\n";
 inline constexpr char LineEnd[] = "\r\n";
 
 }  // namespace merge::text

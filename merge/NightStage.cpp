@@ -35,7 +35,7 @@ bool ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
 
 bool TakeNightColours(DropSequence& sequence, Os& os, Session& session) {
     GeometryStart start;
-    if (!OpenAndCheckModel(os, session, sequence.NightPath, &sequence.NightFile, &start))
+    if (!OpenAndCheckModel(os, session, sequence.NightPath.c_str(), &sequence.NightFile, &start))
         return false;
     const uint32_t m = start.vertexCount;
     const uint32_t n = sequence.DayVertexCount;

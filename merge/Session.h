@@ -27,6 +27,10 @@ struct Session {
     virtual void EnableOneFileMode(bool enabled) = 0;
     // Appends a text at the end of the log; no line break is added.
     virtual void AppendLog(const char* text) = 0;
+    // Whether a path is short enough for this session to take it whole. The
+    // window takes what Windows' classic path length allows: 259 characters,
+    // counted as Windows counts them (UTF-16 code units).
+    virtual bool PathFits(const char* path) = 0;
 
 protected:
     ~Session() = default;

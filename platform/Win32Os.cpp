@@ -1,6 +1,7 @@
 #include "platform/SystemOs.h"
 
 #include <cstdio>
+#include <cstring>
 
 using merge::Status;
 
@@ -75,6 +76,9 @@ std::string SystemErrorText(DWORD code) {
 Status Win32Error(DWORD code) { return Status{true, code, SystemErrorText(code)}; }
 
 std::string ToCodePage(const wchar_t* text, UINT codePage, bool* exact) {
+    // The process's own code page by its number: UTF-8 (where the manifest
+    // is honoured) takes neither the best-fit flag nor a default character.
+    if (codePage == CP_ACP) codePage = GetACP();
     // UTF-8 holds every character; only a broken UTF-16 text fails there.
     const bool utf8 = codePage == CP_UTF8;
     DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
@@ -91,6 +95,11 @@ std::string ToCodePage(const wchar_t* text, UINT codePage, bool* exact) {
         WideCharToMultiByte(codePage, flags, text, -1, &result[0], size, nullptr, nullptr);
     result.resize(size > 0 ? static_cast<size_t>(size) - 1 : 0);
     return result;
+}
+
+size_t Utf16Length(const char* text) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    return units > 0 ? static_cast<size_t>(units) - 1 : std::strlen(text);
 }
 
 size_t NameStartIn(const char* path, UINT codePage) {

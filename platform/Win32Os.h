@@ -28,6 +28,10 @@ merge::Status Win32Error(DWORD code);
 // look-alike that could name another file.
 std::string ToCodePage(const wchar_t* text, UINT codePage, bool* exact);
 
+// The length of a text of the process code page in UTF-16 code units: a
+// path's length as Windows counts it.
+size_t Utf16Length(const char* text);
+
 // Index of the file name in path, in the given code page: a separator is a
 // character of its own, never the second byte of a double-byte character.
 size_t NameStartIn(const char* path, UINT codePage);

@@ -190,4 +190,42 @@ TEST_F(WindowTest, ATwoFileSequenceDroppedOnTheWindow) {
     std::filesystem::remove_all(folder);
 }
 
+// Windows' classic limit counts UTF-16 code units, not the bytes of the
+// process code page (UTF-8): a path of 259 Cyrillic or CJK characters is
+// merged whole, one of 260 is refused, named, and left alone.
+TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabet) {
+    Tick(IdOneFileMode);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring base = std::wstring(temp) + L"tw" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(base.c_str(), nullptr);
+    std::string expected = "Ready. Drop day dff file.\r\n";
+    for (wchar_t letter : {L'\x0436', L'\x6A21'}) {  // ж, 模
+        // Folders of 50 letters (a name of at most 255 bytes on Linux) up to
+        // about 230 characters; the file's name fills the path to 259.
+        std::wstring folder = base + L"\\" + std::wstring(1, letter);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        while (folder.size() < 180) {
+            folder += L"\\" + std::wstring(50, letter);
+            ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        }
+        const std::wstring fits = folder + L"\\" + std::wstring(259 - folder.size() - 5, letter) + L".dff";
+        const std::wstring tooLong = folder + L"\\" + std::wstring(260 - folder.size() - 5, letter) + L".dff";
+        ASSERT_EQ(fits.size(), 259u);
+        const Bytes model = Build(Shape(3));
+        for (const std::wstring& path : {fits, tooLong})
+            std::ofstream((L"\\\\?\\" + path).c_str(), std::ios::binary)
+                << std::string(model.begin(), model.end());
+        Drop({fits});
+        Drop({tooLong});
+        expected += " Opening file: " + Utf8(fits) + "\r\n Analyzing file...\r\n 3 vertex.\r\n"
+                    "\r\nDFF created: " + Utf8(fits) + "\r\n\r\nReady. Drop day dff file.\r\n"
+                    " Opening file: " + Utf8(tooLong) + "\r\n Error: Path is longer than 259 characters.\r\n"
+                    "\r\nReady. Drop day dff file.\r\n";
+        EXPECT_EQ(ReadFile(fits), Merged(Shape(3), Grey(3)));
+    }
+    EXPECT_EQ(WindowText(Control(IdLogPane)), expected);
+    std::filesystem::remove_all(L"\\\\?\\" + base);
+}
+
 }  // namespace

@@ -122,6 +122,22 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
                       noMemory = Counted(3) + Error("Not enough memory."),
                       longPath = "C:\\models\\" + std::string(246, 'n') + ".dff";  // 260
     const auto change = [&](const Change& c) { return Build(With(three, c)); };
+    const std::string hasNight = Error("File already contain Night Vertex Color."),
+                      nightPastExtension = Error("Night Vertex Color runs past the end of the Extension."),
+                      chunkPastExtension = Error("A chunk runs past the end of the Extension.");
+    // One vertex and an old chunk of 20 bytes that the Extension's size cuts
+    // after its size field.
+    const ModelShape cutOld = With(WithOldChunk(0, 1), [](ModelShape& s) {
+        s.geometries[0].vertexCount = 1;
+        s.geometries[0].plugins.clear();
+        s.geometries[0].extensionSizeChange = -12;
+    });
+    // The Clump ends inside the old chunk that the new one replaces.
+    const ModelShape shortClump = With(WithOldChunk(2, 4), [](ModelShape& s) {
+        const Layout layout = modelgen::LayoutOf(s);
+        s.clumpSizeChange = static_cast<int32_t>(layout.nightChunk + 1) -
+                            static_cast<int32_t>(Build(s).size());
+    });
     const auto size = [](uint64_t size) -> Prepare {
         return [=](MemoryOs& os, MemorySession&) { os.declaredSize[Day] = size; };
     };
@@ -166,6 +182,23 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
          Counted(4) + Error("Night Vertex Color runs past the end of the file.")},
         {"OldChunkPastExtension", Merging, Resized(WithOldChunk(2, 1), &Layout::nightChunk, 20), {},
          Counted(4) + Error("Night Vertex Color runs past the end of the Extension.")},
+        // The Extension ends inside its children: no chunk boundary to put the
+        // new chunk at. In an old chunk's header, between its size and version:
+        {"EndsInOldChunksHeader", OneFile, Build(cutOld), {}, Counted(1) + hasNight},
+        {"EndsInOldChunksHeaderMerging", Merging, Build(cutOld), {}, Counted(1) + nightPastExtension},
+        {"EndsInAPluginsHeader", Merging, change([](ModelShape& s) {
+             s.geometries[0].plugins = {Plugin(0x0116, 8), Plugin(0x0120, 12)};
+             s.geometries[0].extensionSizeChange = -30;
+         }), {}, Counted(3) + chunkPastExtension},
+        {"EndsInAPluginsPayload", OneFile, change([](ModelShape& s) {
+             s.geometries[0].plugins = {Plugin(0x0116, 8)};
+             s.geometries[0].extensionSizeChange = -1;
+         }), {}, Counted(3) + chunkPastExtension},
+        // A chunk that must grow does not hold the new chunk.
+        {"GeometryListTooShort", OneFile, change([](ModelShape& s) { s.geometryListSizeChange = -1; }), {},
+         Counted(3) + Error("Geometry runs past the end of the Geometry List.")},
+        {"ClumpTooShortForTheOldChunk", Merging, Build(shortClump), {},
+         Counted(4) + Replacing + Error("Geometry List runs past the end of the Clump.")},
         // ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
         {"ImageOver32Bits", OneFile, Build(three), {}, Counted(3) + Error("File is too large."), {},
          size(0xFFFFFFFFu - 28 + 1)},

@@ -69,11 +69,33 @@ TEST(Win32Names, SeparatorsAreCharactersAndErrorsAlwaysHaveText) {
     EXPECT_EQ(NameStartIn("C:\\x\\\x83\x5C.dff", 1252), 7u);
     EXPECT_EQ(NameStartIn("C:/x/y.dff", 65001), 5u);
     EXPECT_EQ(SystemErrorText(0x20001234), "Unknown error 536875572\r\n");
-    bool exact = true;
-    EXPECT_EQ(ToCodePage(L"\x017C\x00F3\x0142w", 1252, &exact), "?\xF3?w");  // żółw
-    EXPECT_FALSE(exact);  // never the look-alike "zólw"
-    EXPECT_EQ(ToCodePage(L"\x017C\x00F3\x0142w", CP_UTF8, &exact), "\xC5\xBC\xC3\xB3\xC5\x82w");
-    EXPECT_TRUE(exact);
+}
+
+// Names in the process code page: UTF-8 under the manifest (by UTF-8's own
+// rules: only a broken UTF-16 name is inexact), best fit refused elsewhere.
+TEST(Win32Names, ConvertedExactlyOrKnownInexact) {
+    ASSERT_EQ(GetACP(), 65001u);
+    const wchar_t* polish = L"\x017C\x00F3\x0142w";  // żółw
+    const struct {
+        const wchar_t* text;
+        UINT codePage;
+        const char* converted;
+        bool exact;
+    } cases[] = {
+        {polish, CP_ACP, "\xC5\xBC\xC3\xB3\xC5\x82w", true},
+        {polish, CP_UTF8, "\xC5\xBC\xC3\xB3\xC5\x82w", true},
+        {L"a\xD800" L"b", CP_ACP, "a\xEF\xBF\xBD" "b", false},  // an unpaired surrogate
+        {polish, 1252, "?\xF3?w", false},  // never the look-alike "zólw"
+        {L"\x30BD\x30D5\x30C8", 932, "\x83\x5C\x83\x74\x83\x67", true},  // ソフト
+        {polish, 932, "???w", false},
+    };
+    for (const auto& c : cases) {
+        bool exact = !c.exact;
+        EXPECT_EQ(ToCodePage(c.text, c.codePage, &exact), c.converted) << c.codePage;
+        EXPECT_EQ(exact, c.exact) << c.codePage;
+    }
+    // Counted as Windows counts a path: UTF-16 code units.
+    EXPECT_EQ(Utf16Length("\xD0\xB6\xE6\xA8\xA1\xF0\x9F\x98\x80"), 4u);  // ж, 模 and a pair
 }
 #else
 // An owner that cannot be kept takes its set-user-ID bit with it.

@@ -39,6 +39,9 @@ const char* const UsageText =
     "  --vertex-count-field N   write N as the first geometry's vertex count\n"
     "  --trailing N             append N bytes after the Clump\n"
     "  --truncate N             cut the file after N bytes\n"
+    "  --size-change CHUNK:N    add N (may be negative) to the size field of the\n"
+    "                           clump, list, geometry or extension (those of the\n"
+    "                           first geometry); repeatable\n"
     "\n"
     "  -h, --help               show this help and exit\n"
     "\n"
@@ -100,6 +103,25 @@ bool ParseColour(const std::string& text, uint8_t colour[4]) {
     return true;
 }
 
+// "CHUNK:N" with N a signed decimal: the size field it changes, by how much.
+bool ApplySizeChange(const std::string& text, GeometryShape& geometry, ModelShape& shape) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    const std::string chunk = text.substr(0, colon), number = text.substr(colon + 1);
+    const bool negative = !number.empty() && number[0] == '-';
+    uint64_t magnitude;
+    if (!ParseNumber(number.substr(negative ? 1 : 0), 10, INT32_MAX, &magnitude)) return false;
+    const int32_t change = static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude) : magnitude);
+    int32_t* field = chunk == "clump"       ? &shape.clumpSizeChange
+                     : chunk == "list"      ? &shape.geometryListSizeChange
+                     : chunk == "geometry"  ? &geometry.geometrySizeChange
+                     : chunk == "extension" ? &geometry.extensionSizeChange
+                                            : nullptr;
+    if (!field) return false;
+    *field = change;
+    return true;
+}
+
 // What the options set for every geometry, applied once all are read.
 struct GeometryOptions {
     GeometryShape geometry;
@@ -116,15 +138,18 @@ void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
         geometry.colours.resize(size_t{4} * geometry.vertexCount);
         for (size_t i = 0; i < geometry.colours.size(); ++i) geometry.colours[i] = options.colour[i % 4];
     }
-    int nightIndex = geometry.nightChunkIndex;
-    geometry.nightChunkIndex = -1;
-    shape.geometries.assign(options.count, geometry);
-    if (!shape.geometries.empty()) shape.geometries[0].nightChunkIndex = nightIndex;
+    // The night chunk and the size changes are the first geometry's only.
+    GeometryShape others = geometry;
+    others.nightChunkIndex = -1;
+    others.geometrySizeChange = others.extensionSizeChange = 0;
+    shape.geometries.assign(options.count, others);
+    if (!shape.geometries.empty()) shape.geometries[0] = geometry;
 }
 
 const char* const ValueOptions[] = {
     "--vertices", "--triangles", "--geometries", "--colour", "--color", "--plugin", "--night-chunk", "--version",
     "--first-type", "--before-list", "--clump-plugin", "--vertex-count-field", "--trailing", "--truncate",
+    "--size-change",
 };
 
 bool IsValueOption(const std::string& name) {
@@ -159,6 +184,7 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
         shape.trailing.assign(number, TrailingFill);
         return true;
     }
+    if (name == "--size-change") return ApplySizeChange(value, geometry, shape);
     if (name == "--truncate") {
         if (!ParseNumber(value, 10, SIZE_MAX, &size)) return false;
         shape.truncateAt = static_cast<size_t>(size);

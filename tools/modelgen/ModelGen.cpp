@@ -26,10 +26,12 @@ constexpr uint32_t AtomicRenderFlags = 0x05;
 constexpr uint32_t GridSide = 1024;
 
 // Writes a chunk whose payload is whatever putPayload emits. The size in the
-// header comes from a first run of putPayload into a counting sink; a sink
-// that only counts needs no such run, so nesting stays cheap.
+// header comes from a first run of putPayload into a counting sink (plus
+// sizeChange, wrapping, for a malformed model); a sink that only counts needs
+// no such run, so nesting stays cheap.
 template <typename Payload>
-void PutChunk(ByteSink& sink, uint32_t type, uint32_t version, Payload putPayload) {
+void PutChunk(ByteSink& sink, uint32_t type, uint32_t version, Payload putPayload,
+              int32_t sizeChange = 0) {
     uint64_t size = 0;
     if (!IsCounting(sink)) {
         ByteSink counter;
@@ -37,7 +39,7 @@ void PutChunk(ByteSink& sink, uint32_t type, uint32_t version, Payload putPayloa
         size = counter.position;
     }
     Put32(sink, type);
-    Put32(sink, static_cast<uint32_t>(size));
+    Put32(sink, static_cast<uint32_t>(size) + static_cast<uint32_t>(sizeChange));
     Put32(sink, version);
     putPayload(sink);
 }
@@ -138,7 +140,7 @@ void PutGeometryExtension(ByteSink& sink, const GeometryShape& geometry, bool fi
             }
             if (i < geometry.plugins.size()) PutRawChunk(s, geometry.plugins[i]);
         }
-    });
+    }, geometry.extensionSizeChange);
     if (layout) layout->firstExtensionEnd = sink.position;
 }
 
@@ -156,7 +158,7 @@ void PutGeometry(ByteSink& sink, const ModelShape& shape, uint32_t index) {
             PutChunk(m, rw::TypeStruct, ChunkVersion, [](ByteSink& d) { Put32(d, 0); });
         });
         if (geometry.hasExtension) PutGeometryExtension(s, geometry, first);
-    });
+    }, geometry.geometrySizeChange);
 }
 
 void PutGeometryList(ByteSink& sink, const ModelShape& shape) {
@@ -165,7 +167,7 @@ void PutGeometryList(ByteSink& sink, const ModelShape& shape) {
     PutChunk(sink, rw::TypeGeometryList, ChunkVersion, [&](ByteSink& s) {
         PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) { Put32(d, count); });
         for (uint32_t g = 0; g < count; ++g) PutGeometry(s, shape, g);
-    });
+    }, shape.geometryListSizeChange);
 }
 
 void PutFrameList(ByteSink& sink) {
@@ -218,7 +220,7 @@ void PutModel(ByteSink& sink, const ModelShape& shape) {
         PutChunk(s, rw::TypeExtension, ChunkVersion, [&](ByteSink& e) {
             for (const RawChunk& chunk : shape.clumpPlugins) PutRawChunk(e, chunk);
         });
-    });
+    }, shape.clumpSizeChange);
     if (shape.geometryListAfterClump) PutGeometryList(sink, shape);
     PutBytes(sink, shape.trailing.data(), shape.trailing.size());
 }

@@ -37,6 +37,10 @@ struct GeometryShape {
     int nightChunkIndex = -1;
     uint32_t nightChunkVertices = 0;
     Bytes nightColours;
+    // Added to the size fields of the Geometry and its Extension as written
+    // (a malformed model: an Extension cut inside a child, say).
+    int32_t geometrySizeChange = 0;
+    int32_t extensionSizeChange = 0;
 };
 
 struct ModelShape {
@@ -56,6 +60,9 @@ struct ModelShape {
     // the file can hold.
     bool overrideVertexCount = false;
     uint32_t vertexCountField = 0;
+    // Added to the size fields of the Clump and the Geometry List as written.
+    int32_t clumpSizeChange = 0;
+    int32_t geometryListSizeChange = 0;
     // Cut the file after this many bytes (SIZE_MAX keeps it whole).
     size_t truncateAt = SIZE_MAX;
 };
