@@ -1,22 +1,22 @@
 // A batch: every model the arguments name, each merged as the window would
 // merge it (one drop, or a day and a night drop), several at a time, with
-// each model's log written out whole and in the order of the arguments.
+// each model's log written out whole and in the order of the arguments, the
+// same whatever the number of threads.
 #pragma once
 
-#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "cli/Console.h"
+#include "cli/BatchOs.h"
 #include "cli/Options.h"
 #include "merge/DropSequence.h"
-#include "platform/SystemOs.h"
 
 namespace cli {
 
 struct Job {
-    enum class State { Waiting, Running, Written, Done };
+    // Running from its start until its output is committed (or it failed).
+    enum class State { Waiting, Running, Done };
 
     std::string day, night;  // full paths; no night in one-file mode
     bool exact = true;       // both paths as the system gave them
@@ -29,22 +29,44 @@ struct Job {
     bool merged = false;
 };
 
+struct Plan {
+    std::vector<Job> jobs;
+    std::vector<std::string> emptyFolders;  // folders named that hold no model
+    std::string usageError;                 // the arguments make no batch
+};
+
 // The jobs for the models the arguments name: a folder stands for the .dff
 // models in it, in name order (and those of its folders, recursively), and a
 // day model takes its night model from --night or --night-folder.
 // Arguments in inexact are names the system could not pass on exactly.
-std::vector<Job> PlanJobs(const Options& options, const std::set<std::string>& inexact,
-                          SystemOs& os);
+Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, BatchOs& os);
 
 // Makes each job wait for the earlier ones it shares a file with, so that
 // running them side by side gives what running them in turn would.
-void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, SystemOs& os);
+void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, BatchOs& os);
 
-// Runs the jobs on the given number of threads and writes their logs; with
-// groupCommit, outputs are flushed by one flush of their file system for
-// many. Stops starting jobs once stop is set or standard output fails.
-// Returns the number of models not merged.
-size_t RunJobs(std::vector<Job>& jobs, const Options& options, SystemOs& os, Console& console,
-               unsigned threads, bool groupCommit, const std::atomic<bool>& stop);
+// Where a batch's logs go, each model's whole and in order, and how far it is.
+struct BatchOutput {
+    // False once the logs can no longer be written.
+    virtual bool WriteLog(const std::string& text) = 0;
+    virtual void ShowProgress(size_t done, size_t total) = 0;
+
+protected:
+    ~BatchOutput() = default;
+};
+
+// Runs the jobs on up to the given number of threads (on this one alone when
+// the system gives none) and writes their logs. Where the system flushes
+// whole file systems, outputs are committed in groups after one flush for
+// many. Stops starting jobs once the run is interrupted or the logs cannot
+// be written. Returns the number of models not merged.
+size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
+               unsigned threads);
+
+// The merge a command line asks for, planned, ordered and run: its exit
+// status (0 every model merged, 1 not, 2 a wrong command line after all),
+// and the lines for standard error in errors.
+int RunBatch(const Options& options, const std::set<std::string>& inexact, BatchOs& os,
+             BatchOutput& output, std::string* errors);
 
 }  // namespace cli

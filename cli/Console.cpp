@@ -46,28 +46,28 @@ std::string WithLineEnds(const std::string& text, bool crlf) {
     return out;
 }
 
-bool WriteLog(Console& console, const std::string& text) {
-    if (!console.failure.empty()) return false;
+bool Console::WriteLog(const std::string& text) {
+    if (!failure.empty()) return false;
     // Both streams on one terminal: the log must not land inside the
     // progress line.
-    if (console.logOnTerminal) EraseProgress(console);
-    const std::string out = WithLineEnds(text, console.crlf);
+    if (logOnTerminal) EraseProgress(*this);
+    const std::string out = WithLineEnds(text, crlf);
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::ferror(stdout))
-        return Failed(console);
+        return Failed(*this);
     return true;
 }
 
-void ShowProgress(Console& console, size_t done, size_t total) {
-    if (!console.progressOnTerminal) return;
+void Console::ShowProgress(size_t done, size_t total) {
+    if (!progressOnTerminal) return;
     Clock::time_point now = Clock::now();
-    if (now - console.start < ProgressDelay) return;
-    if (console.progressShown && now - console.lastDrawn < ProgressInterval) return;
+    if (now - start < ProgressDelay) return;
+    if (progressShown && now - lastDrawn < ProgressInterval) return;
     std::fflush(stdout);
     std::fprintf(stderr, "\rtintweld-cli: %lu of %lu models", static_cast<unsigned long>(done),
                  static_cast<unsigned long>(total));
     std::fflush(stderr);
-    console.progressShown = true;
-    console.lastDrawn = now;
+    progressShown = true;
+    lastDrawn = now;
 }
 
 bool CloseConsole(Console& console) {

@@ -8,9 +8,17 @@
 #include <cstddef>
 #include <string>
 
+#include "cli/Batch.h"
+
 namespace cli {
 
-struct Console {
+struct Console final : BatchOutput {
+    // Writes one model's log; false once standard output has failed.
+    bool WriteLog(const std::string& text) override;
+    // Shows "done of total" once the batch has run for a while, redrawn a
+    // few times a second at most.
+    void ShowProgress(size_t done, size_t total) override;
+
     bool crlf = false;                // the log's CR LF kept, or made LF
     bool progressOnTerminal = false;  // stderr is a terminal
     bool logOnTerminal = false;       // stdout is a terminal
@@ -23,11 +31,6 @@ struct Console {
 void OpenConsole(Console& console);
 // The log's text with its line ends as this console writes them.
 std::string WithLineEnds(const std::string& text, bool crlf);
-// Writes one model's log; false once standard output has failed.
-bool WriteLog(Console& console, const std::string& text);
-// Shows "done of total" once the batch has run for a while, redrawn a few
-// times a second at most.
-void ShowProgress(Console& console, size_t done, size_t total);
 // Takes the progress line away and flushes the log; false when standard
 // output has failed.
 bool CloseConsole(Console& console);

@@ -8,7 +8,6 @@
 #include <string>
 #include <thread>
 
-#include "cli/Batch.h"
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "platform/Process.h"
@@ -52,24 +51,18 @@ int main(int argc, char** argv) {
     process::CatchInterruptions(interruption);
     SystemOs os;
     os.stop = &interruption.requested;
+
     cli::Console console;
     cli::OpenConsole(console);
-
-    const cli::Options& options = line.options;
-    std::vector<cli::Job> jobs = cli::PlanJobs(options, inexact, os);
-    const unsigned threads =
-        options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    if (threads > 1) cli::OrderJobsThatShareFiles(jobs, options, os);
-    const bool groupCommit = SystemOs::SyncsWholeFileSystems && jobs.size() > 1;
-    const size_t notMerged =
-        cli::RunJobs(jobs, options, os, console, std::min<size_t>(threads, jobs.size()),
-                     groupCommit, interruption.requested);
+    std::string errors;
+    const int status = cli::RunBatch(line.options, inexact, os, console, &errors);
     const bool logWritten = cli::CloseConsole(console);
+    std::fputs(errors.c_str(), stderr);
     if (interruption.requested) process::EndInterrupted(interruption);
     if (!logWritten) {
         std::fprintf(stderr, "tintweld-cli: the log could not be written: %s\n",
                      console.failure.c_str());
         return 1;
     }
-    return notMerged == 0 ? 0 : 1;
+    return status;
 }

@@ -8,35 +8,41 @@ namespace cli {
 
 namespace {
 
+const char OutputFolder[] = "dff";
+
 struct Planner {
     const Options& options;
-    SystemOs& os;
+    BatchOs& os;
     std::vector<Job>& jobs;
     std::string night;  // full path of --night, or of --night-folder
 };
 
-std::string Full(SystemOs& os, const std::string& name) {
+std::string Full(BatchOs& os, const std::string& name) {
     std::string full;
     return os.FullPath(name.c_str(), &full).ok() ? full : name;
 }
 
-// Joined with "/", which every system takes; Full makes it the system's own.
-std::string Join(const std::string& folder, const std::string& name) {
-    const char last = folder.empty() ? '/' : folder.back();
-    return folder + (last == '/' || last == '\\' ? "" : "/") + name;
+// A listed name joined to its folder as it is, never rewritten.
+std::string Join(BatchOs& os, const std::string& folder, const std::string& name) {
+    const bool separated = !folder.empty() && os.NameStart(folder.c_str()) == folder.size();
+    return separated ? folder + name : folder + os.Separator() + name;
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool SameName(BatchOs& os, std::string a, std::string b) {
+    if (os.NamesIgnoreCase()) {
+        std::transform(a.begin(), a.end(), a.begin(), Lower);
+        std::transform(b.begin(), b.end(), b.begin(), Lower);
+    }
+    return a == b;
 }
 
 bool IsModel(const std::string& name) {
     if (name.size() < 4) return false;
     std::string extension = name.substr(name.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    std::transform(extension.begin(), extension.end(), extension.begin(), Lower);
     return extension == ".dff";
-}
-
-bool IsOutputFolder(const std::string& name) {
-    return name.size() == 3 && (name[0] | 32) == 'd' && (name[1] | 32) == 'f' &&
-           (name[2] | 32) == 'f';
 }
 
 // relative: the model's path below the folder named as DAY, or its name.
@@ -45,7 +51,7 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
     job.day = day;
     job.exact = exact;
     if (!p.options.night.empty()) job.night = p.night;
-    if (!p.options.nightFolder.empty()) job.night = Full(p.os, Join(p.night, relative));
+    if (!p.options.nightFolder.empty()) job.night = Join(p.os, p.night, relative);
     p.jobs.push_back(std::move(job));
 }
 
@@ -54,14 +60,15 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     for (const FolderEntry& entry : entries) {
-        const std::string path = Full(p.os, Join(folder, entry.name));
-        const std::string below = relative.empty() ? entry.name : Join(relative, entry.name);
+        const std::string path = Join(p.os, folder, entry.name);
+        const std::string below = relative.empty() ? entry.name : Join(p.os, relative, entry.name);
         if (!entry.isFolder) {
             if (IsModel(entry.name)) AddJob(p, path, below, entry.exact);
             continue;
         }
         // The outputs of an earlier run are no day models.
-        if (!p.options.recursive || (p.options.dffFolder && IsOutputFolder(entry.name))) continue;
+        if (!p.options.recursive || (p.options.dffFolder && SameName(p.os, entry.name, OutputFolder)))
+            continue;
         std::vector<FolderEntry> inside;
         if (p.os.ListFolder(path.c_str(), &inside).ok())
             AddFolder(p, path, below, std::move(inside));
@@ -70,37 +77,33 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
     }
 }
 
-// Where a job's output goes, as the output stage will find it.
-std::string OutputOf(SystemOs& os, const std::string& day, bool dffFolder) {
-    if (!dffFolder) return day;
-    const size_t name = os.NameStart(day.c_str());
-    return Join(Join(day.substr(0, name), "dff"), day.substr(name));
-}
-
 }  // namespace
 
-std::vector<Job> PlanJobs(const Options& options, const std::set<std::string>& inexact,
-                          SystemOs& os) {
-    std::vector<Job> jobs;
-    Planner p{options, os, jobs, ""};
+Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, BatchOs& os) {
+    Plan plan;
+    Planner p{options, os, plan.jobs, ""};
     if (!options.night.empty()) p.night = Full(os, options.night);
     if (!options.nightFolder.empty()) p.night = Full(os, options.nightFolder);
     for (const std::string& day : options.days) {
         const std::string full = Full(os, day);
         const bool exact = !inexact.count(day) && !inexact.count(options.night) &&
                            !inexact.count(options.nightFolder);
-        const size_t first = jobs.size();
+        const size_t first = plan.jobs.size();
         std::vector<FolderEntry> entries;
-        if (os.ListFolder(full.c_str(), &entries).ok())
-            AddFolder(p, full, "", std::move(entries));
-        else
+        if (!os.ListFolder(full.c_str(), &entries).ok()) {
             AddJob(p, full, full.substr(os.NameStart(full.c_str())), true);
-        for (size_t i = first; i < jobs.size(); ++i) jobs[i].exact = jobs[i].exact && exact;
+        } else if (!options.night.empty()) {
+            plan.usageError = "--night merges one DAY, not the folder '" + day + "'";
+        } else {
+            AddFolder(p, full, "", std::move(entries));
+            if (plan.jobs.size() == first) plan.emptyFolders.push_back(day);
+        }
+        for (size_t i = first; i < plan.jobs.size(); ++i) plan.jobs[i].exact = plan.jobs[i].exact && exact;
     }
-    return jobs;
+    return plan;
 }
 
-void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, SystemOs& os) {
+void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, BatchOs& os) {
     struct Uses {
         size_t writer = SIZE_MAX;
         std::vector<size_t> readers;  // since the writer
@@ -111,7 +114,7 @@ void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, Sys
         std::vector<std::string> reads = {os.FileIdentity(job.day.c_str())};
         if (!job.night.empty()) reads.push_back(os.FileIdentity(job.night.c_str()));
         const std::string written =
-            os.FileIdentity(OutputOf(os, job.day, options.dffFolder).c_str());
+            os.FileIdentity(merge::OutputPathFor(os, job.day, options.dffFolder).c_str());
         for (const std::string& file : reads)
             if (files[file].writer != SIZE_MAX) job.after.push_back(files[file].writer);
         Uses& output = files[written];

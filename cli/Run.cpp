@@ -1,11 +1,13 @@
 // Running a batch: workers take the first job whose predecessors are done;
-// this thread writes the logs in order and commits written outputs in
-// groups, while the workers go on.
+// this thread writes the logs in order and commits prepared outputs in
+// groups, while the workers go on. Without workers, this thread takes the
+// jobs itself.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include "cli/Batch.h"
 #include "cli/ConsoleSession.h"
@@ -16,21 +18,21 @@ namespace {
 
 using State = Job::State;
 
-// Outputs written to their temporary files wait for one flush of their file
-// system; so many at most, so that the flush overlaps the next ones' work.
+// Prepared outputs wait for one flush of their file system; so many at
+// most, so that the flush overlaps the next ones' work.
 constexpr size_t GroupSize = 256;
 
 struct Runner {
     std::vector<Job>& jobs;
     const Options& options;
-    SystemOs& os;
-    const std::atomic<bool>& stop;
+    BatchOs& os;
+    bool groupCommit;
     std::mutex mutex{};
     std::condition_variable changed{};
     size_t firstWaiting = 0;  // no job before it waits
-    size_t running = 0;
-    std::vector<size_t> written{};  // outputs that wait for their commit
-    bool halted = false;            // no more jobs start
+    size_t running = 0;       // jobs a thread is merging
+    std::vector<size_t> prepared{};  // jobs whose outputs wait for their commit
+    bool halted = false;             // no more jobs start
 };
 
 bool IsReady(const Runner& r, size_t i) {
@@ -50,89 +52,96 @@ size_t NextReady(Runner& r) {
 
 // The window's drops: the day model, then the night model if the day model
 // was taken.
-void Merge(Runner& r, Job& job, bool groupCommit) {
+void Merge(Runner& r, Job& job) {
     ConsoleSession session(r.options, job.log, job.night.empty());
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
-    job.sequence.CommitsInGroups = groupCommit;
+    job.sequence.CommitsInGroups = r.groupCommit;
     job.merged = merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form);
     if (job.sequence.state == merge::SequenceState::AwaitingNight)
         job.merged = merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form);
 }
 
-void Work(Runner& r, bool groupCommit) {
+// Runs job i, with the lock held on entry and on return.
+void RunJob(Runner& r, size_t i, std::unique_lock<std::mutex>& lock) {
+    Job& job = r.jobs[i];
+    job.state = State::Running;
+    ++r.running;
+    lock.unlock();
+    Merge(r, job);
+    lock.lock();
+    --r.running;
+    if (job.sequence.state == merge::SequenceState::AwaitingCommit) r.prepared.push_back(i);
+    else job.state = State::Done;
+    r.changed.notify_all();
+}
+
+// Whether jobs may still start; called with the lock held.
+bool Halted(Runner& r) {
+    if (r.os.StopRequested()) r.halted = true;
+    return r.halted;
+}
+
+void Work(Runner& r) {
     std::unique_lock<std::mutex> lock(r.mutex);
     for (;;) {
-        const size_t i = r.halted ? SIZE_MAX : NextReady(r);
-        if (i == SIZE_MAX) {
-            if (r.halted || r.firstWaiting == r.jobs.size()) return;
+        const size_t i = Halted(r) ? SIZE_MAX : NextReady(r);
+        if (i != SIZE_MAX) {
+            RunJob(r, i, lock);
+        } else if (r.halted || r.firstWaiting == r.jobs.size()) {
+            return;
+        } else {
             r.changed.wait(lock);
-            continue;
         }
-        Job& job = r.jobs[i];
-        job.state = State::Running;
-        ++r.running;
-        lock.unlock();
-        Merge(r, job, groupCommit);
-        lock.lock();
-        --r.running;
-        job.state = job.sequence.state == merge::SequenceState::AwaitingCommit ? State::Written
-                                                                              : State::Done;
-        if (job.state == State::Written) r.written.push_back(i);
-        r.changed.notify_all();
     }
 }
 
 // One flush of each file system that holds a target (asked for per folder:
-// a flush of a file system with nothing left to write costs little), the
-// replacements, then one flush of each folder.
+// a flush of a file system with nothing left to write costs little), then
+// the commit of the group.
 void Commit(Runner& r, const std::vector<size_t>& group) {
-    std::map<std::string, merge::Status> folders;
-    for (size_t i : group) folders[merge::FolderOf(r.os, r.jobs[i].sequence.TargetPath)];
-    for (auto& folder : folders) folder.second = r.os.SyncFileSystem(folder.first.c_str());
+    std::map<std::string, merge::Status> flushes;
+    for (size_t i : group) flushes[merge::FolderOf(r.os, r.jobs[i].sequence.TargetPath)];
+    for (auto& flush : flushes) flush.second = r.os.SyncFileSystem(flush.first.c_str());
+    std::deque<ConsoleSession> sessions;
+    std::vector<merge::PendingCommit> commits;
     for (size_t i : group) {
         Job& job = r.jobs[i];
-        ConsoleSession session(r.options, job.log, job.night.empty());
-        const std::string folder = merge::FolderOf(r.os, job.sequence.TargetPath);
-        job.merged = merge::CommitPendingOutput(job.sequence, r.os, session, folders[folder]);
+        sessions.emplace_back(r.options, job.log, job.night.empty());
+        commits.push_back({&job.sequence, &sessions.back(),
+                           flushes[merge::FolderOf(r.os, job.sequence.TargetPath)]});
     }
-    for (auto& folder : folders) {
-        const merge::Status synced = r.os.SyncFolder(folder.first.c_str());
-        if (synced.ok()) continue;
-        // The models are replaced, but their new names may not be on the disk.
-        for (size_t i : group) {
-            Job& job = r.jobs[i];
-            if (merge::FolderOf(r.os, job.sequence.TargetPath) != folder.first) continue;
-            ConsoleSession session(r.options, job.log, job.night.empty());
-            merge::ReportLastError(session, " ", synced);
-            job.merged = false;
-        }
-    }
+    merge::CommitOutputs(commits, r.os);
+    for (size_t k = 0; k < group.size(); ++k) r.jobs[group[k]].merged = commits[k].written;
 }
 
 }  // namespace
 
-size_t RunJobs(std::vector<Job>& jobs, const Options& options, SystemOs& os, Console& console,
-               unsigned threads, bool groupCommit, const std::atomic<bool>& stop) {
-    Runner r{jobs, options, os, stop};
+size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
+               unsigned threads) {
+    Runner r{jobs, options, os, os.SyncsWholeFileSystems() && jobs.size() > 1};
     std::vector<std::thread> workers;
-    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(Work, std::ref(r), groupCommit);
+    for (std::thread worker; workers.size() < threads && os.StartThread([&r] { Work(r); }, &worker);)
+        workers.push_back(std::move(worker));
 
     size_t printed = 0, notMerged = 0;
+    bool logsWritten = true;
     std::unique_lock<std::mutex> lock(r.mutex);
     while (printed < jobs.size()) {
-        if ((stop || !console.failure.empty()) && !r.halted) {
-            r.halted = true;
-            r.changed.notify_all();
-        }
-        const bool idle = r.running == 0 && (r.halted || NextReady(r) == SIZE_MAX);
-        if (!r.written.empty() && (r.written.size() >= GroupSize || idle)) {
+        if (!logsWritten) r.halted = true;
+        const size_t ready = Halted(r) ? SIZE_MAX : NextReady(r);
+        const bool idle = r.running == 0 && ready == SIZE_MAX;
+        if (!r.prepared.empty() && (r.prepared.size() >= GroupSize || idle)) {
             std::vector<size_t> group;
-            group.swap(r.written);
+            group.swap(r.prepared);
             lock.unlock();
             Commit(r, group);
             lock.lock();
             for (size_t i : group) jobs[i].state = State::Done;
             r.changed.notify_all();
+            continue;
+        }
+        if (workers.empty() && ready != SIZE_MAX) {
+            RunJob(r, ready, lock);
             continue;
         }
         // Jobs never started once halted: nothing to write for them.
@@ -141,16 +150,38 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, SystemOs& os, Con
                 if (job.state == State::Waiting) job.state = State::Done;
         while (printed < jobs.size() && jobs[printed].state == State::Done) {
             if (!jobs[printed].merged) ++notMerged;
-            WriteLog(console, jobs[printed].log);
+            logsWritten = output.WriteLog(jobs[printed].log) && logsWritten;
             jobs[printed].log.clear();
-            ShowProgress(console, ++printed, jobs.size());
+            output.ShowProgress(++printed, jobs.size());
         }
-        if (printed < jobs.size())
-            r.changed.wait_for(lock, std::chrono::milliseconds(100));
+        if (printed < jobs.size()) r.changed.wait_for(lock, std::chrono::milliseconds(100));
     }
+    // Workers that wait for a job that will never be ready end now.
+    r.halted = true;
+    r.changed.notify_all();
     lock.unlock();
     for (std::thread& worker : workers) worker.join();
     return notMerged;
+}
+
+int RunBatch(const Options& options, const std::set<std::string>& inexact, BatchOs& os,
+             BatchOutput& output, std::string* errors) {
+    Plan plan = PlanJobs(options, inexact, os);
+    if (!plan.usageError.empty()) {
+        *errors += "tintweld-cli: " + plan.usageError + " (see tintweld-cli --help)\n";
+        return 2;
+    }
+    if (plan.jobs.empty()) {
+        *errors += "tintweld-cli: no model to merge: the folders named hold no .dff file\n";
+        return 1;
+    }
+    for (const std::string& folder : plan.emptyFolders)
+        *errors += "tintweld-cli: no model in the folder '" + folder + "'\n";
+    OrderJobsThatShareFiles(plan.jobs, options, os);
+    const unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
+    const size_t notMerged = RunJobs(plan.jobs, options, os, output,
+                                     static_cast<unsigned>(std::min<size_t>(threads, plan.jobs.size())));
+    return notMerged == 0 ? 0 : 1;
 }
 
 }  // namespace cli

@@ -32,7 +32,7 @@ struct Input {
 const std::string Day = "C:\\models\\day.dff", Night = "C:\\models\\night.dff";
 // Each of these ends the sequence once it fails.
 const Call Faults[] = {Call::Open, Call::Allocate, Call::Write, Call::TakePermissions,
-                       Call::Flush, Call::CloseOutput, Call::Replace};
+                       Call::Flush, Call::CloseOutput, Call::Replace, Call::StampAt};
 
 GeometryShape ReadGeometry(Input& in) {
     GeometryShape g;

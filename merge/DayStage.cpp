@@ -47,7 +47,7 @@ bool FindExtension(DropSequence& sequence, Os& os, Session& session, uint64_t fi
     return true;
 }
 
-// Walks the Extension's children, the first included, to the first night
+// Walks the Extension's children, the first included, for the first night
 // colour chunk; "Always Merge" decides whether the new chunk takes its place.
 // The new chunk goes in at a chunk boundary only: a child that the
 // Extension's end cuts, in its header or its payload, is refused (a night
@@ -55,45 +55,53 @@ bool FindExtension(DropSequence& sequence, Os& os, Session& session, uint64_t fi
 bool LookForNightColours(DropSequence& sequence, Os& os, Session& session, uint64_t fileSize) {
     rw::ByteStream& file = *sequence.DayFile;
     const uint64_t extensionEnd = sequence.InsertionOffset;
-    for (uint64_t child = sequence.ExtensionOffset + rw::ChunkHeaderSize; child < extensionEnd;) {
+    uint64_t found = 0, child = sequence.ExtensionOffset + rw::ChunkHeaderSize;
+    uint32_t foundSize = 0;
+    for (uint64_t next; child < extensionEnd; child = next) {
         uint32_t type = 0, size = 0;
         const bool header = rw::SeekTo(file, child) && rw::ReadField32(file, &type) &&
                             rw::ReadField32(file, &size);
-        const bool cut = !header || child + rw::ChunkHeaderSize > extensionEnd ||
-                         ChunkEnd(child, size) > extensionEnd;
-        if (type != rw::TypeNightColours) {
+        next = ChunkEnd(child, size);
+        const bool cut = !header || child + rw::ChunkHeaderSize > extensionEnd || next > extensionEnd;
+        if (type != rw::TypeNightColours || found) {
             if (cut) return Fail(sequence, os, session, text::ChunkPastExtension);
-            child = ChunkEnd(child, size);
             continue;
         }
         if (!session.IsTicked(Option::AlwaysMerge))
             return Fail(sequence, os, session, text::HasNightColours);
-        if (header && ChunkEnd(child, size) > fileSize)
-            return Fail(sequence, os, session, text::NightPastFile);
+        if (header && next > fileSize) return Fail(sequence, os, session, text::NightPastFile);
         if (cut) return Fail(sequence, os, session, text::NightPastExtension);
-        sequence.ReplacedLength = size + rw::ChunkHeaderSize;
-        sequence.InsertionOffset = static_cast<uint32_t>(child);
-        session.AppendLog(text::ReplacingNightColours);
-        return true;
+        found = child;
+        foundSize = size;
     }
+    if (!found) return true;
+    sequence.ReplacedLength = foundSize + rw::ChunkHeaderSize;
+    sequence.InsertionOffset = static_cast<uint32_t>(found);
+    session.AppendLog(text::ReplacingNightColours);
     return true;
 }
 
 // The Geometry List, and the Clump unless the Geometry List lies after it,
-// must hold the new chunk and the chunk it replaces: grown, each ends where
-// it should. (The Extension and the Geometry hold it by the checks above.)
+// must hold the new chunk and the chunk it replaces (the Extension and the
+// Geometry hold it by the checks above); and each of the four, grown, must
+// still have a size that 32 bits hold.
 bool ContainersHoldNewChunk(DropSequence& sequence, Os& os, Session& session) {
     rw::ByteStream& file = *sequence.DayFile;
     const uint64_t end = uint64_t{sequence.InsertionOffset} + sequence.ReplacedLength;
-    uint32_t clumpSize = 0, listSize = 0;
-    if (!rw::SeekTo(file, 4) || !rw::ReadField32(file, &clumpSize) ||
-        !rw::SeekTo(file, sequence.GeometryListOffset + 4) || !rw::ReadField32(file, &listSize))
-        return Fail(sequence, os, session, text::Unreadable);
-    if (ChunkEnd(sequence.GeometryListOffset, listSize) < end)
-        return Fail(sequence, os, session, text::GeometryPastList);
-    const uint64_t clumpEnd = ChunkEnd(0, clumpSize);
-    if (sequence.GeometryListOffset < clumpEnd && clumpEnd < end)
-        return Fail(sequence, os, session, text::ListPastClump);
+    const uint32_t chunks[] = {0, sequence.GeometryListOffset, sequence.FirstGeometryOffset,
+                               sequence.ExtensionOffset};
+    uint32_t sizes[4] = {};
+    for (int k = 0; k < 4; ++k)
+        if (!rw::SeekTo(file, chunks[k] + 4) || !rw::ReadField32(file, &sizes[k]))
+            return Fail(sequence, os, session, text::Unreadable);
+    if (ChunkEnd(chunks[1], sizes[1]) < end) return Fail(sequence, os, session, text::GeometryPastList);
+    const uint64_t clumpEnd = ChunkEnd(0, sizes[0]);
+    const bool clumpGrows = chunks[1] < clumpEnd;
+    if (clumpGrows && clumpEnd < end) return Fail(sequence, os, session, text::ListPastClump);
+    const uint64_t growth = rw::NightColourChunkLength(sequence.DayVertexCount);
+    for (int k = clumpGrows ? 0 : 1; k < 4; ++k)
+        if (sizes[k] + growth - sequence.ReplacedLength > UINT32_MAX)
+            return Fail(sequence, os, session, text::TooLarge);
     return true;
 }
 
@@ -125,7 +133,8 @@ bool EnclosesNewChunk(const DropSequence& sequence, uint64_t start) {
 bool AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     GeometryStart start;
     sequence.ReplacedLength = 0;
-    if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &sequence.DayFile, &start))
+    if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &sequence.DayFile, &start,
+                           &sequence.DayStamp))
         return Fail(sequence, os, session, nullptr);
     const uint32_t n = start.vertexCount;
     sequence.DayVertexCount = n;

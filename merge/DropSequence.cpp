@@ -26,24 +26,20 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
     return false;
 }
 
-void ReturnToAwaitingDay(DropSequence& sequence, Session& session) {
-    session.EnableOneFileMode(true);
-    sequence.state = SequenceState::AwaitingDay;
-    session.AppendLog(text::ReadyPrompt);
-}
-
 // Both blocks are released whatever the outcome. In a batch that commits in
-// groups a written temporary file waits for its commit.
+// groups a prepared output waits for its commit.
 bool FinishWithOutput(DropSequence& sequence, Os& os, Session& session) {
-    bool written = false;
-    if (!sequence.CommitsInGroups) {
-        written = WriteOutput(sequence, os, session);
-    } else if (WriteTemporaryOutput(sequence, os, session)) {
+    if (!PrepareOutput(sequence, os, session)) {
+        ReturnToAwaitingDay(sequence, session);
+        return false;
+    }
+    if (sequence.CommitsInGroups) {
         sequence.state = SequenceState::AwaitingCommit;
         return false;
     }
-    ReturnToAwaitingDay(sequence, session);
-    return written;
+    std::vector<PendingCommit> alone = {{&sequence, &session, {}}};
+    CommitOutputs(alone, os);
+    return alone[0].written;
 }
 
 bool RunDayStage(DropSequence& sequence, Os& os, Session& session, const char* path,
@@ -92,16 +88,10 @@ bool HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const c
     return RunNightStage(sequence, os, session, path, form);
 }
 
-bool CommitPendingOutput(DropSequence& sequence, Os& os, Session& session, const Status& flushed) {
-    bool written = false;
-    if (flushed.ok()) {
-        written = ReplaceTargetWithOutput(sequence, os, session);
-    } else {
-        ReportLastError(session, " ", flushed);
-        os.Remove(sequence.TemporaryPath.c_str());
-    }
-    ReturnToAwaitingDay(sequence, session);
-    return written;
+void ReturnToAwaitingDay(DropSequence& sequence, Session& session) {
+    session.EnableOneFileMode(true);
+    sequence.state = SequenceState::AwaitingDay;
+    session.AppendLog(text::ReadyPrompt);
 }
 
 void CloseFile(Os& os, rw::ByteStream*& file) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "merge/Os.h"
 #include "merge/Session.h"
@@ -13,8 +14,8 @@ namespace merge {
 enum class SequenceState : uint8_t {
     AwaitingDay = 0,
     AwaitingNight = 1,
-    // The output is written to its temporary file and waits for
-    // CommitPendingOutput (only when CommitsInGroups).
+    // The output is prepared in its temporary file and waits for
+    // CommitOutputs (only when CommitsInGroups).
     AwaitingCommit = 2,
 };
 
@@ -31,6 +32,9 @@ struct DropSequence {
     uint8_t* DayColourBuffer = nullptr;
     // Open only from the start of the day analysis to the size adjustment.
     rw::ByteStream* DayFile = nullptr;
+    // The DayFile as it was opened: the target of an output over it must
+    // still be this file.
+    FileStamp DayStamp;
     // Open only within the night stage.
     rw::ByteStream* NightFile = nullptr;
     // First bytes of the chunks that may enclose the new chunk, as the day
@@ -39,9 +43,11 @@ struct DropSequence {
     uint32_t GeometryListOffset = 0;
     uint32_t FirstGeometryOffset = 0;
     uint32_t ExtensionOffset = 0;
-    // The file that the output replaces (OutputPath through its links) and
-    // the temporary file beside it that holds the output until then.
+    // The file that the output replaces (OutputPath through its links), the
+    // temporary file beside it that holds the output until then, and
+    // whether it is the day model, which must not have changed.
     std::string TargetPath, TemporaryPath;
+    bool GuardsTarget = false;
     // A batch leaves its outputs in their temporary files, unflushed, and
     // commits many at once after one flush of the file system.
     bool CommitsInGroups = false;
@@ -59,11 +65,8 @@ enum class PathForm { Exact, Approximated };
 bool HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
                        PathForm form = PathForm::Exact);
 
-// For a sequence AwaitingCommit, after a flush of its file system: moves the
-// output over its target and logs it, or, when the flush failed, reports
-// that and removes the output; then waits for a day model. The folder is
-// left to the caller to flush. True when the output replaced its target.
-bool CommitPendingOutput(DropSequence& sequence, Os& os, Session& session, const Status& flushed);
+// Enables "Don't request 2 DFF", waits for a day model again and says so.
+void ReturnToAwaitingDay(DropSequence& sequence, Session& session);
 
 // The stages, in the order a sequence runs them. Each that can fail has
 // logged why before it returns false.
@@ -81,18 +84,33 @@ void AdjustEnclosingSizes(DropSequence& sequence);
 // Night stage: checks the NightFile and copies its colours into the array.
 // On failure the NightFile may still be open; the sequence closes it.
 bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
-// The output stage: WriteTemporaryOutput, then ReplaceTargetWithOutput.
-bool WriteOutput(DropSequence& sequence, Os& os, Session& session);
-// Writes OutputImage to a new temporary file beside the target, flushed to
-// disk unless CommitsInGroups, then releases both memory blocks, whatever
-// the outcome.
-bool WriteTemporaryOutput(DropSequence& sequence, Os& os, Session& session);
-// Moves the temporary file over the target, flushes the target's folder
-// unless CommitsInGroups, and logs "DFF created: ".
-bool ReplaceTargetWithOutput(DropSequence& sequence, Os& os, Session& session);
+// The output stage, in two steps. PrepareOutput: OutputPath (the day model
+// or its name in the "dff" folder, made when missing), the target through
+// its links, and the image in a new temporary file beside it, with the
+// target's permissions, flushed to disk unless CommitsInGroups; both blocks
+// are released whatever the outcome.
+bool PrepareOutput(DropSequence& sequence, Os& os, Session& session);
 
-// The folder that holds path, with its separator at the end ("." when path
-// names none).
+// A prepared output, and what came of its commit.
+struct PendingCommit {
+    DropSequence* sequence;
+    Session* session;
+    Status flushed;        // the flush of its file system, where grouped
+    bool written = false;  // replaced, and its folder flushed
+};
+
+// Commits a group of prepared outputs: each, once flushed and while its
+// target is unchanged, moved over its target; each folder flushed once; each
+// logged ("DFF created: " and the path, or why not); then each sequence
+// waits for a day model.
+void CommitOutputs(std::vector<PendingCommit>& group, Os& os);
+
+// The output path for a day model: itself, or its name in the "dff" folder
+// beside it.
+std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
+
+// The folder that holds path, without the separator after it unless it is a
+// root ("." when path names none).
 std::string FolderOf(Os& os, const std::string& path);
 
 // Each closes or releases only what is there, and leaves the pointer null.

@@ -21,7 +21,11 @@ inline constexpr char Created[] = "\r\nDFF created: ";
 // ReportLastError: its prefix, this, and the system's text.
 inline constexpr char Error[] = "Error: ";
 inline constexpr char FolderFailed[] = " Error: Cannot create folder ";
-inline constexpr char FolderFailedBecause[] = ": ";
+// After "DFF created: ": the model is replaced, its new name maybe not on disk.
+inline constexpr char FolderNotFlushed[] = " Error: Cannot flush folder ";
+// Between the folder and the system's text.
+inline constexpr char PathFailedBecause[] = ": ";
+inline constexpr char FileChanged[] = " Error: File changed while it was merged.\r\n";
 inline constexpr char NoClump[] = " Error: File doesn't contain Clump.\r\n";
 inline constexpr char WrongVersion[] = " Error: RW Version ID doesn't match.\r\n";
 inline constexpr char NoGeometryList[] = " Error: File doesn't contain Geometry List.\r\n";

@@ -26,13 +26,14 @@ bool Fail(Session& session, const char* message) {
 }  // namespace
 
 bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStream** file,
-                       GeometryStart* start) {
+                       GeometryStart* start, FileStamp* stamp) {
     session.AppendLog(text::Opening);
     session.AppendLog(path);
     session.AppendLog(text::LineEnd);
-    const Status opened = os.OpenForReading(path, file);
+    *file = nullptr;
+    Status opened = os.OpenForReading(path, file);
+    if (opened.ok() && stamp) opened = os.StampOf(*file, stamp);
     if (!opened.ok()) {
-        *file = nullptr;
         ReportLastError(session, " ", opened);
         return false;
     }

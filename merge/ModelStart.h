@@ -15,12 +15,12 @@ struct GeometryStart {
     uint64_t colours = 0;       // first byte of its prelit colours
 };
 
-// Logs the opening of path, opens it into *file, logs the analysis and
-// checks the model as far as its first geometry's prelit colours, logging
-// their count; the position is then on the first colour. False once the
-// reason is logged; *file is then null or still open, and the caller closes
-// it.
+// Logs the opening of path, opens it into *file (and, when stamp is given,
+// stamps it before anything is read), logs the analysis and checks the model
+// as far as its first geometry's prelit colours, logging their count; the
+// position is then on the first colour. False once the reason is logged;
+// *file is then null or still open, and the caller closes it.
 bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStream** file,
-                       GeometryStart* start);
+                       GeometryStart* start, FileStamp* stamp = nullptr);
 
 }  // namespace merge

@@ -26,11 +26,29 @@ struct Status {
 // A file open for writing; opaque to the pipeline.
 struct OutputFile;
 
+// What tells one version of a file from another: which file it is (its
+// volume or device and its index or inode), its size and the times of its
+// last changes. A file another program saved over (by writing it, or by
+// moving a new file over its name) has another stamp.
+struct FileStamp {
+    uint64_t device = 0, index = 0, size = 0;
+    int64_t modified = 0, changed = 0;  // nanoseconds, or the system's own unit
+};
+
+inline bool SameFile(const FileStamp& a, const FileStamp& b) {
+    return a.device == b.device && a.index == b.index && a.size == b.size &&
+           a.modified == b.modified && a.changed == b.changed;
+}
+
 struct Os {
     // An existing regular file, opened for reading and shared with other
     // readers only.
     virtual Status OpenForReading(const char* path, rw::ByteStream** file) = 0;
     virtual void Close(rw::ByteStream* file) = 0;
+    // The stamp of a file open for reading, and of the file a path names
+    // (through links).
+    virtual Status StampOf(rw::ByteStream* file, FileStamp* stamp) = 0;
+    virtual Status StampAt(const char* path, FileStamp* stamp) = 0;
 
     // A folder that exists already is no failure.
     virtual Status MakeDirectory(const char* path) = 0;

@@ -1,7 +1,11 @@
-// The output: where the merged model goes, and its writing. The image is
-// written to a new temporary file beside the target and moved over the
-// target only once the whole of it is on disk, so that a failed write (a full
-// disk) never costs the target, which is often the day model itself.
+// The output stage in two steps, with one owner: prepare (where the merged
+// model goes, and a new temporary file beside its target that holds it,
+// whole and on the disk) and commit (the target still the file that was
+// read, the temporary file moved over it, its folder flushed, the log). The
+// window commits each output as soon as it is prepared; a batch commits a
+// group of them after one flush of their file system. A failure at any step
+// leaves the target as it was.
+#include <map>
 #include <string>
 
 #include "merge/DropSequence.h"
@@ -14,28 +18,25 @@ namespace {
 const char OutputFolder[] = "dff";
 
 // A temporary file's name is the target's with a character changed to one
-// of these: no letters, so that it cannot name the
-// target on a file system that ignores case, and no dot or blank, which
-// Windows drops at the end of a name.
+// of these: no letters, so that it cannot name the target on a file system
+// that ignores case, and no dot or blank, which Windows drops at the end of
+// a name.
 const char TemporaryCharacters[] = "~0123456789_-";
 constexpr size_t TemporaryCharacterCount = sizeof TemporaryCharacters - 1;
 constexpr size_t TemporaryPositions = 2;
 
-// OutputPath from DayPath: the day model itself, or the same name in the
-// "dff" folder beside it. False, logged, when the path would be longer than
-// the session takes.
+void LogPathAndText(Session& session, const char* line, const std::string& path,
+                    const std::string& text) {
+    session.AppendLog(line);
+    session.AppendLog(path.c_str());
+    session.AppendLog(text::PathFailedBecause);
+    session.AppendLog(text.c_str());
+}
+
+// OutputPath from DayPath; false, logged, when it is longer than the session
+// takes.
 bool BuildOutputPath(DropSequence& sequence, Os& os, Session& session, bool inDffFolder) {
-    const std::string& day = sequence.DayPath;
-    if (!inDffFolder) {
-        sequence.OutputPath = day;
-        return true;
-    }
-    // The folder, the separator found before the name, "dff"; then that
-    // separator and the name. A path without a folder gets "dff/", which
-    // every system takes.
-    const size_t name = os.NameStart(day.c_str());
-    const std::string separator = name > 0 ? day.substr(name - 1, 1) : "/";
-    sequence.OutputPath = day.substr(0, name) + OutputFolder + separator + day.substr(name);
+    sequence.OutputPath = OutputPathFor(os, sequence.DayPath, inDffFolder);
     if (session.PathFits(sequence.OutputPath.c_str())) return true;
     session.AppendLog(text::OutputPathTooLong);
     return false;
@@ -46,12 +47,8 @@ bool MakeOutputFolder(DropSequence& sequence, Os& os, Session& session) {
     const size_t name = os.NameStart(sequence.OutputPath.c_str());
     const std::string folder = sequence.OutputPath.substr(0, name - 1);
     const Status made = os.MakeDirectory(folder.c_str());
-    if (made.ok()) return true;
-    session.AppendLog(text::FolderFailed);
-    session.AppendLog(folder.c_str());
-    session.AppendLog(text::FolderFailedBecause);
-    session.AppendLog(made.text.c_str());
-    return false;
+    if (!made.ok()) LogPathAndText(session, text::FolderFailed, folder, made.text);
+    return made.ok();
 }
 
 // TargetPath: the file that OutputPath names, through its links, so that a
@@ -91,8 +88,8 @@ Status CreateTemporary(Os& os, const std::string& target, std::string* temporary
     return status;
 }
 
-// The image, its permissions, its flush and its close; the first failure is
-// reported, and the temporary file goes.
+// The image, its permissions, its flush (unless the caller flushes a group)
+// and its close; the first failure is reported, and the temporary file goes.
 bool WriteTemporary(DropSequence& sequence, Os& os, Session& session) {
     OutputFile* file = nullptr;
     Status status = CreateTemporary(os, sequence.TargetPath, &sequence.TemporaryPath, &file);
@@ -111,46 +108,81 @@ bool WriteTemporary(DropSequence& sequence, Os& os, Session& session) {
     return false;
 }
 
+// Moves the temporary file over the target, once its flush and the target
+// allow it; the temporary file goes otherwise.
+bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Status& flushed) {
+    Status status = flushed;
+    FileStamp now;
+    // Over the day model only while it is the very file that was read: a
+    // model that another program saved in the meantime is never lost.
+    if (status.ok() && sequence.GuardsTarget &&
+        (!os.StampAt(sequence.TargetPath.c_str(), &now).ok() || !SameFile(now, sequence.DayStamp))) {
+        session.AppendLog(text::FileChanged);
+    } else {
+        if (status.ok()) status = os.Replace(sequence.TemporaryPath.c_str(), sequence.TargetPath.c_str());
+        if (status.ok()) return true;
+        ReportLastError(session, " ", status);
+    }
+    os.Remove(sequence.TemporaryPath.c_str());
+    return false;
+}
+
 }  // namespace
+
+std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder) {
+    if (!inDffFolder) return day;
+    // The folder, the separator found before the name, "dff"; then that
+    // separator and the name. A path without a folder gets "dff/", which
+    // every system takes.
+    const size_t name = os.NameStart(day.c_str());
+    const std::string separator = name > 0 ? day.substr(name - 1, 1) : "/";
+    return day.substr(0, name) + OutputFolder + separator + day.substr(name);
+}
 
 std::string FolderOf(Os& os, const std::string& path) {
     const size_t name = os.NameStart(path.c_str());
-    return name > 0 ? path.substr(0, name) : std::string(".");
+    if (name == 0) return ".";
+    // Without its separator, unless that is all there is of a root.
+    const bool root = name == 1 || path[name - 2] == ':';
+    return path.substr(0, root ? name : name - 1);
 }
 
-bool WriteOutput(DropSequence& sequence, Os& os, Session& session) {
-    return WriteTemporaryOutput(sequence, os, session) &&
-           ReplaceTargetWithOutput(sequence, os, session);
-}
-
-bool WriteTemporaryOutput(DropSequence& sequence, Os& os, Session& session) {
+bool PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
-    const bool written = BuildOutputPath(sequence, os, session, inDffFolder) &&
-                         (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
-                         FindTarget(sequence, os, session) &&
-                         WriteTemporary(sequence, os, session);
+    // An older output in the "dff" folder is no model that was read.
+    sequence.GuardsTarget = !inDffFolder;
+    const bool prepared = BuildOutputPath(sequence, os, session, inDffFolder) &&
+                          (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
+                          FindTarget(sequence, os, session) &&
+                          WriteTemporary(sequence, os, session);
     ReleaseDayBlocks(sequence, os);
-    return written;
+    return prepared;
 }
 
-bool ReplaceTargetWithOutput(DropSequence& sequence, Os& os, Session& session) {
-    Status status = os.Replace(sequence.TemporaryPath.c_str(), sequence.TargetPath.c_str());
-    if (!status.ok()) {
-        ReportLastError(session, " ", status);
-        os.Remove(sequence.TemporaryPath.c_str());
-        return false;
+void CommitOutputs(std::vector<PendingCommit>& group, Os& os) {
+    // Each folder that holds a new name is flushed once, after all its
+    // replacements.
+    std::map<std::string, Status> folders;
+    for (PendingCommit& commit : group) {
+        commit.written = ReplaceTarget(*commit.sequence, os, *commit.session, commit.flushed);
+        if (commit.written) folders[FolderOf(os, commit.sequence->TargetPath)];
     }
-    if (!sequence.CommitsInGroups) {
-        status = os.SyncFolder(FolderOf(os, sequence.TargetPath).c_str());
-        if (!status.ok()) {
-            ReportLastError(session, " ", status);
-            return false;
+    for (auto& folder : folders) folder.second = os.SyncFolder(folder.first.c_str());
+    for (PendingCommit& commit : group) {
+        DropSequence& sequence = *commit.sequence;
+        Session& session = *commit.session;
+        if (commit.written) {
+            session.AppendLog(text::Created);
+            session.AppendLog(sequence.OutputPath.c_str());
+            session.AppendLog(text::LineEnd);
+            // The model is replaced, but its new name may not be on the disk.
+            const std::string folder = FolderOf(os, sequence.TargetPath);
+            const Status& synced = folders[folder];
+            if (!synced.ok()) LogPathAndText(session, text::FolderNotFlushed, folder, synced.text);
+            commit.written = synced.ok();
         }
+        ReturnToAwaitingDay(sequence, session);
     }
-    session.AppendLog(text::Created);
-    session.AppendLog(sequence.OutputPath.c_str());
-    session.AppendLog(text::LineEnd);
-    return true;
 }
 
 }  // namespace merge

@@ -122,8 +122,6 @@ mode_t ProcessUmask() {
     return mask;
 }
 
-bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(); }
-
 // Syncs whatever fd names, then closes it.
 Status SyncAndClose(int fd) {
     Status status = fsync(fd) == 0 ? Status{} : LastError();
@@ -159,6 +157,31 @@ Status PosixOs::OpenForReading(const char* path, rw::ByteStream** file) {
     return {};
 }
 
+namespace {
+
+Status Stamped(const struct stat& status, merge::FileStamp* stamp) {
+    stamp->device = static_cast<uint64_t>(status.st_dev);
+    stamp->index = static_cast<uint64_t>(status.st_ino);
+    stamp->size = static_cast<uint64_t>(status.st_size);
+    stamp->modified = int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec;
+    stamp->changed = int64_t{status.st_ctim.tv_sec} * 1000000000 + status.st_ctim.tv_nsec;
+    return {};
+}
+
+}  // namespace
+
+Status PosixOs::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
+    struct stat status;
+    if (fstat(static_cast<PosixFile*>(file)->fd, &status) != 0) return LastError();
+    return Stamped(status, stamp);
+}
+
+Status PosixOs::StampAt(const char* path, merge::FileStamp* stamp) {
+    struct stat status;
+    if (stat(path, &status) != 0) return LastError();
+    return Stamped(status, stamp);
+}
+
 void PosixOs::Close(rw::ByteStream* file) {
     auto* posixFile = static_cast<PosixFile*>(file);
     close(posixFile->fd);
@@ -174,7 +197,7 @@ Status PosixOs::MakeDirectory(const char* path) {
 }
 
 Status PosixOs::CreateNewFile(const char* path, merge::OutputFile** file) {
-    if (Stopped(stop)) return PosixError(EINTR);
+    if (StopRequested()) return PosixError(EINTR);
     // Never an existing file nor a link that someone put in its place, and
     // readable by us only until it has the target's permissions.
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -229,7 +252,7 @@ Status PosixOs::CloseOutput(merge::OutputFile* file) {
 }
 
 Status PosixOs::Replace(const char* temporary, const char* target) {
-    if (Stopped(stop)) return PosixError(EINTR);
+    if (StopRequested()) return PosixError(EINTR);
     struct stat status;
     if (stat(target, &status) == 0 && IsReadOnly(target, status)) return PosixError(EACCES);
     return rename(temporary, target) == 0 ? Status{} : LastError();
@@ -274,22 +297,30 @@ Status PosixOs::ResolveLinks(const char* path, std::string* resolved) {
 }
 
 Status PosixOs::FullPath(const char* name, std::string* full) {
-    if (name[0] == '/') {
-        *full = name;
-        return {};
+    std::string joined = name;
+    if (name[0] != '/') {
+        // Of any length (POSIX leaves a null buffer open; the C libraries of
+        // Linux and the BSDs allocate one).
+        char* folder = getcwd(nullptr, 0);
+        if (!folder) return LastError();
+        joined = std::string(folder) + "/" + name;
+        std::free(folder);
     }
-    // Of any length (POSIX leaves a null buffer open; the C libraries of
-    // Linux and the BSDs allocate one).
-    char* folder = getcwd(nullptr, 0);
-    if (!folder) return LastError();
-    *full = folder;
-    std::free(folder);
-    if (full->back() != '/') *full += '/';
-    *full += name;
+    // Without "." parts and repeated separators; "..", which links make
+    // meaningful, stays.
+    full->clear();
+    for (size_t at = 0; at < joined.size();) {
+        size_t end = joined.find('/', at);
+        if (end == std::string::npos) end = joined.size();
+        const std::string part = joined.substr(at, end - at);
+        if (!part.empty() && part != ".") *full += "/" + part;
+        at = end + 1;
+    }
+    if (full->empty()) *full = "/";
     return {};
 }
 
-Status PosixOs::ListFolder(const char* path, std::vector<FolderEntry>* entries) {
+Status PosixOs::ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) {
     DIR* folder = opendir(path);
     if (!folder) return LastError();
     const std::string prefix = std::string(path) + (path[std::strlen(path) - 1] == '/' ? "" : "/");

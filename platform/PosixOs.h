@@ -2,19 +2,18 @@
 // and the system's error texts (strerror, with CR LF as the log's lines end).
 #pragma once
 
-#include <atomic>
-
+#include <string>
 #include <vector>
 
-#include "merge/Os.h"
+#include "cli/BatchOs.h"
 
-struct FolderEntry;
-
-struct PosixOs final : merge::Os {
+struct PosixOs final : cli::BatchOs {
     PosixOs();
 
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
+    merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
+    merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
 
     merge::Status MakeDirectory(const char* path) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
@@ -32,19 +31,14 @@ struct PosixOs final : merge::Os {
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
 
-    // For the command line (platform/SystemOs.h says what they do).
-    merge::Status SyncFileSystem(const char* path);
-    merge::Status FullPath(const char* name, std::string* full);
-    merge::Status ListFolder(const char* path, std::vector<FolderEntry>* entries);
-    std::string FileIdentity(const char* path);
-
-    // One flush of the file system costs what a flush of one file does, so
-    // a batch flushes once for many files.
-    static constexpr bool SyncsWholeFileSystems = true;
-
-    // Once set, no new file is made and nothing is replaced any more (an
-    // interrupted run): those calls fail with EINTR.
-    const std::atomic<bool>* stop = nullptr;
+    merge::Status SyncFileSystem(const char* path) override;
+    // One flush of the file system costs what a flush of one file does.
+    bool SyncsWholeFileSystems() override { return true; }
+    merge::Status FullPath(const char* name, std::string* full) override;
+    merge::Status ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) override;
+    std::string FileIdentity(const char* path) override;
+    char Separator() override { return '/'; }
+    bool NamesIgnoreCase() override { return false; }
 
     // The permissions that a new file gets when it replaces nothing.
     unsigned newFileMode;

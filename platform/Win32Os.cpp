@@ -45,8 +45,6 @@ Status LastError() { return Win32Error(GetLastError()); }
 
 Status Check(BOOL succeeded) { return succeeded ? Status{} : LastError(); }
 
-bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(); }
-
 // The attributes a program may set; the others are the system's.
 constexpr DWORD SettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -123,6 +121,40 @@ Status Win32Os::OpenForReading(const char* path, rw::ByteStream** file) {
     return {};
 }
 
+namespace {
+
+Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle, &information)) return LastError();
+    stamp->device = information.dwVolumeSerialNumber;
+    stamp->index = uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow;
+    stamp->size = uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow;
+    stamp->modified = static_cast<int64_t>(uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32 |
+                                           information.ftLastWriteTime.dwLowDateTime);
+    // Where the system keeps it: also a change of attributes or of the
+    // file's streams.
+    FILE_BASIC_INFO basic;
+    stamp->changed = GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)
+                         ? basic.ChangeTime.QuadPart
+                         : 0;
+    return {};
+}
+
+}  // namespace
+
+Status Win32Os::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
+    return StampOfHandle(static_cast<Win32File*>(file)->handle, stamp);
+}
+
+Status Win32Os::StampAt(const char* path, merge::FileStamp* stamp) {
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    const Status status = StampOfHandle(file, stamp);
+    CloseHandle(file);
+    return status;
+}
+
 void Win32Os::Close(rw::ByteStream* file) {
     Win32File* win32File = static_cast<Win32File*>(file);
     CloseHandle(win32File->handle);
@@ -140,7 +172,7 @@ Status Win32Os::MakeDirectory(const char* path) {
 }
 
 Status Win32Os::CreateNewFile(const char* path, merge::OutputFile** file) {
-    if (Stopped(stop)) return Win32Error(ERROR_OPERATION_ABORTED);
+    if (StopRequested()) return Win32Error(ERROR_OPERATION_ABORTED);
     HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastError();
@@ -166,7 +198,7 @@ Status Win32Os::CloseOutput(merge::OutputFile* file) {
 }
 
 Status Win32Os::Replace(const char* temporary, const char* target) {
-    if (Stopped(stop)) return Win32Error(ERROR_OPERATION_ABORTED);
+    if (StopRequested()) return Win32Error(ERROR_OPERATION_ABORTED);
     const DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return Check(MoveFileExA(temporary, target, MOVEFILE_WRITE_THROUGH));
@@ -208,7 +240,7 @@ Status Win32Os::FullPath(const char* name, std::string* full) {
     return {};
 }
 
-Status Win32Os::ListFolder(const char* path, std::vector<FolderEntry>* entries) {
+Status Win32Os::ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) {
     // Wide names, so that one the code page cannot hold is known as such.
     const std::string pattern = std::string(path) + "\\*";
     std::wstring widePattern(pattern.size() + 1, L'\0');
@@ -218,7 +250,7 @@ Status Win32Os::ListFolder(const char* path, std::vector<FolderEntry>* entries) 
     HANDLE search = FindFirstFileW(widePattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return LastError();
     do {
-        FolderEntry entry;
+        cli::FolderEntry entry;
         entry.name = ToCodePage(found.cFileName, CP_ACP, &entry.exact);
         if (entry.name == "." || entry.name == "..") continue;
         // A folder reached through a reparse point (a link) is not gone into.

@@ -8,14 +8,10 @@
 #endif
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-
 #include <vector>
 
-#include "merge/Os.h"
-
-struct FolderEntry;
+#include "cli/BatchOs.h"
 
 // The system's English text for an error code, ending in CR LF; a fallback
 // naming the code when the system has no text for it.
@@ -36,9 +32,11 @@ size_t Utf16Length(const char* text);
 // character of its own, never the second byte of a double-byte character.
 size_t NameStartIn(const char* path, UINT codePage);
 
-struct Win32Os final : merge::Os {
+struct Win32Os final : cli::BatchOs {
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
+    merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
+    merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
 
     merge::Status MakeDirectory(const char* path) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
@@ -56,17 +54,13 @@ struct Win32Os final : merge::Os {
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
 
-    // For the command line (platform/SystemOs.h says what they do).
-    merge::Status SyncFileSystem(const char* path);
-    merge::Status FullPath(const char* name, std::string* full);
-    merge::Status ListFolder(const char* path, std::vector<FolderEntry>* entries);
-    std::string FileIdentity(const char* path);
-
+    merge::Status SyncFileSystem(const char* path) override;
     // Windows can flush files, not whole volumes (without administrator
     // rights): a batch flushes each file.
-    static constexpr bool SyncsWholeFileSystems = false;
-
-    // Once set, no new file is made and nothing is replaced any more (an
-    // interrupted run): those calls fail with ERROR_OPERATION_ABORTED.
-    const std::atomic<bool>* stop = nullptr;
+    bool SyncsWholeFileSystems() override { return false; }
+    merge::Status FullPath(const char* name, std::string* full) override;
+    merge::Status ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) override;
+    std::string FileIdentity(const char* path) override;
+    char Separator() override { return '\\'; }
+    bool NamesIgnoreCase() override { return true; }
 };

@@ -172,8 +172,8 @@ TEST(Cli, ModelsFoldersAndPairs) {
         {"NightFolderForAModel", {{"a.dff", Model(3)}, {"n/a.dff", Model(3, "AAAABBBBCCCC")}},
          "-N n a.dff", 0, Pair("a.dff", "n/a.dff"), {{"a.dff", Merged3("", "AAAABBBBCCCC")}}},
         // Two arguments, one model: never at once, and the second finds it merged.
-        {"OneModelTwice", {{"a.dff", Model(3)}}, "-j 9999 a.dff ./a.dff", 1,
-         Merge("a.dff") + Open("./a.dff") + Counted(3) + Refused("File already contain Night Vertex Color."),
+        {"OneModelTwice", {{"a.dff", Model(3)}}, "-j 9999 a.dff .//a.dff", 1,
+         Merge("a.dff") + Open("a.dff") + Counted(3) + Refused("File already contain Night Vertex Color."),
          {{"a.dff", Merged3()}}},
         {"ReadOnlyModel", {{"a.dff", Model(3)}}, "a.dff", 1,
          Open("a.dff") + Counted(3) + Refused("Permission denied"), {},
@@ -274,12 +274,30 @@ TEST(Cli, OutputsReachTheDiskBeforeTheirNames) {
             if (has("O_EXCL")) calls += has("O_NOFOLLOW") && has("0600") ? "create;" : "create unsafely;";
             for (const char* call : {"fsync", "syncfs", "rename"})
                 if (has(std::string(" ") + call + "(")) calls += std::string(call) + ";";
-            if (has("O_DIRECTORY") && has("\"" + folder.path + "/\"")) calls += "folder;";
+            if (has("O_DIRECTORY") && has("\"" + folder.path + "\"")) calls += "folder;";
         }
         EXPECT_EQ(calls, std::string(arguments) == "a.dff"
                              ? "create;fsync;rename;folder;fsync;"
                              : "create;create;syncfs;rename;rename;folder;fsync;") << arguments;
     }
+}
+
+// Another program saves a model (as editors do: a new file moved over it)
+// while the batch flushes its outputs: that model is not replaced, the
+// other program's model stays.
+TEST(Cli, AModelSavedDuringTheRunIsNotLost) {
+    Folder folder;
+    folder.Put("a.dff", Model(3));
+    folder.Put("b.dff", Model(3));
+    folder.Put("saved.tmp", Model(7));
+    const std::string command = "cd '" + folder.path +
+        "' && (ASAN_OPTIONS=detect_leaks=0 strace -f -q -o /dev/null -e trace=syncfs"
+        " -e inject=syncfs:delay_enter=1500000 " TINTWELD_CLI " a.dff b.dff >../.out 2>../.err &"
+        " sleep 0.8; mv saved.tmp a.dff; wait $!)";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(folder.Read("../.out"), folder.Expand(Open("a.dff") + Counted(3) +
+                                                    Refused("File changed while it was merged.") + Merge("b.dff")));
+    EXPECT_TRUE(folder.Files() == (std::map<std::string, Bytes>{{"a.dff", Model(7)}, {"b.dff", Merged3()}}));
 }
 
 // SIGINT, SIGTERM or SIGHUP while the output waits to be flushed: the model

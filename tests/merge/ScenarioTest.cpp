@@ -76,7 +76,7 @@ struct Row {
     Bytes day = {}, night = {};  // none: no file
     // Empty: the sequence fails somewhere, with an error line and no output.
     std::string log = "";
-    std::map<std::string, Bytes> after = {};  // the files that change or appear
+    std::map<std::string, Bytes> after = {};  // the files that change or appear (or go: empty)
     Prepare setup = nullptr;
     std::string dayPath = Day, nightPath = Night;
     merge::PathForm form = merge::PathForm::Exact;
@@ -95,6 +95,7 @@ void RunSequence(const Row& row, const std::function<void(MemorySession&)>& betw
     std::map<std::string, Bytes> expected = os.files;
     const size_t daySize = expected.count(row.dayPath) ? expected[row.dayPath].size() : 0;
     for (const auto& file : row.after) expected[file.first] = file.second;
+    for (auto it = expected.begin(); it != expected.end();) it = it->second.empty() ? expected.erase(it) : ++it;
 
     bool written = merge::HandleDroppedPath(sequence, os, session, row.dayPath.c_str(), row.form);
     if (sequence.state == merge::SequenceState::AwaitingNight) {
@@ -104,7 +105,7 @@ void RunSequence(const Row& row, const std::function<void(MemorySession&)>& betw
     }
     const bool anError = session.log.find(" Error: ") != std::string::npos;
     EXPECT_EQ(session.log, row.log.empty() && anError ? session.log : row.log);
-    EXPECT_EQ(written, session.log.find("DFF created") != std::string::npos);
+    EXPECT_EQ(written, session.log.find("DFF created") != std::string::npos && !anError);
     EXPECT_TRUE(os.files == expected);
     EXPECT_EQ(ProblemsAtEnd(os, session, sequence), "");
     // Nothing the file cannot hold is ever asked for, and the day model is
@@ -194,11 +195,18 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
              s.geometries[0].plugins = {Plugin(0x0116, 8)};
              s.geometries[0].extensionSizeChange = -1;
          }), {}, Counted(3) + chunkPastExtension},
+        // Found by the fuzzer: cut after the old chunk that would be replaced.
+        {"EndsInAPluginAfterTheOldChunk", Merging,
+         Build(With(WithOldChunk(1, 4), [](ModelShape& s) { s.geometries[0].extensionSizeChange = -14; })), {},
+         Counted(4) + chunkPastExtension},
         // A chunk that must grow does not hold the new chunk.
         {"GeometryListTooShort", OneFile, change([](ModelShape& s) { s.geometryListSizeChange = -1; }), {},
          Counted(3) + Error("Geometry runs past the end of the Geometry List.")},
         {"ClumpTooShortForTheOldChunk", Merging, Build(shortClump), {},
          Counted(4) + Replacing + Error("Geometry List runs past the end of the Clump.")},
+        // Found by the fuzzer: grown, a size would wrap around 32 bits.
+        {"GrownSizeOver32Bits", OneFile, Resized(three, &Layout::firstGeometry, 0xFFFFFFFF), {},
+         Counted(3) + Error("File is too large.")},
         // ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
         {"ImageOver32Bits", OneFile, Build(three), {}, Counted(3) + Error("File is too large."), {},
          size(0xFFFFFFFFu - 28 + 1)},
@@ -400,9 +408,38 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
                          }});
         }
     }
-    // The model is replaced, but its folder's entry may not be on the disk.
-    RunSequence({"FolderNotFlushed", OneFile, day, {}, log + Error("Access is denied.") + Ready,
+    // The model is replaced, but its folder's entry may not be on the disk:
+    // said so before the prompt, and no model written.
+    RunSequence({"FolderNotFlushed", OneFile, day, {},
+                 log + "\r\nDFF created: " + Day + "\r\n Error: Cannot flush folder C:\\models: Access is denied.\r\n" +
+                     Ready,
                  {{Day, Merged(Shape(3), Grey(3))}}, Fail(Call::SyncFolder, 1, SystemError::AccessDenied)});
+}
+
+// A model that another program saves while it is merged is never lost: the
+// target must still be the file that was read, whenever it changed. An older
+// output in the "dff" folder is no model that was read.
+TEST(Scenario, AModelSavedMeanwhileIsNeverLost) {
+    const Bytes day = Build(Shape(3)), other = Build(Shape(5)), merged = Merged(Shape(3), Grey(3));
+    const std::string log = Open(Day) + Counted(3), changed = Error("File changed while it was merged.") + Ready;
+    const auto change = [](Call call, int k, const std::string& path, const Bytes& bytes) -> Prepare {
+        return [=](MemoryOs& os, MemorySession&) { os.Before(call, k, [&os, path, bytes] { os.Change(path, bytes); }); };
+    };
+    const std::vector<Row> rows = {
+        {"WhileWritten", OneFile, day, {}, log + changed, {{Day, other}}, change(Call::Write, 1, Day, other)},
+        // Saved with the same bytes is saved all the same.
+        {"SameBytes", OneFile, day, {}, log + changed, {}, change(Call::Flush, 1, Day, day)},
+        {"Deleted", OneFile, day, {}, log + changed, {{Day, {}}},
+         [](MemoryOs& os, MemorySession&) { os.Before(Call::Create, 1, [&os] { os.files.erase(Day); }); }},
+        {"BetweenTheDrops", {}, day, NightModel(3),
+         log + NightPrompt + Open(Night) + Counted(3) + changed, {{Day, other}}, change(Call::Open, 2, Day, other)},
+        {"OlderOutputInDff", Dff, day, {}, log + Created(InDff), {{InDff, merged}}, [](MemoryOs& os, MemorySession&) {
+             os.folders.insert("C:\\models\\dff");
+             os.files[InDff] = {1};
+             os.Before(Call::Flush, 1, [&os] { os.Change(InDff, {2}); });
+         }},
+    };
+    for (const Row& row : rows) RunSequence(row);
 }
 
 // The temporary file's name comes from this drop's path alone, however long
@@ -434,11 +471,10 @@ TEST(Scenario, OutputsCommittedInGroups) {
         EXPECT_FALSE(merge::HandleDroppedPath(sequence, os, session, Day.c_str()));
         EXPECT_EQ(sequence.state, merge::SequenceState::AwaitingCommit);
         EXPECT_FALSE(os.temporaries["C:\\models\\car.df~"].flushed);
-        merge::Status status;
-        if (flushed) os.FlushAll();
-        else status = {true, 112, ErrorText(SystemError::DiskFull)};
-        EXPECT_EQ(merge::CommitPendingOutput(sequence, os, session, status), flushed);
-        os.SyncFolder("C:\\models\\");  // the batch's
+        std::vector<merge::PendingCommit> group = {{&sequence, &session, os.SyncFileSystem("C:\\models")}};
+        if (!flushed) group[0].flushed = {true, 112, ErrorText(SystemError::DiskFull)};
+        merge::CommitOutputs(group, os);
+        EXPECT_EQ(group[0].written, flushed);
         EXPECT_EQ(session.log, Open(Day) + Counted(3) +
                                    (flushed ? Created(Day) : Error("There is not enough space on the disk.") + Ready));
         EXPECT_EQ(os.files[Day], flushed ? Merged(Shape(3), Grey(3)) : Build(Shape(3)));

@@ -126,9 +126,9 @@ TEST_F(OsTest, LinksFlushesAndNewFiles) {
     EXPECT_EQ(os.ResolveLinks(Path("dangling.dff").c_str(), &resolved).text, "No such file or directory\r\n");
     // A link to a folder is listed, but not as a folder to go into.
     fs::create_directory_symlink(dir, Path("loop"));
-    std::vector<FolderEntry> entries;
+    std::vector<cli::FolderEntry> entries;
     ASSERT_TRUE(os.ListFolder(dir.c_str(), &entries).ok());
-    for (const FolderEntry& entry : entries) EXPECT_FALSE(entry.isFolder) << entry.name;
+    for (const cli::FolderEntry& entry : entries) EXPECT_FALSE(entry.isFolder) << entry.name;
     EXPECT_FALSE(os.SyncFolder(Path("none").c_str()).ok());
     EXPECT_TRUE(os.SyncFileSystem(dir.c_str()).ok());
     EXPECT_FALSE(os.SyncFileSystem(Path("none").c_str()).ok());

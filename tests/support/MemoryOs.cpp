@@ -1,18 +1,21 @@
 #include "tests/support/MemoryOs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace testsupport {
 
 using merge::Status;
 
-// A file open for reading: a copy of its bytes at the moment of opening.
+// A file open for reading: a copy of its bytes and its stamp at the moment
+// of opening.
 struct MemoryOs::Stream final : rw::ByteStream {
     std::string path;
     Bytes bytes;
+    merge::FileStamp stamp;
     uint64_t size = 0, readable = 0, position = 0;
-    uint64_t* bytesRead = nullptr;
+    MemoryOs* os = nullptr;
 
     uint32_t Read(void* buffer, uint32_t count) override {
         const uint64_t end = std::min<uint64_t>(readable, bytes.size());
@@ -20,7 +23,8 @@ struct MemoryOs::Stream final : rw::ByteStream {
         const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, end - position));
         std::memcpy(buffer, bytes.data() + position, n);
         position += n;
-        *bytesRead += n;
+        std::lock_guard<std::recursive_mutex> lock(os->mutex);
+        os->bytesRead[path] += n;
         return n;
     }
     bool Seek(int64_t distance, rw::SeekFrom from, uint64_t* newPosition) override {
@@ -49,6 +53,9 @@ std::string ErrorText(SystemError error) {
             return "The process cannot access the file because it is being used by another process.\r\n";
         case SystemError::FileExists: return "The file exists.\r\n";
         case SystemError::DiskFull: return "There is not enough space on the disk.\r\n";
+        case SystemError::NotAFolder: return "The directory name is invalid.\r\n";
+        case SystemError::Aborted:
+            return "The I/O operation has been aborted because of either a thread exit or an application request.\r\n";
     }
     return "Unknown error.\r\n";
 }
@@ -60,6 +67,7 @@ MemoryOs::~MemoryOs() {
 }
 
 void MemoryOs::FlushAll() {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     for (auto& temporary : temporaries) temporary.second.flushed = true;
 }
 
@@ -67,16 +75,42 @@ void MemoryOs::FailCall(Call call, int k, SystemError error) {
     faults.insert({static_cast<int>(call), {k, error}});
 }
 
+void MemoryOs::Before(Call call, int k, std::function<void()> action) {
+    actions.insert({static_cast<int>(call), {k, std::move(action)}});
+}
+
+void MemoryOs::Change(const std::string& path, const Bytes& bytes) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    files[path] = bytes;
+    versions[path] = ++lastVersion;
+}
+
+// Every call but the streams' reads and the blocks' releases comes here
+// first, and holds the lock until it returns.
+#define CALLED(call)                                    \
+    std::lock_guard<std::recursive_mutex> lock(mutex); \
+    Status status = Called(call)
+
 Status MemoryOs::Called(Call call) {
     const int k = ++calls[static_cast<int>(call)];
-    auto range = faults.equal_range(static_cast<int>(call));
+    auto range = actions.equal_range(static_cast<int>(call));
     for (auto it = range.first; it != range.second; ++it)
+        if (it->second.first == k) it->second.second();
+    auto faulted = faults.equal_range(static_cast<int>(call));
+    for (auto it = faulted.first; it != faulted.second; ++it)
         if (it->second.first == k) return Failure(it->second.second);
     return {};
 }
 
+merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
+    merge::FileStamp stamp;
+    stamp.index = stamp.modified = versions[path];
+    stamp.size = files[path].size();
+    return stamp;
+}
+
 Status MemoryOs::OpenForReading(const char* path, rw::ByteStream** file) {
-    Status status = Called(Call::Open);
+    CALLED(Call::Open);
     auto found = files.find(path);
     if (!status.ok()) return status;
     if (found == files.end())
@@ -84,21 +118,36 @@ Status MemoryOs::OpenForReading(const char* path, rw::ByteStream** file) {
     Stream* stream = new Stream;
     stream->path = path;
     stream->bytes = found->second;
+    stream->stamp = StampOfPath(path);
     stream->readable = readableUpTo.count(path) ? readableUpTo[path] : stream->bytes.size();
     stream->size = declaredSize.count(path) ? declaredSize[path] : stream->bytes.size();
-    stream->bytesRead = &bytesRead[path];
+    stream->os = this;
     streams.insert(stream);
     *file = stream;
     return status;
 }
 
 void MemoryOs::Close(rw::ByteStream* file) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     if (!streams.erase(static_cast<Stream*>(file))) return void(++misuses);
     delete static_cast<Stream*>(file);
 }
 
+Status MemoryOs::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
+    *stamp = static_cast<Stream*>(file)->stamp;
+    return {};
+}
+
+Status MemoryOs::StampAt(const char* path, merge::FileStamp* stamp) {
+    CALLED(Call::StampAt);
+    if (!status.ok()) return status;
+    if (!files.count(path)) return Failure(SystemError::FileNotFound);
+    *stamp = StampOfPath(path);
+    return status;
+}
+
 Status MemoryOs::MakeDirectory(const char* path) {
-    Status status = Called(Call::MakeDirectory);
+    CALLED(Call::MakeDirectory);
     if (!status.ok()) return status;
     if (files.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
@@ -107,11 +156,13 @@ Status MemoryOs::MakeDirectory(const char* path) {
 }
 
 Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
-    Status status = Called(Call::Create);
+    CALLED(Call::Create);
+    if (status.ok() && StopRequested()) status = Failure(SystemError::Aborted);
     if (!status.ok()) return status;
     if (files.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
     files[path];
+    versions[path] = ++lastVersion;
     temporaries[path] = {};
     *file = reinterpret_cast<merge::OutputFile*>(nextOutput++);
     outputs[*file] = path;
@@ -120,55 +171,59 @@ Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
 }
 
 Status MemoryOs::Write(merge::OutputFile* file, const void* data, uint32_t size) {
+    CALLED(Call::Write);
     const std::string& path = outputs.at(file);
-    const Status status = Called(Call::Write);
     const uint8_t* from = static_cast<const uint8_t*>(data);
     files[path].insert(files[path].end(), from, from + (status.ok() ? size : size / 2));
     return status;
 }
 
 Status MemoryOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
-    const Status status = Called(Call::TakePermissions);
+    CALLED(Call::TakePermissions);
     if (status.ok()) temporaries[outputs.at(file)].permissionsOf = target;
     return status;
 }
 
 Status MemoryOs::Flush(merge::OutputFile* file) {
-    const Status status = Called(Call::Flush);
+    CALLED(Call::Flush);
     if (status.ok()) temporaries[outputs.at(file)].flushed = true;
     return status;
 }
 
 Status MemoryOs::CloseOutput(merge::OutputFile* file) {
+    CALLED(Call::CloseOutput);
     auto it = outputs.find(file);
     if (it == outputs.end()) return ++misuses, Failure(SystemError::AccessDenied);
-    const Status status = Called(Call::CloseOutput);
     outputs.erase(it);
     return status;
 }
 
 Status MemoryOs::Replace(const char* temporary, const char* target) {
-    Status status = Called(Call::Replace);
+    CALLED(Call::Replace);
+    if (status.ok() && StopRequested()) status = Failure(SystemError::Aborted);
     if (!status.ok()) return status;
     for (const Stream* stream : streams)
         if (stream->path == target) return Failure(SystemError::SharingViolation);
     auto source = files.find(temporary);
     if (source == files.end()) return Failure(SystemError::FileNotFound);
     files[target] = std::move(source->second);
+    versions[target] = versions[temporary];
     files.erase(temporary);
     if (temporaries[temporary].permissionsOf != target || !temporaries[temporary].flushed) ++misuses;
     temporaries.erase(temporary);
-    unflushedFolders.insert(std::string(target).substr(0, NameStart(target)));
+    unflushedFolders.insert(merge::FolderOf(*this, target));
     return status;
 }
 
 // Asked for, even when it fails, it comes after the replacement.
 Status MemoryOs::SyncFolder(const char* folder) {
+    CALLED(Call::SyncFolder);
     unflushedFolders.erase(folder);
-    return Called(Call::SyncFolder);
+    return status;
 }
 
 void MemoryOs::Remove(const char* path) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     files.erase(path);
     temporaries.erase(path);
 }
@@ -181,16 +236,51 @@ Status MemoryOs::ResolveLinks(const char* path, std::string* resolved) {
 }
 
 uint8_t* MemoryOs::AllocateZeroed(size_t size) {
+    CALLED(Call::Allocate);
     largestAllocation = std::max(largestAllocation, size);
-    if (!Called(Call::Allocate).ok() || size > (size_t{1} << 30)) return nullptr;
+    if (!status.ok() || size > (size_t{1} << 30)) return nullptr;
     uint8_t* block = new uint8_t[size ? size : 1]();
     blocks.insert(block);
     return block;
 }
 
 void MemoryOs::Release(uint8_t* block) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
     if (!blocks.erase(block)) return void(++misuses);
     delete[] block;
+}
+
+Status MemoryOs::SyncFileSystem(const char*) {
+    CALLED(Call::SyncFileSystem);
+    if (status.ok()) FlushAll();
+    return status;
+}
+
+Status MemoryOs::FullPath(const char* name, std::string* full) {
+    const bool absolute = std::string(name).find(':') != std::string::npos || name[0] == '\\';
+    *full = absolute ? name : std::string("C:\\work\\") + name;
+    return {};
+}
+
+Status MemoryOs::ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    if (!folders.count(path)) return Failure(files.count(path) ? SystemError::NotAFolder : SystemError::PathNotFound);
+    for (const auto& file : files)
+        if (ParentFolder(file.first) == path) entries->push_back({file.first.substr(std::strlen(path) + 1), false});
+    for (const std::string& folder : folders)
+        if (ParentFolder(folder) == path && folder != path) entries->push_back({folder.substr(std::strlen(path) + 1), true});
+    return {};
+}
+
+std::string MemoryOs::FileIdentity(const char* path) {
+    std::string identity = path;
+    if (ignoresCase) std::transform(identity.begin(), identity.end(), identity.begin(), ::tolower);
+    return identity;
+}
+
+bool MemoryOs::StartThread(std::function<void()> work, std::thread* thread) {
+    CALLED(Call::StartThread);
+    return status.ok() && BatchOs::StartThread(std::move(work), thread);
 }
 
 void MemorySession::ColourFieldText(merge::Channel channel, char* buffer, int size) {

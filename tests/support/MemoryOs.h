@@ -1,16 +1,22 @@
 // The pipeline's world in memory, for its tests and its fuzzer: the
-// operating system (files and folders keyed by Windows-style paths, faults on
-// demand, and a record of what the pipeline did: its temporary files, and
-// every block, handle and byte read), the window as the session, the
-// generator's models, and the state every sequence must end in.
+// operating system as the pipeline and the batch use it (files and folders
+// keyed by Windows-style paths, faults and other programs' changes on demand,
+// and a record of what the pipeline did: its temporary files, and every
+// block, handle and byte read; safe to use from several threads), the window
+// as the session, the generator's models, and the state every sequence must
+// end in.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "cli/BatchOs.h"
 #include "merge/DropSequence.h"
 #include "tools/modelgen/ModelGen.h"
 
@@ -21,17 +27,18 @@ using Bytes = std::vector<uint8_t>;
 // Windows error codes; each fails with the system's English text.
 enum class SystemError : uint32_t {
     FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, SharingViolation = 32, FileExists = 80,
-    DiskFull = 112,
+    DiskFull = 112, NotAFolder = 267, Aborted = 995,
 };
 std::string ErrorText(SystemError error);
 
 // The calls that faults can be injected into.
 enum class Call {
     Open, MakeDirectory, Create, Write, TakePermissions, Flush, CloseOutput, Replace,
-    SyncFolder, Allocate, Count
+    SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, Count
 };
 
-struct MemoryOs final : merge::Os {
+struct MemoryOs final : cli::BatchOs {
+    MemoryOs() { stop = &stopped; }
     ~MemoryOs();
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;  // a file's folder must be one of these
@@ -39,6 +46,14 @@ struct MemoryOs final : merge::Os {
     // The k-th call (from 1) of call fails with error. A failing Write
     // stores half of its bytes first, as a full disk would.
     void FailCall(Call call, int k, SystemError error);
+    // Before the k-th call of call (and any fault of it), does what another
+    // program or the user would do then.
+    void Before(Call call, int k, std::function<void()> action);
+    // Another program saves the file: new bytes, and a new stamp.
+    void Change(const std::string& path, const Bytes& bytes);
+    std::atomic<bool> stopped{false};  // an interruption
+    bool ignoresCase = false;
+    bool syncsWholeFileSystems = true;
     // Reads stop at this offset, though the size says more; the size a file
     // claims instead of its number of bytes.
     std::map<std::string, uint64_t> readableUpTo, declaredSize;
@@ -63,6 +78,8 @@ struct MemoryOs final : merge::Os {
 
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
+    merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
+    merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
     merge::Status MakeDirectory(const char* path) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
@@ -77,12 +94,28 @@ struct MemoryOs final : merge::Os {
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
 
+    merge::Status SyncFileSystem(const char* path) override;
+    bool SyncsWholeFileSystems() override { return syncsWholeFileSystems; }
+    // Relative names are below C:\work.
+    merge::Status FullPath(const char* name, std::string* full) override;
+    merge::Status ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) override;
+    std::string FileIdentity(const char* path) override;
+    char Separator() override { return '\\'; }
+    bool NamesIgnoreCase() override { return ignoresCase; }
+    bool StartThread(std::function<void()> work, std::thread* thread) override;
+
 private:
     struct Stream;
     // The failure asked for this call of call, if any.
     merge::Status Called(Call call);
+    merge::FileStamp StampOfPath(const std::string& path);
 
+    std::recursive_mutex mutex;
     std::multimap<int, std::pair<int, SystemError>> faults;
+    std::multimap<int, std::pair<int, std::function<void()>>> actions;
+    // Each file's version: a new one for every file made or changed.
+    std::map<std::string, uint64_t> versions;
+    uint64_t lastVersion = 0;
     std::set<Stream*> streams;
     std::map<merge::OutputFile*, std::string> outputs;
     std::set<uint8_t*> blocks;

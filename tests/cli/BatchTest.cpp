@@ -1,0 +1,221 @@
+// The batch in this process over the in-memory system: planning, ordering,
+// running and committing, with faults, other programs' changes and
+// interruptions injected. Every run must end clean: no temporary file, no
+// block or file held, no folder left unflushed.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "cli/Batch.h"
+#include "tests/support/MemoryOs.h"
+
+namespace {
+
+using namespace testsupport;
+using Prepare = std::function<void(MemoryOs&)>;
+
+struct Logs final : cli::BatchOutput {
+    std::string text;
+    bool WriteLog(const std::string& log) override {
+        text += log;
+        return true;
+    }
+    void ShowProgress(size_t, size_t) override {}
+};
+
+struct Outcome {
+    int status;
+    std::string log, errors;
+    std::map<std::string, Bytes> files;
+    int flushes;  // of whole file systems
+};
+
+// Runs tintweld-cli's batch on these files (their folders made) with "-j",
+// jobs and these arguments, after prepare.
+Outcome RunCli(const std::map<std::string, Bytes>& files, const std::string& jobs,
+               std::vector<std::string> arguments, const Prepare& prepare = nullptr) {
+    arguments.insert(arguments.begin(), {"-j", jobs});
+    MemoryOs os;
+    os.files = files;
+    for (const auto& file : files)
+        for (size_t at = file.first.find('\\'); at != std::string::npos; at = file.first.find('\\', at + 1))
+            os.folders.insert(file.first.substr(0, at));
+    if (prepare) prepare(os);
+    const cli::CommandLine line = cli::ParseCommandLine(arguments);
+    EXPECT_EQ(line.command, cli::Command::Merge) << line.error;
+    Logs logs;
+    std::string errors;
+    const int status = cli::RunBatch(line.options, {}, os, logs, &errors);
+    EXPECT_EQ(os.Held() + os.misuses + os.temporaries.size() + os.unflushedFolders.size(), 0u);
+    return {status, logs.text, errors, os.files, os.calls[static_cast<int>(Call::SyncFileSystem)]};
+}
+
+const std::string Ready = "\r\nReady. Drop day dff file.\r\n";
+std::string Open(const std::string& path) { return " Opening file: " + path + "\r\n"; }
+std::string Counted(uint32_t n) { return " Analyzing file...\r\n " + std::to_string(n) + " vertex.\r\n"; }
+std::string Created(const std::string& path) { return "\r\nDFF created: " + path + "\r\n" + Ready; }
+std::string Merge(const std::string& path, uint32_t n = 3) { return Open(path) + Counted(n) + Created(path); }
+std::string Error(const std::string& text) { return " Error: " + text + "\r\n"; }
+const Bytes Three = Build(Shape(3)), Merged3 = Merged(Shape(3), Grey(3));
+
+// Jobs that share a file run in turn at any number of threads: a model
+// named twice, one model paired with two night models, outputs in dff
+// beside models read from dff.
+TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
+    const Bytes night = Build(Shape(3, PatternColours(1, 3)));
+    const struct {
+        const char* name;
+        std::map<std::string, Bytes> files;
+        std::vector<std::string> arguments;
+        int status;
+        std::string log;
+    } cases[] = {
+        {"OneModelTwice", {{"C:\\m\\a.dff", Three}}, {"C:\\m\\a.dff", "C:\\m\\a.dff"}, 1,
+         Merge("C:\\m\\a.dff") + Open("C:\\m\\a.dff") + Counted(3) +
+             Error("File already contain Night Vertex Color.") + Ready},
+        {"OneModelTwoNights",
+         {{"C:\\day\\sub\\a.dff", Three}, {"C:\\n\\sub\\a.dff", night}, {"C:\\n\\a.dff", night}},
+         {"-R", "-N", "C:\\n", "C:\\day", "C:\\day\\sub"}, 1, ""},
+        {"DffOutputsAndTheirModels", {{"C:\\m\\a.dff", Three}, {"C:\\m\\dff\\a.dff", Three}},
+         {"-d", "C:\\m\\a.dff", "C:\\m\\dff\\a.dff"}, 1, ""},
+        {"Chain", {{"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}},
+         {"-a", "-n", "C:\\m\\a.dff", "C:\\m\\b.dff"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const Outcome first = RunCli(c.files, "1", c.arguments);
+        EXPECT_EQ(first.status, c.status) << c.name << first.log;
+        if (!c.log.empty()) EXPECT_EQ(first.log, c.log) << c.name;
+        for (const char* jobs : {"2", "8", "2", "8"}) {
+            const Outcome other = RunCli(c.files, jobs, c.arguments);
+            EXPECT_EQ(other.status, first.status) << c.name << jobs;
+            EXPECT_EQ(other.log, first.log) << c.name << jobs;
+            EXPECT_TRUE(other.files == first.files) << c.name << jobs;
+        }
+    }
+}
+
+// A group of outputs flushed together, then committed: each way a commit
+// can fail, for the one model it concerns or the whole group.
+TEST(Batch, EveryWayACommitFails) {
+    const std::map<std::string, Bytes> files = {
+        {"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}, {"C:\\m\\c.dff", Three}};
+    const std::vector<std::string> all = {"C:\\m\\a.dff", "C:\\m\\b.dff", "C:\\m\\c.dff"};
+    const std::string a = Merge(all[0]), c = Merge(all[2]), b = Open(all[1]) + Counted(3),
+                      full = Error(ErrorText(SystemError::DiskFull).substr(0, 38));
+    const Bytes other = Build(Shape(5));
+    const struct {
+        const char* name;
+        Prepare prepare;
+        std::string log;
+        std::map<std::string, Bytes> after;
+    } rows[] = {
+        {"FileSystemNotFlushed", [](MemoryOs& os) { os.FailCall(Call::SyncFileSystem, 1, SystemError::DiskFull); },
+         Open(all[0]) + Counted(3) + full + Ready + b + full + Ready + Open(all[2]) + Counted(3) + full + Ready, files},
+        {"NotReplaced", [](MemoryOs& os) { os.FailCall(Call::Replace, 2, SystemError::AccessDenied); },
+         a + b + Error("Access is denied.") + Ready + c, {{all[0], Merged3}, {all[1], Three}, {all[2], Merged3}}},
+        {"TargetChanged", [&](MemoryOs& os) { os.Before(Call::SyncFileSystem, 1, [&] { os.Change(all[1], other); }); },
+         a + b + Error("File changed while it was merged.") + Ready + c,
+         {{all[0], Merged3}, {all[1], other}, {all[2], Merged3}}},
+        // Replaced, but their names may not be on the disk yet: said before
+        // each prompt.
+        {"FolderNotFlushed", [](MemoryOs& os) { os.FailCall(Call::SyncFolder, 1, SystemError::AccessDenied); }, [&] {
+             std::string log;
+             for (const std::string& path : all)
+                 log += Open(path) + Counted(3) + "\r\nDFF created: " + path +
+                        "\r\n Error: Cannot flush folder C:\\m: Access is denied.\r\n" + Ready;
+             return log;
+         }(), {{all[0], Merged3}, {all[1], Merged3}, {all[2], Merged3}}},
+    };
+    for (const auto& row : rows) {
+        const Outcome outcome = RunCli(files, "1", all, row.prepare);
+        EXPECT_EQ(outcome.status, 1) << row.name;
+        EXPECT_EQ(outcome.log, row.log) << row.name;
+        EXPECT_TRUE(outcome.files == row.after) << row.name;
+        EXPECT_EQ(outcome.flushes, 1) << row.name;
+    }
+}
+
+// Where the system gives no thread, the batch runs on its own; 260 outputs
+// are two groups, each flushed once: the second flush fails its four.
+TEST(Batch, NoThreadsAndAGroupBoundary) {
+    std::map<std::string, Bytes> files;
+    std::vector<std::string> arguments;
+    for (int i = 0; i < 260; ++i) {
+        const std::string path = "C:\\m\\" + std::to_string(1000 + i) + ".dff";
+        files[path] = Build(Shape(1));
+        arguments.push_back(path);
+    }
+    const Outcome outcome = RunCli(files, "4", arguments, [](MemoryOs& os) {
+        os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
+        os.FailCall(Call::SyncFileSystem, 2, SystemError::DiskFull);
+    });
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.flushes, 2);
+    int merged = 0;
+    for (const auto& file : outcome.files) merged += file.second == Merged(Shape(1), Grey(1));
+    EXPECT_EQ(merged, 256);
+    EXPECT_EQ(outcome.files.at(arguments[255]), Merged(Shape(1), Grey(1)));
+    EXPECT_EQ(outcome.files.at(arguments[256]), Build(Shape(1)));
+}
+
+// Interrupted with several jobs running: the models at hand are finished or
+// abandoned, no job starts after, and every model is as it was or merged.
+TEST(Batch, AnInterruptionWithSeveralJobsRunning) {
+    std::map<std::string, Bytes> files;
+    std::vector<std::string> arguments;
+    for (int i = 0; i < 40; ++i) {
+        arguments.push_back("C:\\m\\" + std::to_string(i) + ".dff");
+        files[arguments.back()] = Three;
+    }
+    const Outcome outcome = RunCli(files, "4", arguments, [](MemoryOs& os) {
+        os.Before(Call::Create, 6, [&os] { os.stopped = true; });
+    });
+    EXPECT_EQ(outcome.status, 1);
+    int merged = 0;
+    for (const auto& file : outcome.files) {
+        EXPECT_TRUE(file.second == Three || file.second == Merged3) << file.first;
+        merged += file.second == Merged3;
+    }
+    EXPECT_LT(merged, 6);
+    EXPECT_LT(outcome.log.size(), 40 * Merge(arguments[0]).size());
+}
+
+// What the arguments come to: folders with or without models, output
+// folders passed over by their exact name where case counts, and a night
+// model for a folder.
+TEST(Batch, WhatTheArgumentsComeTo) {
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        bool ignoresCase;
+        int status;
+        std::string errors;
+        std::vector<std::string> merged;
+    } rows[] = {
+        {"AnEmptyFolder", {"C:\\empty", "C:\\m\\a.dff"}, false, 0,
+         "tintweld-cli: no model in the folder 'C:\\empty'\n", {"C:\\m\\a.dff"}},
+        {"NoModelAtAll", {"C:\\empty"}, false, 1,
+         "tintweld-cli: no model to merge: the folders named hold no .dff file\n", {}},
+        {"NightForAFolder", {"-n", "C:\\m\\a.dff", "C:\\m"}, false, 2,
+         "tintweld-cli: --night merges one DAY, not the folder 'C:\\m' (see tintweld-cli --help)\n", {}},
+        {"OutputFoldersWhereCaseCounts", {"-d", "-R", "C:\\m"}, false, 0, "",
+         {"C:\\m\\DFF\\dff\\x.dff", "C:\\m\\dff\\a.dff"}},
+        {"OutputFoldersWhereItDoesNot", {"-d", "-R", "C:\\m"}, true, 0, "", {"C:\\m\\dff\\a.dff"}},
+    };
+    for (const auto& row : rows) {
+        const std::map<std::string, Bytes> files = {
+            {"C:\\m\\a.dff", Three}, {"C:\\m\\dff\\y.dff", Three}, {"C:\\m\\DFF\\x.dff", Three}};
+        const Outcome outcome = RunCli(files, "2", row.arguments, [&](MemoryOs& os) {
+            os.folders.insert("C:\\empty");
+            os.ignoresCase = row.ignoresCase;
+        });
+        EXPECT_EQ(outcome.status, row.status) << row.name;
+        EXPECT_EQ(outcome.errors, row.errors) << row.name;
+        std::vector<std::string> merged;
+        for (const auto& file : outcome.files)
+            if (file.second == Merged3) merged.push_back(file.first);
+        EXPECT_EQ(merged, row.merged) << row.name;
+    }
+}
+
+}  // namespace
