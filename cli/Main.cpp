@@ -15,9 +15,15 @@
 
 namespace {
 
-// Help and version: standard output, checked like the log.
+// Help and version: standard output, with the log's line ends, checked like
+// the log.
 int Print(const char* text) {
-    std::fputs(text, stdout);
+    std::string out;
+    for (const char* c = text; *c; ++c) {
+        if (*c == '\n' && process::LinesEndInCrLf) out += '\r';
+        out += *c;
+    }
+    std::fputs(out.c_str(), stdout);
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
     std::perror("tintweld-cli: standard output");
     return 1;

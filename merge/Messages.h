@@ -26,6 +26,13 @@ inline constexpr char FolderNotFlushed[] = " Error: Cannot flush folder ";
 // Between the folder and the system's text.
 inline constexpr char PathFailedBecause[] = ": ";
 inline constexpr char FileChanged[] = " Error: File changed while it was merged.\r\n";
+// Where a model and its merge are when neither could be put back under the
+// model's name (after the system's text of the failed replacement).
+inline constexpr char KeptBefore[] = " Error: The model is kept as ";
+inline constexpr char KeptBetween[] = ", the merged model as ";
+inline constexpr char KeptAfter[] = ".\r\n";
+// A name Windows keeps for a device, or a file that is none on a disk.
+inline constexpr char NotADiskFile[] = "This is a device, not a file on a disk.\r\n";
 inline constexpr char NoClump[] = " Error: File doesn't contain Clump.\r\n";
 inline constexpr char WrongVersion[] = " Error: RW Version ID doesn't match.\r\n";
 inline constexpr char NoGeometryList[] = " Error: File doesn't contain Geometry List.\r\n";

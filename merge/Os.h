@@ -65,7 +65,9 @@ struct Os {
     // Closes the file, also after a failure.
     virtual Status CloseOutput(OutputFile* file) = 0;
     // Moves temporary over target, which may not exist yet. A read-only
-    // target or one in use is refused and left as it was.
+    // target or one in use is refused and left as it was. On any failure the
+    // temporary file is removed, unless it holds the only whole copy of the
+    // merged model: the status's text then says where it is kept.
     virtual Status Replace(const char* temporary, const char* target) = 0;
     // Puts the folder's entries (a replacement's new name) on the disk.
     virtual Status SyncFolder(const char* folder) = 0;

@@ -118,9 +118,13 @@ bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Statu
     if (status.ok() && sequence.GuardsTarget &&
         (!os.StampAt(sequence.TargetPath.c_str(), &now).ok() || !SameFile(now, sequence.DayStamp))) {
         session.AppendLog(text::FileChanged);
+    } else if (status.ok()) {
+        // A failed replacement has removed the temporary file itself, or
+        // kept it and said where.
+        status = os.Replace(sequence.TemporaryPath.c_str(), sequence.TargetPath.c_str());
+        if (!status.ok()) ReportLastError(session, " ", status);
+        return status.ok();
     } else {
-        if (status.ok()) status = os.Replace(sequence.TemporaryPath.c_str(), sequence.TargetPath.c_str());
-        if (status.ok()) return true;
         ReportLastError(session, " ", status);
     }
     os.Remove(sequence.TemporaryPath.c_str());

@@ -252,10 +252,13 @@ Status PosixOs::CloseOutput(merge::OutputFile* file) {
 }
 
 Status PosixOs::Replace(const char* temporary, const char* target) {
-    if (StopRequested()) return PosixError(EINTR);
     struct stat status;
-    if (stat(target, &status) == 0 && IsReadOnly(target, status)) return PosixError(EACCES);
-    return rename(temporary, target) == 0 ? Status{} : LastError();
+    const Status replaced = StopRequested()                                        ? PosixError(EINTR)
+                            : stat(target, &status) == 0 && IsReadOnly(target, status) ? PosixError(EACCES)
+                            : rename(temporary, target) == 0                       ? Status{}
+                                                                                   : LastError();
+    if (!replaced.ok()) unlink(temporary);
+    return replaced;
 }
 
 Status PosixOs::SyncFolder(const char* folder) {

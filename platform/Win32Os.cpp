@@ -1,7 +1,8 @@
+// The pipeline's and the batch's operating system over kernel32. Every path
+// goes to the wide calls in the \\?\ form where it is a full path, so that
+// the system takes it exactly as it is.
+#include "merge/Messages.h"
 #include "platform/SystemOs.h"
-
-#include <cstdio>
-#include <cstring>
 
 using merge::Status;
 
@@ -45,83 +46,12 @@ Status LastError() { return Win32Error(GetLastError()); }
 
 Status Check(BOOL succeeded) { return succeeded ? Status{} : LastError(); }
 
-// The attributes a program may set; the others are the system's.
-constexpr DWORD SettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-}  // namespace
-
-std::string SystemErrorText(DWORD code) {
-    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                        FORMAT_MESSAGE_FROM_SYSTEM;
-    const DWORD englishUs = 0x0409;
-    char* text = nullptr;
-    DWORD length = FormatMessageA(flags, nullptr, code, englishUs,
-                                  reinterpret_cast<char*>(&text), 0, nullptr);
-    if (length == 0 || text == nullptr) {
-        // No text for this code in English: name the code rather than log nothing.
-        char fallback[40];
-        std::snprintf(fallback, sizeof fallback, "Unknown error %lu\r\n",
-                      static_cast<unsigned long>(code));
-        return fallback;
-    }
-    std::string result(text, length);
-    LocalFree(text);
-    return result;
+// Opened to be asked about, not read: a folder too, and whatever others do
+// with it meanwhile.
+HANDLE OpenToAsk(const char* path) {
+    return CreateFileW(WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
-
-Status Win32Error(DWORD code) { return Status{true, code, SystemErrorText(code)}; }
-
-std::string ToCodePage(const wchar_t* text, UINT codePage, bool* exact) {
-    // The process's own code page by its number: UTF-8 (where the manifest
-    // is honoured) takes neither the best-fit flag nor a default character.
-    if (codePage == CP_ACP) codePage = GetACP();
-    // UTF-8 holds every character; only a broken UTF-16 text fails there.
-    const bool utf8 = codePage == CP_UTF8;
-    DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL replaced = FALSE;
-    int size = WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr,
-                                   utf8 ? nullptr : &replaced);
-    *exact = size > 0 && !replaced;
-    if (size == 0) {
-        flags = 0;
-        size = WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, nullptr);
-    }
-    std::string result(static_cast<size_t>(size), '\0');
-    if (size > 0)
-        WideCharToMultiByte(codePage, flags, text, -1, &result[0], size, nullptr, nullptr);
-    result.resize(size > 0 ? static_cast<size_t>(size) - 1 : 0);
-    return result;
-}
-
-size_t Utf16Length(const char* text) {
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    return units > 0 ? static_cast<size_t>(units) - 1 : std::strlen(text);
-}
-
-size_t NameStartIn(const char* path, UINT codePage) {
-    size_t start = 0;
-    for (size_t i = 0; path[i]; ++i) {
-        const BYTE c = static_cast<BYTE>(path[i]);
-        if (IsDBCSLeadByteEx(codePage, c) && path[i + 1]) {
-            ++i;  // the trail byte may look like a separator; it is not one
-        } else if (c == '\\' || c == '/') {
-            start = i + 1;
-        }
-    }
-    return start;
-}
-
-Status Win32Os::OpenForReading(const char* path, rw::ByteStream** file) {
-    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return LastError();
-    *file = new Win32File(handle);
-    return {};
-}
-
-namespace {
 
 Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp) {
     BY_HANDLE_FILE_INFORMATION information;
@@ -140,19 +70,23 @@ Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp) {
     return {};
 }
 
+Status NotADiskFile() { return Status{true, ERROR_BAD_DEVICE, merge::text::NotADiskFile}; }
+
 }  // namespace
 
-Status Win32Os::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
-    return StampOfHandle(static_cast<Win32File*>(file)->handle, stamp);
-}
-
-Status Win32Os::StampAt(const char* path, merge::FileStamp* stamp) {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return LastError();
-    const Status status = StampOfHandle(file, stamp);
-    CloseHandle(file);
-    return status;
+Status Win32Os::OpenForReading(const char* path, rw::ByteStream** file) {
+    // A device's name is no model's, whatever it may name: refused before it
+    // is opened, since opening some devices waits for ever.
+    if (IsDeviceName(path + NameStart(path))) return NotADiskFile();
+    HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return NotADiskFile();
+    }
+    *file = new Win32File(handle);
+    return {};
 }
 
 void Win32Os::Close(rw::ByteStream* file) {
@@ -161,10 +95,23 @@ void Win32Os::Close(rw::ByteStream* file) {
     delete win32File;
 }
 
+Status Win32Os::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
+    return StampOfHandle(static_cast<Win32File*>(file)->handle, stamp);
+}
+
+Status Win32Os::StampAt(const char* path, merge::FileStamp* stamp) {
+    HANDLE file = OpenToAsk(path);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    const Status status = StampOfHandle(file, stamp);
+    CloseHandle(file);
+    return status;
+}
+
 Status Win32Os::MakeDirectory(const char* path) {
-    if (CreateDirectoryA(path, nullptr)) return {};
+    const std::wstring wide = WidePath(path);
+    if (CreateDirectoryW(wide.c_str(), nullptr)) return {};
     const DWORD error = GetLastError();
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return {};
@@ -173,7 +120,7 @@ Status Win32Os::MakeDirectory(const char* path) {
 
 Status Win32Os::CreateNewFile(const char* path, merge::OutputFile** file) {
     if (StopRequested()) return Win32Error(ERROR_OPERATION_ABORTED);
-    HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastError();
     *file = new merge::OutputFile{handle};
@@ -197,57 +144,65 @@ Status Win32Os::CloseOutput(merge::OutputFile* file) {
     return status;
 }
 
-Status Win32Os::Replace(const char* temporary, const char* target) {
-    if (StopRequested()) return Win32Error(ERROR_OPERATION_ABORTED);
-    const DWORD attributes = GetFileAttributesA(target);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return Check(MoveFileExA(temporary, target, MOVEFILE_WRITE_THROUGH));
-    // Windows refuses to replace a read-only file; so does this, everywhere.
-    if (attributes & FILE_ATTRIBUTE_READONLY) return Win32Error(ERROR_ACCESS_DENIED);
-    // Keeps the target's access list, creation time and streams; a target
-    // open elsewhere without delete sharing makes it fail.
-    if (!ReplaceFileA(target, temporary, nullptr, 0, nullptr, nullptr)) return LastError();
-    // Where the system did not keep the attributes (Wine), they are put back.
-    const DWORD now = GetFileAttributesA(target);
-    if (now != INVALID_FILE_ATTRIBUTES &&
-        (now & SettableAttributes) != (attributes & SettableAttributes))
-        return Check(SetFileAttributesA(target, attributes & SettableAttributes));
-    return {};
-}
-
 // A folder's entries are written through (MOVEFILE_WRITE_THROUGH) by the
 // file system itself.
 Status Win32Os::SyncFolder(const char*) { return {}; }
 
 Status Win32Os::SyncFileSystem(const char*) { return Win32Error(ERROR_NOT_SUPPORTED); }
 
-void Win32Os::Remove(const char* path) { DeleteFileA(path); }
+void Win32Os::Remove(const char* path) { DeleteFileW(WidePath(path).c_str()); }
 
 size_t Win32Os::NameStart(const char* path) { return NameStartIn(path, CP_ACP); }
 
 Status Win32Os::ResolveLinks(const char* path, std::string* resolved) {
     *resolved = path;
+    HANDLE file = OpenToAsk(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        // Nothing there is no failure; something there that cannot be opened
+        // (a link to nothing) is.
+        const DWORD error = GetLastError();
+        return GetFileAttributesW(WidePath(path).c_str()) == INVALID_FILE_ATTRIBUTES ? Status{}
+                                                                                     : Win32Error(error);
+    }
+    merge::FileStamp stamp;
+    std::wstring final(32768, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(file, &final[0], static_cast<DWORD>(final.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const bool known = length > 0 && length < final.size() && StampOfHandle(file, &stamp).ok();
+    CloseHandle(file);
+    if (!known) return {};
+    bool exact = true;
+    const std::string target = NarrowPath(final.c_str(), &exact);
+    // The system's name for the file the path ends at (through any links),
+    // taken only when it names that very file: a name that ends in a dot or
+    // a blank may come back without it, and another file may bear that.
+    merge::FileStamp there;
+    if (exact && lstrcmpiA(target.c_str(), path) != 0 && StampAt(target.c_str(), &there).ok() &&
+        there.device == stamp.device && there.index == stamp.index)
+        *resolved = target;
     return {};
 }
 
 Status Win32Os::FullPath(const char* name, std::string* full) {
-    DWORD size = GetFullPathNameA(name, 0, nullptr, nullptr);
+    const std::wstring wide = WidePath(name);
+    DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return LastError();
-    std::string buffer(size, '\0');
-    size = GetFullPathNameA(name, size, &buffer[0], nullptr);
+    std::wstring buffer(size, L'\0');
+    size = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
     if (size == 0 || size >= buffer.size()) return LastError();
-    *full = buffer.c_str();
+    bool exact = true;
+    *full = NarrowPath(buffer.c_str(), &exact);
     return {};
 }
 
 Status Win32Os::ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) {
-    // Wide names, so that one the code page cannot hold is known as such.
-    const std::string pattern = std::string(path) + "\\*";
-    std::wstring widePattern(pattern.size() + 1, L'\0');
-    widePattern.resize(static_cast<size_t>(MultiByteToWideChar(
-        CP_ACP, 0, pattern.c_str(), -1, &widePattern[0], static_cast<int>(widePattern.size()))));
+    // The names exactly as the folder holds them, and known as inexact
+    // where the code page cannot hold them.
+    std::wstring pattern = WidePath(path);
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+    pattern += L'*';
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(widePattern.c_str(), &found);
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return LastError();
     do {
         cli::FolderEntry entry;
@@ -264,17 +219,9 @@ Status Win32Os::ListFolder(const char* path, std::vector<cli::FolderEntry>* entr
 }
 
 std::string Win32Os::FileIdentity(const char* path) {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    BY_HANDLE_FILE_INFORMATION information;
-    if (file != INVALID_HANDLE_VALUE) {
-        const BOOL known = GetFileInformationByHandle(file, &information);
-        CloseHandle(file);
-        if (known)
-            return std::to_string(information.dwVolumeSerialNumber) + ":" +
-                   std::to_string(information.nFileIndexHigh) + ":" +
-                   std::to_string(information.nFileIndexLow);
-    }
+    merge::FileStamp stamp;
+    if (StampAt(path, &stamp).ok())
+        return std::to_string(stamp.device) + ":" + std::to_string(stamp.index);
     const size_t name = NameStart(path);
     if (name <= 1) return path;
     // Names that differ only in case name one file.

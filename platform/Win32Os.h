@@ -32,6 +32,30 @@ size_t Utf16Length(const char* text);
 // character of its own, never the second byte of a double-byte character.
 size_t NameStartIn(const char* path, UINT codePage);
 
+// A path of the process code page as the wide calls take it: a full path in
+// the \\?\ form, which the system takes as it is (trailing dots and
+// blanks, device names, any length); other paths as they are.
+std::wstring WidePath(const char* path);
+// A wide path back in the process code page, without a \\?\ form; exact as
+// ToCodePage says.
+std::string NarrowPath(const wchar_t* path, bool* exact);
+
+// Whether a file name is one that Windows keeps for a device (CON, NUL,
+// COM1, LPT1 and the like, with any extension).
+bool IsDeviceName(const char* name);
+
+// The two calls a replacement makes, as a test can stand in for them.
+struct ReplaceCalls {
+    decltype(&ReplaceFileW) replaceFile = ReplaceFileW;
+    decltype(&MoveFileExW) moveFile = MoveFileExW;
+};
+
+// ReplaceFile with a backup beside the target, and whatever it returns, the
+// target afterwards holds its old bytes or the merged ones, or else both
+// files are kept (temporaryKept) and the status's text names them.
+merge::Status ReplaceKeepingAModel(const ReplaceCalls& calls, const std::wstring& temporary,
+                                   const std::wstring& target, bool* temporaryKept);
+
 struct Win32Os final : cli::BatchOs {
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
@@ -63,4 +87,6 @@ struct Win32Os final : cli::BatchOs {
     std::string FileIdentity(const char* path) override;
     char Separator() override { return '\\'; }
     bool NamesIgnoreCase() override { return true; }
+
+    ReplaceCalls calls;
 };

@@ -192,8 +192,9 @@ TEST_F(WindowTest, ATwoFileSequenceDroppedOnTheWindow) {
 
 // Windows' classic limit counts UTF-16 code units, not the bytes of the
 // process code page (UTF-8): a path of 259 Cyrillic or CJK characters is
-// merged whole, one of 260 is refused, named, and left alone.
-TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabet) {
+// merged whole, one of 260 is refused, named, and left alone; so is a
+// device's name.
+TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabetAndNoDevice) {
     Tick(IdOneFileMode);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -224,6 +225,10 @@ TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabet) {
                     "\r\nReady. Drop day dff file.\r\n";
         EXPECT_EQ(ReadFile(fits), Merged(Shape(3), Grey(3)));
     }
+    // A device's name is refused as such, at once.
+    Drop({base + L"\\nul.dff"});
+    expected += " Opening file: " + Utf8(base) + "\\nul.dff\r\n Error: This is a device, not a file on a disk.\r\n"
+                "\r\nReady. Drop day dff file.\r\n";
     EXPECT_EQ(WindowText(Control(IdLogPane)), expected);
     std::filesystem::remove_all(L"\\\\?\\" + base);
 }

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <set>
 
 #include "platform/SystemOs.h"
 
@@ -22,7 +24,12 @@ struct OsTest : ::testing::Test {
     OsTest() { fs::create_directory(dir); }
     ~OsTest() override {
         std::error_code ignored;
+#ifdef _WIN32
+        // Names such as "aux.dff" or "x " only as they are.
+        fs::remove_all(L"\\\\?\\" + dir.wstring(), ignored);
+#else
         fs::remove_all(dir, ignored);
+#endif
     }
     std::string Path(const std::string& name) const { return (dir / name).string(); }
 
@@ -48,7 +55,7 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
     os.stop = &stop;
     merge::OutputFile* output = nullptr;
     EXPECT_FALSE(os.CreateNewFile(Path("new").c_str(), &output).ok());
-    EXPECT_FALSE(os.Replace(Path("ten").c_str(), Path("eleven").c_str()).ok());
+    EXPECT_FALSE(os.Replace(Path("new").c_str(), Path("eleven").c_str()).ok());
     os.stop = nullptr;
 
     EXPECT_TRUE(os.MakeDirectory(Path("dff").c_str()).ok());
@@ -96,6 +103,105 @@ TEST(Win32Names, ConvertedExactlyOrKnownInexact) {
     }
     // Counted as Windows counts a path: UTF-16 code units.
     EXPECT_EQ(Utf16Length("\xD0\xB6\xE6\xA8\xA1\xF0\x9F\x98\x80"), 4u);  // ж, 模 and a pair
+}
+
+// Each outcome that ReplaceFile documents, done to the files as documented,
+// in place of the call: afterwards the target holds the old model or the
+// merged one, or else both are kept and named; the temporary file goes only
+// when the target holds one of them.
+DWORD ReplaceOutcome;
+bool MergedCannotMove, OldCannotMove;
+
+BOOL WINAPI StandInReplace(LPCWSTR target, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID, LPVOID) {
+    if (ReplaceOutcome == 0) return ReplaceFileW(target, replacement, backup, flags, nullptr, nullptr);
+    if (ReplaceOutcome == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExW(target, backup, MOVEFILE_REPLACE_EXISTING);
+    if (ReplaceOutcome == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !backup) DeleteFileW(target);
+    SetLastError(ReplaceOutcome);
+    return FALSE;
+}
+
+BOOL WINAPI StandInMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    const std::wstring name = from;
+    const bool merged = name.back() == L'~' && name[name.size() - 2] != L'~';
+    if (merged ? MergedCannotMove : OldCannotMove) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return MoveFileExW(from, to, flags);
+}
+
+TEST_F(OsTest, AReplacementNeverLosesBothModels) {
+    const struct {
+        DWORD outcome;
+        bool mergedCannotMove, oldCannotMove;
+        const char* target;  // what the target holds afterwards, "" for nothing
+        bool kept;           // both files kept, and named
+    } rows[] = {
+        {0, false, false, "new", false},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, false, false, "old", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, false, "old", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, false, false, "new", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, false, "old", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, true, "", true},
+        {ERROR_SHARING_VIOLATION, false, false, "old", false},
+    };
+    os.calls = {StandInReplace, StandInMove};
+    const std::string target = Path("model.dff"), temporary = Path("model.df~"), backup = Path("model.df~~");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.outcome);
+        ReplaceOutcome = row.outcome;
+        MergedCannotMove = row.mergedCannotMove;
+        OldCannotMove = row.oldCannotMove;
+        std::ofstream(target) << "old";
+        std::ofstream(temporary) << "new";
+        const merge::Status status = os.Replace(temporary.c_str(), target.c_str());
+        EXPECT_EQ(status.ok(), std::string(row.target) == "new");
+        EXPECT_EQ(status.ok() ? row.outcome : status.code, row.outcome);
+        std::ifstream in(target);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.target);
+        EXPECT_EQ(fs::exists(temporary), row.kept);
+        EXPECT_EQ(fs::exists(backup), row.kept);
+        EXPECT_EQ(status.text.find("The model is kept as " + backup + ", the merged model as " + temporary) !=
+                      std::string::npos, row.kept);
+        in.close();
+        fs::remove(temporary);
+        fs::remove(backup);
+    }
+}
+
+// Names are taken exactly as they are: a trailing dot or blank stays, and
+// a device's name is refused before it is opened, promptly.
+TEST_F(OsTest, NamesAsTheyAreAndNoDevices) {
+    // Made as the exact names they are.
+    const auto put = [&](const char* name) {
+        HANDLE file = CreateFileW((L"\\\\?\\" + fs::path(Path(name)).wstring()).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, "model", 5, &written, nullptr);
+        CloseHandle(file);
+    };
+    for (const char* name : {"sub.", "x ", "sub"})
+        CreateDirectoryW((L"\\\\?\\" + fs::path(Path(name)).wstring()).c_str(), nullptr);
+    put("sub.\\in.dff");
+    std::vector<cli::FolderEntry> entries;
+    ASSERT_TRUE(os.ListFolder(dir.string().c_str(), &entries).ok());
+    std::set<std::string> names;
+    for (const cli::FolderEntry& entry : entries) names.insert(entry.name);
+    EXPECT_EQ(names, (std::set<std::string>{"sub", "sub.", "x "}));
+    rw::ByteStream* file = nullptr;
+    EXPECT_TRUE(os.OpenForReading(Path("sub.\\in.dff").c_str(), &file).ok());
+    if (file) os.Close(file);
+    EXPECT_FALSE(os.OpenForReading(Path("sub\\in.dff").c_str(), &file).ok());
+    for (const char* device : {"aux.dff", "COM1.dff", "con.txt.dff", "NUL .dff", "lpt9"}) {
+        put(device);
+        EXPECT_TRUE(IsDeviceName(device)) << device;
+        EXPECT_EQ(os.OpenForReading(Path(device).c_str(), &file).text, "This is a device, not a file on a disk.\r\n");
+    }
+    for (const char* name : {"auxiliary.dff", "com10.dff", "lpt0.dff", "nul_.dff"}) EXPECT_FALSE(IsDeviceName(name)) << name;
+    EXPECT_EQ(WidePath("C:/a/b.dff"), L"\\\\?\\C:\\a\\b.dff");
+    EXPECT_EQ(WidePath("\\\\server\\share\\b.dff"), L"\\\\?\\UNC\\server\\share\\b.dff");
+    EXPECT_EQ(WidePath("b.dff"), L"b.dff");
+    EXPECT_EQ(WidePath("C:\\a\\..\\b.dff"), L"C:\\a\\..\\b.dff");  // for the system to resolve
 }
 #else
 // An owner that cannot be kept takes its set-user-ID bit with it.

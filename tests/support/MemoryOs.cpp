@@ -201,11 +201,14 @@ Status MemoryOs::CloseOutput(merge::OutputFile* file) {
 Status MemoryOs::Replace(const char* temporary, const char* target) {
     CALLED(Call::Replace);
     if (status.ok() && StopRequested()) status = Failure(SystemError::Aborted);
-    if (!status.ok()) return status;
     for (const Stream* stream : streams)
-        if (stream->path == target) return Failure(SystemError::SharingViolation);
+        if (status.ok() && stream->path == target) status = Failure(SystemError::SharingViolation);
     auto source = files.find(temporary);
-    if (source == files.end()) return Failure(SystemError::FileNotFound);
+    if (status.ok() && source == files.end()) status = Failure(SystemError::FileNotFound);
+    if (!status.ok()) {
+        Remove(temporary);
+        return status;
+    }
     files[target] = std::move(source->second);
     versions[target] = versions[temporary];
     files.erase(temporary);
