@@ -13,6 +13,8 @@ constexpr int FieldIds[] = {IdFieldR, IdFieldG, IdFieldB, IdFieldA};
 }  // namespace
 
 bool WindowSession::IsTicked(merge::Option option) {
+    // The command line's options have no box here.
+    if (static_cast<size_t>(option) >= sizeof OptionIds / sizeof OptionIds[0]) return false;
     HWND box = GetDlgItem(MainWindowHandle, OptionIds[static_cast<int>(option)]);
     return SendMessageA(box, BM_GETCHECK, 0, 0) != 0;
 }

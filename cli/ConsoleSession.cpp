@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#ifdef _WIN32
-#include "platform/Win32Os.h"
-#endif
-
 namespace cli {
 
 bool ConsoleSession::IsTicked(merge::Option option) {
@@ -15,6 +11,8 @@ bool ConsoleSession::IsTicked(merge::Option option) {
         case merge::Option::OutputInDffFolder: return options.dffFolder;
         case merge::Option::CopyDayColours: return options.copyDay;
         case merge::Option::OneFileMode: return oneFileMode;
+        case merge::Option::EveryGeometry: return options.everyGeometry;
+        case merge::Option::SkipMerged: return options.skipMerged;
     }
     return false;
 }
@@ -27,13 +25,7 @@ void ConsoleSession::ColourFieldText(merge::Channel channel, char* buffer, int s
     buffer[length] = '\0';
 }
 
-// The window's rule, as Windows counts a path's characters.
-bool ConsoleSession::PathFits(const char* path) {
-#ifdef _WIN32
-    return Utf16Length(path) < 260;
-#else
-    return std::strlen(path) < 260;
-#endif
-}
+// Any path the system takes: the system itself refuses one too long for it.
+bool ConsoleSession::PathFits(const char*) { return true; }
 
 }  // namespace cli

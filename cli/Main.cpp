@@ -17,11 +17,11 @@ namespace {
 
 // Help and version: standard output, with the log's line ends, checked like
 // the log.
-int Print(const char* text) {
+int Print(const std::string& text) {
     std::string out;
-    for (const char* c = text; *c; ++c) {
-        if (*c == '\n' && process::LinesEndInCrLf) out += '\r';
-        out += *c;
+    for (char c : text) {
+        if (c == '\n' && process::LinesEndInCrLf) out += '\r';
+        out += c;
     }
     std::fputs(out.c_str(), stdout);
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tintweld-cli: %s (see tintweld-cli --help)\n", line.error.c_str());
         return 2;
     }
-    if (line.command == cli::Command::Help) return Print(cli::UsageText);
+    if (line.command == cli::Command::Help) return Print(cli::UsageText());
     if (line.command == cli::Command::Version)
         return Print("tintweld-cli (Tintweld) " TINTWELD_VERSION "\n");
     if (!outputOpen) {

@@ -1,13 +1,14 @@
 #include "cli/Options.h"
 
-#include <cstring>
-
 namespace cli {
 
-const char* const UsageText =
+namespace {
+
+const char UsageHead[] =
     "Usage: tintweld-cli [OPTION]... DAY...\n"
     "   or: tintweld-cli [OPTION]... --night NIGHT DAY\n"
     "   or: tintweld-cli [OPTION]... --night-folder NIGHTS DAY...\n"
+    "   or: tintweld-cli --list [OPTION]... DAY...\n"
     "Add night vertex colours to RW binary stream models (DFF).\n"
     "\n"
     "Each DAY is merged on its own, with night colours made from its own colours\n"
@@ -16,42 +17,19 @@ const char* const UsageText =
     "takes them from the model of the same name (and the same path below a folder\n"
     "named as DAY) in NIGHTS. The merged model replaces DAY, or goes into a folder\n"
     "\"dff\" beside it (--dff-folder). A folder named as DAY stands for the .dff\n"
-    "models in it, in name order.\n"
-    "\n"
-    "  -a, --always-merge       replace night colours that a model already has\n"
-    "                             (without it such a model is refused)\n"
-    "  -c, --copy-day           night colours = the day model's own vertex colours\n"
-    "  -r, --rgba=R,G,B,A       the one night colour otherwise (default 64,64,64,255);\n"
-    "                             each value as in the window's fields: 0-255, &HFF,\n"
-    "                             &O377, wrapped modulo 256\n"
-    "  -d, --dff-folder         write into the folder \"dff\" beside each DAY\n"
-    "  -n, --night=NIGHT        merge NIGHT's vertex colours into the one DAY\n"
-    "  -N, --night-folder=NIGHTS  pair each DAY with its night model in NIGHTS\n"
-    "  -R, --recursive          go into the folders within a folder too (not into\n"
-    "                             \"dff\" folders with --dff-folder)\n"
-    "  -j, --jobs=N             merge N models at a time (default: one per processor)\n"
-    "  -h, --help               show this help and exit\n"
-    "      --version            show the version and exit\n"
+    "models in it, in name order. Only the first geometry of a model gets night\n"
+    "colours, unless --every-geometry.\n"
+    "\n";
+
+const char UsageTail[] =
     "  --                       end of options\n"
     "\n"
     "The log goes to standard output, each model's lines together and in the\n"
-    "order of the arguments. Exit status: 0 when every merged model was written,\n"
-    "1 when any was not or the log could not be written, 2 for a wrong command line.\n";
+    "order of the arguments. Exit status: 0 when every merged model was written\n"
+    "(or, with --list, every model read), 1 when any was not or the log could not\n"
+    "be written, 2 for a wrong command line.\n";
 
-namespace {
-
-struct OptionInfo {
-    char shortName;
-    const char* longName;
-    bool takesValue;
-};
-
-constexpr OptionInfo KnownOptions[] = {
-    {'a', "always-merge", false}, {'c', "copy-day", false},  {'d', "dff-folder", false},
-    {'r', "rgba", true},          {'n', "night", true},      {'N', "night-folder", true},
-    {'R', "recursive", false},    {'j', "jobs", true},       {'h', "help", false},
-    {'\0', "version", false},
-};
+using Setter = bool (*)(CommandLine& line, const std::string& value);
 
 bool Fail(CommandLine& line, const std::string& error) {
     line.command = Command::UsageError;
@@ -60,59 +38,91 @@ bool Fail(CommandLine& line, const std::string& error) {
 }
 
 // Four texts separated by commas; each may be empty (it reads as 0).
-bool SplitColours(const std::string& value, std::string texts[4]) {
+bool SplitColours(CommandLine& line, const std::string& value) {
+    std::string* texts = line.options.colourTexts;
     size_t from = 0;
     for (int i = 0; i < 4; ++i) {
         const size_t comma = value.find(',', from);
-        if ((comma != std::string::npos) != (i < 3)) return false;
+        if ((comma != std::string::npos) != (i < 3))
+            return Fail(line, "--rgba wants four values R,G,B,A, not '" + value + "'");
         texts[i] = value.substr(from, comma - from);
         from = comma + 1;
     }
     return true;
 }
 
-bool ParseJobs(const std::string& value, unsigned* jobs) {
-    if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    *jobs = static_cast<unsigned>(std::stoul(value));
-    return *jobs > 0;
+bool ParseJobs(CommandLine& line, const std::string& value) {
+    const bool digits = value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
+    line.options.jobs = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+    return line.options.jobs > 0 || Fail(line, "--jobs wants a number from 1 to 9999, not '" + value + "'");
 }
 
-bool Apply(CommandLine& line, const OptionInfo& option, const std::string& value) {
-    Options& options = line.options;
-    const std::string name = std::string("--") + option.longName;
-    if (option.takesValue && value.empty()) return Fail(line, "option '" + name + "' needs a value");
-    switch (option.shortName) {
-        case 'a': options.alwaysMerge = true; break;
-        case 'c': options.copyDay = true; break;
-        case 'd': options.dffFolder = true; break;
-        case 'n': options.night = value; break;
-        case 'N': options.nightFolder = value; break;
-        case 'R': options.recursive = true; break;
-        case 'h': line.command = Command::Help; break;
-        case '\0': line.command = Command::Version; break;
-        case 'r':
-            if (!SplitColours(value, options.colourTexts))
-                return Fail(line, "--rgba wants four values R,G,B,A, not '" + value + "'");
-            break;
-        case 'j':
-            if (!ParseJobs(value, &options.jobs))
-                return Fail(line, "--jobs wants a number from 1 to 9999, not '" + value + "'");
-            break;
-    }
+bool Asks(CommandLine& line, Command command) {
+    line.command = command;
     return true;
 }
 
-const OptionInfo* FindLong(const std::string& name) {
-    for (const OptionInfo& option : KnownOptions)
-        if (name == option.longName) return &option;
+// One option a row: what parsing does with it, and what --help (and so the
+// manual page) says of it. Help lines after the first are indented.
+struct OptionRow {
+    char shortName;  // none: '\0'
+    const char* longName;
+    const char* value;  // its name in the help, or null when it takes none
+    const char* help;
+    Setter apply;
+};
+
+#define SETS(field) [](CommandLine& line, const std::string&) { return line.options.field = true; }
+#define TAKES(field) [](CommandLine& line, const std::string& value) { line.options.field = value; return true; }
+
+constexpr OptionRow Rows[] = {
+    {'a', "always-merge", nullptr, "replace night colours that a model already has\n(without it such a model is refused)",
+     SETS(alwaysMerge)},
+    {'c', "copy-day", nullptr, "night colours = the day model's own vertex colours", SETS(copyDay)},
+    {'r', "rgba", "R,G,B,A",
+     "the one night colour otherwise (default 64,64,64,255);\neach value as in the window's fields: 0-255, &HFF,\n"
+     "&O377, wrapped modulo 256",
+     SplitColours},
+    {'d', "dff-folder", nullptr, "write into the folder \"dff\" beside each DAY", SETS(dffFolder)},
+    {'n', "night", "NIGHT", "merge NIGHT's vertex colours into the one DAY", TAKES(night)},
+    {'N', "night-folder", "NIGHTS", "pair each DAY with its night model in NIGHTS", TAKES(nightFolder)},
+    {'R', "recursive", nullptr, "go into the folders within a folder too (not into\n\"dff\" folders with --dff-folder)",
+     SETS(recursive)},
+    {'e', "every-geometry", nullptr,
+     "night colours for every geometry of a model, each from\nthe night model's geometry of its number",
+     SETS(everyGeometry)},
+    {'s', "skip-merged", nullptr,
+     "leave a model that has night colours already as it is,\nand count it as done (not with --always-merge)",
+     SETS(skipMerged)},
+    {'l', "list", nullptr,
+     "change nothing: list each geometry of the models, one\nline each, tab-separated: path, number, vertices,\n"
+     "prelit colours (yes or no), vertices of its night\ncolours (or -)",
+     SETS(list)},
+    {'j', "jobs", "N", "merge N models at a time (default: one per processor)", ParseJobs},
+    {'h', "help", nullptr, "show this help and exit",
+     [](CommandLine& line, const std::string&) { return Asks(line, Command::Help); }},
+    {'\0', "version", nullptr, "show the version and exit",
+     [](CommandLine& line, const std::string&) { return Asks(line, Command::Version); }},
+};
+
+#undef SETS
+#undef TAKES
+
+const OptionRow* FindLong(const std::string& name) {
+    for (const OptionRow& row : Rows)
+        if (name == row.longName) return &row;
     return nullptr;
 }
 
-const OptionInfo* FindShort(char name) {
-    for (const OptionInfo& option : KnownOptions)
-        if (option.shortName != '\0' && name == option.shortName) return &option;
+const OptionRow* FindShort(char name) {
+    for (const OptionRow& row : Rows)
+        if (row.shortName != '\0' && name == row.shortName) return &row;
     return nullptr;
+}
+
+bool Apply(CommandLine& line, const OptionRow& row, const std::string& value) {
+    if (row.value && value.empty()) return Fail(line, std::string("option '--") + row.longName + "' needs a value");
+    return row.apply(line, value);
 }
 
 // "--name", "--name=value" or "--name value"; moves i past a separate value.
@@ -120,36 +130,66 @@ bool ParseLong(CommandLine& line, const std::vector<std::string>& arguments, siz
     const std::string& text = arguments[i];
     const size_t equals = text.find('=');
     const std::string name = text.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const OptionInfo* option = FindLong(name);
-    if (!option) return Fail(line, "unknown option '--" + name + "'");
-    if (!option->takesValue) {
+    const OptionRow* row = FindLong(name);
+    if (!row) return Fail(line, "unknown option '--" + name + "'");
+    if (!row->value) {
         if (equals != std::string::npos) return Fail(line, "option '--" + name + "' takes no value");
-        return Apply(line, *option, "");
+        return Apply(line, *row, "");
     }
-    if (equals != std::string::npos) return Apply(line, *option, text.substr(equals + 1));
+    if (equals != std::string::npos) return Apply(line, *row, text.substr(equals + 1));
     if (i + 1 >= arguments.size()) return Fail(line, "option '--" + name + "' needs a value");
-    return Apply(line, *option, arguments[++i]);
+    return Apply(line, *row, arguments[++i]);
 }
 
 // "-acd", "-nNIGHT" or "-n NIGHT"; moves i past a separate value.
 bool ParseShort(CommandLine& line, const std::vector<std::string>& arguments, size_t& i) {
     const std::string& text = arguments[i];
     for (size_t c = 1; c < text.size(); ++c) {
-        const OptionInfo* option = FindShort(text[c]);
-        if (!option) return Fail(line, std::string("unknown option '-") + text[c] + "'");
-        if (!option->takesValue) {
-            if (!Apply(line, *option, "")) return false;
+        const OptionRow* row = FindShort(text[c]);
+        if (!row) return Fail(line, std::string("unknown option '-") + text[c] + "'");
+        if (!row->value) {
+            if (!Apply(line, *row, "")) return false;
             continue;
         }
-        if (c + 1 < text.size()) return Apply(line, *option, text.substr(c + 1));
+        if (c + 1 < text.size()) return Apply(line, *row, text.substr(c + 1));
         if (i + 1 >= arguments.size())
             return Fail(line, std::string("option '-") + text[c] + "' needs a value");
-        return Apply(line, *option, arguments[++i]);
+        return Apply(line, *row, arguments[++i]);
     }
     return true;
 }
 
+// What the options and names come to together.
+void CheckTogether(CommandLine& line) {
+    const Options& options = line.options;
+    if (options.days.empty()) {
+        Fail(line, options.night.empty() ? "missing DAY" : "missing DAY after --night NIGHT");
+    } else if (!options.night.empty() && !options.nightFolder.empty()) {
+        Fail(line, "--night and --night-folder do not go together");
+    } else if (!options.night.empty() && options.days.size() > 1) {
+        Fail(line, "--night merges one DAY, not " + std::to_string(options.days.size()));
+    } else if (options.skipMerged && options.alwaysMerge) {
+        Fail(line, "--skip-merged and --always-merge do not go together");
+    }
+}
+
 }  // namespace
+
+std::string UsageText() {
+    constexpr size_t HelpColumn = 27;
+    std::string text = UsageHead;
+    for (const OptionRow& row : Rows) {
+        std::string names = row.shortName ? std::string("  -") + row.shortName + ", --" : "      --";
+        names += row.longName;
+        if (row.value) names += std::string("=") + row.value;
+        names.append(names.size() < HelpColumn - 1 ? HelpColumn - names.size() : 2, ' ');
+        // Lines after the first stand two further in.
+        for (const char* c = row.help; *c; ++c)
+            names += *c == '\n' ? "\n" + std::string(HelpColumn + 2, ' ') : std::string(1, *c);
+        text += names + "\n";
+    }
+    return text + UsageTail;
+}
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
@@ -170,15 +210,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             ok = ParseShort(line, arguments, i);
         if (!ok) return line;
     }
-    const Options& options = line.options;
-    if (line.command != Command::Merge) return line;
-    if (options.days.empty()) {
-        Fail(line, options.night.empty() ? "missing DAY" : "missing DAY after --night NIGHT");
-    } else if (!options.night.empty() && !options.nightFolder.empty()) {
-        Fail(line, "--night and --night-folder do not go together");
-    } else if (!options.night.empty() && options.days.size() > 1) {
-        Fail(line, "--night merges one DAY, not " + std::to_string(options.days.size()));
-    }
+    if (line.command == Command::Merge) CheckTogether(line);
     return line;
 }
 

@@ -19,6 +19,9 @@ struct Options {
     std::string night;
     std::string nightFolder;
     bool recursive = false;
+    bool everyGeometry = false;  // night colours for every geometry
+    bool skipMerged = false;     // a model with night colours left as it is
+    bool list = false;           // the models' geometries listed, nothing changed
     unsigned jobs = 0;  // 0: one per processor
     // Models and folders of models, in the order given.
     std::vector<std::string> days;
@@ -34,6 +37,7 @@ struct CommandLine {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-extern const char* const UsageText;
+// What --help shows, and the manual page is made of.
+std::string UsageText();
 
 }  // namespace cli

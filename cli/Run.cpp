@@ -11,6 +11,7 @@
 
 #include "cli/Batch.h"
 #include "cli/ConsoleSession.h"
+#include "merge/Listing.h"
 
 namespace cli {
 
@@ -56,9 +57,11 @@ void Merge(Runner& r, Job& job) {
     ConsoleSession session(r.options, job.log, job.night.empty());
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
     job.sequence.CommitsInGroups = r.groupCommit;
-    job.merged = merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form);
+    merge::DropResult result = merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form);
     if (job.sequence.state == merge::SequenceState::AwaitingNight)
-        job.merged = merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form);
+        result = merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form);
+    // A model left as it is, holding night colours already, is done too.
+    job.merged = result != merge::DropResult::NotWritten;
 }
 
 // Runs job i, with the lock held on entry and on return.
@@ -177,6 +180,16 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, Batch
     }
     for (const std::string& folder : plan.emptyFolders)
         *errors += "tintweld-cli: no model in the folder '" + folder + "'\n";
+    if (options.list) {
+        bool read = true;
+        for (size_t i = 0; i < plan.jobs.size(); ++i) {
+            std::string lines;
+            read = merge::ListModel(os, plan.jobs[i].day, &lines) && read;
+            output.WriteLog(lines);
+            output.ShowProgress(i + 1, plan.jobs.size());
+        }
+        return read ? 0 : 1;
+    }
     OrderJobsThatShareFiles(plan.jobs, options, os);
     const unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
     const size_t notMerged = RunJobs(plan.jobs, options, os, output,

@@ -132,29 +132,70 @@ bool Valid(const ModelShape& shape) {
     std::abort();
 }
 
-// The colours an accepted sequence writes, or false when it must be refused.
-bool ExpectedColours(const MemorySession& session, const ModelShape& day, const ModelShape& night,
-                     const Bytes& dayBytes, Bytes* colours) {
-    const GeometryShape& g = day.geometries[0];
-    const modelgen::ModelLayout layout = modelgen::LayoutOf(day);
-    if (!Valid(day) || !g.hasExtension || day.truncateAt < layout.firstExtensionEnd) return false;
-    if (g.nightChunkIndex >= 0 && !session.ticked.count(Option::AlwaysMerge)) return false;
-    const auto own = dayBytes.begin() + layout.firstGeometryData + 16;
-    *colours = Bytes(own, own + 4 * g.vertexCount);
-    if (!session.ticked.count(Option::CopyDayColours)) {
-        Bytes colour(4);
-        for (int i = 0; i < 4; ++i) colour[i] = static_cast<uint8_t>(std::stoi(session.fields[i]));
-        *colours = Repeat(colour, g.vertexCount);
+enum class Outcome { Refused, Merged, LeftAsItIs };
+
+// The colours a geometry starts with: its own, or the fields' one colour.
+Bytes MadeWithout(const MemorySession& session, const GeometryShape& g, uint32_t index) {
+    if (session.ticked.count(Option::CopyDayColours))
+        return g.colours.empty() ? PatternColours(index, g.vertexCount) : g.colours;
+    Bytes colour(4);
+    for (int i = 0; i < 4; ++i) colour[i] = static_cast<uint8_t>(std::stoi(session.fields[i]));
+    return Repeat(colour, g.vertexCount);
+}
+
+// What an uncut sequence must come to, and the colours of each geometry's
+// chunk when merged: every geometry that can take them with every
+// geometry, or the first.
+Outcome Expected(const MemorySession& session, const ModelShape& day, const ModelShape& night,
+                 std::map<uint32_t, Bytes>* colours) {
+    const bool every = session.ticked.count(Option::EveryGeometry) > 0;
+    if (day.firstChunkType != 0x10 || day.version != 0x1803FFFF || (!every && !day.geometries[0].prelit))
+        return Outcome::Refused;
+    for (uint32_t k = 0; k < (every ? day.geometries.size() : 1); ++k) {
+        const GeometryShape& g = day.geometries[k];
+        if (!g.prelit) continue;
+        if (!g.hasExtension) {
+            if (every) continue;
+            return Outcome::Refused;
+        }
+        if (g.nightChunkIndex >= 0 && session.ticked.count(Option::SkipMerged)) return Outcome::LeftAsItIs;
+        if (g.nightChunkIndex >= 0 && !session.ticked.count(Option::AlwaysMerge)) return Outcome::Refused;
+        (*colours)[k] = MadeWithout(session, g, k);
     }
-    if (session.ticked.count(Option::OneFileMode)) return true;
-    // The night model's colours, whole ones, as far as both counts and the file go.
+    if (colours->empty()) return Outcome::Refused;
+    if (session.ticked.count(Option::OneFileMode)) return Outcome::Merged;
+    // The night model's colours, as far as both counts go.
+    if (night.firstChunkType != 0x10 || night.version != 0x1803FFFF || !night.geometries[0].prelit)
+        return Outcome::Refused;
+    for (auto& chunk : *colours) {
+        if (chunk.first >= night.geometries.size() || !night.geometries[chunk.first].prelit) continue;
+        const GeometryShape& g = night.geometries[chunk.first];
+        const Bytes own = g.colours.empty() ? PatternColours(chunk.first, g.vertexCount) : g.colours;
+        std::copy_n(own.begin(), std::min(own.size(), chunk.second.size()), chunk.second.begin());
+    }
+    return Outcome::Merged;
+}
+
+// The same for a cut day or night model, its first geometry only: the
+// colours as far as the night model holds them whole.
+Outcome ExpectedCut(const MemorySession& session, const ModelShape& day, const ModelShape& night,
+                    std::map<uint32_t, Bytes>* colours) {
+    const modelgen::ModelLayout layout = modelgen::LayoutOf(day);
+    if (day.truncateAt < layout.firstExtensionEnd && day.geometries[0].prelit && day.geometries[0].hasExtension)
+        return Outcome::Refused;
+    ModelShape whole = day, wholeNight = night;
+    whole.truncateAt = wholeNight.truncateAt = SIZE_MAX;
+    const Outcome outcome = Expected(session, whole, wholeNight, colours);
+    if (outcome != Outcome::Merged || session.ticked.count(Option::OneFileMode)) return outcome;
     const size_t data = modelgen::LayoutOf(night).firstGeometryData;
-    if (!Valid(night) || night.truncateAt < data + 12) return false;
+    if (night.truncateAt < data + 12) return Outcome::Refused;
     const Bytes nightBytes = Build(night);
     const size_t inFile = nightBytes.size() > data + 16 ? (nightBytes.size() - data - 16) / 4 : 0;
-    const size_t count = std::min<size_t>({g.vertexCount, night.geometries[0].vertexCount, inFile});
-    std::copy_n(nightBytes.begin() + data + 16, 4 * count, colours->begin());
-    return true;
+    Bytes& first = (*colours)[0];
+    first = MadeWithout(session, day.geometries[0], 0);
+    const size_t count = std::min<size_t>({first.size() / 4, night.geometries[0].vertexCount, inFile});
+    std::copy_n(nightBytes.begin() + data + 16, 4 * count, first.begin());
+    return Outcome::Merged;
 }
 
 void Check(Input& in) {
@@ -162,11 +203,14 @@ void Check(Input& in) {
     MemorySession session;
     merge::DropSequence sequence;
     os.folders = {"C:", "C:\\models"};
-    const uint8_t bits = in.Byte();
+    const uint8_t bits = in.Byte(), more = in.Byte();
     const Option options[] = {Option::AlwaysMerge, Option::CopyDayColours, Option::OneFileMode,
-                              Option::OutputInDffFolder};
+                              Option::OutputInDffFolder, Option::EveryGeometry, Option::SkipMerged};
     for (int i = 0; i < 4; ++i)
         if (bits & (1 << i)) session.ticked.insert(options[i]);
+    for (int i = 0; i < 2; ++i)
+        if (more & (1 << i)) session.ticked.insert(options[4 + i]);
+    if (session.ticked.count(Option::AlwaysMerge)) session.ticked.erase(Option::SkipMerged);
     for (std::string& field : session.fields) field = std::to_string(in.Byte());
     const int fault = static_cast<int>(in.Below(4));  // 0: none, else the how-many-th call
     const Call call = Faults[in.Below(sizeof Faults / sizeof Faults[0])];
@@ -191,27 +235,33 @@ void Check(Input& in) {
         merge::HandleDroppedPath(sequence, os, session, nightIsDay ? Day.c_str() : Night.c_str());
 
     const bool created = session.log.find("\r\nDFF created: " + target + "\r\n") != std::string::npos;
-    if (!created && session.log.find(" Error: ") == std::string::npos) Broken("no error line", session);
+    const bool left = session.log.find(" Skipped: ") != std::string::npos;
+    if (!created && !left && session.log.find(" Error: ") == std::string::npos) Broken("no error line", session);
     std::map<std::string, Bytes> after = os.files;
     if (created) after.erase(target);
     if (created && before.count(target)) after[target] = before.at(target);
     if (after != before) Broken("a file other than the target changed", session);
     const std::string problems = ProblemsAtEnd(os, session, sequence);
     if (!problems.empty()) Broken(problems, session);
-    const std::string structure = created ? StructureProblems(dayBytes, os.files[target]) : "";
+    const bool every = session.ticked.count(Option::EveryGeometry) > 0;
+    const std::string structure = created && !every ? StructureProblems(dayBytes, os.files[target]) : "";
     if (!structure.empty()) Broken(structure, session);
-    if (patched || Resized(day)) return;
+    const bool cut = day.truncateAt != SIZE_MAX || night.truncateAt != SIZE_MAX;
+    if (patched || Resized(day) || (every && (cut || Resized(night)))) return;
 
-    Bytes colours;
+    std::map<uint32_t, Bytes> colours;
     const bool fired = fault && os.calls[static_cast<int>(call)] >= fault;
-    const bool accepted = !fired && ExpectedColours(session, day, night, dayBytes, &colours);
-    if (created != accepted) Broken(accepted ? "refused a model it must take" : "took a model it must refuse", session);
+    Outcome outcome = cut ? ExpectedCut(session, day, night, &colours) : Expected(session, day, night, &colours);
+    if (fired) outcome = Outcome::Refused;
+    if ((outcome == Outcome::Merged) != created || (outcome == Outcome::LeftAsItIs) != left)
+        Broken(created ? "took a model it must refuse" : "refused a model it must take", session);
     // A cut day model is cut as far into the merged one.
     ModelShape merged = day;
     const GeometryShape& g = day.geometries[0];
     const size_t replaced = g.nightChunkIndex >= 0 ? 16 + 4 * size_t{g.nightChunkVertices} : 0;
-    if (day.truncateAt != SIZE_MAX) merged.truncateAt += 16 + colours.size() - replaced;
-    if (accepted && os.files[target] != Merged(merged, colours)) Broken("the output is not the expected model", session);
+    if (created && day.truncateAt != SIZE_MAX) merged.truncateAt += 16 + colours[0].size() - replaced;
+    if (created && os.files[target] != modelgen::WithNightColours(merged, colours).bytes)
+        Broken("the output is not the expected model", session);
 }
 
 }  // namespace

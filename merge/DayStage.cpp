@@ -1,6 +1,7 @@
-// The day stage: the analysis of the DayFile, the building of OutputImage
-// around the new night colour chunk, and the growth of the chunks that
-// enclose it.
+// The day stage: the analysis of the DayFile and the plan of the output:
+// the night colour chunk of the first geometry (or, with every geometry, of
+// each that can take one), each with its geometry's colours, and the sizes
+// of the chunks that hold them.
 #include <cstdint>
 
 #include "merge/DropSequence.h"
@@ -12,178 +13,184 @@ namespace merge {
 
 namespace {
 
-// Logs the reason (if any), releases and closes what the stage took.
-bool Fail(DropSequence& sequence, Os& os, Session& session, const char* message) {
-    if (message) session.AppendLog(message);
-    ReleaseDayBlocks(sequence, os);
+// What planning one geometry's chunk came to.
+enum class Plan { Chunk, None, Failed, LeftAsItIs };
+
+// Logs the reason (if any, as a line about the geometry), releases and
+// closes what the stage took.
+Plan Fail(DropSequence& sequence, Os& os, Session& session, const char* message, uint32_t geometry = 0) {
+    if (message) AppendGeometryLine(session, geometry, message);
+    sequence.Chunks.clear();
     CloseFile(os, sequence.DayFile);
+    return Plan::Failed;
+}
+
+// Finds where the geometry's chunk goes: at the end of its Extension's
+// payload, or, with "Always Merge", in place of its night colour chunk,
+// which is only ever replaced whole. Plan::None when it has no Extension
+// and may be left as it is.
+Plan PlaceChunk(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
+                uint64_t fileSize, bool every, NightChunk& chunk) {
+    const uint32_t index = chunk.Geometry;
+    ExtensionFields extension;
+    if (const char* problem = FindExtension(*sequence.DayFile, geometry, fileSize, &extension))
+        return Fail(sequence, os, session, problem, index);
+    if (!extension.offset) {
+        if (!every) return Fail(sequence, os, session, text::NoExtension);
+        AppendGeometryLine(session, index, text::NoExtensionLeft);
+        return Plan::None;
+    }
+    chunk.ExtensionOffset = extension.offset;
+    chunk.ExtensionSize = extension.size;
+    chunk.InsertionOffset = extension.end;
+    if (!extension.night) {
+        if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
+        return Plan::Chunk;
+    }
+    if (session.IsTicked(Option::SkipMerged)) {
+        session.AppendLog(text::LeftAsItIs);
+        sequence.Chunks.clear();
+        CloseFile(os, sequence.DayFile);
+        return Plan::LeftAsItIs;
+    }
+    if (!session.IsTicked(Option::AlwaysMerge)) return Fail(sequence, os, session, text::HasNightColours, index);
+    if (extension.nightPastFile) return Fail(sequence, os, session, text::NightPastFile, index);
+    if (extension.nightCut) return Fail(sequence, os, session, text::NightPastExtension, index);
+    if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
+    chunk.InsertionOffset = extension.night;
+    chunk.ReplacedLength = extension.nightSize + rw::ChunkHeaderSize;
+    AppendGeometryLine(session, index, text::ReplacingNightColours);
+    return Plan::Chunk;
+}
+
+// Plans the chunk of one geometry: its colours, checked against the file
+// before they are read, and its place. Plan::None for a geometry left as it
+// is, with every geometry.
+Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
+               uint32_t index, bool every) {
+    rw::ByteStream& file = *sequence.DayFile;
+    if (!geometry.prelit) {
+        AppendGeometryLine(session, index, text::NoVertexColourLeft);
+        return Plan::None;
+    }
+    // Checked in 64 bits before anything is allocated: a count the file
+    // cannot hold must not make us allocate or read gigabytes.
+    const uint64_t fileSize = file.Size();
+    const uint64_t colourBytes = uint64_t{rw::ColourSize} * geometry.vertexCount;
+    if (geometry.colours + colourBytes > fileSize) return Fail(sequence, os, session, text::CountDoesNotFit, index);
+    if (fileSize + rw::NightColourChunkLength(geometry.vertexCount) > UINT32_MAX)
+        return Fail(sequence, os, session, text::TooLarge, index);
+    NightChunk chunk;
+    chunk.Geometry = index;
+    chunk.GeometryOffset = geometry.offset;
+    chunk.GeometrySize = geometry.size;
+    chunk.VertexCount = geometry.vertexCount;
+    // At least one byte, so that a geometry without vertices does not depend
+    // on what a system gives for an empty block.
+    chunk.Colours = AllocateBlock(os, colourBytes ? colourBytes : 1);
+    if (!chunk.Colours) return Fail(sequence, os, session, text::NoMemory, index);
+    // Read only where they become the night colours: otherwise the output's
+    // copy of the day file reads them, as the rest of it.
+    if (session.IsTicked(Option::CopyDayColours) &&
+        (!rw::SeekTo(file, geometry.colours) ||
+         file.Read(chunk.Colours.get(), static_cast<uint32_t>(colourBytes)) != colourBytes))
+        return Fail(sequence, os, session, text::Unreadable, index);
+    const Plan placed = PlaceChunk(sequence, os, session, geometry, fileSize, every, chunk);
+    if (placed == Plan::Chunk) sequence.Chunks.push_back(std::move(chunk));
+    return placed;
+}
+
+bool Refused(DropSequence& sequence, Os& os, Session& session, const char* message) {
+    Fail(sequence, os, session, message);
     return false;
 }
 
-uint64_t ChunkEnd(uint64_t start, uint32_t size) { return start + rw::ChunkHeaderSize + size; }
-
-// Finds the Extension among the first Geometry's children and sets
-// InsertionOffset behind its payload.
-bool FindExtension(DropSequence& sequence, Os& os, Session& session, uint64_t fileSize) {
-    rw::ByteStream& file = *sequence.DayFile;
-    const uint64_t geometry = sequence.FirstGeometryOffset;
-    uint32_t geometrySize = 0;
-    if (!rw::SeekTo(file, geometry + 4) || !rw::ReadField32(file, &geometrySize))
-        return Fail(sequence, os, session, text::Unreadable);
-    const uint64_t structStart = geometry + rw::ChunkHeaderSize;
-    const uint64_t geometryEnd = ChunkEnd(geometry, geometrySize);
-    uint64_t extension = 0;
-    if (!rw::SeekTo(file, structStart + 4) ||
-        !rw::FindSiblingWithin(file, structStart, geometryEnd, rw::TypeExtension, &extension))
-        return Fail(sequence, os, session, text::NoExtension);
-    uint32_t size = 0;
-    if (!rw::ReadField32(file, &size) || ChunkEnd(extension, size) > fileSize)
-        return Fail(sequence, os, session, text::ExtensionPastFile);
-    // The new chunk would lie outside the Geometry that is to hold it.
-    if (ChunkEnd(extension, size) > geometryEnd)
-        return Fail(sequence, os, session, text::ExtensionPastGeometry);
-    sequence.ExtensionOffset = static_cast<uint32_t>(extension);
-    sequence.InsertionOffset = static_cast<uint32_t>(ChunkEnd(extension, size));
-    return true;
-}
-
-// Walks the Extension's children, the first included, for the first night
-// colour chunk; "Always Merge" decides whether the new chunk takes its place.
-// The new chunk goes in at a chunk boundary only: a child that the
-// Extension's end cuts, in its header or its payload, is refused (a night
-// colour chunk as the Part reads it: found, and running past the Extension).
-bool LookForNightColours(DropSequence& sequence, Os& os, Session& session, uint64_t fileSize) {
-    rw::ByteStream& file = *sequence.DayFile;
-    const uint64_t extensionEnd = sequence.InsertionOffset;
-    uint64_t found = 0, child = sequence.ExtensionOffset + rw::ChunkHeaderSize;
-    uint32_t foundSize = 0;
-    for (uint64_t next; child < extensionEnd; child = next) {
-        uint32_t type = 0, size = 0;
-        const bool header = rw::SeekTo(file, child) && rw::ReadField32(file, &type) &&
-                            rw::ReadField32(file, &size);
-        next = ChunkEnd(child, size);
-        const bool cut = !header || child + rw::ChunkHeaderSize > extensionEnd || next > extensionEnd;
-        if (type != rw::TypeNightColours || found) {
-            if (cut) return Fail(sequence, os, session, text::ChunkPastExtension);
-            continue;
-        }
-        if (!session.IsTicked(Option::AlwaysMerge))
-            return Fail(sequence, os, session, text::HasNightColours);
-        if (header && next > fileSize) return Fail(sequence, os, session, text::NightPastFile);
-        if (cut) return Fail(sequence, os, session, text::NightPastExtension);
-        found = child;
-        foundSize = size;
-    }
-    if (!found) return true;
-    sequence.ReplacedLength = foundSize + rw::ChunkHeaderSize;
-    sequence.InsertionOffset = static_cast<uint32_t>(found);
-    session.AppendLog(text::ReplacingNightColours);
-    return true;
+uint64_t Growth(const NightChunk& chunk) {
+    return rw::NightColourChunkLength(chunk.VertexCount) - chunk.ReplacedLength;
 }
 
 // The Geometry List, and the Clump unless the Geometry List lies after it,
-// must hold the new chunk and the chunk it replaces (the Extension and the
-// Geometry hold it by the checks above); and each of the four, grown, must
-// still have a size that 32 bits hold.
-bool ContainersHoldNewChunk(DropSequence& sequence, Os& os, Session& session) {
+// must hold the new chunks and the chunks they replace (each Extension and
+// Geometry hold theirs by the checks above); and each chunk that grows, and
+// the merged model, must still have a size that 32 bits hold.
+bool ContainersHoldNewChunks(DropSequence& sequence, Os& os, Session& session) {
     rw::ByteStream& file = *sequence.DayFile;
-    const uint64_t end = uint64_t{sequence.InsertionOffset} + sequence.ReplacedLength;
-    const uint32_t chunks[] = {0, sequence.GeometryListOffset, sequence.FirstGeometryOffset,
-                               sequence.ExtensionOffset};
-    uint32_t sizes[4] = {};
-    for (int k = 0; k < 4; ++k)
-        if (!rw::SeekTo(file, chunks[k] + 4) || !rw::ReadField32(file, &sizes[k]))
-            return Fail(sequence, os, session, text::Unreadable);
-    if (ChunkEnd(chunks[1], sizes[1]) < end) return Fail(sequence, os, session, text::GeometryPastList);
-    const uint64_t clumpEnd = ChunkEnd(0, sizes[0]);
-    const bool clumpGrows = chunks[1] < clumpEnd;
-    if (clumpGrows && clumpEnd < end) return Fail(sequence, os, session, text::ListPastClump);
-    const uint64_t growth = rw::NightColourChunkLength(sequence.DayVertexCount);
-    for (int k = clumpGrows ? 0 : 1; k < 4; ++k)
-        if (sizes[k] + growth - sequence.ReplacedLength > UINT32_MAX)
-            return Fail(sequence, os, session, text::TooLarge);
-    return true;
-}
-
-// The day file with the new chunk's room made at InsertionOffset and the old
-// chunk, if any, left out: two reads around the place of the new chunk.
-bool CopyDayFileAroundNewChunk(DropSequence& sequence, uint64_t fileSize) {
-    rw::ByteStream& file = *sequence.DayFile;
-    const uint32_t before = sequence.InsertionOffset;
-    const uint64_t afterStart = uint64_t{before} + sequence.ReplacedLength;
-    const uint32_t after = static_cast<uint32_t>(fileSize - afterStart);
-    const uint64_t newLength = rw::NightColourChunkLength(sequence.DayVertexCount);
-    return rw::SeekTo(file, 0) && file.Read(sequence.OutputImage, before) == before &&
-           rw::SeekTo(file, afterStart) &&
-           file.Read(sequence.OutputImage + before + newLength, after) == after;
-}
-
-// Whether the chunk at start encloses the place of the new chunk (and the
-// whole of the chunk it replaces). Its header lies before that place, so its
-// size is still the day file's.
-bool EnclosesNewChunk(const DropSequence& sequence, uint64_t start) {
-    const uint64_t place = sequence.InsertionOffset;
-    if (start + rw::ChunkHeaderSize > place) return false;
-    const uint32_t size = rw::Load32(sequence.OutputImage + start + 4);
-    return place + sequence.ReplacedLength <= ChunkEnd(start, size);
+    const uint64_t list = sequence.GeometryListOffset;
+    if (!rw::SeekTo(file, 4) || !rw::ReadField32(file, &sequence.ClumpSize) || !rw::SeekTo(file, list + 4) ||
+        !rw::ReadField32(file, &sequence.GeometryListSize))
+        return Refused(sequence, os, session, text::Unreadable);
+    const NightChunk& last = sequence.Chunks.back();
+    const uint64_t end = last.InsertionOffset + last.ReplacedLength;
+    if (ChunkEnd(list, sequence.GeometryListSize) < end)
+        return Refused(sequence, os, session, text::GeometryPastList);
+    const uint64_t clumpEnd = ChunkEnd(0, sequence.ClumpSize);
+    sequence.ClumpGrows = list < clumpEnd;
+    if (sequence.ClumpGrows && clumpEnd < end) return Refused(sequence, os, session, text::ListPastClump);
+    uint64_t growth = 0;
+    bool fits = true;
+    for (const NightChunk& chunk : sequence.Chunks) {
+        fits = fits && chunk.ExtensionSize + Growth(chunk) <= UINT32_MAX &&
+               chunk.GeometrySize + Growth(chunk) <= UINT32_MAX;
+        growth += Growth(chunk);
+    }
+    sequence.ImageSize = file.Size() + growth;
+    fits = fits && sequence.GeometryListSize + growth <= UINT32_MAX && sequence.ImageSize <= UINT32_MAX &&
+           (!sequence.ClumpGrows || sequence.ClumpSize + growth <= UINT32_MAX);
+    return fits || Refused(sequence, os, session, text::TooLarge);
 }
 
 }  // namespace
 
-bool AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
-    GeometryStart start;
-    sequence.ReplacedLength = 0;
+DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
+    sequence.Chunks.clear();
+    sequence.Sizes.clear();
+    const bool every = session.IsTicked(Option::EveryGeometry);
+    const auto refuse = [&](const char* message) {
+        Fail(sequence, os, session, message);
+        return DayResult::Failed;
+    };
+    ModelStart start;
     if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &sequence.DayFile, &start,
-                           &sequence.DayStamp))
-        return Fail(sequence, os, session, nullptr);
-    const uint32_t n = start.vertexCount;
-    sequence.DayVertexCount = n;
+                           &sequence.DayStamp, !every))
+        return refuse(nullptr);
     rw::ByteStream& file = *sequence.DayFile;
-
-    // Checked in 64 bits before anything is allocated: a count the file
-    // cannot hold must not make us allocate or read gigabytes.
-    const uint64_t fileSize = file.Size();
-    const uint64_t colourBytes = uint64_t{rw::ColourSize} * n;
-    if (start.colours + colourBytes > fileSize)
-        return Fail(sequence, os, session, text::CountDoesNotFit);
-    const uint64_t imageSize = fileSize + rw::NightColourChunkLength(n);
-    if (imageSize > UINT32_MAX) return Fail(sequence, os, session, text::TooLarge);
-    sequence.ImageSize = static_cast<uint32_t>(imageSize);
-
-    sequence.OutputImage = os.AllocateZeroed(sequence.ImageSize);
-    // At least one byte, so that a geometry without vertices does not depend
-    // on what a platform gives for an empty block.
-    if (sequence.OutputImage)
-        sequence.DayColourBuffer = os.AllocateZeroed(colourBytes ? colourBytes : 1);
-    if (!sequence.DayColourBuffer) return Fail(sequence, os, session, text::NoMemory);
-    if (file.Read(sequence.DayColourBuffer, static_cast<uint32_t>(colourBytes)) != colourBytes)
-        return Fail(sequence, os, session, text::Unreadable);
-
-    sequence.GeometryListOffset = static_cast<uint32_t>(start.geometryList);
-    sequence.FirstGeometryOffset = sequence.GeometryListOffset + rw::GeometryListToFirstGeometry;
-    if (!FindExtension(sequence, os, session, fileSize)) return false;
-    if (!LookForNightColours(sequence, os, session, fileSize) ||
-        !ContainersHoldNewChunk(sequence, os, session))
-        return false;
-    if (!CopyDayFileAroundNewChunk(sequence, fileSize))
-        return Fail(sequence, os, session, text::Unreadable);
-    rw::WriteNightColourHeader(sequence.OutputImage, sequence.ImageSize, sequence.InsertionOffset,
-                               n);
-    return true;
+    sequence.DayVertexCount = start.first.vertexCount;
+    sequence.GeometryListOffset = start.geometryList;
+    std::vector<GeometryFields> geometries = {start.first};
+    if (every) {
+        geometries.clear();
+        if (const char* problem = FindGeometries(file, start.geometryList, &geometries)) return refuse(problem);
+        for (uint32_t k = 1; k < geometries.size(); ++k) AppendCountLine(session, k, geometries[k].vertexCount);
+    } else if (!rw::SeekTo(file, start.first.offset + 4) || !rw::ReadField32(file, &geometries[0].size)) {
+        return refuse(text::Unreadable);
+    }
+    for (uint32_t k = 0; k < geometries.size(); ++k) {
+        const Plan plan = PlanChunk(sequence, os, session, geometries[k], k, every);
+        if (plan == Plan::Failed) return DayResult::Failed;
+        if (plan == Plan::LeftAsItIs) return DayResult::LeftAsItIs;
+    }
+    // With every geometry, a model where none can take colours is refused
+    // as the first one's would be.
+    if (sequence.Chunks.empty()) return refuse(start.first.prelit ? text::NoExtension : text::NoVertexColour);
+    return ContainersHoldNewChunks(sequence, os, session) ? DayResult::Analysed : DayResult::Failed;
 }
 
 void AdjustEnclosingSizes(DropSequence& sequence) {
-    const uint32_t delta =
-        rw::SizeDelta(static_cast<uint32_t>(rw::NightColourChunkLength(sequence.DayVertexCount)),
-                      sequence.ReplacedLength);
-    // The Clump, the Geometry List, the first Geometry and its Extension, each
-    // only when it holds the new chunk: a Geometry List after the end of the
-    // Clump leaves the Clump's size alone.
-    const uint32_t candidates[] = {0, sequence.GeometryListOffset, sequence.FirstGeometryOffset,
-                                   sequence.ExtensionOffset};
-    for (uint32_t start : candidates)
-        if (EnclosesNewChunk(sequence, start))
-            rw::AddSizeDelta(sequence.OutputImage, sequence.ImageSize, start + 4, delta);
+    // Each Extension and Geometry by its own chunk's length; the Geometry
+    // List and, when it holds them, the Clump by all of them: in wrapping
+    // 32-bit arithmetic, where a replaced chunk was longer than the new one.
+    uint32_t growth = 0;
+    std::vector<SizeChange>& sizes = sequence.Sizes;
+    sizes.clear();
+    for (const NightChunk& chunk : sequence.Chunks) {
+        const uint32_t delta = rw::SizeDelta(static_cast<uint32_t>(rw::NightColourChunkLength(chunk.VertexCount)),
+                                             chunk.ReplacedLength);
+        sizes.push_back({chunk.GeometryOffset + 4, chunk.GeometrySize + delta});
+        sizes.push_back({chunk.ExtensionOffset + 4, chunk.ExtensionSize + delta});
+        growth += delta;
+    }
+    sizes.insert(sizes.begin(), {sequence.GeometryListOffset + 4, sequence.GeometryListSize + growth});
+    if (sequence.ClumpGrows) sizes.insert(sizes.begin(), {4, sequence.ClumpSize + growth});
 }
 
 }  // namespace merge

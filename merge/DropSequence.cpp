@@ -26,29 +26,31 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
     return false;
 }
 
-// Both blocks are released whatever the outcome. In a batch that commits in
-// groups a prepared output waits for its commit.
-bool FinishWithOutput(DropSequence& sequence, Os& os, Session& session) {
+// The chunks' colours are released whatever the outcome. In a batch that
+// commits in groups a prepared output waits for its commit.
+DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session) {
     if (!PrepareOutput(sequence, os, session)) {
         ReturnToAwaitingDay(sequence, session);
-        return false;
+        return DropResult::NotWritten;
     }
     if (sequence.CommitsInGroups) {
         sequence.state = SequenceState::AwaitingCommit;
-        return false;
+        return DropResult::NotWritten;
     }
     std::vector<PendingCommit> alone = {{&sequence, &session, {}}};
     CommitOutputs(alone, os);
-    return alone[0].written;
+    return alone[0].written ? DropResult::Written : DropResult::NotWritten;
 }
 
-bool RunDayStage(DropSequence& sequence, Os& os, Session& session, const char* path,
-                 PathForm form) {
+DropResult RunDayStage(DropSequence& sequence, Os& os, Session& session, const char* path,
+                       PathForm form) {
     // A failed day stage has released what it took; the box was not touched.
-    if (!TakePath(session, path, form, sequence.DayPath) ||
-        !AnalyseDayFile(sequence, os, session)) {
+    const DayResult day = TakePath(session, path, form, sequence.DayPath)
+                              ? AnalyseDayFile(sequence, os, session)
+                              : DayResult::Failed;
+    if (day != DayResult::Analysed) {
         session.AppendLog(text::ReadyPrompt);
-        return false;
+        return day == DayResult::LeftAsItIs ? DropResult::LeftAsItIs : DropResult::NotWritten;
     }
     FillNightColours(sequence, session);
     AdjustEnclosingSizes(sequence);
@@ -57,31 +59,25 @@ bool RunDayStage(DropSequence& sequence, Os& os, Session& session, const char* p
     session.EnableOneFileMode(false);
     sequence.state = SequenceState::AwaitingNight;
     session.AppendLog(text::NightPrompt);
-    return false;
+    return DropResult::NotWritten;
 }
 
-bool RunNightStage(DropSequence& sequence, Os& os, Session& session, const char* path,
-                   PathForm form) {
+DropResult RunNightStage(DropSequence& sequence, Os& os, Session& session, const char* path,
+                         PathForm form) {
     if (!TakePath(session, path, form, sequence.NightPath) ||
         !TakeNightColours(sequence, os, session)) {
-        ReleaseDayBlocks(sequence, os);
+        sequence.Chunks.clear();
         CloseFile(os, sequence.NightFile);
         ReturnToAwaitingDay(sequence, session);
-        return false;
+        return DropResult::NotWritten;
     }
     return FinishWithOutput(sequence, os, session);
 }
 
-void ReleaseBlock(Os& os, uint8_t*& block) {
-    if (!block) return;
-    os.Release(block);
-    block = nullptr;
-}
-
 }  // namespace
 
-bool HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
-                       PathForm form) {
+DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
+                             PathForm form) {
     // Any state but AwaitingDay counts as AwaitingNight.
     if (sequence.state == SequenceState::AwaitingDay)
         return RunDayStage(sequence, os, session, path, form);
@@ -98,11 +94,6 @@ void CloseFile(Os& os, rw::ByteStream*& file) {
     if (!file) return;
     os.Close(file);
     file = nullptr;
-}
-
-void ReleaseDayBlocks(DropSequence& sequence, Os& os) {
-    ReleaseBlock(os, sequence.OutputImage);
-    ReleaseBlock(os, sequence.DayColourBuffer);
 }
 
 }  // namespace merge

@@ -19,30 +19,49 @@ enum class SequenceState : uint8_t {
     AwaitingCommit = 2,
 };
 
+// A night colour chunk that the output puts into a geometry's Extension: at
+// the end of its payload, or in place of the one there.
+struct NightChunk {
+    uint32_t Geometry = 0;  // its geometry's index in the Geometry List, from 0
+    uint64_t GeometryOffset = 0, ExtensionOffset = 0;  // first bytes in the day file
+    uint32_t GeometrySize = 0, ExtensionSize = 0;      // their size fields there
+    uint64_t InsertionOffset = 0;
+    uint32_t ReplacedLength = 0;  // 0, or the length of the chunk replaced
+    uint32_t VertexCount = 0;
+    // One colour per vertex: first the geometry's own prelit colours, then
+    // the night colours made without a night model, then the night model's.
+    Block Colours;
+};
+
+// A size field of the day file that the output changes, and its new value.
+struct SizeChange {
+    uint64_t Offset;
+    uint32_t Size;
+};
+
 struct DropSequence {
     SequenceState state = SequenceState::AwaitingDay;
     // Whole paths, as long as the session takes them.
     std::string DayPath, NightPath, OutputPath;
-    uint32_t DayVertexCount = 0;
+    uint32_t DayVertexCount = 0;  // of the first geometry
     uint32_t NightVertexCount = 0;
-    uint8_t* OutputImage = nullptr;
-    uint32_t ImageSize = 0;
-    uint32_t ReplacedLength = 0;
-    uint32_t InsertionOffset = 0;
-    uint8_t* DayColourBuffer = nullptr;
+    // The output's size: the day file's, with every chunk put in.
+    uint64_t ImageSize = 0;
     // Open only from the start of the day analysis to the size adjustment.
     rw::ByteStream* DayFile = nullptr;
-    // The DayFile as it was opened: the target of an output over it must
-    // still be this file.
+    // The DayFile as it was opened: the output is copied from it, and an
+    // output over it replaces it, only while it is still this file.
     FileStamp DayStamp;
     // Open only within the night stage.
     rw::ByteStream* NightFile = nullptr;
-    // First bytes of the chunks that may enclose the new chunk, as the day
-    // analysis found them (the Clump is at 0). All lie before InsertionOffset,
-    // so they are the same in the day file and in OutputImage.
-    uint32_t GeometryListOffset = 0;
-    uint32_t FirstGeometryOffset = 0;
-    uint32_t ExtensionOffset = 0;
+    // What the output changes in the day file: the chunks put in, in file
+    // order (the first geometry's; with every geometry, each that can take
+    // one), and the sizes of the chunks that hold them.
+    std::vector<NightChunk> Chunks;
+    std::vector<SizeChange> Sizes;
+    uint64_t GeometryListOffset = 0;
+    uint32_t ClumpSize = 0, GeometryListSize = 0;
+    bool ClumpGrows = false;  // the Geometry List lies inside the Clump
     // The file that the output replaces (OutputPath through its links), the
     // temporary file beside it that holds the output until then, and
     // whether it is the day model, which must not have changed.
@@ -57,13 +76,19 @@ struct DropSequence {
 // system's code page cannot hold replaced.
 enum class PathForm { Exact, Approximated };
 
+// What a drop came to.
+enum class DropResult {
+    NotWritten,  // refused, failed, or waiting for a night model or a commit
+    Written,     // the output replaced its target
+    LeftAsItIs,  // a model that holds night colours already, with SkipMerged
+};
+
 // Runs one stage of the sequence for a dropped file: the day stage or the
 // night stage, by the state alone. path is the full path of the one dropped
 // file, of any length: one longer than the session takes is refused, never
-// cut, and so is an approximated one. True when this drop wrote an output
-// file.
-bool HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
-                       PathForm form = PathForm::Exact);
+// cut, and so is an approximated one.
+DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
+                             PathForm form = PathForm::Exact);
 
 // Enables "Don't request 2 DFF", waits for a day model again and says so.
 void ReturnToAwaitingDay(DropSequence& sequence, Session& session);
@@ -71,24 +96,27 @@ void ReturnToAwaitingDay(DropSequence& sequence, Session& session);
 // The stages, in the order a sequence runs them. Each that can fail has
 // logged why before it returns false.
 
-// Day stage: opens and checks the DayFile, builds OutputImage with the night
-// colour chunk's header in place; the DayFile stays open. On failure
-// everything it took is released and closed.
-bool AnalyseDayFile(DropSequence& sequence, Os& os, Session& session);
-// Fills the night colour array from DayColourBuffer or the colour fields.
+enum class DayResult { Failed, Analysed, LeftAsItIs };
+
+// Day stage: opens and checks the DayFile, and plans the output: the chunks
+// to put in, each with the colours of its geometry; the DayFile stays open.
+// On failure everything it took is released and closed.
+DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session);
+// Fills each chunk's colours with the day model's own or the colour fields'.
 void FillNightColours(DropSequence& sequence, Session& session);
 // One colour field's text as a channel value (modulo 256).
 uint8_t ReadColourField(Session& session, Channel channel);
-// Grows the chunks that enclose the new chunk by its length.
+// The sizes of the chunks that hold the new chunks, grown by their lengths.
 void AdjustEnclosingSizes(DropSequence& sequence);
-// Night stage: checks the NightFile and copies its colours into the array.
+// Night stage: checks the NightFile and copies its colours into the chunks.
 // On failure the NightFile may still be open; the sequence closes it.
 bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
+
 // The output stage, in two steps. PrepareOutput: OutputPath (the day model
 // or its name in the "dff" folder, made when missing), the target through
-// its links, and the image in a new temporary file beside it, with the
-// target's permissions, flushed to disk unless CommitsInGroups; both blocks
-// are released whatever the outcome.
+// its links, and the merged model in a new temporary file beside it, with
+// the target's permissions, flushed to disk unless CommitsInGroups; the
+// chunks' colours are released whatever the outcome.
 bool PrepareOutput(DropSequence& sequence, Os& os, Session& session);
 
 // A prepared output, and what came of its commit.
@@ -105,6 +133,15 @@ struct PendingCommit {
 // waits for a day model.
 void CommitOutputs(std::vector<PendingCommit>& group, Os& os);
 
+enum class WriteResult { Written, ReadFailed, WriteFailed };
+
+// Writes the merged model to file: the day file's bytes, copied from it,
+// with the new sizes and chunks from memory where they lie. ReadFailed when
+// the day file could not be read as far as its size promises; WriteFailed,
+// with the system's failure in status, when file could not be written.
+WriteResult WriteMergedModel(const DropSequence& sequence, Os& os, rw::ByteStream& day,
+                             OutputFile* file, Status* status);
+
 // The output path for a day model: itself, or its name in the "dff" folder
 // beside it.
 std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
@@ -113,9 +150,7 @@ std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
 // root ("." when path names none).
 std::string FolderOf(Os& os, const std::string& path);
 
-// Each closes or releases only what is there, and leaves the pointer null.
+// Closes only what is open, and leaves the pointer null.
 void CloseFile(Os& os, rw::ByteStream*& file);
-// OutputImage, then DayColourBuffer.
-void ReleaseDayBlocks(DropSequence& sequence, Os& os);
 
 }  // namespace merge

@@ -17,6 +17,15 @@ inline constexpr char ReplacingNightColours[] =
     " Warning: File already contain Night Vertex Color.\r\n";
 inline constexpr char TooFewNightVertices[] = " Warning: Night DFF contains not enough vertex.\r\n";
 inline constexpr char TooManyNightVertices[] = " Warning: Night DFF contains too much vertex.\r\n";
+inline constexpr char NoNightGeometry[] = " Warning: Night DFF contains no such geometry.\r\n";
+inline constexpr char NoVertexColourLeft[] =
+    " Warning: Vertex Color missing: geometry left as it is.\r\n";
+inline constexpr char NoExtensionLeft[] = " Warning: Extension missing: geometry left as it is.\r\n";
+inline constexpr char LeftAsItIs[] = " Skipped: File already contain Night Vertex Color.\r\n";
+// In place of the leading blank of a line about a geometry after the first:
+// this, its number from 1, and this.
+inline constexpr char GeometryBefore[] = " Geometry ";
+inline constexpr char GeometryAfter[] = ": ";
 inline constexpr char Created[] = "\r\nDFF created: ";
 // ReportLastError: its prefix, this, and the system's text.
 inline constexpr char Error[] = "Error: ";
@@ -39,6 +48,8 @@ inline constexpr char NoGeometryList[] = " Error: File doesn't contain Geometry 
 inline constexpr char NoVertexColour[] = " Error: File doesn't contain Vertex Color.\r\n";
 inline constexpr char NoExtension[] = " Error: File doesn't contain Extension.\r\n";
 inline constexpr char HasNightColours[] = " Error: File already contain Night Vertex Color.\r\n";
+inline constexpr char GeometriesMiscounted[] =
+    " Error: Geometry List doesn't hold the geometries it counts.\r\n";
 inline constexpr char EndsInGeometry[] = " Error: File ends inside the geometry data.\r\n";
 inline constexpr char CountDoesNotFit[] = " Error: Vertex count doesn't fit the file.\r\n";
 inline constexpr char TooLarge[] = " Error: File is too large.\r\n";

@@ -7,26 +7,44 @@ namespace merge {
 
 namespace {
 
-// From the Geometry List's type field (where its search leaves the position)
-// over the rest of its header, its Struct, the first Geometry's header and
-// that Geometry's Struct header, to the geometry data.
-constexpr int64_t TypeFieldToGeometryData = rw::GeometryListToGeometryData - 4;
-// From behind the format flags over the two further flag bytes and the
-// triangle count, to the vertex count.
-constexpr int64_t FlagsToVertexCount = rw::GeometryVertexCountOffset - 2;
-// Over the morph target count, to the first colour.
-constexpr int64_t VertexCountToColours =
-    rw::GeometryColoursOffset - rw::GeometryVertexCountOffset - 4;
+// The geometry data after a Geometry's header and its Struct's header.
+constexpr uint64_t GeometryToData = rw::GeometryListToGeometryData - rw::GeometryListToFirstGeometry;
 
-bool Fail(Session& session, const char* message) {
-    session.AppendLog(message);
-    return false;
+// The fixed fields of the geometry at geometry.offset (its size already
+// read): false when the file ends inside its flags or vertex count.
+bool ReadGeometryData(rw::ByteStream& file, GeometryFields& geometry) {
+    uint16_t flags = 0;
+    const uint64_t data = geometry.offset + GeometryToData;
+    if (!rw::SeekTo(file, data) || !rw::ReadFlags16(file, &flags)) return false;
+    geometry.prelit = (flags & rw::FlagPrelit) != 0;
+    geometry.colours = data + rw::GeometryColoursOffset;
+    return rw::SeekTo(file, data + rw::GeometryVertexCountOffset) &&
+           rw::ReadField32(file, &geometry.vertexCount);
 }
 
 }  // namespace
 
+const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prelitRequired) {
+    uint32_t value = 0;
+    if (!rw::ReadField32(stream, &value) || value != rw::TypeClump) return text::NoClump;
+    rw::Skip(stream, 4);
+    if (!rw::ReadField32(stream, &value)) return text::NoClump;
+    if (value != rw::LibraryVersion) return text::WrongVersion;
+    // Over the type of the Clump's Struct, which is never examined, onto its size.
+    rw::Skip(stream, 4);
+    if (rw::FindSibling(stream, rw::TypeGeometryList, &start->geometryList) != rw::SearchResult::Found)
+        return text::NoGeometryList;
+    GeometryFields& first = start->first;
+    first.offset = start->geometryList + rw::GeometryListToFirstGeometry;
+    uint16_t flags = 0;
+    if (!rw::SeekTo(stream, first.offset + GeometryToData) || !rw::ReadFlags16(stream, &flags))
+        return text::EndsInGeometry;
+    if (!(flags & rw::FlagPrelit) && prelitRequired) return text::NoVertexColour;
+    return ReadGeometryData(stream, first) ? nullptr : text::EndsInGeometry;
+}
+
 bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStream** file,
-                       GeometryStart* start, FileStamp* stamp) {
+                       ModelStart* start, FileStamp* stamp, bool prelitRequired) {
     session.AppendLog(text::Opening);
     session.AppendLog(path);
     session.AppendLog(text::LineEnd);
@@ -38,29 +56,71 @@ bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStrea
         return false;
     }
     session.AppendLog(text::Analyzing);
-    rw::ByteStream& stream = **file;
-
-    uint32_t value = 0;
-    if (!rw::ReadField32(stream, &value) || value != rw::TypeClump)
-        return Fail(session, text::NoClump);
-    rw::Skip(stream, 4);
-    if (!rw::ReadField32(stream, &value)) return Fail(session, text::NoClump);
-    if (value != rw::LibraryVersion) return Fail(session, text::WrongVersion);
-    // Over the type of the Clump's Struct, which is never examined, onto its size.
-    rw::Skip(stream, 4);
-    if (rw::FindSibling(stream, rw::TypeGeometryList, &start->geometryList) !=
-        rw::SearchResult::Found)
-        return Fail(session, text::NoGeometryList);
-
-    uint16_t flags = 0;
-    rw::Skip(stream, TypeFieldToGeometryData);
-    if (!rw::ReadFlags16(stream, &flags)) return Fail(session, text::EndsInGeometry);
-    rw::Skip(stream, FlagsToVertexCount);
-    if (!(flags & rw::FlagPrelit)) return Fail(session, text::NoVertexColour);
-    if (!rw::ReadField32(stream, &start->vertexCount)) return Fail(session, text::EndsInGeometry);
-    AppendCountLine(session, start->vertexCount);
-    rw::Skip(stream, VertexCountToColours, &start->colours);
+    if (const char* problem = CheckModelStart(**file, start, prelitRequired)) {
+        session.AppendLog(problem);
+        return false;
+    }
+    AppendCountLine(session, 0, start->first.vertexCount);
     return true;
+}
+
+const char* FindGeometries(rw::ByteStream& file, uint64_t list, std::vector<GeometryFields>* geometries) {
+    uint32_t listSize = 0, count = 0;
+    if (!rw::SeekTo(file, list + 4) || !rw::ReadField32(file, &listSize) ||
+        !rw::SeekTo(file, list + rw::ChunkHeaderSize + rw::ChunkHeaderSize) || !rw::ReadField32(file, &count))
+        return text::EndsInGeometry;
+    // From the list's Struct (whose type is passed over) to each Geometry.
+    uint64_t chunk = list + rw::ChunkHeaderSize, found = 0;
+    while (rw::SeekTo(file, chunk + 4) &&
+           rw::FindSiblingWithin(file, chunk, ChunkEnd(list, listSize), rw::TypeGeometry, &found)) {
+        GeometryFields geometry;
+        geometry.offset = chunk = found;
+        if (!rw::ReadField32(file, &geometry.size) || !ReadGeometryData(file, geometry))
+            return text::EndsInGeometry;
+        geometries->push_back(geometry);
+    }
+    if (geometries->size() != count || geometries->empty() ||
+        (*geometries)[0].offset != list + rw::GeometryListToFirstGeometry)
+        return text::GeometriesMiscounted;
+    return nullptr;
+}
+
+const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, uint64_t fileSize,
+                          ExtensionFields* extension) {
+    // From the geometry's Struct (whose type is passed over) to the
+    // Extension, among the Geometry's children only.
+    const uint64_t structStart = geometry.offset + rw::ChunkHeaderSize;
+    const uint64_t geometryEnd = ChunkEnd(geometry.offset, geometry.size);
+    if (!rw::SeekTo(file, structStart + 4) ||
+        !rw::FindSiblingWithin(file, structStart, geometryEnd, rw::TypeExtension, &extension->offset)) {
+        extension->offset = 0;
+        return nullptr;
+    }
+    if (!rw::ReadField32(file, &extension->size)) return text::ExtensionPastFile;
+    extension->end = ChunkEnd(extension->offset, extension->size);
+    if (extension->end > fileSize) return text::ExtensionPastFile;
+    // The new chunk would lie outside the Geometry that is to hold it.
+    if (extension->end > geometryEnd) return text::ExtensionPastGeometry;
+    // Every child, the first included, up to the first night colour chunk
+    // and on: a child that the Extension's end cuts, in its header or its
+    // payload, leaves no boundary there for a chunk to go.
+    for (uint64_t child = extension->offset + rw::ChunkHeaderSize, next; child < extension->end; child = next) {
+        uint32_t type = 0, size = 0;
+        const bool header = rw::SeekTo(file, child) && rw::ReadField32(file, &type) &&
+                            rw::ReadField32(file, &size);
+        next = ChunkEnd(child, size);
+        const bool cut = !header || child + rw::ChunkHeaderSize > extension->end || next > extension->end;
+        if (type == rw::TypeNightColours && !extension->night) {
+            extension->night = child;
+            extension->nightSize = size;
+            extension->nightPastFile = header && next > fileSize;
+            extension->nightCut = cut;
+        } else {
+            extension->childCut = cut;
+        }
+        if (cut) break;
+    }
+    return nullptr;
 }
 
 }  // namespace merge

@@ -56,17 +56,15 @@ uint8_t ReadColourField(Session& session, Channel channel) {
 }
 
 void FillNightColours(DropSequence& sequence, Session& session) {
-    uint8_t* colours = sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize;
-    const uint32_t n = sequence.DayVertexCount;
-    if (session.IsTicked(Option::CopyDayColours)) {
-        std::memcpy(colours, sequence.DayColourBuffer, size_t{rw::ColourSize} * n);
-        return;
-    }
+    // Each chunk's colours are its geometry's own already: kept as they are,
+    // or all of them one colour.
+    if (session.IsTicked(Option::CopyDayColours)) return;
     const uint8_t colour[rw::ColourSize] = {
         ReadColourField(session, Channel::Red), ReadColourField(session, Channel::Green),
         ReadColourField(session, Channel::Blue), ReadColourField(session, Channel::Alpha)};
-    for (uint32_t k = 0; k < n; ++k)
-        std::memcpy(colours + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
+    for (NightChunk& chunk : sequence.Chunks)
+        for (uint32_t k = 0; k < chunk.VertexCount; ++k)
+            std::memcpy(chunk.Colours.get() + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
 }
 
 }  // namespace merge

@@ -1,5 +1,6 @@
-// The night stage: the NightFile's first geometry's prelit colours become the
-// night colours, vertex by vertex.
+// The night stage: the NightFile's prelit colours become the night colours,
+// vertex by vertex: its first geometry's, or with every geometry, those of
+// the geometry of each chunk's index.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -7,7 +8,7 @@
 #include "merge/DropSequence.h"
 #include "merge/Messages.h"
 #include "merge/ModelStart.h"
-#include "rwstream/Format.h"
+#include "rwstream/Chunk.h"
 
 namespace merge {
 
@@ -31,29 +32,45 @@ bool ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
     return true;
 }
 
+// One geometry's colours into its chunk: never more than the chunk's n,
+// nor more whole colours than the file holds; the rest keep the colours the
+// day stage made. Fewer than the file's size promised is a read error.
+bool TakeGeometryColours(rw::ByteStream& file, Session& session, const GeometryFields& night,
+                         NightChunk& chunk) {
+    const uint32_t m = night.vertexCount, n = chunk.VertexCount;
+    if (chunk.Geometry > 0) AppendCountLine(session, chunk.Geometry, m);
+    if (m < n) AppendGeometryLine(session, chunk.Geometry, text::TooFewNightVertices);
+    if (m > n) AppendGeometryLine(session, chunk.Geometry, text::TooManyNightVertices);
+    const uint64_t size = file.Size();
+    const uint64_t inFile = night.colours < size ? (size - night.colours) / rw::ColourSize : 0;
+    const uint64_t count = std::min<uint64_t>(std::min(m, n), inFile);
+    return rw::SeekTo(file, night.colours) && ReadWholeColours(file, chunk.Colours.get(), count);
+}
+
 }  // namespace
 
 bool TakeNightColours(DropSequence& sequence, Os& os, Session& session) {
-    GeometryStart start;
+    ModelStart start;
     if (!OpenAndCheckModel(os, session, sequence.NightPath.c_str(), &sequence.NightFile, &start))
         return false;
-    const uint32_t m = start.vertexCount;
-    const uint32_t n = sequence.DayVertexCount;
-    sequence.NightVertexCount = m;
-    if (m < n) session.AppendLog(text::TooFewNightVertices);
-    if (m > n) session.AppendLog(text::TooManyNightVertices);
-
-    // Never more than the day's n colours, nor more whole colours than the
-    // file holds: the rest keep the colours the day stage made. Fewer than
-    // the file's size promised is a read error, and the sequence ends.
     rw::ByteStream& file = *sequence.NightFile;
-    const uint64_t size = file.Size();
-    const uint64_t inFile = start.colours < size ? (size - start.colours) / rw::ColourSize : 0;
-    const uint64_t count = std::min<uint64_t>(std::min(m, n), inFile);
-    uint8_t* colours = sequence.OutputImage + sequence.InsertionOffset + rw::NightColourPrefixSize;
-    if (!ReadWholeColours(file, colours, count)) {
-        session.AppendLog(text::Unreadable);
-        return false;
+    sequence.NightVertexCount = start.first.vertexCount;
+    std::vector<GeometryFields> geometries = {start.first};
+    if (session.IsTicked(Option::EveryGeometry)) {
+        geometries.clear();
+        if (const char* problem = FindGeometries(file, start.geometryList, &geometries)) {
+            session.AppendLog(problem);
+            return false;
+        }
+    }
+    for (NightChunk& chunk : sequence.Chunks) {
+        // A geometry the night model lacks keeps the colours made without it.
+        if (chunk.Geometry >= geometries.size() || !geometries[chunk.Geometry].prelit) {
+            AppendGeometryLine(session, chunk.Geometry, text::NoNightGeometry);
+        } else if (!TakeGeometryColours(file, session, geometries[chunk.Geometry], chunk)) {
+            session.AppendLog(text::Unreadable);
+            return false;
+        }
     }
     CloseFile(os, sequence.NightFile);
     return true;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "rwstream/ByteStream.h"
@@ -60,6 +61,13 @@ struct Os {
     // system lets us and target exists; the file's attributes otherwise stay
     // the system's.
     virtual Status TakePermissionsOf(OutputFile* file, const char* target) = 0;
+    // Copies up to length bytes of from, from offset on, to the end of file,
+    // inside the system where it can (with no copy through our memory);
+    // copied says how many arrived: fewer on a short copy, and 0 where the
+    // system cannot copy between these files so (the caller then reads and
+    // writes them itself). Fails only on an error of the files or the disk.
+    virtual Status CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
+                             OutputFile* file, uint64_t* copied) = 0;
     // Puts what was written on the disk.
     virtual Status Flush(OutputFile* file) = 0;
     // Closes the file, also after a failure.
@@ -87,5 +95,15 @@ struct Os {
 protected:
     ~Os() = default;
 };
+
+// A zero-filled block of the system's memory, released through it exactly
+// once, when its owner goes.
+struct BlockRelease {
+    Os* os = nullptr;
+    void operator()(uint8_t* block) const { os->Release(block); }
+};
+using Block = std::unique_ptr<uint8_t[], BlockRelease>;
+
+inline Block AllocateBlock(Os& os, size_t size) { return Block(os.AllocateZeroed(size), BlockRelease{&os}); }
 
 }  // namespace merge

@@ -1,6 +1,6 @@
 // The output stage in two steps, with one owner: prepare (where the merged
 // model goes, and a new temporary file beside its target that holds it,
-// whole and on the disk) and commit (the target still the file that was
+// copied from the day file, whole and on the disk) and commit (the target still the file that was
 // read, the temporary file moved over it, its folder flushed, the log). The
 // window commits each output as soon as it is prepared; a batch commits a
 // group of them after one flush of their file system. A failure at any step
@@ -88,14 +88,22 @@ Status CreateTemporary(Os& os, const std::string& target, std::string* temporary
     return status;
 }
 
-// The image, its permissions, its flush (unless the caller flushes a group)
-// and its close; the first failure is reported, and the temporary file goes.
-bool WriteTemporary(DropSequence& sequence, Os& os, Session& session) {
+// The merged model, its permissions, its flush (unless the caller flushes a
+// group) and its close; the first failure is reported, and the temporary
+// file goes. The model is copied from the day file only while it is still
+// the very file the day stage read.
+bool WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::ByteStream* day) {
+    FileStamp stamp;
+    Status status = os.StampOf(day, &stamp);
+    if (status.ok() && !SameFile(stamp, sequence.DayStamp)) {
+        session.AppendLog(text::FileChanged);
+        return false;
+    }
     OutputFile* file = nullptr;
-    Status status = CreateTemporary(os, sequence.TargetPath, &sequence.TemporaryPath, &file);
-    // Z - R: the zero bytes left at the end by a replaced chunk stay out.
-    if (status.ok())
-        status = os.Write(file, sequence.OutputImage, sequence.ImageSize - sequence.ReplacedLength);
+    if (status.ok()) status = CreateTemporary(os, sequence.TargetPath, &sequence.TemporaryPath, &file);
+    WriteResult written = WriteResult::Written;
+    if (status.ok()) written = WriteMergedModel(sequence, os, *day, file, &status);
+    if (written != WriteResult::Written && status.ok()) status.failed = true;
     if (status.ok()) status = os.TakePermissionsOf(file, sequence.TargetPath.c_str());
     if (status.ok() && !sequence.CommitsInGroups) status = os.Flush(file);
     if (file) {
@@ -103,9 +111,23 @@ bool WriteTemporary(DropSequence& sequence, Os& os, Session& session) {
         if (status.ok()) status = closed;
     }
     if (status.ok()) return true;
-    ReportLastError(session, " ", status);
+    if (written == WriteResult::ReadFailed) session.AppendLog(text::Unreadable);
+    else ReportLastError(session, " ", status);
     if (file) os.Remove(sequence.TemporaryPath.c_str());
     return false;
+}
+
+// The day file opened again for the copy, and closed after it.
+bool WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
+    rw::ByteStream* day = nullptr;
+    const Status opened = os.OpenForReading(sequence.DayPath.c_str(), &day);
+    if (!opened.ok()) {
+        ReportLastError(session, " ", opened);
+        return false;
+    }
+    const bool written = WriteTemporary(sequence, os, session, day);
+    CloseFile(os, day);
+    return written;
 }
 
 // Moves the temporary file over the target, once its flush and the target
@@ -158,8 +180,8 @@ bool PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     const bool prepared = BuildOutputPath(sequence, os, session, inDffFolder) &&
                           (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
                           FindTarget(sequence, os, session) &&
-                          WriteTemporary(sequence, os, session);
-    ReleaseDayBlocks(sequence, os);
+                          WriteFromDayFile(sequence, os, session);
+    sequence.Chunks.clear();
     return prepared;
 }
 

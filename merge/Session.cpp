@@ -12,8 +12,16 @@ void ReportLastError(Session& session, const char* prefix, const Status& error) 
     session.AppendLog(error.text.c_str());
 }
 
-void AppendCountLine(Session& session, uint32_t count) {
-    session.AppendLog(text::CountBefore);
+void AppendGeometryLine(Session& session, uint32_t geometry, const char* line) {
+    if (geometry == 0) return session.AppendLog(line);
+    session.AppendLog(text::GeometryBefore);
+    session.AppendLog(std::to_string(geometry + 1).c_str());
+    session.AppendLog(text::GeometryAfter);
+    session.AppendLog(line + 1);
+}
+
+void AppendCountLine(Session& session, uint32_t geometry, uint32_t count) {
+    AppendGeometryLine(session, geometry, text::CountBefore);
     session.AppendLog(std::to_string(count).c_str());
     session.AppendLog(text::CountAfter);
 }

@@ -14,6 +14,9 @@ enum class Option {
     OutputInDffFolder,  // "Output in DFF Folder"
     CopyDayColours,     // "Copy Day Vertex Color"
     OneFileMode,        // "Don't request 2 DFF"
+    // The command line's alone: the window has no such boxes.
+    EveryGeometry,  // night colours for every geometry, not the first alone
+    SkipMerged,     // a model that holds night colours is left as it is
 };
 
 enum class Channel { Red, Green, Blue, Alpha };
@@ -39,7 +42,11 @@ protected:
 // prefix, "Error: " and the system's text of the failed call.
 void ReportLastError(Session& session, const char* prefix, const Status& error);
 
-// " ", the count in plain decimal, " vertex.": one line in three appends.
-void AppendCountLine(Session& session, uint32_t count);
+// A line about a geometry (its index from 0): the line as it is for the
+// first geometry; for another, " Geometry N:" in place of its leading blank.
+void AppendGeometryLine(Session& session, uint32_t geometry, const char* line);
+
+// " ", the count in plain decimal, " vertex.": one line about a geometry.
+void AppendCountLine(Session& session, uint32_t geometry, uint32_t count);
 
 }  // namespace merge

@@ -239,6 +239,38 @@ Status PosixOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
     return fchmod(fd, mode) == 0 ? Status{} : LastError();
 }
 
+ssize_t CopyFileRange(int from, off64_t* fromOffset, int to, off64_t* toOffset, size_t length,
+                      unsigned flags) {
+#ifdef __linux__
+    return copy_file_range(from, fromOffset, to, toOffset, length, flags);
+#else
+    (void)from, (void)fromOffset, (void)to, (void)toOffset, (void)length, (void)flags;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+Status PosixOs::CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
+                          merge::OutputFile* file, uint64_t* copied) {
+    // At most a gigabyte a call, as the system copies no more at once anyway.
+    constexpr uint64_t Most = uint64_t{1} << 30;
+    off64_t at = static_cast<off64_t>(offset);
+    *copied = 0;
+    for (;;) {
+        const ssize_t n = copyFileRange(static_cast<PosixFile*>(from)->fd, &at, AsOutput(file)->fd, nullptr,
+                                        static_cast<size_t>(std::min(length, Most)), 0);
+        if (n >= 0) {
+            *copied = static_cast<uint64_t>(n);
+            return {};
+        }
+        if (errno == EINTR) continue;
+        // The file systems cannot copy between these files so: the caller
+        // copies through a buffer of its own.
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return {};
+        return LastError();
+    }
+}
+
 Status PosixOs::Flush(merge::OutputFile* file) {
     return fsync(AsOutput(file)->fd) == 0 ? Status{} : LastError();
 }

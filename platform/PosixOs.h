@@ -7,6 +7,12 @@
 
 #include "cli/BatchOs.h"
 
+#include <sys/types.h>
+
+// copy_file_range where the system has it; elsewhere a refusal (ENOSYS).
+ssize_t CopyFileRange(int from, off64_t* fromOffset, int to, off64_t* toOffset, size_t length,
+                      unsigned flags);
+
 struct PosixOs final : cli::BatchOs {
     PosixOs();
 
@@ -19,6 +25,8 @@ struct PosixOs final : cli::BatchOs {
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override;
+    merge::Status CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
+                            merge::OutputFile* file, uint64_t* copied) override;
     merge::Status Flush(merge::OutputFile* file) override;
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
@@ -39,6 +47,9 @@ struct PosixOs final : cli::BatchOs {
     std::string FileIdentity(const char* path) override;
     char Separator() override { return '/'; }
     bool NamesIgnoreCase() override { return false; }
+
+    // The system's copy between files, as a test can stand in for it.
+    ssize_t (*copyFileRange)(int, off64_t*, int, off64_t*, size_t, unsigned) = CopyFileRange;
 
     // The permissions that a new file gets when it replaces nothing.
     unsigned newFileMode;

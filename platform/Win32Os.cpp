@@ -136,6 +136,12 @@ Status Win32Os::Write(merge::OutputFile* file, const void* data, uint32_t size) 
 // The replacement takes the target's access list and attributes (Replace).
 Status Win32Os::TakePermissionsOf(merge::OutputFile*, const char*) { return {}; }
 
+// Copied through the caller's own buffer.
+Status Win32Os::CopyRange(rw::ByteStream*, uint64_t, uint64_t, merge::OutputFile*, uint64_t* copied) {
+    *copied = 0;
+    return {};
+}
+
 Status Win32Os::Flush(merge::OutputFile* file) { return Check(FlushFileBuffers(file->handle)); }
 
 Status Win32Os::CloseOutput(merge::OutputFile* file) {

@@ -66,6 +66,8 @@ struct Win32Os final : cli::BatchOs {
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override;
+    merge::Status CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
+                            merge::OutputFile* file, uint64_t* copied) override;
     merge::Status Flush(merge::OutputFile* file) override;
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;

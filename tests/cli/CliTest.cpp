@@ -42,6 +42,27 @@ std::string Pair(const std::string& day, const std::string& night) {
     return Open(day) + Counted(3) + "\nDrop night dff file.\n" + Open(night) + Counted(3) + Created(day);
 }
 
+// Three geometries of 3 vertices: the second without prelit colours, the
+// third with old night colours; and a night model of two.
+ModelShape EveryShape() {
+    ModelShape shape = Shape(3, Text(""));
+    shape.geometries.resize(3, shape.geometries[0]);
+    shape.geometries[1].prelit = false;
+    shape.geometries[2].nightChunkIndex = 0;
+    return shape;
+}
+ModelShape NightOfTwo() {
+    ModelShape shape = Shape(3, Text("999988887777"));
+    shape.geometries.push_back(Shape(3).geometries[0]);
+    return shape;
+}
+std::string EveryLog() {
+    return Counted(3) + " Geometry 2: 3 vertex.\n Geometry 3: 3 vertex.\n"
+           " Geometry 2: Warning: Vertex Color missing: geometry left as it is.\n"
+           " Geometry 3: Warning: File already contain Night Vertex Color.\n";
+}
+std::string LongName() { return std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + std::string(190, 'c') + ".dff"; }
+
 struct Row {
     std::string name;
     std::map<std::string, Bytes> files;
@@ -192,12 +213,40 @@ TEST(Cli, ModelsFoldersAndPairs) {
              fs::create_directory(dir + "/links");
              fs::create_symlink("../real/car.dff", dir + "/links/car.dff");
          }},
+        // Every geometry: the second has no colours, the third old ones
+        // and no geometry in the night model.
+        {"EveryGeometryWithANightModel", {{"m.dff", Build(EveryShape())}, {"n.dff", Build(NightOfTwo())}},
+         "-e -a -n n.dff m.dff", 0, Open("m.dff") + EveryLog() + "\nDrop night dff file.\n" + Open("n.dff") +
+             Counted(3) + " Geometry 3: Warning: Night DFF contains no such geometry.\n" + Created("m.dff"),
+         {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Text("999988887777")}, {2, Grey(3)}}).bytes}}},
+        {"EveryGeometry", {{"m.dff", Build(EveryShape())}}, "-e -a m.dff", 0,
+         Open("m.dff") + EveryLog() + Created("m.dff"),
+         {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Grey(3)}, {2, Grey(3)}}).bytes}}},
+        {"List", {{"a.dff", Model(3)}, {"b.dff", Merged3()}, {"c.dff", junk}}, "-l a.dff b.dff c.dff", 1,
+         "{}/a.dff\t1\t3\tyes\t-\n{}/b.dff\t1\t3\tyes\t3\n{}/c.dff\tError: File doesn't contain Clump.\n"},
+        // Any path the system takes.
+        {"A600CharacterPath", {{LongName(), Model(3)}}, LongName(), 0, Merge(LongName()), {{LongName(), Merged3()}}},
         // A link put where the temporary file goes is never followed.
         {"ALinkInTheTemporarysPlace", {{"car.dff", Model(3)}, {"victim", Text("secret")}},
          "car.dff", 0, Merge("car.dff"), {{"car.dff", Merged3()}},
          [](const std::string& dir) { fs::create_symlink("victim", dir + "/car.df~"); }},
     };
     for (const Row& row : rows) RunRow(row);
+}
+
+// A batch run again with --skip-merged leaves the models merged before as
+// they are, and counts them as done.
+TEST(Cli, ARerunWithSkipMergedChangesNothing) {
+    Folder folder;
+    folder.Put("a.dff", Model(3));
+    folder.Put("b.dff", Merged3());
+    EXPECT_EQ(folder.Run("-s ."), 0);
+    EXPECT_EQ(folder.out, folder.Expand(Merge("a.dff") + Open("b.dff") + Counted(3) +
+                                        " Skipped: File already contain Night Vertex Color.\n\nReady. Drop day dff file.\n"));
+    const std::map<std::string, Bytes> merged = folder.Files();
+    EXPECT_TRUE(merged == (std::map<std::string, Bytes>{{"a.dff", Merged3()}, {"b.dff", Merged3()}}));
+    EXPECT_EQ(folder.Run("-s ."), 0);
+    EXPECT_TRUE(folder.Files() == merged);
 }
 
 // Owner, group and mode survive; a root run gives another account's model

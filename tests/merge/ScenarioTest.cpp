@@ -97,12 +97,13 @@ void RunSequence(const Row& row, const std::function<void(MemorySession&)>& betw
     for (const auto& file : row.after) expected[file.first] = file.second;
     for (auto it = expected.begin(); it != expected.end();) it = it->second.empty() ? expected.erase(it) : ++it;
 
-    bool written = merge::HandleDroppedPath(sequence, os, session, row.dayPath.c_str(), row.form);
+    merge::DropResult result = merge::HandleDroppedPath(sequence, os, session, row.dayPath.c_str(), row.form);
     if (sequence.state == merge::SequenceState::AwaitingNight) {
         EXPECT_FALSE(session.oneFileModeEnabled);
         if (betweenDrops) betweenDrops(session);
-        written = merge::HandleDroppedPath(sequence, os, session, row.nightPath.c_str());
+        result = merge::HandleDroppedPath(sequence, os, session, row.nightPath.c_str());
     }
+    const bool written = result == merge::DropResult::Written;
     const bool anError = session.log.find(" Error: ") != std::string::npos;
     EXPECT_EQ(session.log, row.log.empty() && anError ? session.log : row.log);
     EXPECT_EQ(written, session.log.find("DFF created") != std::string::npos && !anError);
@@ -210,11 +211,11 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
         // ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
         {"ImageOver32Bits", OneFile, Build(three), {}, Counted(3) + Error("File is too large."), {},
          size(0xFFFFFFFFu - 28 + 1)},
-        {"ImageOf32BitsFindsNoMemory", OneFile, Build(three), {}, noMemory, {}, size(0xFFFFFFFFu - 28)},
-        {"FirstAllocationFails", OneFile, Build(three), {}, noMemory, {},
+        // The largest, and one that cannot be read as far as its size says.
+        {"ImageOf32Bits", OneFile, Build(three), {}, Counted(3) + Error("File could not be read."), {},
+         size(0xFFFFFFFFu - 28)},
+        {"NoMemoryForTheColours", OneFile, Build(three), {}, noMemory, {},
          Fail(Call::Allocate, 1, SystemError::AccessDenied)},
-        {"SecondAllocationFails", OneFile, Build(three), {}, noMemory, {},
-         Fail(Call::Allocate, 2, SystemError::AccessDenied)},
         // Refused whole, and named: cut, it could name another file.
         {"PathTooLong", OneFile, Build(three), {}, Error("Path is longer than 259 characters."), {},
          nullptr, longPath},
@@ -390,8 +391,8 @@ TEST(Scenario, OutputGoesOverTheDayModelOrIntoADffFolder) {
 TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
     const Bytes day = Build(Shape(3));
     const std::string log = Open(Day) + Counted(3);
-    for (Call call : {Call::Write, Call::TakePermissions, Call::Flush, Call::CloseOutput, Call::Replace,
-                      Call::Create, Call::MakeDirectory}) {
+    for (Call call : {Call::Write, Call::CopyRange, Call::TakePermissions, Call::Flush, Call::CloseOutput,
+                      Call::Replace, Call::Create, Call::MakeDirectory}) {
         for (bool overDay : {true, false}) {
             // The folder's own failure, not the file's that would follow.
             const bool folder = call == Call::MakeDirectory;
@@ -408,6 +409,12 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
                          }});
         }
     }
+    // Where the system copies between files only so far a call, or not at
+    // all, the rest goes through a buffer of ours: the same bytes.
+    for (uint64_t most : {uint64_t{0}, uint64_t{5}})
+        RunSequence({"Copies" + std::to_string(most), OneFile, Build(Shape(3)), {}, log + Created(Day),
+                     {{Day, Merged(Shape(3), Grey(3))}},
+                     [=](MemoryOs& os, MemorySession&) { os.copiesAtMost = most; }});
     // The model is replaced, but its folder's entry may not be on the disk:
     // said so before the prompt, and no model written.
     RunSequence({"FolderNotFlushed", OneFile, day, {},
@@ -468,7 +475,7 @@ TEST(Scenario, OutputsCommittedInGroups) {
         os.folders = {"C:", "C:\\models"};
         os.files[Day] = Build(Shape(3));
         session.ticked = OneFile;
-        EXPECT_FALSE(merge::HandleDroppedPath(sequence, os, session, Day.c_str()));
+        EXPECT_EQ(merge::HandleDroppedPath(sequence, os, session, Day.c_str()), merge::DropResult::NotWritten);
         EXPECT_EQ(sequence.state, merge::SequenceState::AwaitingCommit);
         EXPECT_FALSE(os.temporaries["C:\\models\\car.df~"].flushed);
         std::vector<merge::PendingCommit> group = {{&sequence, &session, os.SyncFileSystem("C:\\models")}};
@@ -480,6 +487,67 @@ TEST(Scenario, OutputsCommittedInGroups) {
         EXPECT_EQ(os.files[Day], flushed ? Merged(Shape(3), Grey(3)) : Build(Shape(3)));
         EXPECT_EQ(ProblemsAtEnd(os, session, sequence), "");
     }
+}
+
+// With every geometry, each that can take night colours gets its own chunk,
+// from the night model's geometry of its number where there is one; the
+// others are carried through unchanged.
+TEST(Scenario, EveryGeometry) {
+    const std::set<Option> every = {Option::OneFileMode, Option::EveryGeometry},
+                           night = {Option::EveryGeometry, Option::CopyDayColours},
+                           merging = {Option::OneFileMode, Option::EveryGeometry, Option::AlwaysMerge},
+                           skipping = {Option::OneFileMode, Option::EveryGeometry, Option::SkipMerged};
+    // Geometries of 3, 4 and 5 vertices; the second as the change makes it.
+    const auto three = [](const std::function<void(modelgen::GeometryShape&)>& second) {
+        ModelShape shape;
+        for (uint32_t n : {3u, 4u, 5u}) shape.geometries.push_back(Shape(n).geometries[0]);
+        shape.geometries.erase(shape.geometries.begin());
+        second(shape.geometries[1]);
+        return shape;
+    };
+    const auto g = [](uint32_t k, const std::string& line) { return " Geometry " + std::to_string(k) + ": " + line; };
+    const std::string counts = Counted(3) + g(2, "4 vertex.\r\n") + g(3, "5 vertex.\r\n");
+    const ModelShape plain = three([](modelgen::GeometryShape&) {}),
+                     old = three([](modelgen::GeometryShape& s) { s.nightChunkIndex = 0; });
+    const ModelShape nightShape = With(Shape(2, PatternColours(1, 2)), [](ModelShape& s) {
+        s.geometries.push_back(Shape(7).geometries[0]);  // more than the day's 4
+    });
+    const std::vector<Row> rows = {
+        {"AllThree", every, Build(plain), {}, Open(Day) + counts + Created(Day),
+         {{Day, modelgen::WithNightColours(plain, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes}}},
+        {"OneWithoutColours", every, Build(three([](modelgen::GeometryShape& s) { s.prelit = false; })), {},
+         Open(Day) + counts + g(2, "Warning: Vertex Color missing: geometry left as it is.\r\n") + Created(Day),
+         {{Day, modelgen::WithNightColours(three([](modelgen::GeometryShape& s) { s.prelit = false; }),
+                                           {{0, Grey(3)}, {2, Grey(5)}}).bytes}}},
+        {"OneWithoutExtension", every, Build(three([](modelgen::GeometryShape& s) { s.hasExtension = false; })), {},
+         Open(Day) + counts + g(2, "Warning: Extension missing: geometry left as it is.\r\n") + Created(Day),
+         {{Day, modelgen::WithNightColours(three([](modelgen::GeometryShape& s) { s.hasExtension = false; }),
+                                           {{0, Grey(3)}, {2, Grey(5)}}).bytes}}},
+        {"ANightModelOfTwo", night, Build(plain), Build(nightShape),
+         Open(Day) + counts + NightPrompt + Open(Night) + Counted(2) + Fewer + g(2, "7 vertex.\r\n") +
+             g(2, "Warning: Night DFF contains too much vertex.\r\n") +
+             g(3, "Warning: Night DFF contains no such geometry.\r\n") + Created(Day),
+         {{Day, modelgen::WithNightColours(plain, {{0, Over(PatternColours(0, 3), PatternColours(1, 2))},
+                                                   {1, PatternColours(1, 4)},
+                                                   {2, PatternColours(2, 5)}}).bytes}}},
+        {"OldChunksReplaced", merging, Build(old), {}, Open(Day) + counts + g(2, "Warning: File already contain Night Vertex Color.\r\n") + Created(Day),
+         {{Day, modelgen::WithNightColours(old, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes}}},
+        {"OldChunkRefused", every, Build(old), {}, Open(Day) + counts + g(2, "Error: File already contain Night Vertex Color.\r\n") + Ready},
+        {"OldChunkLeftAsItIs", skipping, Build(old), {},
+         Open(Day) + counts + " Skipped: File already contain Night Vertex Color.\r\n" + Ready},
+        {"NoneCanTakeColours", every, Build(With(Shape(3), [](ModelShape& s) { s.geometries[0].prelit = false; })), {},
+         Open(Day) + Counted(3) + " Warning: Vertex Color missing: geometry left as it is.\r\n" +
+             Error("File doesn't contain Vertex Color.") + Ready},
+        {"Miscounted", every, [&] {
+             Bytes model = Build(plain);
+             rw::Store32(&model[modelgen::LayoutOf(plain).geometryList + 24], 2);  // the list's count
+             return model;
+         }(), {},
+         Open(Day) + Counted(3) + Error("Geometry List doesn't hold the geometries it counts.") + Ready},
+        {"NoMemoryForTheSecond", every, Build(plain), {}, Open(Day) + counts + g(2, "Error: Not enough memory.\r\n") + Ready,
+         {}, Fail(Call::Allocate, 2, SystemError::AccessDenied)},
+    };
+    for (const Row& row : rows) RunSequence(row);
 }
 
 TEST(ColourField, TextsAndTheChannelsTheyGive) {

@@ -226,6 +226,46 @@ TEST_F(OsTest, SetIdBitsGoWithAnOwnerThatCannotBeKept) {
     EXPECT_EQ(status.st_uid, 65534u);
 }
 
+// The system's copy between files, and each way a file system refuses it:
+// nothing copied, for the caller to copy through a buffer of its own; an
+// interrupted copy is tried again; a failure of the disk is a failure.
+int CopyErrors[2];
+ssize_t StandInCopy(int from, off64_t* fromOffset, int to, off64_t* toOffset, size_t length, unsigned flags) {
+    for (int& error : CopyErrors) {
+        if (error == 0) continue;
+        errno = error;
+        error = 0;
+        return -1;
+    }
+    return CopyFileRange(from, fromOffset, to, toOffset, length, flags);
+}
+
+TEST_F(OsTest, CopiesBetweenFilesOrSaysItCannot) {
+    std::ofstream(Path("from")) << "0123456789";
+    rw::ByteStream* from = nullptr;
+    merge::OutputFile* to = nullptr;
+    ASSERT_TRUE(os.OpenForReading(Path("from").c_str(), &from).ok() && os.CreateNewFile(Path("to").c_str(), &to).ok());
+    os.copyFileRange = StandInCopy;
+    const struct {
+        int first, second;
+        bool ok;
+        uint64_t copied;
+    } rows[] = {
+        {0, 0, true, 5}, {EINTR, 0, true, 5}, {EXDEV, 0, true, 0}, {EINVAL, 0, true, 0},
+        {ENOSYS, 0, true, 0}, {EOPNOTSUPP, 0, true, 0}, {EINTR, EIO, false, 0},
+    };
+    for (const auto& row : rows) {
+        CopyErrors[0] = row.first, CopyErrors[1] = row.second;
+        uint64_t copied = 99;
+        EXPECT_EQ(os.CopyRange(from, 2, 5, to, &copied).ok(), row.ok) << row.first;
+        EXPECT_EQ(copied, row.copied) << row.first;
+    }
+    os.Close(from);
+    EXPECT_TRUE(os.CloseOutput(to).ok());
+    std::ifstream in(Path("to"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "2345623456");
+}
+
 TEST_F(OsTest, LinksFlushesAndNewFiles) {
     fs::create_symlink(Path("gone.dff"), Path("dangling.dff"));
     std::string resolved;

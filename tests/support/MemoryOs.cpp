@@ -178,6 +178,22 @@ Status MemoryOs::Write(merge::OutputFile* file, const void* data, uint32_t size)
     return status;
 }
 
+Status MemoryOs::CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
+                           merge::OutputFile* file, uint64_t* copied) {
+    CALLED(Call::CopyRange);
+    *copied = 0;
+    if (!status.ok()) return status;
+    // As far as the file can be read, as the system would.
+    const Stream& stream = *static_cast<Stream*>(from);
+    const uint64_t end = std::min<uint64_t>(stream.readable, stream.bytes.size());
+    const uint64_t n = offset < end ? std::min({length, end - offset, copiesAtMost}) : 0;
+    Bytes& to = files[outputs.at(file)];
+    to.insert(to.end(), stream.bytes.begin() + offset, stream.bytes.begin() + offset + n);
+    bytesRead[stream.path] += n;
+    *copied = n;
+    return status;
+}
+
 Status MemoryOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
     CALLED(Call::TakePermissions);
     if (status.ok()) temporaries[outputs.at(file)].permissionsOf = target;
@@ -306,7 +322,7 @@ std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
     if (os.Held() || os.misuses) problems += "blocks or files held, let go twice or replaced too soon\n";
     for (const auto& temporary : os.temporaries) problems += "temporary file left: " + temporary.first + "\n";
     for (const std::string& folder : os.unflushedFolders) problems += "folder not flushed: " + folder + "\n";
-    if (sequence.OutputImage || sequence.DayColourBuffer) problems += "blocks still named\n";
+    if (!sequence.Chunks.empty() || sequence.DayFile || sequence.NightFile) problems += "chunks or files still named\n";
     if (sequence.state != merge::SequenceState::AwaitingDay) problems += "not awaiting a day model\n";
     if (!session.oneFileModeEnabled) problems += "\"Don't request 2 DFF\" left disabled\n";
     const std::string ready = "\r\nReady. Drop day dff file.\r\n";

@@ -34,7 +34,7 @@ std::string ErrorText(SystemError error);
 // The calls that faults can be injected into.
 enum class Call {
     Open, MakeDirectory, Create, Write, TakePermissions, Flush, CloseOutput, Replace,
-    SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, Count
+    SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, CopyRange, Count
 };
 
 struct MemoryOs final : cli::BatchOs {
@@ -53,6 +53,9 @@ struct MemoryOs final : cli::BatchOs {
     void Change(const std::string& path, const Bytes& bytes);
     std::atomic<bool> stopped{false};  // an interruption
     bool ignoresCase = false;
+    // What the system's copy between files does: copies all it is asked
+    // for, copies so many bytes at most a call, or refuses (0).
+    uint64_t copiesAtMost = UINT64_MAX;
     bool syncsWholeFileSystems = true;
     // Reads stop at this offset, though the size says more; the size a file
     // claims instead of its number of bytes.
@@ -84,6 +87,8 @@ struct MemoryOs final : cli::BatchOs {
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override;
+    merge::Status CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
+                            merge::OutputFile* file, uint64_t* copied) override;
     merge::Status Flush(merge::OutputFile* file) override;
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 
 namespace modelgen {
 
@@ -22,10 +23,11 @@ const char* const UsageText =
     "  --no-extension           no Extension in the geometries\n"
     "  --plugin TYPE:LEN        a chunk of type TYPE (hex) and LEN bytes in each\n"
     "                           geometry's Extension; repeatable, kept in order\n"
-    "  --night-chunk INDEX:VERTICES\n"
+    "  --night-chunk INDEX:VERTICES[@GEOMETRY]\n"
     "                           a night colour chunk for VERTICES vertices in the\n"
-    "                           first geometry's Extension, before plugin INDEX\n"
-    "                           (INDEX = number of plugins puts it last)\n"
+    "                           Extension of geometry GEOMETRY (from 1; the first\n"
+    "                           when not given), before plugin INDEX (INDEX =\n"
+    "                           number of plugins puts it last); repeatable\n"
     "\n"
     "Model:\n"
     "  --version HEX            the Clump's version stamp (default 1803FFFF)\n"
@@ -125,6 +127,8 @@ bool ApplySizeChange(const std::string& text, GeometryShape& geometry, ModelShap
 // What the options set for every geometry, applied once all are read.
 struct GeometryOptions {
     GeometryShape geometry;
+    // Night colour chunks by geometry: before which plugin, for how many vertices.
+    std::map<uint32_t, std::pair<int, uint32_t>> nightChunks;
     uint32_t count = 1;
     bool triangleCountGiven = false;
     bool colourGiven = false;
@@ -138,12 +142,16 @@ void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
         geometry.colours.resize(size_t{4} * geometry.vertexCount);
         for (size_t i = 0; i < geometry.colours.size(); ++i) geometry.colours[i] = options.colour[i % 4];
     }
-    // The night chunk and the size changes are the first geometry's only.
+    // The size changes are the first geometry's only.
     GeometryShape others = geometry;
-    others.nightChunkIndex = -1;
     others.geometrySizeChange = others.extensionSizeChange = 0;
     shape.geometries.assign(options.count, others);
     if (!shape.geometries.empty()) shape.geometries[0] = geometry;
+    for (const auto& chunk : options.nightChunks) {
+        if (chunk.first >= shape.geometries.size()) continue;
+        shape.geometries[chunk.first].nightChunkIndex = chunk.second.first;
+        shape.geometries[chunk.first].nightChunkVertices = chunk.second.second;
+    }
 }
 
 const char* const ValueOptions[] = {
@@ -175,8 +183,12 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
         return shape.overrideVertexCount = ParseU32(value, 10, &shape.vertexCountField);
     }
     if (name == "--night-chunk") {
-        if (!ParsePair(value, 10, &number, &geometry.nightChunkVertices) || number > INT32_MAX) return false;
-        geometry.nightChunkIndex = static_cast<int>(number);
+        const size_t at = value.find('@');
+        uint32_t vertices = 0, index = 1;
+        if (!ParsePair(value.substr(0, at), 10, &number, &vertices) || number > INT32_MAX ||
+            (at != std::string::npos && (!ParseU32(value.substr(at + 1), 10, &index) || index == 0)))
+            return false;
+        options.nightChunks[index - 1] = {static_cast<int>(number), vertices};
         return true;
     }
     if (name == "--trailing") {
@@ -257,10 +269,12 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* li
         *error = paths.empty() ? "no output file given" : "more than one output file given";
         return false;
     }
-    if (geometry.nightChunkIndex > static_cast<int>(geometry.plugins.size())) {
-        *error = "night chunk index " + std::to_string(geometry.nightChunkIndex) + " is past the " +
-                 std::to_string(geometry.plugins.size()) + " plugin(s)";
-        return false;
+    for (const auto& chunk : options.nightChunks) {
+        if (chunk.second.first > static_cast<int>(geometry.plugins.size()) || chunk.first >= options.count) {
+            *error = "night chunk " + std::to_string(chunk.second.first) + "@" + std::to_string(chunk.first + 1) +
+                     " is past the plugins or the geometries";
+            return false;
+        }
     }
     line->outputPath = paths[0];
     ApplyGeometryOptions(options, shape);

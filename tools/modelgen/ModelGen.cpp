@@ -278,10 +278,16 @@ Bytes NightColourChunk(const Bytes& colours) {
 }
 
 Model WithNightColours(ModelShape shape, const Bytes& colours) {
-    GeometryShape& first = shape.geometries[0];
-    if (first.nightChunkIndex < 0) first.nightChunkIndex = static_cast<int>(first.plugins.size());
-    first.nightChunkVertices = static_cast<uint32_t>(colours.size() / rw::ColourSize);
-    first.nightColours = colours;
+    return WithNightColours(std::move(shape), std::map<uint32_t, Bytes>{{0, colours}});
+}
+
+Model WithNightColours(ModelShape shape, const std::map<uint32_t, Bytes>& colours) {
+    for (const auto& entry : colours) {
+        GeometryShape& geometry = shape.geometries[entry.first];
+        if (geometry.nightChunkIndex < 0) geometry.nightChunkIndex = static_cast<int>(geometry.plugins.size());
+        geometry.nightChunkVertices = static_cast<uint32_t>(entry.second.size() / rw::ColourSize);
+        geometry.nightColours = entry.second;
+    }
     return BuildModel(shape);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,8 @@ Bytes NightColourChunk(const Bytes& colours);
 // bytes for each vertex of its first geometry) in its first geometry's
 // Extension: in place of its old one, or as its last child.
 Model WithNightColours(ModelShape shape, const Bytes& colours);
+// The same for each geometry, by index from 0, that has colours here.
+Model WithNightColours(ModelShape shape, const std::map<uint32_t, Bytes>& colours);
 
 // n copies of one colour; PatternColour for the first n vertices of geometry g.
 Bytes Repeat(const Bytes& colour, uint32_t n);

@@ -1,0 +1,53 @@
+// A model's geometries listed, one line each: what the command line's
+// listing shows, read as a merge reads a model and changing nothing.
+#include <string>
+
+#include "merge/Listing.h"
+#include "merge/ModelStart.h"
+#include "merge/Messages.h"
+#include "rwstream/Format.h"
+
+namespace merge {
+
+namespace {
+
+// A log line as a field of the listing: without its leading blank and its
+// line end.
+std::string Field(const std::string& line) {
+    const size_t first = line.find_first_not_of(' ');
+    const size_t end = line.find_last_not_of("\r\n");
+    return line.substr(first, end + 1 - first);
+}
+
+std::string Refused(const std::string& path, const std::string& error) {
+    return path + "\t" + Field(error) + text::LineEnd;
+}
+
+}  // namespace
+
+bool ListModel(Os& os, const std::string& path, std::string* lines) {
+    rw::ByteStream* file = nullptr;
+    const Status opened = os.OpenForReading(path.c_str(), &file);
+    if (!opened.ok()) {
+        *lines += Refused(path, text::Error + opened.text);
+        return false;
+    }
+    ModelStart start;
+    std::vector<GeometryFields> geometries;
+    const char* problem = CheckModelStart(*file, &start, false);
+    if (!problem) problem = FindGeometries(*file, start.geometryList, &geometries);
+    for (size_t k = 0; !problem && k < geometries.size(); ++k) {
+        const GeometryFields& geometry = geometries[k];
+        ExtensionFields extension;
+        FindExtension(*file, geometry, file->Size(), &extension);
+        const bool night = extension.offset && extension.night && extension.nightSize >= 4;
+        *lines += path + "\t" + std::to_string(k + 1) + "\t" + std::to_string(geometry.vertexCount) + "\t" +
+                  (geometry.prelit ? "yes" : "no") + "\t" +
+                  (night ? std::to_string((extension.nightSize - 4) / rw::ColourSize) : "-") + text::LineEnd;
+    }
+    os.Close(file);
+    if (problem) *lines += Refused(path, problem);
+    return !problem;
+}
+
+}  // namespace merge
