@@ -52,9 +52,11 @@ bool SplitColours(CommandLine& line, const std::string& value) {
 }
 
 bool ParseJobs(CommandLine& line, const std::string& value) {
-    const bool digits = value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits =
+        value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
     line.options.jobs = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
-    return line.options.jobs > 0 || Fail(line, "--jobs wants a number from 1 to 9999, not '" + value + "'");
+    return line.options.jobs > 0 ||
+           Fail(line, "--jobs wants a number from 1 to 9999, not '" + value + "'");
 }
 
 bool Asks(CommandLine& line, Command command) {
@@ -72,31 +74,43 @@ struct OptionRow {
     Setter apply;
 };
 
+// An option that ticks a box, and one that takes a name.
 #define SETS(field) [](CommandLine& line, const std::string&) { return line.options.field = true; }
-#define TAKES(field) [](CommandLine& line, const std::string& value) { line.options.field = value; return true; }
+#define TAKES(field) \
+    [](CommandLine& line, const std::string& value) { return !(line.options.field = value).empty(); }
 
 constexpr OptionRow Rows[] = {
-    {'a', "always-merge", nullptr, "replace night colours that a model already has\n(without it such a model is refused)",
+    {'a', "always-merge", nullptr,
+     "replace night colours that a model already has\n"
+     "(without it such a model is refused)",
      SETS(alwaysMerge)},
     {'c', "copy-day", nullptr, "night colours = the day model's own vertex colours", SETS(copyDay)},
     {'r', "rgba", "R,G,B,A",
-     "the one night colour otherwise (default 64,64,64,255);\neach value as in the window's fields: 0-255, &HFF,\n"
+     "the one night colour otherwise (default 64,64,64,255);\n"
+     "each value as in the window's fields: 0-255, &HFF,\n"
      "&O377, wrapped modulo 256",
      SplitColours},
     {'d', "dff-folder", nullptr, "write into the folder \"dff\" beside each DAY", SETS(dffFolder)},
     {'n', "night", "NIGHT", "merge NIGHT's vertex colours into the one DAY", TAKES(night)},
-    {'N', "night-folder", "NIGHTS", "pair each DAY with its night model in NIGHTS", TAKES(nightFolder)},
-    {'R', "recursive", nullptr, "go into the folders within a folder too (not into\n\"dff\" folders with --dff-folder)",
+    {'N', "night-folder", "NIGHTS", "pair each DAY with its night model in NIGHTS",
+     TAKES(nightFolder)},
+    {'R', "recursive", nullptr,
+     "go into the folders within a folder too (not into\n"
+     "\"dff\" folders with --dff-folder)",
      SETS(recursive)},
     {'e', "every-geometry", nullptr,
-     "night colours for every geometry of a model, each from\nthe night model's geometry of its number",
+     "night colours for every geometry of a model, each from\n"
+     "the night model's geometry of its number",
      SETS(everyGeometry)},
     {'s', "skip-merged", nullptr,
-     "leave a model that has night colours already as it is,\nand count it as done (not with --always-merge)",
+     "leave a model that has night colours already as it is,\n"
+     "and count it as done (not with --always-merge)",
      SETS(skipMerged)},
     {'l', "list", nullptr,
-     "change nothing: list each geometry of the models, one\nline each, tab-separated: path, number, vertices,\n"
-     "prelit colours (yes or no), vertices of its night\ncolours (or -)",
+     "change nothing: list each geometry of the models, one\n"
+     "line each, tab-separated: path, number, vertices,\n"
+     "prelit colours (yes or no), vertices of its night\n"
+     "colours (or -)",
      SETS(list)},
     {'j', "jobs", "N", "merge N models at a time (default: one per processor)", ParseJobs},
     {'h', "help", nullptr, "show this help and exit",
@@ -121,7 +135,8 @@ const OptionRow* FindShort(char name) {
 }
 
 bool Apply(CommandLine& line, const OptionRow& row, const std::string& value) {
-    if (row.value && value.empty()) return Fail(line, std::string("option '--") + row.longName + "' needs a value");
+    if (row.value && value.empty())
+        return Fail(line, std::string("option '--") + row.longName + "' needs a value");
     return row.apply(line, value);
 }
 
@@ -133,7 +148,8 @@ bool ParseLong(CommandLine& line, const std::vector<std::string>& arguments, siz
     const OptionRow* row = FindLong(name);
     if (!row) return Fail(line, "unknown option '--" + name + "'");
     if (!row->value) {
-        if (equals != std::string::npos) return Fail(line, "option '--" + name + "' takes no value");
+        if (equals != std::string::npos)
+            return Fail(line, "option '--" + name + "' takes no value");
         return Apply(line, *row, "");
     }
     if (equals != std::string::npos) return Apply(line, *row, text.substr(equals + 1));
@@ -179,7 +195,8 @@ std::string UsageText() {
     constexpr size_t HelpColumn = 27;
     std::string text = UsageHead;
     for (const OptionRow& row : Rows) {
-        std::string names = row.shortName ? std::string("  -") + row.shortName + ", --" : "      --";
+        std::string names =
+            row.shortName ? std::string("  -") + row.shortName + ", --" : "      --";
         names += row.longName;
         if (row.value) names += std::string("=") + row.value;
         names.append(names.size() < HelpColumn - 1 ? HelpColumn - names.size() : 2, ' ');

@@ -67,7 +67,8 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
             continue;
         }
         // The outputs of an earlier run are no day models.
-        if (!p.options.recursive || (p.options.dffFolder && SameName(p.os, entry.name, OutputFolder)))
+        if (!p.options.recursive ||
+            (p.options.dffFolder && SameName(p.os, entry.name, OutputFolder)))
             continue;
         std::vector<FolderEntry> inside;
         if (p.os.ListFolder(path.c_str(), &inside).ok())
@@ -98,7 +99,8 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, Batc
             AddFolder(p, full, "", std::move(entries));
             if (plan.jobs.size() == first) plan.emptyFolders.push_back(day);
         }
-        for (size_t i = first; i < plan.jobs.size(); ++i) plan.jobs[i].exact = plan.jobs[i].exact && exact;
+        for (size_t i = first; i < plan.jobs.size(); ++i)
+            plan.jobs[i].exact = plan.jobs[i].exact && exact;
     }
     return plan;
 }

@@ -30,8 +30,8 @@ struct Runner {
     bool groupCommit;
     std::mutex mutex{};
     std::condition_variable changed{};
-    size_t firstWaiting = 0;  // no job before it waits
-    size_t running = 0;       // jobs a thread is merging
+    size_t firstWaiting = 0;         // no job before it waits
+    size_t running = 0;              // jobs a thread is merging
     std::vector<size_t> prepared{};  // jobs whose outputs wait for their commit
     bool halted = false;             // no more jobs start
 };
@@ -57,7 +57,8 @@ void Merge(Runner& r, Job& job) {
     ConsoleSession session(r.options, job.log, job.night.empty());
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
     job.sequence.CommitsInGroups = r.groupCommit;
-    merge::DropResult result = merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form);
+    merge::DropResult result =
+        merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form);
     if (job.sequence.state == merge::SequenceState::AwaitingNight)
         result = merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form);
     // A model left as it is, holding night colours already, is done too.
@@ -73,8 +74,10 @@ void RunJob(Runner& r, size_t i, std::unique_lock<std::mutex>& lock) {
     Merge(r, job);
     lock.lock();
     --r.running;
-    if (job.sequence.state == merge::SequenceState::AwaitingCommit) r.prepared.push_back(i);
-    else job.state = State::Done;
+    if (job.sequence.state == merge::SequenceState::AwaitingCommit)
+        r.prepared.push_back(i);
+    else
+        job.state = State::Done;
     r.changed.notify_all();
 }
 
@@ -123,7 +126,8 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, Batc
                unsigned threads) {
     Runner r{jobs, options, os, os.SyncsWholeFileSystems() && jobs.size() > 1};
     std::vector<std::thread> workers;
-    for (std::thread worker; workers.size() < threads && os.StartThread([&r] { Work(r); }, &worker);)
+    for (std::thread worker;
+         workers.size() < threads && os.StartThread([&r] { Work(r); }, &worker);)
         workers.push_back(std::move(worker));
 
     size_t printed = 0, notMerged = 0;
@@ -192,8 +196,9 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, Batch
     }
     OrderJobsThatShareFiles(plan.jobs, options, os);
     const unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
-    const size_t notMerged = RunJobs(plan.jobs, options, os, output,
-                                     static_cast<unsigned>(std::min<size_t>(threads, plan.jobs.size())));
+    const size_t notMerged =
+        RunJobs(plan.jobs, options, os, output,
+                static_cast<unsigned>(std::min<size_t>(threads, plan.jobs.size())));
     return notMerged == 0 ? 0 : 1;
 }
 

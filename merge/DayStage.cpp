@@ -18,7 +18,8 @@ enum class Plan { Chunk, None, Failed, LeftAsItIs };
 
 // Logs the reason (if any, as a line about the geometry), releases and
 // closes what the stage took.
-Plan Fail(DropSequence& sequence, Os& os, Session& session, const char* message, uint32_t geometry = 0) {
+Plan Fail(DropSequence& sequence, Os& os, Session& session, const char* message,
+          uint32_t geometry = 0) {
     if (message) AppendGeometryLine(session, geometry, message);
     sequence.Chunks.clear();
     CloseFile(os, sequence.DayFile);
@@ -53,7 +54,8 @@ Plan PlaceChunk(DropSequence& sequence, Os& os, Session& session, const Geometry
         CloseFile(os, sequence.DayFile);
         return Plan::LeftAsItIs;
     }
-    if (!session.IsTicked(Option::AlwaysMerge)) return Fail(sequence, os, session, text::HasNightColours, index);
+    if (!session.IsTicked(Option::AlwaysMerge))
+        return Fail(sequence, os, session, text::HasNightColours, index);
     if (extension.nightPastFile) return Fail(sequence, os, session, text::NightPastFile, index);
     if (extension.nightCut) return Fail(sequence, os, session, text::NightPastExtension, index);
     if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
@@ -77,7 +79,8 @@ Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryF
     // cannot hold must not make us allocate or read gigabytes.
     const uint64_t fileSize = file.Size();
     const uint64_t colourBytes = uint64_t{rw::ColourSize} * geometry.vertexCount;
-    if (geometry.colours + colourBytes > fileSize) return Fail(sequence, os, session, text::CountDoesNotFit, index);
+    if (geometry.colours + colourBytes > fileSize)
+        return Fail(sequence, os, session, text::CountDoesNotFit, index);
     if (fileSize + rw::NightColourChunkLength(geometry.vertexCount) > UINT32_MAX)
         return Fail(sequence, os, session, text::TooLarge, index);
     NightChunk chunk;
@@ -116,8 +119,8 @@ uint64_t Growth(const NightChunk& chunk) {
 bool ContainersHoldNewChunks(DropSequence& sequence, Os& os, Session& session) {
     rw::ByteStream& file = *sequence.DayFile;
     const uint64_t list = sequence.GeometryListOffset;
-    if (!rw::SeekTo(file, 4) || !rw::ReadField32(file, &sequence.ClumpSize) || !rw::SeekTo(file, list + 4) ||
-        !rw::ReadField32(file, &sequence.GeometryListSize))
+    if (!rw::SeekTo(file, 4) || !rw::ReadField32(file, &sequence.ClumpSize) ||
+        !rw::SeekTo(file, list + 4) || !rw::ReadField32(file, &sequence.GeometryListSize))
         return Refused(sequence, os, session, text::Unreadable);
     const NightChunk& last = sequence.Chunks.back();
     const uint64_t end = last.InsertionOffset + last.ReplacedLength;
@@ -125,7 +128,8 @@ bool ContainersHoldNewChunks(DropSequence& sequence, Os& os, Session& session) {
         return Refused(sequence, os, session, text::GeometryPastList);
     const uint64_t clumpEnd = ChunkEnd(0, sequence.ClumpSize);
     sequence.ClumpGrows = list < clumpEnd;
-    if (sequence.ClumpGrows && clumpEnd < end) return Refused(sequence, os, session, text::ListPastClump);
+    if (sequence.ClumpGrows && clumpEnd < end)
+        return Refused(sequence, os, session, text::ListPastClump);
     uint64_t growth = 0;
     bool fits = true;
     for (const NightChunk& chunk : sequence.Chunks) {
@@ -134,7 +138,8 @@ bool ContainersHoldNewChunks(DropSequence& sequence, Os& os, Session& session) {
         growth += Growth(chunk);
     }
     sequence.ImageSize = file.Size() + growth;
-    fits = fits && sequence.GeometryListSize + growth <= UINT32_MAX && sequence.ImageSize <= UINT32_MAX &&
+    fits = fits && sequence.GeometryListSize + growth <= UINT32_MAX &&
+           sequence.ImageSize <= UINT32_MAX &&
            (!sequence.ClumpGrows || sequence.ClumpSize + growth <= UINT32_MAX);
     return fits || Refused(sequence, os, session, text::TooLarge);
 }
@@ -159,9 +164,12 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     std::vector<GeometryFields> geometries = {start.first};
     if (every) {
         geometries.clear();
-        if (const char* problem = FindGeometries(file, start.geometryList, &geometries)) return refuse(problem);
-        for (uint32_t k = 1; k < geometries.size(); ++k) AppendCountLine(session, k, geometries[k].vertexCount);
-    } else if (!rw::SeekTo(file, start.first.offset + 4) || !rw::ReadField32(file, &geometries[0].size)) {
+        if (const char* problem = FindGeometries(file, start.geometryList, &geometries))
+            return refuse(problem);
+        for (uint32_t k = 1; k < geometries.size(); ++k)
+            AppendCountLine(session, k, geometries[k].vertexCount);
+    } else if (!rw::SeekTo(file, start.first.offset + 4) ||
+               !rw::ReadField32(file, &geometries[0].size)) {
         return refuse(text::Unreadable);
     }
     for (uint32_t k = 0; k < geometries.size(); ++k) {
@@ -171,7 +179,8 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     }
     // With every geometry, a model where none can take colours is refused
     // as the first one's would be.
-    if (sequence.Chunks.empty()) return refuse(start.first.prelit ? text::NoExtension : text::NoVertexColour);
+    if (sequence.Chunks.empty())
+        return refuse(start.first.prelit ? text::NoExtension : text::NoVertexColour);
     return ContainersHoldNewChunks(sequence, os, session) ? DayResult::Analysed : DayResult::Failed;
 }
 
@@ -183,13 +192,15 @@ void AdjustEnclosingSizes(DropSequence& sequence) {
     std::vector<SizeChange>& sizes = sequence.Sizes;
     sizes.clear();
     for (const NightChunk& chunk : sequence.Chunks) {
-        const uint32_t delta = rw::SizeDelta(static_cast<uint32_t>(rw::NightColourChunkLength(chunk.VertexCount)),
-                                             chunk.ReplacedLength);
+        const uint32_t delta =
+            rw::SizeDelta(static_cast<uint32_t>(rw::NightColourChunkLength(chunk.VertexCount)),
+                          chunk.ReplacedLength);
         sizes.push_back({chunk.GeometryOffset + 4, chunk.GeometrySize + delta});
         sizes.push_back({chunk.ExtensionOffset + 4, chunk.ExtensionSize + delta});
         growth += delta;
     }
-    sizes.insert(sizes.begin(), {sequence.GeometryListOffset + 4, sequence.GeometryListSize + growth});
+    sizes.insert(sizes.begin(),
+                 {sequence.GeometryListOffset + 4, sequence.GeometryListSize + growth});
     if (sequence.ClumpGrows) sizes.insert(sizes.begin(), {4, sequence.ClumpSize + growth});
 }
 

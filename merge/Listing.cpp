@@ -41,9 +41,11 @@ bool ListModel(Os& os, const std::string& path, std::string* lines) {
         ExtensionFields extension;
         FindExtension(*file, geometry, file->Size(), &extension);
         const bool night = extension.offset && extension.night && extension.nightSize >= 4;
-        *lines += path + "\t" + std::to_string(k + 1) + "\t" + std::to_string(geometry.vertexCount) + "\t" +
-                  (geometry.prelit ? "yes" : "no") + "\t" +
-                  (night ? std::to_string((extension.nightSize - 4) / rw::ColourSize) : "-") + text::LineEnd;
+        *lines += path + "\t" + std::to_string(k + 1) + "\t" +
+                  std::to_string(geometry.vertexCount) + "\t" + (geometry.prelit ? "yes" : "no") +
+                  "\t" +
+                  (night ? std::to_string((extension.nightSize - 4) / rw::ColourSize) : "-") +
+                  text::LineEnd;
     }
     os.Close(file);
     if (problem) *lines += Refused(path, problem);

@@ -34,14 +34,21 @@ struct Writer {
             done += copied;
         }
         std::vector<uint8_t> buffer(static_cast<size_t>(std::min(offset - done, CopyBufferSize)));
-        if (done < offset && !rw::SeekTo(day, done)) return !(readFailed = true);
+        if (done < offset && !rw::SeekTo(day, done)) return ReadFailed();
         while (done < offset) {
-            const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(offset - done, buffer.size()));
-            if (day.Read(buffer.data(), wanted) != wanted) return !(readFailed = true);
+            const uint32_t wanted =
+                static_cast<uint32_t>(std::min<uint64_t>(offset - done, buffer.size()));
+            if (day.Read(buffer.data(), wanted) != wanted) return ReadFailed();
             if (!Put(buffer.data(), wanted)) return false;
             done += wanted;
         }
         return true;
+    }
+
+    // The day file came up short of what its size promised.
+    bool ReadFailed() {
+        readFailed = true;
+        return false;
     }
 
     bool Put(const void* bytes, uint32_t size) {

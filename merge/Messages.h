@@ -20,7 +20,8 @@ inline constexpr char TooManyNightVertices[] = " Warning: Night DFF contains too
 inline constexpr char NoNightGeometry[] = " Warning: Night DFF contains no such geometry.\r\n";
 inline constexpr char NoVertexColourLeft[] =
     " Warning: Vertex Color missing: geometry left as it is.\r\n";
-inline constexpr char NoExtensionLeft[] = " Warning: Extension missing: geometry left as it is.\r\n";
+inline constexpr char NoExtensionLeft[] =
+    " Warning: Extension missing: geometry left as it is.\r\n";
 inline constexpr char LeftAsItIs[] = " Skipped: File already contain Night Vertex Color.\r\n";
 // In place of the leading blank of a line about a geometry after the first:
 // this, its number from 1, and this.
@@ -68,7 +69,8 @@ inline constexpr char GeometryPastList[] =
     " Error: Geometry runs past the end of the Geometry List.\r\n";
 inline constexpr char ListPastClump[] = " Error: Geometry List runs past the end of the Clump.\r\n";
 inline constexpr char PathTooLong[] = " Error: Path is longer than 259 characters.\r\n";
-inline constexpr char OutputPathTooLong[] = " Error: Output path is longer than 259 characters.\r\n";
+inline constexpr char OutputPathTooLong[] =
+    " Error: Output path is longer than 259 characters.\r\n";
 inline constexpr char NameNotExact[] =
     " Error: The name has characters that this system's code page cannot hold.\r\n";
 // The text of a failure to find a temporary name (after "Error: ").

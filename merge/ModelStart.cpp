@@ -8,7 +8,8 @@ namespace merge {
 namespace {
 
 // The geometry data after a Geometry's header and its Struct's header.
-constexpr uint64_t GeometryToData = rw::GeometryListToGeometryData - rw::GeometryListToFirstGeometry;
+constexpr uint64_t GeometryToData =
+    rw::GeometryListToGeometryData - rw::GeometryListToFirstGeometry;
 
 // The fixed fields of the geometry at geometry.offset (its size already
 // read): false when the file ends inside its flags or vertex count.
@@ -32,7 +33,8 @@ const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prel
     if (value != rw::LibraryVersion) return text::WrongVersion;
     // Over the type of the Clump's Struct, which is never examined, onto its size.
     rw::Skip(stream, 4);
-    if (rw::FindSibling(stream, rw::TypeGeometryList, &start->geometryList) != rw::SearchResult::Found)
+    if (rw::FindSibling(stream, rw::TypeGeometryList, &start->geometryList) !=
+        rw::SearchResult::Found)
         return text::NoGeometryList;
     GeometryFields& first = start->first;
     first.offset = start->geometryList + rw::GeometryListToFirstGeometry;
@@ -64,10 +66,12 @@ bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStrea
     return true;
 }
 
-const char* FindGeometries(rw::ByteStream& file, uint64_t list, std::vector<GeometryFields>* geometries) {
+const char* FindGeometries(rw::ByteStream& file, uint64_t list,
+                           std::vector<GeometryFields>* geometries) {
     uint32_t listSize = 0, count = 0;
     if (!rw::SeekTo(file, list + 4) || !rw::ReadField32(file, &listSize) ||
-        !rw::SeekTo(file, list + rw::ChunkHeaderSize + rw::ChunkHeaderSize) || !rw::ReadField32(file, &count))
+        !rw::SeekTo(file, list + rw::ChunkHeaderSize + rw::ChunkHeaderSize) ||
+        !rw::ReadField32(file, &count))
         return text::EndsInGeometry;
     // From the list's Struct (whose type is passed over) to each Geometry.
     uint64_t chunk = list + rw::ChunkHeaderSize, found = 0;
@@ -92,7 +96,8 @@ const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, 
     const uint64_t structStart = geometry.offset + rw::ChunkHeaderSize;
     const uint64_t geometryEnd = ChunkEnd(geometry.offset, geometry.size);
     if (!rw::SeekTo(file, structStart + 4) ||
-        !rw::FindSiblingWithin(file, structStart, geometryEnd, rw::TypeExtension, &extension->offset)) {
+        !rw::FindSiblingWithin(file, structStart, geometryEnd, rw::TypeExtension,
+                               &extension->offset)) {
         extension->offset = 0;
         return nullptr;
     }
@@ -104,12 +109,14 @@ const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, 
     // Every child, the first included, up to the first night colour chunk
     // and on: a child that the Extension's end cuts, in its header or its
     // payload, leaves no boundary there for a chunk to go.
-    for (uint64_t child = extension->offset + rw::ChunkHeaderSize, next; child < extension->end; child = next) {
+    for (uint64_t child = extension->offset + rw::ChunkHeaderSize, next; child < extension->end;
+         child = next) {
         uint32_t type = 0, size = 0;
-        const bool header = rw::SeekTo(file, child) && rw::ReadField32(file, &type) &&
-                            rw::ReadField32(file, &size);
+        const bool header =
+            rw::SeekTo(file, child) && rw::ReadField32(file, &type) && rw::ReadField32(file, &size);
         next = ChunkEnd(child, size);
-        const bool cut = !header || child + rw::ChunkHeaderSize > extension->end || next > extension->end;
+        const bool cut =
+            !header || child + rw::ChunkHeaderSize > extension->end || next > extension->end;
         if (type == rw::TypeNightColours && !extension->night) {
             extension->night = child;
             extension->nightSize = size;

@@ -44,7 +44,8 @@ bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStrea
 // fields, found by the sibling search kept inside the list. Null, or the
 // message of why they cannot be: their number is not the one the list's
 // Struct gives, the first is not at its fixed place, or one is cut short.
-const char* FindGeometries(rw::ByteStream& file, uint64_t list, std::vector<GeometryFields>* geometries);
+const char* FindGeometries(rw::ByteStream& file, uint64_t list,
+                           std::vector<GeometryFields>* geometries);
 
 // A geometry's Extension, and the first night colour chunk among its
 // children. Whether the new chunk can go there is the caller's to judge.

@@ -104,6 +104,8 @@ struct BlockRelease {
 };
 using Block = std::unique_ptr<uint8_t[], BlockRelease>;
 
-inline Block AllocateBlock(Os& os, size_t size) { return Block(os.AllocateZeroed(size), BlockRelease{&os}); }
+inline Block AllocateBlock(Os& os, size_t size) {
+    return Block(os.AllocateZeroed(size), BlockRelease{&os});
+}
 
 }  // namespace merge

@@ -73,7 +73,8 @@ Status CreateTemporary(Os& os, const std::string& target, std::string* temporary
     Status status{true, 0, text::NoTemporaryName};
     *file = nullptr;
     size_t positions = 0;
-    for (size_t at = target.size(); at > os.NameStart(target.c_str()) && positions < TemporaryPositions;) {
+    for (size_t at = target.size();
+         at > os.NameStart(target.c_str()) && positions < TemporaryPositions;) {
         if (static_cast<unsigned char>(target[--at]) >= 0x80) continue;
         ++positions;
         for (size_t k = 0; k < TemporaryCharacterCount; ++k) {
@@ -100,19 +101,24 @@ bool WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::ByteSt
         return false;
     }
     OutputFile* file = nullptr;
-    if (status.ok()) status = CreateTemporary(os, sequence.TargetPath, &sequence.TemporaryPath, &file);
-    WriteResult written = WriteResult::Written;
+    if (status.ok())
+        status = CreateTemporary(os, sequence.TargetPath, &sequence.TemporaryPath, &file);
+    // A write that fails says so in status; a day file that comes up short
+    // of its size leaves status as it is.
+    WriteResult written = WriteResult::WriteFailed;
     if (status.ok()) written = WriteMergedModel(sequence, os, *day, file, &status);
-    if (written != WriteResult::Written && status.ok()) status.failed = true;
-    if (status.ok()) status = os.TakePermissionsOf(file, sequence.TargetPath.c_str());
-    if (status.ok() && !sequence.CommitsInGroups) status = os.Flush(file);
+    const bool read = written != WriteResult::ReadFailed;
+    if (status.ok() && read) status = os.TakePermissionsOf(file, sequence.TargetPath.c_str());
+    if (status.ok() && read && !sequence.CommitsInGroups) status = os.Flush(file);
     if (file) {
         const Status closed = os.CloseOutput(file);
         if (status.ok()) status = closed;
     }
-    if (status.ok()) return true;
-    if (written == WriteResult::ReadFailed) session.AppendLog(text::Unreadable);
-    else ReportLastError(session, " ", status);
+    if (status.ok() && read) return true;
+    if (!read)
+        session.AppendLog(text::Unreadable);
+    else
+        ReportLastError(session, " ", status);
     if (file) os.Remove(sequence.TemporaryPath.c_str());
     return false;
 }
@@ -138,7 +144,8 @@ bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Statu
     // Over the day model only while it is the very file that was read: a
     // model that another program saved in the meantime is never lost.
     if (status.ok() && sequence.GuardsTarget &&
-        (!os.StampAt(sequence.TargetPath.c_str(), &now).ok() || !SameFile(now, sequence.DayStamp))) {
+        (!os.StampAt(sequence.TargetPath.c_str(), &now).ok() ||
+         !SameFile(now, sequence.DayStamp))) {
         session.AppendLog(text::FileChanged);
     } else if (status.ok()) {
         // A failed replacement has removed the temporary file itself, or

@@ -30,7 +30,8 @@ struct PosixFile final : rw::ByteStream {
         while (done < count) {
             if (position >= aheadStart && position < aheadStart + ahead.size()) {
                 const uint64_t available = aheadStart + ahead.size() - position;
-                const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(available, count - done));
+                const uint32_t n =
+                    static_cast<uint32_t>(std::min<uint64_t>(available, count - done));
                 std::memcpy(out + done, ahead.data() + (position - aheadStart), n);
                 done += n;
                 position += n;
@@ -257,8 +258,8 @@ Status PosixOs::CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length
     off64_t at = static_cast<off64_t>(offset);
     *copied = 0;
     for (;;) {
-        const ssize_t n = copyFileRange(static_cast<PosixFile*>(from)->fd, &at, AsOutput(file)->fd, nullptr,
-                                        static_cast<size_t>(std::min(length, Most)), 0);
+        const ssize_t n = copyFileRange(static_cast<PosixFile*>(from)->fd, &at, AsOutput(file)->fd,
+                                        nullptr, static_cast<size_t>(std::min(length, Most)), 0);
         if (n >= 0) {
             *copied = static_cast<uint64_t>(n);
             return {};
@@ -285,10 +286,13 @@ Status PosixOs::CloseOutput(merge::OutputFile* file) {
 
 Status PosixOs::Replace(const char* temporary, const char* target) {
     struct stat status;
-    const Status replaced = StopRequested()                                        ? PosixError(EINTR)
-                            : stat(target, &status) == 0 && IsReadOnly(target, status) ? PosixError(EACCES)
-                            : rename(temporary, target) == 0                       ? Status{}
-                                                                                   : LastError();
+    Status replaced;
+    if (StopRequested())
+        replaced = PosixError(EINTR);
+    else if (stat(target, &status) == 0 && IsReadOnly(target, status))
+        replaced = PosixError(EACCES);
+    else if (rename(temporary, target) != 0)
+        replaced = LastError();
     if (!replaced.ok()) unlink(temporary);
     return replaced;
 }

@@ -7,12 +7,12 @@
 #include "platform/Win32Os.h"
 
 std::string SystemErrorText(DWORD code) {
-    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                        FORMAT_MESSAGE_FROM_SYSTEM;
+    const DWORD flags =
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
     const DWORD englishUs = 0x0409;
     char* text = nullptr;
-    DWORD length = FormatMessageA(flags, nullptr, code, englishUs,
-                                  reinterpret_cast<char*>(&text), 0, nullptr);
+    DWORD length =
+        FormatMessageA(flags, nullptr, code, englishUs, reinterpret_cast<char*>(&text), 0, nullptr);
     if (length == 0 || text == nullptr) {
         // No text for this code in English: name the code rather than log nothing.
         char fallback[40];
@@ -90,8 +90,8 @@ std::wstring WidePath(const char* path) {
     std::wstring full = wide;
     std::replace(full.begin(), full.end(), L'/', L'\\');
     const bool drive = full.size() >= 3 && full[1] == L':' && full[2] == L'\\';
-    const bool share = full.size() >= 3 && full.compare(0, 2, L"\\\\") == 0 && full[2] != L'?' &&
-                       full[2] != L'.';
+    const bool share =
+        full.size() >= 3 && full.compare(0, 2, L"\\\\") == 0 && full[2] != L'?' && full[2] != L'.';
     // Any other path goes to the system's own reading of it, as does one
     // with "." or ".." parts (which it resolves).
     if (drive && PartsAreNames(full, 3)) return L"\\\\?\\" + full;
@@ -100,7 +100,8 @@ std::wstring WidePath(const char* path) {
 }
 
 std::string NarrowPath(const wchar_t* path, bool* exact) {
-    if (std::wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0) return "\\" + ToCodePage(path + 7, CP_ACP, exact);
+    if (std::wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0)
+        return "\\" + ToCodePage(path + 7, CP_ACP, exact);
     if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) path += 4;
     return ToCodePage(path, CP_ACP, exact);
 }

@@ -49,8 +49,9 @@ Status Check(BOOL succeeded) { return succeeded ? Status{} : LastError(); }
 // Opened to be asked about, not read: a folder too, and whatever others do
 // with it meanwhile.
 HANDLE OpenToAsk(const char* path) {
-    return CreateFileW(WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(WidePath(path).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp) {
@@ -59,8 +60,9 @@ Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp) {
     stamp->device = information.dwVolumeSerialNumber;
     stamp->index = uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow;
     stamp->size = uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow;
-    stamp->modified = static_cast<int64_t>(uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32 |
-                                           information.ftLastWriteTime.dwLowDateTime);
+    stamp->modified =
+        static_cast<int64_t>(uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32 |
+                             information.ftLastWriteTime.dwLowDateTime);
     // Where the system keeps it: also a change of attributes or of the
     // file's streams.
     FILE_BASIC_INFO basic;
@@ -137,7 +139,8 @@ Status Win32Os::Write(merge::OutputFile* file, const void* data, uint32_t size) 
 Status Win32Os::TakePermissionsOf(merge::OutputFile*, const char*) { return {}; }
 
 // Copied through the caller's own buffer.
-Status Win32Os::CopyRange(rw::ByteStream*, uint64_t, uint64_t, merge::OutputFile*, uint64_t* copied) {
+Status Win32Os::CopyRange(rw::ByteStream*, uint64_t, uint64_t, merge::OutputFile*,
+                          uint64_t* copied) {
     *copied = 0;
     return {};
 }
@@ -167,13 +170,14 @@ Status Win32Os::ResolveLinks(const char* path, std::string* resolved) {
         // Nothing there is no failure; something there that cannot be opened
         // (a link to nothing) is.
         const DWORD error = GetLastError();
-        return GetFileAttributesW(WidePath(path).c_str()) == INVALID_FILE_ATTRIBUTES ? Status{}
-                                                                                     : Win32Error(error);
+        return GetFileAttributesW(WidePath(path).c_str()) == INVALID_FILE_ATTRIBUTES
+                   ? Status{}
+                   : Win32Error(error);
     }
     merge::FileStamp stamp;
     std::wstring final(32768, L'\0');
-    const DWORD length = GetFinalPathNameByHandleW(file, &final[0], static_cast<DWORD>(final.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length = GetFinalPathNameByHandleW(
+        file, &final[0], static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     const bool known = length > 0 && length < final.size() && StampOfHandle(file, &stamp).ok();
     CloseHandle(file);
     if (!known) return {};

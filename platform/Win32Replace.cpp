@@ -19,10 +19,12 @@ constexpr int BackupTries = 8;
 // Which file a name leads to now (0 for none): a name that the target no
 // longer bears may lead to another file whose name differs only in case.
 uint64_t FileAt(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     BY_HANDLE_FILE_INFORMATION information;
-    const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
+    const bool known =
+        file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     if (!known) return 0;
     return uint64_t{information.dwVolumeSerialNumber} << 48 ^
@@ -48,18 +50,21 @@ std::wstring ReserveBackup(const std::wstring& temporary) {
 // Where the system did not keep the attributes (Wine), they are put back.
 Status KeepAttributes(const std::wstring& target, DWORD attributes) {
     const DWORD now = GetFileAttributesW(target.c_str());
-    if (now == INVALID_FILE_ATTRIBUTES || (now & SettableAttributes) == (attributes & SettableAttributes))
+    if (now == INVALID_FILE_ATTRIBUTES ||
+        (now & SettableAttributes) == (attributes & SettableAttributes))
         return {};
-    return SetFileAttributesW(target.c_str(), attributes & SettableAttributes) ? Status{}
-                                                                                : Win32Error(GetLastError());
+    return SetFileAttributesW(target.c_str(), attributes & SettableAttributes)
+               ? Status{}
+               : Win32Error(GetLastError());
 }
 
 // Both files kept: the failure's text, and where each model is.
 Status Kept(const Status& failed, const std::wstring& backup, const std::wstring& temporary) {
     bool exact = true;
     Status kept = failed;
-    kept.text += merge::text::KeptBefore + NarrowPath(backup.c_str(), &exact) + merge::text::KeptBetween +
-                 NarrowPath(temporary.c_str(), &exact) + merge::text::KeptAfter;
+    kept.text += merge::text::KeptBefore + NarrowPath(backup.c_str(), &exact) +
+                 merge::text::KeptBetween + NarrowPath(temporary.c_str(), &exact) +
+                 merge::text::KeptAfter;
     return kept;
 }
 
@@ -75,7 +80,8 @@ bool HasCaseTwin(const std::wstring& target) {
     if (search == INVALID_HANDLE_VALUE) return false;
     int alike = 0;
     do {
-        alike += CompareStringOrdinal(found.cFileName, -1, target.c_str() + name, -1, TRUE) == CSTR_EQUAL;
+        alike += CompareStringOrdinal(found.cFileName, -1, target.c_str() + name, -1, TRUE) ==
+                 CSTR_EQUAL;
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return alike > 1;
@@ -110,7 +116,8 @@ Status ReplaceKeepingAModel(const ReplaceCalls& calls, const std::wstring& tempo
         KeepAttributes(target, attributes);
         return {};
     }
-    if (backupName && calls.moveFile(backupName, target.c_str(), MOVEFILE_WRITE_THROUGH)) return failed;
+    if (backupName && calls.moveFile(backupName, target.c_str(), MOVEFILE_WRITE_THROUGH))
+        return failed;
     *temporaryKept = true;
     return Kept(failed, backup, temporary);
 }
@@ -124,14 +131,16 @@ Status Win32Os::Replace(const char* temporary, const char* target) {
         status = Win32Error(ERROR_OPERATION_ABORTED);
     } else if (attributes == INVALID_FILE_ATTRIBUTES) {
         // Nothing to replace: a plain move, never over a file that appeared.
-        if (!calls.moveFile(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) status = Win32Error(GetLastError());
+        if (!calls.moveFile(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+            status = Win32Error(GetLastError());
     } else if (attributes & FILE_ATTRIBUTE_READONLY) {
         // Windows refuses to replace a read-only file; so does this, everywhere.
         status = Win32Error(ERROR_ACCESS_DENIED);
     } else if (HasCaseTwin(to)) {
         // Moved straight over the file of that very name, which never leaves
         // it; without the target's access list.
-        if (!calls.moveFile(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (!calls.moveFile(from.c_str(), to.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             status = Win32Error(GetLastError());
         else
             status = KeepAttributes(to, attributes);

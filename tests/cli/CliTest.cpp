@@ -339,10 +339,12 @@ TEST(Cli, AModelSavedDuringTheRunIsNotLost) {
     folder.Put("a.dff", Model(3));
     folder.Put("b.dff", Model(3));
     folder.Put("saved.tmp", Model(7));
+    // Once the second model's temporary file is there, the first was read
+    // and both wait for their flush.
     const std::string command = "cd '" + folder.path +
         "' && (ASAN_OPTIONS=detect_leaks=0 strace -f -q -o /dev/null -e trace=syncfs"
-        " -e inject=syncfs:delay_enter=1500000 " TINTWELD_CLI " a.dff b.dff >../.out 2>../.err &"
-        " sleep 0.8; mv saved.tmp a.dff; wait $!)";
+        " -e inject=syncfs:delay_enter=3000000 " TINTWELD_CLI " -j 1 a.dff b.dff >../.out 2>../.err &"
+        " for i in $(seq 500); do [ -e b.df~ ] && break; sleep 0.01; done; mv saved.tmp a.dff; wait $!)";
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
     EXPECT_EQ(folder.Read("../.out"), folder.Expand(Open("a.dff") + Counted(3) +
                                                     Refused("File changed while it was merged.") + Merge("b.dff")));
@@ -360,7 +362,8 @@ TEST(Cli, AnInterruptedRunLeavesNoTemporaryFile) {
         const std::string command = "cd '" + folder.path +
             "' && (ASAN_OPTIONS=detect_leaks=0 strace -f -q -o ../.trace -e trace=fsync"
             " -e inject=fsync:delay_enter=1500000 " TINTWELD_CLI " a.dff >../.out 2>../.err &"
-            " sleep 1; pkill -" + signal + " -f '^" TINTWELD_CLI " a.dff'; wait)";
+            " for i in $(seq 500); do [ -e a.df~ ] && break; sleep 0.01; done; sleep 0.2;"
+            " pkill -" + signal + " -f '^" TINTWELD_CLI " a.dff'; wait)";
         ASSERT_EQ(std::system(command.c_str()), 0);
         EXPECT_NE(folder.Read("../.trace").find("+++ killed by SIG" + signal + " +++"), std::string::npos);
         EXPECT_TRUE(folder.Files() == (std::map<std::string, Bytes>{{"a.dff", Model(3)}}));
