@@ -18,8 +18,8 @@ constexpr int ProgressWidth = 40;
 
 void EraseProgress(Console& console) {
     if (!console.progressShown) return;
-    std::fprintf(stderr, "\r%*s\r", ProgressWidth, "");
-    std::fflush(stderr);
+    std::fprintf(console.progress, "\r%*s\r", ProgressWidth, "");
+    std::fflush(console.progress);
     console.progressShown = false;
 }
 
@@ -40,7 +40,6 @@ void OpenConsole(Console& console) {
 std::string WithLineEnds(const std::string& text, bool crlf) {
     if (crlf) return text;
     std::string out;
-    out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i)
         if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') out += text[i];
     return out;
@@ -52,7 +51,7 @@ bool Console::WriteLog(const std::string& text) {
     // progress line.
     if (logOnTerminal) EraseProgress(*this);
     const std::string out = WithLineEnds(text, crlf);
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::ferror(stdout))
+    if (std::fwrite(out.data(), 1, out.size(), log) != out.size() || std::ferror(log))
         return Failed(*this);
     return true;
 }
@@ -62,17 +61,17 @@ void Console::ShowProgress(size_t done, size_t total) {
     Clock::time_point now = Clock::now();
     if (now - start < ProgressDelay) return;
     if (progressShown && now - lastDrawn < ProgressInterval) return;
-    std::fflush(stdout);
-    std::fprintf(stderr, "\rtintweld-cli: %lu of %lu models", static_cast<unsigned long>(done),
+    std::fflush(log);
+    std::fprintf(progress, "\rtintweld-cli: %lu of %lu models", static_cast<unsigned long>(done),
                  static_cast<unsigned long>(total));
-    std::fflush(stderr);
+    std::fflush(progress);
     progressShown = true;
     lastDrawn = now;
 }
 
 bool CloseConsole(Console& console) {
     EraseProgress(console);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Failed(console);
+    if (std::fflush(console.log) != 0 || std::ferror(console.log)) return Failed(console);
     return console.failure.empty();
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 #include "cli/Batch.h"
@@ -19,6 +20,8 @@ struct Console final : BatchOutput {
     // few times a second at most.
     void ShowProgress(size_t done, size_t total) override;
 
+    std::FILE* log = stdout;
+    std::FILE* progress = stderr;
     bool crlf = false;                // the log's CR LF kept, or made LF
     bool progressOnTerminal = false;  // stderr is a terminal
     bool logOnTerminal = false;       // stdout is a terminal

@@ -163,8 +163,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, Batc
         }
         if (printed < jobs.size()) r.changed.wait_for(lock, std::chrono::milliseconds(100));
     }
-    // Workers that wait for a job that will never be ready end now.
-    r.halted = true;
+    // Workers that wait end now: no job is left.
     r.changed.notify_all();
     lock.unlock();
     for (std::thread& worker : workers) worker.join();

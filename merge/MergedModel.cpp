@@ -68,7 +68,7 @@ struct Writer {
     // The chunk's header and colours at its place, the chunk it replaces left out.
     bool PutChunk(const NightChunk& chunk) {
         uint8_t header[rw::NightColourPrefixSize];
-        rw::WriteNightColourHeader(header, sizeof header, 0, chunk.VertexCount);
+        rw::WriteNightColourHeader(header, chunk.VertexCount);
         if (!CopyUpTo(chunk.InsertionOffset) || !Put(header, sizeof header) ||
             !Put(chunk.Colours.get(), rw::ColourSize * chunk.VertexCount))
             return false;

@@ -70,25 +70,11 @@ bool FindSiblingWithin(ByteStream& stream, uint64_t chunkStart, uint64_t contain
     }
 }
 
-static bool FieldInside(size_t bufferSize, uint64_t offset, uint64_t width) {
-    return offset <= bufferSize && width <= bufferSize - offset;
-}
-
-bool WriteNightColourHeader(uint8_t* buffer, size_t bufferSize, uint64_t offset,
-                            uint32_t vertexCount) {
-    if (!FieldInside(bufferSize, offset, NightColourPrefixSize)) return false;
-    uint8_t* at = buffer + offset;
-    Store32(at, TypeNightColours);
-    Store32(at + 4, 4 + ColourSize * vertexCount);
-    Store32(at + 8, LibraryVersion);
-    Store32(at + 12, NightColourFieldValue);
-    return true;
-}
-
-bool AddSizeDelta(uint8_t* buffer, size_t bufferSize, uint64_t offset, uint32_t delta) {
-    if (!FieldInside(bufferSize, offset, 4)) return false;
-    Store32(buffer + offset, Load32(buffer + offset) + delta);
-    return true;
+void WriteNightColourHeader(uint8_t header[NightColourPrefixSize], uint32_t vertexCount) {
+    Store32(header, TypeNightColours);
+    Store32(header + 4, 4 + ColourSize * vertexCount);
+    Store32(header + 8, LibraryVersion);
+    Store32(header + 12, NightColourFieldValue);
 }
 
 }  // namespace rw

@@ -1,7 +1,6 @@
 // Reading chunks from a stream, and the two edits made to a model in memory.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "rwstream/ByteStream.h"
@@ -53,14 +52,7 @@ constexpr uint32_t SizeDelta(uint32_t newLength, uint32_t replacedLength) {
     return newLength - replacedLength;
 }
 
-// Writes the night colour chunk's header and its 4-byte field at offset.
-// Refuses (returns false, writes nothing) unless all 16 bytes lie inside the
-// buffer.
-bool WriteNightColourHeader(uint8_t* buffer, size_t bufferSize, uint64_t offset,
-                            uint32_t vertexCount);
-
-// Adds delta to the 32-bit size field at offset, wrapping. Refuses unless the
-// field lies wholly inside the buffer.
-bool AddSizeDelta(uint8_t* buffer, size_t bufferSize, uint64_t offset, uint32_t delta);
+// The night colour chunk's header and its 4-byte field for n vertices.
+void WriteNightColourHeader(uint8_t header[NightColourPrefixSize], uint32_t vertexCount);
 
 }  // namespace rw

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "cli/Batch.h"
+#include "cli/Console.h"
 #include "tests/support/MemoryOs.h"
 
 namespace {
@@ -216,6 +217,27 @@ TEST(Batch, WhatTheArgumentsComeTo) {
             if (file.second == Merged3) merged.push_back(file.first);
         EXPECT_EQ(merged, row.merged) << row.name;
     }
+}
+
+// On a terminal, after half a second, a progress line drawn a few times a
+// second at most, never inside the log, and gone at the end.
+TEST(Batch, ProgressOnATerminal) {
+    cli::Console console;
+    console.log = console.progress = std::tmpfile();
+    console.progressOnTerminal = console.logOnTerminal = true;
+    console.start = std::chrono::steady_clock::now();
+    console.ShowProgress(1, 4);  // too soon
+    console.start -= std::chrono::seconds(1);
+    for (size_t done : {2, 3}) console.ShowProgress(done, 4);  // once a tenth of a second
+    console.WriteLog("log\r\n");
+    console.ShowProgress(4, 4);
+    EXPECT_TRUE(cli::CloseConsole(console));
+    std::rewind(console.log);
+    char text[200] = {};
+    std::fread(text, 1, sizeof text - 1, console.log);
+    const std::string erase = "\r" + std::string(40, ' ') + "\r";
+    EXPECT_EQ(text, "\rtintweld-cli: 2 of 4 models" + erase + "log\n\rtintweld-cli: 4 of 4 models" + erase);
+    std::fclose(console.log);
 }
 
 }  // namespace

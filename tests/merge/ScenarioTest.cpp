@@ -208,6 +208,8 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
         // Found by the fuzzer: grown, a size would wrap around 32 bits.
         {"GrownSizeOver32Bits", OneFile, Resized(three, &Layout::firstGeometry, 0xFFFFFFFF), {},
          Counted(3) + Error("File is too large.")},
+        {"GrownListSizeOver32Bits", OneFile, Resized(three, &Layout::geometryList, 0xFFFFFFFF - 27), {},
+         Counted(3) + Error("File is too large.")},
         // ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
         {"ImageOver32Bits", OneFile, Build(three), {}, Counted(3) + Error("File is too large."), {},
          size(0xFFFFFFFFu - 28 + 1)},
@@ -240,6 +242,17 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
         {"FirstOfTwoGeometries", With(three, [](ModelShape& s) { s.geometries.push_back(Shape(9).geometries[0]); })},
         // The Clump does not hold the new chunk: its size stays.
         {"GeometryListAfterTheClump", With(Shape(5), [](ModelShape& s) { s.geometryListAfterClump = true; })},
+        {"OldChunkEndsTheFile", With(WithOldChunk(2, 4), [](ModelShape& s) { s.geometryListAfterClump = true; })},
+        // Grown, the sizes just fit 32 bits.
+        {"SizesOf32Bits", With(three, [](ModelShape& s) {
+             const uint32_t most = 0xFFFFFFFF - 28;
+             const Bytes plain = Build(s);
+             const Layout layout = modelgen::LayoutOf(s);
+             s.clumpSizeChange = static_cast<int32_t>(most - rw::Load32(&plain[layout.clump + 4]));
+             s.geometryListSizeChange = static_cast<int32_t>(most - rw::Load32(&plain[layout.geometryList + 4]));
+             s.geometries[0].geometrySizeChange =
+                 static_cast<int32_t>(most - rw::Load32(&plain[layout.firstGeometry + 4]));
+         })},
         // Only a child of the first Geometry's Extension counts as an old chunk.
         {"NightChunkAfterAnEmptyExtension", With(three, [](ModelShape& s) {
              s.geometryListAfterClump = true;
@@ -449,46 +462,6 @@ TEST(Scenario, AModelSavedMeanwhileIsNeverLost) {
     for (const Row& row : rows) RunSequence(row);
 }
 
-// The temporary file's name comes from this drop's path alone, however long
-// the path of the drop before.
-TEST(Scenario, ATemporaryNameAfterALongerOne) {
-    MemoryOs os;
-    MemorySession session;
-    merge::DropSequence sequence;
-    const std::string longer = "C:\\models\\a much longer name.dff";
-    os.folders = {"C:", "C:\\models"};
-    os.files[longer] = os.files[Day] = Build(Shape(3));
-    session.ticked = OneFile;
-    for (const std::string& path : {longer, Day}) merge::HandleDroppedPath(sequence, os, session, path.c_str());
-    EXPECT_EQ(os.created, (std::vector<std::string>{"C:\\models\\a much longer name.df~", "C:\\models\\car.df~"}));
-    EXPECT_EQ(os.files.size(), 2u);
-}
-
-// A batch leaves the output in its temporary file, unflushed, and commits
-// it after one flush of its file system; a failed flush abandons it.
-TEST(Scenario, OutputsCommittedInGroups) {
-    for (bool flushed : {true, false}) {
-        MemoryOs os;
-        MemorySession session;
-        merge::DropSequence sequence;
-        sequence.CommitsInGroups = true;
-        os.folders = {"C:", "C:\\models"};
-        os.files[Day] = Build(Shape(3));
-        session.ticked = OneFile;
-        EXPECT_EQ(merge::HandleDroppedPath(sequence, os, session, Day.c_str()), merge::DropResult::NotWritten);
-        EXPECT_EQ(sequence.state, merge::SequenceState::AwaitingCommit);
-        EXPECT_FALSE(os.temporaries["C:\\models\\car.df~"].flushed);
-        std::vector<merge::PendingCommit> group = {{&sequence, &session, os.SyncFileSystem("C:\\models")}};
-        if (!flushed) group[0].flushed = {true, 112, ErrorText(SystemError::DiskFull)};
-        merge::CommitOutputs(group, os);
-        EXPECT_EQ(group[0].written, flushed);
-        EXPECT_EQ(session.log, Open(Day) + Counted(3) +
-                                   (flushed ? Created(Day) : Error("There is not enough space on the disk.") + Ready));
-        EXPECT_EQ(os.files[Day], flushed ? Merged(Shape(3), Grey(3)) : Build(Shape(3)));
-        EXPECT_EQ(ProblemsAtEnd(os, session, sequence), "");
-    }
-}
-
 // With every geometry, each that can take night colours gets its own chunk,
 // from the night model's geometry of its number where there is one; the
 // others are carried through unchanged.
@@ -546,8 +519,18 @@ TEST(Scenario, EveryGeometry) {
          Open(Day) + Counted(3) + Error("Geometry List doesn't hold the geometries it counts.") + Ready},
         {"NoMemoryForTheSecond", every, Build(plain), {}, Open(Day) + counts + g(2, "Error: Not enough memory.\r\n") + Ready,
          {}, Fail(Call::Allocate, 2, SystemError::AccessDenied)},
+        // Each chunk fits 32 bits on its own, not all three together.
+        {"TogetherTooLarge", every, Build(plain), {}, Open(Day) + counts + Error("File is too large.") + Ready, {},
+         [](MemoryOs& os, MemorySession&) { os.declaredSize[Day] = 0xFFFFFFFFu - 60; }},
     };
     for (const Row& row : rows) RunSequence(row);
+}
+
+TEST(Scenario, FoldersOfPaths) {
+    MemoryOs os;
+    for (const auto& path : std::map<std::string, std::string>{
+             {"/a.dff", "/"}, {"C:\\a.dff", "C:\\"}, {"a.dff", "."}, {"C:\\m\\a.dff", "C:\\m"}})
+        EXPECT_EQ(merge::FolderOf(os, path.first), path.second);
 }
 
 TEST(ColourField, TextsAndTheChannelsTheyGive) {
@@ -568,17 +551,6 @@ TEST(ColourField, TextsAndTheChannelsTheyGive) {
         session.fields[2] = c.text;
         EXPECT_EQ(merge::ReadColourField(session, merge::Channel::Blue), c.channel) << c.text;
     }
-}
-
-TEST(Chunk, EditsStayInsideTheBuffer) {
-    std::vector<uint8_t> buffer(20, 0);
-    EXPECT_TRUE(rw::WriteNightColourHeader(buffer.data(), buffer.size(), 4, 3));
-    EXPECT_EQ(std::vector<uint8_t>(buffer.begin() + 4, buffer.end()),
-              (std::vector<uint8_t>{0xF9, 0xF2, 0x53, 0x02, 0x10, 0, 0, 0, 0xFF, 0xFF, 0x03, 0x18, 1, 1, 1, 1}));
-    EXPECT_FALSE(rw::WriteNightColourHeader(buffer.data(), buffer.size(), 5, 3));
-    EXPECT_TRUE(rw::AddSizeDelta(buffer.data(), buffer.size(), 16, 0xFFFFFFFF));  // wraps
-    EXPECT_FALSE(rw::AddSizeDelta(buffer.data(), buffer.size(), 17, 1));
-    EXPECT_EQ(rw::Load32(&buffer[16]), 0x01010100u);
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
     EXPECT_EQ(file->Read(buffer, 4), 1u);  // short, by one byte
     EXPECT_FALSE(file->Seek(-11, rw::SeekFrom::Current, &position));
     EXPECT_EQ(position, 9u);
+    EXPECT_TRUE(file->Seek(-10, rw::SeekFrom::Current, &position));  // back to the start
+    EXPECT_EQ(position, 0u);
     os.Close(file);
     EXPECT_FALSE(os.OpenForReading(dir.string().c_str(), &file).ok());  // a folder is no file
 
