@@ -28,8 +28,9 @@ struct NightChunk {
     uint64_t InsertionOffset = 0;
     uint32_t ReplacedLength = 0;  // 0, or the length of the chunk replaced
     uint32_t VertexCount = 0;
-    // One colour per vertex: first the geometry's own prelit colours, then
-    // the night colours made without a night model, then the night model's.
+    // One colour per vertex: the night colours made without a night model
+    // (the geometry's own prelit colours, or the one colour), then those of
+    // the night model over them.
     Block Colours;
 };
 

@@ -167,17 +167,10 @@ TEST_F(WindowTest, ATwoFileSequenceDroppedOnTheWindow) {
     Drop({night});
 
     const std::wstring output = folder + L"\\dff\\day.dff";
-    EXPECT_EQ(WindowText(Control(IdLogPane)), "Ready. Drop day dff file.\r\n"
-                         " Opening file: " + Utf8(day) + "\r\n"
-                         " Analyzing file...\r\n"
-                         " 4 vertex.\r\n"
-                         "\r\nDrop night dff file.\r\n"
-                         " Opening file: " + Utf8(night) + "\r\n"
-                         " Analyzing file...\r\n"
-                         " 2 vertex.\r\n"
-                         " Warning: Night DFF contains not enough vertex.\r\n"
-                         "\r\nDFF created: " + Utf8(output) + "\r\n"
-                         "\r\nReady. Drop day dff file.\r\n");
+    EXPECT_EQ(WindowText(Control(IdLogPane)), Ready.substr(2) + Open(Utf8(day)) + Counted(4) +
+                                                  "\r\nDrop night dff file.\r\n" + Open(Utf8(night)) + Counted(2) +
+                                                  " Warning: Night DFF contains not enough vertex.\r\n" +
+                                                  Created(Utf8(output)));
     EXPECT_EQ(ReadFile(output),
               Merged(Shape(4), {1, 2, 3, 4, 5, 6, 7, 8, 16, 64, 64, 255, 16, 64, 64, 255}));
     EXPECT_EQ(ReadFile(day), dayModel);
@@ -200,7 +193,7 @@ TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabetAndNoDevice) {
     GetTempPathW(MAX_PATH, temp);
     const std::wstring base = std::wstring(temp) + L"tw" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(base.c_str(), nullptr);
-    std::string expected = "Ready. Drop day dff file.\r\n";
+    std::string expected = Ready.substr(2);
     for (wchar_t letter : {L'\x0436', L'\x6A21'}) {  // ж, 模
         // Folders of 50 letters (a name of at most 255 bytes on Linux) up to
         // about 230 characters; the file's name fills the path to 259.
@@ -219,16 +212,13 @@ TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabetAndNoDevice) {
                 << std::string(model.begin(), model.end());
         Drop({fits});
         Drop({tooLong});
-        expected += " Opening file: " + Utf8(fits) + "\r\n Analyzing file...\r\n 3 vertex.\r\n"
-                    "\r\nDFF created: " + Utf8(fits) + "\r\n\r\nReady. Drop day dff file.\r\n"
-                    " Opening file: " + Utf8(tooLong) + "\r\n Error: Path is longer than 259 characters.\r\n"
-                    "\r\nReady. Drop day dff file.\r\n";
+        expected += Open(Utf8(fits)) + Counted(3) + Created(Utf8(fits)) + Open(Utf8(tooLong)) +
+                    Error("Path is longer than 259 characters.") + Ready;
         EXPECT_EQ(ReadFile(fits), Merged(Shape(3), Grey(3)));
     }
     // A device's name is refused as such, at once.
     Drop({base + L"\\nul.dff"});
-    expected += " Opening file: " + Utf8(base) + "\\nul.dff\r\n Error: This is a device, not a file on a disk.\r\n"
-                "\r\nReady. Drop day dff file.\r\n";
+    expected += Open(Utf8(base) + "\\nul.dff") + Error("This is a device, not a file on a disk.") + Ready;
     EXPECT_EQ(WindowText(Control(IdLogPane)), expected);
     std::filesystem::remove_all(L"\\\\?\\" + base);
 }

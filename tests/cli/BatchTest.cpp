@@ -51,12 +51,7 @@ Outcome RunCli(const std::map<std::string, Bytes>& files, const std::string& job
     return {status, logs.text, errors, os.files, os.calls[static_cast<int>(Call::SyncFileSystem)]};
 }
 
-const std::string Ready = "\r\nReady. Drop day dff file.\r\n";
-std::string Open(const std::string& path) { return " Opening file: " + path + "\r\n"; }
-std::string Counted(uint32_t n) { return " Analyzing file...\r\n " + std::to_string(n) + " vertex.\r\n"; }
-std::string Created(const std::string& path) { return "\r\nDFF created: " + path + "\r\n" + Ready; }
 std::string Merge(const std::string& path, uint32_t n = 3) { return Open(path) + Counted(n) + Created(path); }
-std::string Error(const std::string& text) { return " Error: " + text + "\r\n"; }
 const Bytes Three = Build(Shape(3)), Merged3 = Merged(Shape(3), Grey(3));
 
 // Jobs that share a file run in turn at any number of threads: a model

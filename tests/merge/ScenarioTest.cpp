@@ -20,17 +20,13 @@ using Prepare = std::function<void(MemoryOs&, MemorySession&)>;
 using Change = std::function<void(ModelShape&)>;
 
 const std::string Day = "C:\\models\\car.dff", Night = "C:\\models\\car_night.dff",
-                  InDff = "C:\\models\\dff\\car.dff", Ready = "\r\nReady. Drop day dff file.\r\n",
+                  InDff = "C:\\models\\dff\\car.dff",
                   NightPrompt = "\r\nDrop night dff file.\r\n", Analyzing = " Analyzing file...\r\n",
                   Replacing = " Warning: File already contain Night Vertex Color.\r\n",
                   Fewer = " Warning: Night DFF contains not enough vertex.\r\n";
 const std::set<Option> OneFile = {Option::OneFileMode}, Dff = {Option::OneFileMode, Option::OutputInDffFolder},
                        Merging = {Option::OneFileMode, Option::AlwaysMerge};
 
-std::string Open(const std::string& path) { return " Opening file: " + path + "\r\n"; }
-std::string Counted(uint32_t n) { return Analyzing + " " + std::to_string(n) + " vertex.\r\n"; }
-std::string Error(const std::string& text) { return " Error: " + text + "\r\n"; }
-std::string Created(const std::string& path) { return "\r\nDFF created: " + path + "\r\n" + Ready; }
 
 ModelShape With(ModelShape shape, const Change& change) {
     change(shape);

@@ -155,6 +155,13 @@ inline Bytes Merged(const modelgen::ModelShape& day, const Bytes& colours) {
     return modelgen::WithNightColours(day, colours).bytes;
 }
 
+// The log's lines, as the window writes them.
+inline const std::string Ready = "\r\nReady. Drop day dff file.\r\n";
+inline std::string Open(const std::string& path) { return " Opening file: " + path + "\r\n"; }
+inline std::string Counted(uint32_t n) { return " Analyzing file...\r\n " + std::to_string(n) + " vertex.\r\n"; }
+inline std::string Error(const std::string& text) { return " Error: " + text + "\r\n"; }
+inline std::string Created(const std::string& path) { return "\r\nDFF created: " + path + "\r\n" + Ready; }
+
 // What is wrong with the state a sequence ended in, empty when nothing is:
 // every block released once, no file open, no temporary file left, every
 // replacement made only once its file had the target's permissions and was
