@@ -133,7 +133,15 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, Batc
     size_t printed = 0, notMerged = 0;
     bool logsWritten = true;
     std::unique_lock<std::mutex> lock(r.mutex);
-    while (printed < jobs.size()) {
+    for (;;) {
+        // Each log as soon as it and those before it are done.
+        while (printed < jobs.size() && jobs[printed].state == State::Done) {
+            if (!jobs[printed].merged) ++notMerged;
+            logsWritten = output.WriteLog(jobs[printed].log) && logsWritten;
+            jobs[printed].log.clear();
+            output.ShowProgress(++printed, jobs.size());
+        }
+        if (printed == jobs.size()) break;
         if (!logsWritten) r.halted = true;
         const size_t ready = Halted(r) ? SIZE_MAX : NextReady(r);
         const bool idle = r.running == 0 && ready == SIZE_MAX;
@@ -145,23 +153,15 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, Batc
             lock.lock();
             for (size_t i : group) jobs[i].state = State::Done;
             r.changed.notify_all();
-            continue;
-        }
-        if (workers.empty() && ready != SIZE_MAX) {
+        } else if (workers.empty() && ready != SIZE_MAX) {
             RunJob(r, ready, lock);
-            continue;
-        }
-        // Jobs never started once halted: nothing to write for them.
-        if (idle && r.halted)
+        } else if (idle && r.halted) {
+            // Jobs never started once halted: nothing to write for them.
             for (Job& job : jobs)
                 if (job.state == State::Waiting) job.state = State::Done;
-        while (printed < jobs.size() && jobs[printed].state == State::Done) {
-            if (!jobs[printed].merged) ++notMerged;
-            logsWritten = output.WriteLog(jobs[printed].log) && logsWritten;
-            jobs[printed].log.clear();
-            output.ShowProgress(++printed, jobs.size());
+        } else {
+            r.changed.wait_for(lock, std::chrono::milliseconds(100));
         }
-        if (printed < jobs.size()) r.changed.wait_for(lock, std::chrono::milliseconds(100));
     }
     // Workers that wait end now: no job is left.
     r.changed.notify_all();

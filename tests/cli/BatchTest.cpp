@@ -214,6 +214,30 @@ TEST(Batch, WhatTheArgumentsComeTo) {
     }
 }
 
+// Logs that cannot be written end the batch: no model starts after.
+TEST(Batch, AFailedLogStopsTheBatch) {
+    struct Full final : cli::BatchOutput {
+        bool WriteLog(const std::string&) override { return false; }
+        void ShowProgress(size_t, size_t) override {}
+    } full;
+    // Each model committed on its own, by this thread alone.
+    MemoryOs os;
+    os.folders = {"C:", "C:\\m"};
+    os.syncsWholeFileSystems = false;
+    os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
+    cli::Options options;
+    options.jobs = 1;
+    for (int i = 0; i < 20; ++i) {
+        options.days.push_back("C:\\m\\" + std::to_string(i) + ".dff");
+        os.files[options.days.back()] = Three;
+    }
+    std::string errors;
+    cli::RunBatch(options, {}, os, full, &errors);
+    int merged = 0;
+    for (const auto& file : os.files) merged += file.second == Merged3;
+    EXPECT_EQ(merged, 1);
+}
+
 // On a terminal, after half a second, a progress line drawn a few times a
 // second at most, never inside the log, and gone at the end.
 TEST(Batch, ProgressOnATerminal) {

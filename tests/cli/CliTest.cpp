@@ -141,6 +141,7 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
         EXPECT_EQ(folder.Run(arguments), 2) << arguments;
         EXPECT_EQ(folder.out, "") << arguments;
         EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
+        EXPECT_EQ(folder.err.rfind("tintweld-cli: ", 0), 0u) << arguments;
     }
     EXPECT_EQ(folder.Run("-h"), 0);
     EXPECT_EQ(folder.out.rfind("Usage: tintweld-cli", 0), 0u);
@@ -156,15 +157,15 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
 TEST(Cli, ModelsFoldersAndPairs) {
     const Bytes junk = Text("not a model");
     const std::vector<Row> rows = {
-        // The second good one's own colours past the reader's 64 KB read ahead.
+        // The second good one's own colours twice the reader's 64 KB read ahead.
         {"BadModelsFailOnlyThemselves",
-         {{"good1.dff", Model(3, "abcdefghijkl")}, {"junk.dff", junk}, {"good2.dff", Model(20000)}},
+         {{"good1.dff", Model(3, "abcdefghijkl")}, {"junk.dff", junk}, {"good2.dff", Model(40000)}},
          "-c good1.dff junk.dff missing.dff good2.dff", 1,
          Merge("good1.dff") + Open("junk.dff") + " Analyzing file...\n" +
              Refused("File doesn't contain Clump.") + Open("missing.dff") +
-             Refused("No such file or directory") + Merge("good2.dff", 20000),
+             Refused("No such file or directory") + Merge("good2.dff", 40000),
          {{"good1.dff", Merged3("abcdefghijkl", "abcdefghijkl")},
-          {"good2.dff", Merged(Shape(20000), PatternColours(0, 20000))}}},
+          {"good2.dff", Merged(Shape(40000), PatternColours(0, 40000))}}},
         {"ReplacedWithItsOwnColours", {{"a.dff", Merged3("abcdefghijkl")}}, "-ac -- a.dff", 0,
          Open("a.dff") + Counted(3) + " Warning: File already contain Night Vertex Color.\n" + Created("a.dff"),
          {{"a.dff", Merged3("abcdefghijkl", "abcdefghijkl")}}},

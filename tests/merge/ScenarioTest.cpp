@@ -206,6 +206,8 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
          Counted(3) + Error("File is too large.")},
         {"GrownListSizeOver32Bits", OneFile, Resized(three, &Layout::geometryList, 0xFFFFFFFF - 27), {},
          Counted(3) + Error("File is too large.")},
+        {"GrownClumpSizeOver32Bits", OneFile, Resized(three, &Layout::clump, 0xFFFFFFFF - 27), {},
+         Counted(3) + Error("File is too large.")},
         // ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
         {"ImageOver32Bits", OneFile, Build(three), {}, Counted(3) + Error("File is too large."), {},
          size(0xFFFFFFFFu - 28 + 1)},
@@ -424,6 +426,11 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
         RunSequence({"Copies" + std::to_string(most), OneFile, Build(Shape(3)), {}, log + Created(Day),
                      {{Day, Merged(Shape(3), Grey(3))}},
                      [=](MemoryOs& os, MemorySession&) { os.copiesAtMost = most; }});
+    RunSequence({"BufferedCopyNotWritten", OneFile, Build(Shape(3)), {}, log + Error("Access is denied.") + Ready, {},
+                 [](MemoryOs& os, MemorySession&) {
+                     os.copiesAtMost = 0;
+                     os.FailCall(Call::Write, 1, SystemError::AccessDenied);
+                 }});
     // The model is replaced, but its folder's entry may not be on the disk:
     // said so before the prompt, and no model written.
     RunSequence({"FolderNotFlushed", OneFile, day, {},
@@ -481,6 +488,12 @@ TEST(Scenario, EveryGeometry) {
     const ModelShape nightShape = With(Shape(2, PatternColours(1, 2)), [](ModelShape& s) {
         s.geometries.push_back(Shape(7).geometries[0]);  // more than the day's 4
     });
+    Bytes miscounted = Build(plain);
+    rw::Store32(&miscounted[modelgen::LayoutOf(plain).geometryList + 24], 2);  // the list's count
+    const ModelShape after = With(plain, [](ModelShape& s) {
+        s.geometryListAfterClump = true;
+        s.trailing = {0x0F, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0x03, 0x18};
+    });
     const std::vector<Row> rows = {
         {"AllThree", every, Build(plain), {}, Open(Day) + counts + Created(Day),
          {{Day, modelgen::WithNightColours(plain, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes}}},
@@ -507,12 +520,14 @@ TEST(Scenario, EveryGeometry) {
         {"NoneCanTakeColours", every, Build(With(Shape(3), [](ModelShape& s) { s.geometries[0].prelit = false; })), {},
          Open(Day) + Counted(3) + " Warning: Vertex Color missing: geometry left as it is.\r\n" +
              Error("File doesn't contain Vertex Color.") + Ready},
-        {"Miscounted", every, [&] {
-             Bytes model = Build(plain);
-             rw::Store32(&model[modelgen::LayoutOf(plain).geometryList + 24], 2);  // the list's count
-             return model;
-         }(), {},
+        {"Miscounted", every, miscounted, {},
          Open(Day) + Counted(3) + Error("Geometry List doesn't hold the geometries it counts.") + Ready},
+        {"ANightModelMiscounted", night, Build(plain), miscounted,
+         Open(Day) + counts + NightPrompt + Open(Night) + Counted(3) +
+             Error("Geometry List doesn't hold the geometries it counts.") + Ready},
+        // A Geometry after the end of the list is none of its geometries.
+        {"AGeometryAfterTheList", every, Build(after), {}, Open(Day) + counts + Created(Day),
+         {{Day, modelgen::WithNightColours(after, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes}}},
         {"NoMemoryForTheSecond", every, Build(plain), {}, Open(Day) + counts + g(2, "Error: Not enough memory.\r\n") + Ready,
          {}, Fail(Call::Allocate, 2, SystemError::AccessDenied)},
         // Each chunk fits 32 bits on its own, not all three together.

@@ -82,7 +82,7 @@ void MemoryOs::Before(Call call, int k, std::function<void()> action) {
 void MemoryOs::Change(const std::string& path, const Bytes& bytes) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     files[path] = bytes;
-    versions[path] = ++lastVersion;
+    versions[path] = ++lastVersion;  // saved in place: the same file, changed
 }
 
 // Every call but the streams' reads and the blocks' releases comes here
@@ -104,7 +104,8 @@ Status MemoryOs::Called(Call call) {
 
 merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
     merge::FileStamp stamp;
-    stamp.index = stamp.modified = versions[path];
+    stamp.index = identities[path];
+    stamp.modified = versions[path];
     stamp.size = files[path].size();
     return stamp;
 }
@@ -162,7 +163,7 @@ Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
     if (files.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
     files[path];
-    versions[path] = ++lastVersion;
+    identities[path] = versions[path] = ++lastVersion;
     temporaries[path] = {};
     *file = reinterpret_cast<merge::OutputFile*>(nextOutput++);
     outputs[*file] = path;
@@ -227,6 +228,7 @@ Status MemoryOs::Replace(const char* temporary, const char* target) {
     }
     files[target] = std::move(source->second);
     versions[target] = versions[temporary];
+    identities[target] = identities[temporary];
     files.erase(temporary);
     if (temporaries[temporary].permissionsOf != target || !temporaries[temporary].flushed) ++misuses;
     temporaries.erase(temporary);

@@ -118,8 +118,9 @@ private:
     std::recursive_mutex mutex;
     std::multimap<int, std::pair<int, SystemError>> faults;
     std::multimap<int, std::pair<int, std::function<void()>>> actions;
-    // Each file's version: a new one for every file made or changed.
-    std::map<std::string, uint64_t> versions;
+    // Each file's identity (a new one for every file made) and version (a
+    // new one for every change too).
+    std::map<std::string, uint64_t> identities, versions;
     uint64_t lastVersion = 0;
     std::set<Stream*> streams;
     std::map<merge::OutputFile*, std::string> outputs;
