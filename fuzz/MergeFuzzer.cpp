@@ -123,10 +123,6 @@ std::string StructureProblems(const Bytes& day, const Bytes& out) {
     return expected == out ? "" : "bytes outside the new chunk and the sizes changed";
 }
 
-bool Valid(const ModelShape& shape) {
-    return shape.firstChunkType == 0x10 && shape.version == 0x1803FFFF && shape.geometries[0].prelit;
-}
-
 [[noreturn]] void Broken(const std::string& what, const MemorySession& session) {
     std::fprintf(stderr, "PROPERTY VIOLATED: %s\n--- log ---\n%s\n", what.c_str(), session.log.c_str());
     std::abort();

@@ -234,6 +234,7 @@ TEST(Cli, ModelsFoldersAndPairs) {
          "-l a.dff b.dff c.dff d.dff", 1,
          "{}/a.dff\t1\t3\tyes\t-\n{}/b.dff\t1\t3\tyes\t3\n{}/c.dff\tError: File doesn't contain Clump.\n"
          "{}/d.dff\t1\t1\tyes\t0\n"},
+        {"ListAMissingModel", {}, "-l missing.dff", 1, "{}/missing.dff\tError: No such file or directory\n"},
         // Any path the system takes.
         {"A600CharacterPath", {{LongName(), Model(3)}}, LongName(), 0, Merge(LongName()), {{LongName(), Merged3()}}},
         // A link put where the temporary file goes is never followed.

@@ -262,6 +262,9 @@ TEST_F(OsTest, CopiesBetweenFilesOrSaysItCannot) {
         EXPECT_EQ(os.CopyRange(from, 2, 5, to, &copied).ok(), row.ok) << row.first;
         EXPECT_EQ(copied, row.copied) << row.first;
     }
+    // At the end of the file there is nothing to copy, and nothing wrong.
+    uint64_t copied = 99;
+    EXPECT_TRUE(os.CopyRange(from, 10, 5, to, &copied).ok() && copied == 0);
     os.Close(from);
     EXPECT_TRUE(os.CloseOutput(to).ok());
     std::ifstream in(Path("to"));

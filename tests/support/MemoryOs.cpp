@@ -35,6 +35,8 @@ struct MemoryOs::Stream final : rw::ByteStream {
 
 namespace {
 
+const Bytes Guard = {0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A};
+
 Status Failure(SystemError error) { return Status{true, static_cast<uint32_t>(error), ErrorText(error)}; }
 
 std::string ParentFolder(const std::string& path) {
@@ -45,30 +47,25 @@ std::string ParentFolder(const std::string& path) {
 }  // namespace
 
 std::string ErrorText(SystemError error) {
-    switch (error) {
-        case SystemError::FileNotFound: return "The system cannot find the file specified.\r\n";
-        case SystemError::PathNotFound: return "The system cannot find the path specified.\r\n";
-        case SystemError::AccessDenied: return "Access is denied.\r\n";
-        case SystemError::SharingViolation:
-            return "The process cannot access the file because it is being used by another process.\r\n";
-        case SystemError::FileExists: return "The file exists.\r\n";
-        case SystemError::DiskFull: return "There is not enough space on the disk.\r\n";
-        case SystemError::NotAFolder: return "The directory name is invalid.\r\n";
-        case SystemError::Aborted:
-            return "The I/O operation has been aborted because of either a thread exit or an application request.\r\n";
-    }
-    return "Unknown error.\r\n";
+    static const std::map<SystemError, std::string> texts = {
+        {SystemError::FileNotFound, "The system cannot find the file specified."},
+        {SystemError::PathNotFound, "The system cannot find the path specified."},
+        {SystemError::AccessDenied, "Access is denied."},
+        {SystemError::SharingViolation,
+         "The process cannot access the file because it is being used by another process."},
+        {SystemError::FileExists, "The file exists."},
+        {SystemError::DiskFull, "There is not enough space on the disk."},
+        {SystemError::NotAFolder, "The directory name is invalid."},
+        {SystemError::Aborted, "The I/O operation has been aborted because of either a thread exit or "
+                               "an application request."},
+    };
+    return texts.at(error) + "\r\n";
 }
 
 MemoryOs::~MemoryOs() {
     // What the code under test leaked is freed here; Held() has told.
     for (Stream* stream : streams) delete stream;
-    for (uint8_t* block : blocks) delete[] block;
-}
-
-void MemoryOs::FlushAll() {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    for (auto& temporary : temporaries) temporary.second.flushed = true;
+    for (const auto& block : blocks) delete[] block.first;
 }
 
 void MemoryOs::FailCall(Call call, int k, SystemError error) {
@@ -167,7 +164,6 @@ Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
     temporaries[path] = {};
     *file = reinterpret_cast<merge::OutputFile*>(nextOutput++);
     outputs[*file] = path;
-    created.push_back(path);
     return status;
 }
 
@@ -260,20 +256,25 @@ uint8_t* MemoryOs::AllocateZeroed(size_t size) {
     CALLED(Call::Allocate);
     largestAllocation = std::max(largestAllocation, size);
     if (!status.ok() || size > (size_t{1} << 30)) return nullptr;
-    uint8_t* block = new uint8_t[size ? size : 1]();
-    blocks.insert(block);
+    // Guard bytes after the block tell of a write past its end.
+    uint8_t* block = new uint8_t[size + Guard.size()]();
+    std::copy(Guard.begin(), Guard.end(), block + size);
+    blocks[block] = size;
     return block;
 }
 
 void MemoryOs::Release(uint8_t* block) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    if (!blocks.erase(block)) return void(++misuses);
+    auto found = blocks.find(block);
+    if (found == blocks.end()) return void(++misuses);
+    misuses += !std::equal(Guard.begin(), Guard.end(), block + found->second);
+    blocks.erase(found);
     delete[] block;
 }
 
 Status MemoryOs::SyncFileSystem(const char*) {
     CALLED(Call::SyncFileSystem);
-    if (status.ok()) FlushAll();
+    for (auto& temporary : temporaries) temporary.second.flushed |= status.ok();
     return status;
 }
 

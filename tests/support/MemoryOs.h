@@ -61,10 +61,10 @@ struct MemoryOs final : cli::BatchOs {
     // claims instead of its number of bytes.
     std::map<std::string, uint64_t> readableUpTo, declaredSize;
 
-    std::vector<std::string> created;  // the temporary files made, in order
     int calls[static_cast<int>(Call::Count)] = {};
-    // Blocks released twice, handles closed twice, files moved over their
-    // target before they had its permissions and were on the disk.
+    // Blocks released twice or written past their end, handles closed
+    // twice, files moved over their target before they had its permissions
+    // and were on the disk.
     int misuses = 0;
     // Temporary files neither moved nor removed yet, with the target whose
     // permissions each took and its flush; folders with a new name unflushed.
@@ -74,7 +74,6 @@ struct MemoryOs final : cli::BatchOs {
     };
     std::map<std::string, Temporary> temporaries;
     std::set<std::string> unflushedFolders;
-    void FlushAll();  // stands for a flush of the whole file system
     size_t largestAllocation = 0;
     std::map<std::string, uint64_t> bytesRead;
     size_t Held() const { return streams.size() + outputs.size() + blocks.size(); }
@@ -124,7 +123,7 @@ private:
     uint64_t lastVersion = 0;
     std::set<Stream*> streams;
     std::map<merge::OutputFile*, std::string> outputs;
-    std::set<uint8_t*> blocks;
+    std::map<uint8_t*, size_t> blocks;  // and their sizes
     intptr_t nextOutput = 1;
 };
 
