@@ -7,10 +7,12 @@
 #include <iterator>
 #include <random>
 #include <set>
+#include <vector>
 
 #include "platform/SystemOs.h"
 
 #ifndef _WIN32
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +52,8 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
     EXPECT_EQ(position, 9u);
     EXPECT_TRUE(file->Seek(-10, rw::SeekFrom::Current, &position));  // back to the start
     EXPECT_EQ(position, 0u);
+    std::vector<char> large(100000);  // read straight into the caller's buffer
+    EXPECT_EQ(file->Read(large.data(), 100000), 10u);
     os.Close(file);
     EXPECT_FALSE(os.OpenForReading(dir.string().c_str(), &file).ok());  // a folder is no file
 
@@ -206,15 +210,18 @@ TEST_F(OsTest, NamesAsTheyAreAndNoDevices) {
     EXPECT_EQ(WidePath("C:\\a\\..\\b.dff"), L"C:\\a\\..\\b.dff");  // for the system to resolve
 }
 #else
-// An owner that cannot be kept takes its set-user-ID bit with it.
-TEST_F(OsTest, SetIdBitsGoWithAnOwnerThatCannotBeKept) {
+// An owner that cannot be kept takes its set-user-ID bit with it; a group
+// that can, kept, keeps its set-group-ID bit.
+TEST_F(OsTest, SetIdBitsGoOnlyWithTheirOwnerAndGroup) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to make another account's file";
     std::ofstream(Path("day.dff")) << "day";
-    ASSERT_EQ(chmod(Path("day.dff").c_str(), 06777) | chmod(dir.c_str(), 0777), 0);
+    ASSERT_EQ(chown(Path("day.dff").c_str(), 0, 4321) | chmod(Path("day.dff").c_str(), 06777) |
+                  chmod(dir.c_str(), 0777), 0);
     const pid_t child = fork();
-    if (child == 0) {  // as nobody, who may give no file away
+    if (child == 0) {  // as nobody, in group 4321, who may give no file away
         merge::OutputFile* file = nullptr;
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        const gid_t group = 4321;
+        if (setgroups(1, &group) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
         if (!os.CreateNewFile(Path("day.df~").c_str(), &file).ok()) _exit(3);
         const bool taken = os.TakePermissionsOf(file, Path("day.dff").c_str()).ok();
         _exit(os.CloseOutput(file).ok() && taken ? 0 : 4);
@@ -224,8 +231,9 @@ TEST_F(OsTest, SetIdBitsGoWithAnOwnerThatCannotBeKept) {
     ASSERT_EQ(exit, 0);
     struct stat status;
     ASSERT_EQ(stat(Path("day.df~").c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0777u);
+    EXPECT_EQ(status.st_mode & 07777, 02777u);
     EXPECT_EQ(status.st_uid, 65534u);
+    EXPECT_EQ(status.st_gid, 4321u);
 }
 
 // The system's copy between files, and each way a file system refuses it:
