@@ -133,10 +133,14 @@ def large_model(cli, modelgen, work):
     path = os.path.join(work, "large.dff")
     generate(modelgen, [(path, LARGE_VERTICES, None)])
     size = os.path.getsize(path)
-    # A file as large as the merged model, for its durable copy.
+    # A file as large as the merged model, for its durable copy; written a
+    # megabyte at a time, since the peak memory the system reports for a
+    # program this script starts is at least this script's own peak.
     merged = os.path.join(work, "merged.bin")
     with open(merged, "wb") as out:
-        out.write(os.urandom(size + 4 * LARGE_VERTICES + 16))
+        left = size + 4 * LARGE_VERTICES + 16
+        while left > 0:
+            left -= out.write(os.urandom(min(left, MB)))
     copies = os.path.join(work, "copies")
     clean = cleaner(work, [copies, os.path.join(work, "dff")], copies)
     peer = ["sh", "-c", 'cp "$1" "$2" && sync', "sh", merged, copies]
