@@ -1,4 +1,4 @@
-// Reading chunks from a stream, and the two edits made to a model in memory.
+// Reading chunks from a stream, and the header of the night colour chunk.
 #pragma once
 
 #include <cstdint>
