@@ -4,6 +4,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS tintweld-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# What `make install` builds before it installs: the installed files alone,
+# not the tests.
+add_custom_target(installed-files DEPENDS tintweld-cli)
 
 find_program(TINTWELD_HELP2MAN help2man)
 if(TINTWELD_HELP2MAN)
@@ -15,6 +18,7 @@ if(TINTWELD_HELP2MAN)
     DEPENDS tintweld-cli
     COMMENT "Writing the manual page tintweld-cli.1")
   add_custom_target(tintweld-cli-man ALL DEPENDS "${man}")
+  add_dependencies(installed-files tintweld-cli-man)
   install(FILES "${man}" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
   message(WARNING "help2man not found: the manual page of tintweld-cli is not made")
