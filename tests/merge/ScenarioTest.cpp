@@ -51,6 +51,14 @@ ModelShape WithOldChunk(int index, uint32_t vertices) {
         s.geometries[0].nightChunkVertices = vertices;
     });
 }
+// Three vertices, and in the Geometry List's Struct, after the count, the
+// first Geometry of model: where a Struct of 4 bytes puts the first Geometry.
+ModelShape GeometryInTheListsStruct(const Bytes& model) {
+    const size_t at = modelgen::LayoutOf(Shape(1)).firstGeometry;
+    const auto geometry = model.begin() + static_cast<std::ptrdiff_t>(at);
+    const auto end = geometry + 12 + rw::Load32(&model[at + 4]);
+    return With(Shape(3), [&](ModelShape& s) { s.listStructExtra.assign(geometry, end); });
+}
 // base with its first bytes replaced by front.
 Bytes Over(Bytes base, const Bytes& front) {
     std::copy(front.begin(), front.end(), base.begin());
@@ -256,6 +264,13 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
              s.geometryListAfterClump = true;
              s.trailing = modelgen::NightColourChunk(PatternColours(1, 3));
          })},
+        // Nor does one in a later geometry's Extension, among the Clump's
+        // children or in the Clump's own Extension.
+        {"NightChunksElsewhere", With(three, [](ModelShape& s) {
+             s.geometries.push_back(WithOldChunk(0, 4).geometries[0]);
+             s.chunksBeforeGeometryList = {Plugin(rw::TypeNightColours, 20)};
+             s.clumpPlugins = {Plugin(rw::TypeNightColours, 20)};
+         })},
         // The old chunk is longer than the way from the Clump's end to it.
         {"LongOldChunkAfterTheClump",
          With(WithOldChunk(0, 60), [](ModelShape& s) { s.geometryListAfterClump = true; })},
@@ -271,6 +286,24 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
                      Open(Day) + Counted(n) + (old ? Replacing : "") + Created(Day),
                      {{Day, Merged(shape.second, Grey(n))}}});
     }
+    // Read only as far as the merge needs: cut after its first geometry, a
+    // model is merged and stays cut.
+    const ModelShape two =
+        With(three, [](ModelShape& s) { s.geometries.push_back(Shape(9).geometries[0]); });
+    const size_t end = modelgen::LayoutOf(two).firstExtensionEnd;
+    Bytes cut = Merged(two, Grey(3));
+    cut.resize(end + rw::NightColourChunkLength(3));
+    RunSequence({"CutAfterTheFirstGeometry", OneFile, Cut(two, end), {},
+                 Open(Day) + Counted(3) + Created(Day), {{Day, cut}}});
+    // The first Geometry is taken where a Struct of 4 bytes puts it, whatever
+    // the Struct's size: a longer one that holds a Geometry there has that
+    // Geometry merged, and keeps its own size.
+    const Bytes inStruct = Build(GeometryInTheListsStruct(Build(Shape(1))));
+    Bytes merged = Build(GeometryInTheListsStruct(Merged(Shape(1), Grey(1))));
+    const size_t structSize = modelgen::LayoutOf(three).geometryList + 16;
+    rw::Store32(&merged[structSize], rw::Load32(&inStruct[structSize]));
+    RunSequence({"GeometryInTheListsStruct", OneFile, inStruct, {},
+                 Open(Day) + Counted(1) + Created(Day), {{Day, merged}}});
 }
 
 TEST(Scenario, NightColoursComeFromAModelTheDayItselfOrTheFields) {
@@ -494,6 +527,20 @@ TEST(Scenario, EveryGeometry) {
         s.geometryListAfterClump = true;
         s.trailing = {0x0F, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0x03, 0x18};
     });
+    const ModelShape elsewhere = With(plain, [](ModelShape& s) {
+        s.chunksBeforeGeometryList = {Plugin(rw::TypeNightColours, 20)};
+        s.clumpPlugins = {Plugin(rw::TypeNightColours, 20)};
+    });
+    const auto all = [](const ModelShape& shape) {
+        return modelgen::WithNightColours(shape, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes;
+    };
+    // The model cut at the end of its Geometry List, before it is merged and after.
+    const Layout layout = modelgen::LayoutOf(plain);
+    const size_t listEnd =
+        layout.geometryList + 12 + rw::Load32(&Build(plain)[layout.geometryList + 4]);
+    Bytes cut = all(plain);
+    cut.resize(listEnd + rw::NightColourChunkLength(3) + rw::NightColourChunkLength(4) +
+               rw::NightColourChunkLength(5));
     const std::vector<Row> rows = {
         {"AllThree", every, Build(plain), {}, Open(Day) + counts + Created(Day),
          {{Day, modelgen::WithNightColours(plain, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes}}},
@@ -528,6 +575,15 @@ TEST(Scenario, EveryGeometry) {
         // A Geometry after the end of the list is none of its geometries.
         {"AGeometryAfterTheList", every, Build(after), {}, Open(Day) + counts + Created(Day),
          {{Day, modelgen::WithNightColours(after, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes}}},
+        // Only a child of a geometry's Extension counts as an old chunk.
+        {"NightChunksElsewhere", every, Build(elsewhere), {}, Open(Day) + counts + Created(Day),
+         {{Day, all(elsewhere)}}},
+        // Read as far as the last geometry; a Struct not of 4 bytes is refused.
+        {"CutAfterTheList", every, Cut(plain, listEnd), {}, Open(Day) + counts + Created(Day),
+         {{Day, cut}}},
+        {"GeometryInTheListsStruct", every, Build(GeometryInTheListsStruct(Build(Shape(1)))), {},
+         Open(Day) + Counted(1) + Error("Geometry List doesn't hold the geometries it counts.") +
+             Ready},
         {"NoMemoryForTheSecond", every, Build(plain), {}, Open(Day) + counts + g(2, "Error: Not enough memory.\r\n") + Ready,
          {}, Fail(Call::Allocate, 2, SystemError::AccessDenied)},
         // Each chunk fits 32 bits on its own, not all three together.

@@ -36,6 +36,8 @@ const char* const UsageText =
     "                           List; repeatable\n"
     "  --clump-plugin TYPE:LEN  a chunk in the Clump's Extension; repeatable\n"
     "  --list-after-clump       the Geometry List after the end of the Clump\n"
+    "  --list-struct-extra LEN  LEN more bytes in the Geometry List's Struct,\n"
+    "                           after its count\n"
     "\n"
     "Malformed files:\n"
     "  --vertex-count-field N   write N as the first geometry's vertex count\n"
@@ -157,7 +159,7 @@ void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
 const char* const ValueOptions[] = {
     "--vertices", "--triangles", "--geometries", "--colour", "--color", "--plugin", "--night-chunk", "--version",
     "--first-type", "--before-list", "--clump-plugin", "--vertex-count-field", "--trailing", "--truncate",
-    "--size-change",
+    "--size-change", "--list-struct-extra",
 };
 
 bool IsValueOption(const std::string& name) {
@@ -197,6 +199,11 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
         return true;
     }
     if (name == "--size-change") return ApplySizeChange(value, geometry, shape);
+    if (name == "--list-struct-extra") {
+        if (!ParseU32(value, 10, &number)) return false;
+        shape.listStructExtra.assign(number, PluginFill);
+        return true;
+    }
     if (name == "--truncate") {
         if (!ParseNumber(value, 10, SIZE_MAX, &size)) return false;
         shape.truncateAt = static_cast<size_t>(size);

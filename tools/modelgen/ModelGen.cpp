@@ -165,7 +165,10 @@ void PutGeometryList(ByteSink& sink, const ModelShape& shape) {
     uint32_t count = static_cast<uint32_t>(shape.geometries.size());
     if (sink.layout) sink.layout->geometryList = sink.position;
     PutChunk(sink, rw::TypeGeometryList, ChunkVersion, [&](ByteSink& s) {
-        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) { Put32(d, count); });
+        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) {
+            Put32(d, count);
+            PutBytes(d, shape.listStructExtra.data(), shape.listStructExtra.size());
+        });
         for (uint32_t g = 0; g < count; ++g) PutGeometry(s, shape, g);
     }, shape.geometryListSizeChange);
 }

@@ -52,6 +52,9 @@ struct ModelShape {
     std::vector<RawChunk> chunksBeforeGeometryList;
     // The Geometry List stands after the end of the Clump instead of inside it.
     bool geometryListAfterClump = false;
+    // Bytes after the count in the Geometry List's Struct, which is then
+    // longer than its usual 4 bytes.
+    Bytes listStructExtra;
     // Children of the Clump's own Extension (may hold a night colour chunk).
     std::vector<RawChunk> clumpPlugins;
     // Bytes appended after the Clump (another Clump, rubbish...).
