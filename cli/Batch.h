@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/BatchOs.h"
+#include "cli/ConsoleSession.h"
 #include "cli/Options.h"
 #include "merge/DropSequence.h"
 
@@ -20,7 +21,7 @@ struct Job {
 
     std::string day, night;  // full paths; no night in one-file mode
     bool exact = true;       // both paths as the system gave them
-    std::string log;
+    ModelLog log;
     merge::DropSequence sequence;
     // Earlier jobs that write a file this one reads or writes, or read one
     // it writes: it starts only once they are done.

@@ -3,7 +3,30 @@
 #include <algorithm>
 #include <cstring>
 
+#include "merge/Messages.h"
+
 namespace cli {
+
+namespace {
+
+namespace text = merge::text;
+
+// Nobody drops a model on a command line; the empty line before each prompt
+// is part of its text, so it goes too.
+bool IsPrompt(const char* line) {
+    return std::strcmp(line, text::ReadyPrompt) == 0 || std::strcmp(line, text::NightPrompt) == 0;
+}
+
+// Each whole, or after " Geometry N: " without its leading blank.
+bool IsRemark(const char* line) {
+    for (const char* remark :
+         {text::ReplacingNightColours, text::TooFewNightVertices, text::TooManyNightVertices,
+          text::NoNightGeometry, text::NoVertexColourLeft, text::NoExtensionLeft, text::LeftAsItIs})
+        if (std::strcmp(line, remark) == 0 || std::strcmp(line, remark + 1) == 0) return true;
+    return false;
+}
+
+}  // namespace
 
 bool ConsoleSession::IsTicked(merge::Option option) {
     switch (option) {
@@ -23,6 +46,12 @@ void ConsoleSession::ColourFieldText(merge::Channel channel, char* buffer, int s
     const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
+}
+
+void ConsoleSession::AppendLog(const char* line) {
+    if (IsPrompt(line)) return;
+    if (IsRemark(line)) log.remarked = true;
+    log.text += line;
 }
 
 // Any path the system takes: the system itself refuses one too long for it.

@@ -24,10 +24,40 @@ const char UsageHead[] =
 const char UsageTail[] =
     "  --                       end of options\n"
     "\n"
-    "The log goes to standard output, each model's lines together and in the\n"
-    "order of the arguments. Exit status: 0 when every merged model was written\n"
-    "(or, with --list, every model read), 1 when any was not or the log could not\n"
-    "be written, 2 for a wrong command line.\n";
+    "The log goes to standard output: the window's lines about each model, without\n"
+    "its prompts to drop a model, each model's lines together and in the order of\n"
+    "the arguments, an empty line between two models. Exit status: 0 when every\n"
+    "merged model was written (or, with --list, every model read), 1 when any was\n"
+    "not or the log could not be written, 2 for a wrong command line.\n"
+    "\n"
+    "Examples:\n"
+    "  A batch of three models, the second of them merged before:\n"
+    "\n"
+    "  $ tintweld-cli models\n"
+    "   Opening file: /home/me/models/a.dff\n"
+    "   Analyzing file...\n"
+    "   1250 vertex.\n"
+    "\n"
+    "  DFF created: /home/me/models/a.dff\n"
+    "\n"
+    "   Opening file: /home/me/models/b.dff\n"
+    "   Analyzing file...\n"
+    "   830 vertex.\n"
+    "   Error: File already contain Night Vertex Color.\n"
+    "\n"
+    "   Opening file: /home/me/models/c.dff\n"
+    "   Analyzing file...\n"
+    "   412 vertex.\n"
+    "\n"
+    "  DFF created: /home/me/models/c.dff\n"
+    "\n"
+    "  The same batch with --quiet:\n"
+    "\n"
+    "  $ tintweld-cli -q models\n"
+    "   Opening file: /home/me/models/b.dff\n"
+    "   Analyzing file...\n"
+    "   830 vertex.\n"
+    "   Error: File already contain Night Vertex Color.\n";
 
 using Setter = bool (*)(CommandLine& line, const std::string& value);
 
@@ -112,6 +142,11 @@ constexpr OptionRow Rows[] = {
      "prelit colours (yes or no), vertices of its night\n"
      "colours (or -)",
      SETS(list)},
+    {'q', "quiet", nullptr,
+     "show only the models not merged cleanly (a warning,\n"
+     "an error, or left as it was), each whole; with\n"
+     "--list, only the models that cannot be read",
+     SETS(quiet)},
     {'j', "jobs", "N", "merge N models at a time (default: one per processor)", ParseJobs},
     {'h', "help", nullptr, "show this help and exit",
      [](CommandLine& line, const std::string&) { return Asks(line, Command::Help); }},

@@ -22,6 +22,7 @@ struct Options {
     bool everyGeometry = false;  // night colours for every geometry
     bool skipMerged = false;     // a model with night colours left as it is
     bool list = false;           // the models' geometries listed, nothing changed
+    bool quiet = false;          // only the models that were not merged cleanly shown
     unsigned jobs = 0;  // 0: one per processor
     // Models and folders of models, in the order given.
     std::vector<std::string> days;

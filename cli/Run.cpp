@@ -12,6 +12,7 @@
 #include "cli/Batch.h"
 #include "cli/ConsoleSession.h"
 #include "merge/Listing.h"
+#include "merge/Messages.h"
 
 namespace cli {
 
@@ -120,6 +121,12 @@ void Commit(Runner& r, const std::vector<size_t>& group) {
     for (size_t k = 0; k < group.size(); ++k) r.jobs[group[k]].merged = commits[k].written;
 }
 
+// A job never started has no log; with --quiet, a model merged without a
+// remark shows nothing.
+bool IsShown(const Job& job, const Options& options) {
+    return !job.log.text.empty() && (!options.quiet || !job.merged || job.log.remarked);
+}
+
 }  // namespace
 
 size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
@@ -132,13 +139,18 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, Batc
 
     size_t printed = 0, notMerged = 0;
     bool logsWritten = true;
+    std::string between;  // an empty line between two models' logs
     std::unique_lock<std::mutex> lock(r.mutex);
     for (;;) {
         // Each log as soon as it and those before it are done.
         while (printed < jobs.size() && jobs[printed].state == State::Done) {
-            if (!jobs[printed].merged) ++notMerged;
-            logsWritten = output.WriteLog(jobs[printed].log) && logsWritten;
-            jobs[printed].log.clear();
+            Job& job = jobs[printed];
+            if (!job.merged) ++notMerged;
+            if (IsShown(job, options)) {
+                logsWritten = output.WriteLog(between + job.log.text) && logsWritten;
+                between = merge::text::LineEnd;
+            }
+            job.log = {};
             output.ShowProgress(++printed, jobs.size());
         }
         if (printed == jobs.size()) break;
@@ -177,17 +189,20 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, Batch
         *errors += "tintweld-cli: " + plan.usageError + " (see tintweld-cli --help)\n";
         return 2;
     }
-    if (plan.jobs.empty()) {
-        *errors += "tintweld-cli: no model to merge: the folders named hold no .dff file\n";
-        return 1;
-    }
     for (const std::string& folder : plan.emptyFolders)
         *errors += "tintweld-cli: no model in the folder '" + folder + "'\n";
+    if (plan.jobs.empty()) {
+        *errors += std::string("tintweld-cli: no model to ") + (options.list ? "list" : "merge") +
+                   ": the folders named hold no .dff file\n";
+        return 1;
+    }
     if (options.list) {
         bool read = true;
         for (size_t i = 0; i < plan.jobs.size(); ++i) {
             std::string lines;
-            read = merge::ListModel(os, plan.jobs[i].day, &lines) && read;
+            const bool readable = merge::ListModel(os, plan.jobs[i].day, &lines);
+            if (readable && options.quiet) lines.clear();
+            read = readable && read;
             output.WriteLog(lines);
             output.ShowProgress(i + 1, plan.jobs.size());
         }

@@ -11,11 +11,12 @@ add_custom_target(installed-files DEPENDS tintweld-cli)
 find_program(TINTWELD_HELP2MAN help2man)
 if(TINTWELD_HELP2MAN)
   set(man "${CMAKE_BINARY_DIR}/tintweld-cli.1")
+  set(layout "${PROJECT_SOURCE_DIR}/cli/tintweld-cli.h2m")
   add_custom_command(
     OUTPUT "${man}"
-    COMMAND "${TINTWELD_HELP2MAN}" --no-info --output "${man}"
+    COMMAND "${TINTWELD_HELP2MAN}" --no-info --output "${man}" --include "${layout}"
             --name "add night vertex colours to DFF models" $<TARGET_FILE:tintweld-cli>
-    DEPENDS tintweld-cli
+    DEPENDS tintweld-cli "${layout}"
     COMMENT "Writing the manual page tintweld-cli.1")
   add_custom_target(tintweld-cli-man ALL DEPENDS "${man}")
   add_dependencies(installed-files tintweld-cli-man)

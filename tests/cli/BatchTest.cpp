@@ -51,7 +51,12 @@ Outcome RunCli(const std::map<std::string, Bytes>& files, const std::string& job
     return {status, logs.text, errors, os.files, os.calls[static_cast<int>(Call::SyncFileSystem)]};
 }
 
-std::string Merge(const std::string& path, uint32_t n = 3) { return Open(path) + Counted(n) + Created(path); }
+// A model's lines in the command line's log: the window's, without its
+// prompts; an empty line stands between two models.
+std::string Merge(const std::string& path, uint32_t n = 3) {
+    return Open(path) + Counted(n) + "\r\nDFF created: " + path + "\r\n";
+}
+const std::string Between = "\r\n";
 const Bytes Three = Build(Shape(3)), Merged3 = Merged(Shape(3), Grey(3));
 
 // Jobs that share a file run in turn at any number of threads: a model
@@ -67,8 +72,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         std::string log;
     } cases[] = {
         {"OneModelTwice", {{"C:\\m\\a.dff", Three}}, {"C:\\m\\a.dff", "C:\\m\\a.dff"}, 1,
-         Merge("C:\\m\\a.dff") + Open("C:\\m\\a.dff") + Counted(3) +
-             Error("File already contain Night Vertex Color.") + Ready},
+         Merge("C:\\m\\a.dff") + Between + Open("C:\\m\\a.dff") + Counted(3) +
+             Error("File already contain Night Vertex Color.")},
         {"OneModelTwoNights",
          {{"C:\\day\\sub\\a.dff", Three}, {"C:\\n\\sub\\a.dff", night}, {"C:\\n\\a.dff", night}},
          {"-R", "-N", "C:\\n", "C:\\day", "C:\\day\\sub"}, 1, ""},
@@ -106,19 +111,20 @@ TEST(Batch, EveryWayACommitFails) {
         std::map<std::string, Bytes> after;
     } rows[] = {
         {"FileSystemNotFlushed", [](MemoryOs& os) { os.FailCall(Call::SyncFileSystem, 1, SystemError::DiskFull); },
-         Open(all[0]) + Counted(3) + full + Ready + b + full + Ready + Open(all[2]) + Counted(3) + full + Ready, files},
+         Open(all[0]) + Counted(3) + full + Between + b + full + Between + Open(all[2]) + Counted(3) + full, files},
         {"NotReplaced", [](MemoryOs& os) { os.FailCall(Call::Replace, 2, SystemError::AccessDenied); },
-         a + b + Error("Access is denied.") + Ready + c, {{all[0], Merged3}, {all[1], Three}, {all[2], Merged3}}},
+         a + Between + b + Error("Access is denied.") + Between + c,
+         {{all[0], Merged3}, {all[1], Three}, {all[2], Merged3}}},
         {"TargetChanged", [&](MemoryOs& os) { os.Before(Call::SyncFileSystem, 1, [&] { os.Change(all[1], other); }); },
-         a + b + Error("File changed while it was merged.") + Ready + c,
+         a + Between + b + Error("File changed while it was merged.") + Between + c,
          {{all[0], Merged3}, {all[1], other}, {all[2], Merged3}}},
-        // Replaced, but their names may not be on the disk yet: said before
-        // each prompt.
+        // Replaced, but their names may not be on the disk yet: said after
+        // each "DFF created".
         {"FolderNotFlushed", [](MemoryOs& os) { os.FailCall(Call::SyncFolder, 1, SystemError::AccessDenied); }, [&] {
              std::string log;
              for (const std::string& path : all)
-                 log += Open(path) + Counted(3) + "\r\nDFF created: " + path +
-                        "\r\n Error: Cannot flush folder C:\\m: Access is denied.\r\n" + Ready;
+                 log += (log.empty() ? "" : Between) + Merge(path) +
+                        " Error: Cannot flush folder C:\\m: Access is denied.\r\n";
              return log;
          }(), {{all[0], Merged3}, {all[1], Merged3}, {all[2], Merged3}}},
     };
@@ -191,7 +197,11 @@ TEST(Batch, WhatTheArgumentsComeTo) {
         {"AnEmptyFolder", {"C:\\empty", "C:\\m\\a.dff"}, false, 0,
          "tintweld-cli: no model in the folder 'C:\\empty'\n", {"C:\\m\\a.dff"}},
         {"NoModelAtAll", {"C:\\empty"}, false, 1,
+         "tintweld-cli: no model in the folder 'C:\\empty'\n"
          "tintweld-cli: no model to merge: the folders named hold no .dff file\n", {}},
+        {"NoModelToList", {"-l", "C:\\empty"}, false, 1,
+         "tintweld-cli: no model in the folder 'C:\\empty'\n"
+         "tintweld-cli: no model to list: the folders named hold no .dff file\n", {}},
         {"NightForAFolder", {"-n", "C:\\m\\a.dff", "C:\\m"}, false, 2,
          "tintweld-cli: --night merges one DAY, not the folder 'C:\\m' (see tintweld-cli --help)\n", {}},
         {"OutputFoldersWhereCaseCounts", {"-d", "-R", "C:\\m"}, false, 0, "",

@@ -35,11 +35,23 @@ Bytes Merged3(const std::string& own = "", const std::string& night = "") {
 // The log as standard output shows it; "{}" stands for the folder.
 std::string Open(const std::string& name) { return " Opening file: {}/" + name + "\n"; }
 std::string Counted(uint32_t n) { return " Analyzing file...\n " + std::to_string(n) + " vertex.\n"; }
-std::string Created(const std::string& name) { return "\nDFF created: {}/" + name + "\n\nReady. Drop day dff file.\n"; }
-std::string Refused(const std::string& error) { return " Error: " + error + "\n\nReady. Drop day dff file.\n"; }
+std::string Created(const std::string& name) { return "\nDFF created: {}/" + name + "\n"; }
+std::string Refused(const std::string& error) { return " Error: " + error + "\n"; }
 std::string Merge(const std::string& name, uint32_t n = 3) { return Open(name) + Counted(n) + Created(name); }
+std::string Replaced(const std::string& name) {
+    return Open(name) + Counted(3) + " Warning: File already contain Night Vertex Color.\n" + Created(name);
+}
+std::string Clumpless(const std::string& name) {
+    return Open(name) + " Analyzing file...\n" + Refused("File doesn't contain Clump.");
+}
 std::string Pair(const std::string& day, const std::string& night) {
-    return Open(day) + Counted(3) + "\nDrop night dff file.\n" + Open(night) + Counted(3) + Created(day);
+    return Open(day) + Counted(3) + Open(night) + Counted(3) + Created(day);
+}
+// Models' logs, an empty line between two.
+std::string Logs(std::initializer_list<std::string> models) {
+    std::string log;
+    for (const std::string& model : models) log += (log.empty() ? "" : "\n") + model;
+    return log;
 }
 
 // Three geometries of 3 vertices: the second without prelit colours, the
@@ -161,48 +173,54 @@ TEST(Cli, ModelsFoldersAndPairs) {
         {"BadModelsFailOnlyThemselves",
          {{"good1.dff", Model(3, "abcdefghijkl")}, {"junk.dff", junk}, {"good2.dff", Model(40000)}},
          "-c good1.dff junk.dff missing.dff good2.dff", 1,
-         Merge("good1.dff") + Open("junk.dff") + " Analyzing file...\n" +
-             Refused("File doesn't contain Clump.") + Open("missing.dff") +
-             Refused("No such file or directory") + Merge("good2.dff", 40000),
+         Logs({Merge("good1.dff"), Clumpless("junk.dff"),
+               Open("missing.dff") + Refused("No such file or directory"), Merge("good2.dff", 40000)}),
          {{"good1.dff", Merged3("abcdefghijkl", "abcdefghijkl")},
           {"good2.dff", Merged(Shape(40000), PatternColours(0, 40000))}}},
         {"ReplacedWithItsOwnColours", {{"a.dff", Merged3("abcdefghijkl")}}, "-ac -- a.dff", 0,
-         Open("a.dff") + Counted(3) + " Warning: File already contain Night Vertex Color.\n" + Created("a.dff"),
+         Replaced("a.dff"),
          {{"a.dff", Merged3("abcdefghijkl", "abcdefghijkl")}}},
         // A field's text counts as far as the window's fields hold it: 7 characters.
         {"DffFolderAndFieldTexts", {{"day.dff", Model(3)}}, "--dff-folder day.dff '--rgba=1,2,-1,00000064'",
          0, Open("day.dff") + Counted(3) + Created("dff/day.dff"),
          {{"dff/day.dff", Merged(Shape(3), Repeat({1, 2, 255, 6}, 3))}}},
+        // One merge, one warning, one refusal; --quiet leaves out the merge alone.
+        {"ABatchOfThree", {{"a.dff", Model(3)}, {"b.dff", Merged3()}, {"c.dff", junk}},
+         "-a a.dff b.dff c.dff", 1, Logs({Merge("a.dff"), Replaced("b.dff"), Clumpless("c.dff")}),
+         {{"a.dff", Merged3()}, {"b.dff", Merged3()}}},
+        {"ABatchOfThreeQuietly", {{"a.dff", Model(3)}, {"b.dff", Merged3()}, {"c.dff", junk}},
+         "a.dff --quiet -a b.dff c.dff", 1, Logs({Replaced("b.dff"), Clumpless("c.dff")}),
+         {{"a.dff", Merged3()}, {"b.dff", Merged3()}}},
         {"NightModel", {{"day.dff", Model(3)}, {"night.dff", Model(3, "999988887777")}},
          "--night night.dff day.dff", 0, Pair("day.dff", "night.dff"), {{"day.dff", Merged3("", "999988887777")}}},
         {"ARefusedDayEndsThePair", {{"junk.dff", junk}, {"night.dff", Model(3)}},
          "-n night.dff junk.dff", 1,
-         Open("junk.dff") + " Analyzing file...\n" + Refused("File doesn't contain Clump.")},
+         Clumpless("junk.dff")},
         // In name order; other files and, without -R, folders are passed over.
         {"AFolderOfModels",
          {{"day/a.dff", Model(3)}, {"day/B.DFF", Model(4)}, {"day/.dff", Model(3)},
           {"day/c.txt", junk}, {"day/dff", junk}, {"day/sub/d.dff", Model(3)}},
-         "day", 0, Merge("day/.dff") + Merge("day/B.DFF", 4) + Merge("day/a.dff"),
+         "day", 0, Logs({Merge("day/.dff"), Merge("day/B.DFF", 4), Merge("day/a.dff")}),
          {{"day/a.dff", Merged3()}, {"day/B.DFF", Merged(Shape(4), Grey(4))}, {"day/.dff", Merged3()}}},
         {"AFolderRecursively",
          {{"day/a.dff", Model(3)}, {"day/sub/d.dff", Model(3)}, {"day/dff/a.dff", junk}},
-         "-d -R day", 0, Open("day/a.dff") + Counted(3) + Created("day/dff/a.dff") +
-             Open("day/sub/d.dff") + Counted(3) + Created("day/sub/dff/d.dff"),
+         "-d -R day", 0, Logs({Open("day/a.dff") + Counted(3) + Created("day/dff/a.dff"),
+                               Open("day/sub/d.dff") + Counted(3) + Created("day/sub/dff/d.dff")}),
          {{"day/dff/a.dff", Merged3()}, {"day/sub/dff/d.dff", Merged3()}}},
         // A day model without its night model is named and not merged.
         {"NightFolder",
          {{"day/a.dff", Model(3)}, {"day/lone.dff", Model(3)}, {"day/sub/c.dff", Model(3)},
           {"nights/a.dff", Model(3, "AAAABBBBCCCC")}, {"nights/sub/c.dff", Model(3, "ccccddddeeee")}},
          "--night-folder nights -R day", 1,
-         Pair("day/a.dff", "nights/a.dff") + Open("day/lone.dff") + Counted(3) +
-             "\nDrop night dff file.\n" + Open("nights/lone.dff") +
-             Refused("No such file or directory") + Pair("day/sub/c.dff", "nights/sub/c.dff"),
+         Logs({Pair("day/a.dff", "nights/a.dff"),
+               Open("day/lone.dff") + Counted(3) + Open("nights/lone.dff") + Refused("No such file or directory"),
+               Pair("day/sub/c.dff", "nights/sub/c.dff")}),
          {{"day/a.dff", Merged3("", "AAAABBBBCCCC")}, {"day/sub/c.dff", Merged3("", "ccccddddeeee")}}},
         {"NightFolderForAModel", {{"a.dff", Model(3)}, {"n/a.dff", Model(3, "AAAABBBBCCCC")}},
          "-N n a.dff", 0, Pair("a.dff", "n/a.dff"), {{"a.dff", Merged3("", "AAAABBBBCCCC")}}},
         // Two arguments, one model: never at once, and the second finds it merged.
         {"OneModelTwice", {{"a.dff", Model(3)}}, "-j 9999 a.dff .//a.dff", 1,
-         Merge("a.dff") + Open("a.dff") + Counted(3) + Refused("File already contain Night Vertex Color."),
+         Logs({Merge("a.dff"), Open("a.dff") + Counted(3) + Refused("File already contain Night Vertex Color.")}),
          {{"a.dff", Merged3()}}},
         {"ReadOnlyModel", {{"a.dff", Model(3)}}, "a.dff", 1,
          Open("a.dff") + Counted(3) + Refused("Permission denied"), {},
@@ -211,8 +229,9 @@ TEST(Cli, ModelsFoldersAndPairs) {
         // character elsewhere, is part of a name here; so are line breaks.
         {"UnusualBytesInNames", {{"a\\b.dff", Model(3)}, {"\x95\x5C.dff", Model(3)}, {"x\ry\nz.dff", Model(3)}},
          "-d 'a\\b.dff' \"$(printf '\\225\\134.dff')\" x?y?z.dff", 0,
-         Open("a\\b.dff") + Counted(3) + Created("dff/a\\b.dff") + Open("\x95\x5C.dff") + Counted(3) +
-             Created("dff/\x95\x5C.dff") + Open("x\ry\nz.dff") + Counted(3) + Created("dff/x\ry\nz.dff"),
+         Logs({Open("a\\b.dff") + Counted(3) + Created("dff/a\\b.dff"),
+               Open("\x95\x5C.dff") + Counted(3) + Created("dff/\x95\x5C.dff"),
+               Open("x\ry\nz.dff") + Counted(3) + Created("dff/x\ry\nz.dff")}),
          {{"dff/a\\b.dff", Merged3()}, {"dff/\x95\x5C.dff", Merged3()}, {"dff/x\ry\nz.dff", Merged3()}}},
         // The link stays; the model it names is replaced in its own folder.
         {"ThroughALink", {{"real/car.dff", Model(3)}}, "links/car.dff", 0, Merge("links/car.dff"),
@@ -224,16 +243,19 @@ TEST(Cli, ModelsFoldersAndPairs) {
         // Every geometry: the second has no colours, the third old ones
         // and no geometry in the night model.
         {"EveryGeometryWithANightModel", {{"m.dff", Build(EveryShape())}, {"n.dff", Build(NightOfTwo())}},
-         "-e -a -n n.dff m.dff", 0, Open("m.dff") + EveryLog() + "\nDrop night dff file.\n" + Open("n.dff") +
+         "-e -a -n n.dff m.dff", 0, Open("m.dff") + EveryLog() + Open("n.dff") +
              Counted(3) + " Geometry 3: Warning: Night DFF contains no such geometry.\n" + Created("m.dff"),
          {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Text("999988887777")}, {2, Grey(3)}}).bytes}}},
-        {"EveryGeometry", {{"m.dff", Build(EveryShape())}}, "-e -a m.dff", 0,
+        // Warnings about later geometries alone: shown with --quiet too.
+        {"EveryGeometry", {{"m.dff", Build(EveryShape())}}, "-e -a -q m.dff", 0,
          Open("m.dff") + EveryLog() + Created("m.dff"),
          {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Grey(3)}, {2, Grey(3)}}).bytes}}},
         {"List", {{"a.dff", Model(3)}, {"b.dff", Merged3()}, {"c.dff", junk}, {"d.dff", Merged(Shape(1), {})}},
          "-l a.dff b.dff c.dff d.dff", 1,
          "{}/a.dff\t1\t3\tyes\t-\n{}/b.dff\t1\t3\tyes\t3\n{}/c.dff\tError: File doesn't contain Clump.\n"
          "{}/d.dff\t1\t1\tyes\t0\n"},
+        {"ListQuietly", {{"a.dff", Model(3)}, {"c.dff", junk}}, "-lq a.dff c.dff", 1,
+         "{}/c.dff\tError: File doesn't contain Clump.\n"},
         {"ListAMissingModel", {}, "-l missing.dff", 1, "{}/missing.dff\tError: No such file or directory\n"},
         // Any path the system takes.
         {"A600CharacterPath", {{LongName(), Model(3)}}, LongName(), 0, Merge(LongName()), {{LongName(), Merged3()}}},
@@ -246,17 +268,20 @@ TEST(Cli, ModelsFoldersAndPairs) {
 }
 
 // A batch run again with --skip-merged leaves the models merged before as
-// they are, and counts them as done.
+// they are, and counts them as done; --quiet still shows them.
 TEST(Cli, ARerunWithSkipMergedChangesNothing) {
     Folder folder;
     folder.Put("a.dff", Model(3));
     folder.Put("b.dff", Merged3());
+    const auto skipped = [](const std::string& name) {
+        return Open(name) + Counted(3) + " Skipped: File already contain Night Vertex Color.\n";
+    };
     EXPECT_EQ(folder.Run("-s ."), 0);
-    EXPECT_EQ(folder.out, folder.Expand(Merge("a.dff") + Open("b.dff") + Counted(3) +
-                                        " Skipped: File already contain Night Vertex Color.\n\nReady. Drop day dff file.\n"));
+    EXPECT_EQ(folder.out, folder.Expand(Logs({Merge("a.dff"), skipped("b.dff")})));
     const std::map<std::string, Bytes> merged = folder.Files();
     EXPECT_TRUE(merged == (std::map<std::string, Bytes>{{"a.dff", Merged3()}, {"b.dff", Merged3()}}));
-    EXPECT_EQ(folder.Run("-s ."), 0);
+    EXPECT_EQ(folder.Run("-sq ."), 0);
+    EXPECT_EQ(folder.out, folder.Expand(Logs({skipped("a.dff"), skipped("b.dff")})));
     EXPECT_TRUE(folder.Files() == merged);
 }
 
@@ -336,8 +361,8 @@ TEST(Cli, AModelSavedDuringTheRunIsNotLost) {
         " -e inject=syncfs:delay_enter=3000000 " TINTWELD_CLI " -j 1 a.dff b.dff >../.out 2>../.err &"
         " for i in $(seq 500); do [ -e b.df~ ] && break; sleep 0.01; done; mv saved.tmp a.dff; wait $!)";
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
-    EXPECT_EQ(folder.Read("../.out"), folder.Expand(Open("a.dff") + Counted(3) +
-                                                    Refused("File changed while it was merged.") + Merge("b.dff")));
+    EXPECT_EQ(folder.Read("../.out"), folder.Expand(Logs({Open("a.dff") + Counted(3) +
+                                                    Refused("File changed while it was merged."), Merge("b.dff")})));
     EXPECT_TRUE(folder.Files() == (std::map<std::string, Bytes>{{"a.dff", Model(7)}, {"b.dff", Merged3()}}));
 }
 
