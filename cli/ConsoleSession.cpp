@@ -17,7 +17,8 @@ bool IsPrompt(const char* line) {
     return std::strcmp(line, text::ReadyPrompt) == 0 || std::strcmp(line, text::NightPrompt) == 0;
 }
 
-// Each whole, or after " Geometry N: " without its leading blank.
+// The table's warnings and its line for a model left as it is (a new warning
+// belongs here too), each whole or after " Geometry N: " without its blank.
 bool IsRemark(const char* line) {
     for (const char* remark :
          {text::ReplacingNightColours, text::TooFewNightVertices, text::TooManyNightVertices,
