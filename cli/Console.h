@@ -1,7 +1,7 @@
-// Standard output carries the log, exactly the texts the window would show,
-// one model's lines together; standard error carries a progress line while a
-// long batch runs on a terminal, never anything that a pipe or a file would
-// keep.
+// Standard output carries the log, exactly the texts the window would show
+// but its prompts, one model's lines together; standard error carries a
+// progress line while a long batch runs on a terminal, never anything that a
+// pipe or a file would keep.
 #pragma once
 
 #include <chrono>
