@@ -58,6 +58,7 @@ void Merge(Runner& r, Job& job) {
     ConsoleSession session(r.options, job.log, job.night.empty());
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
     job.sequence.CommitsInGroups = r.groupCommit;
+    job.sequence.LeavesMadeFolders = true;
     merge::DropResult result =
         merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form);
     if (job.sequence.state == merge::SequenceState::AwaitingNight)
@@ -179,6 +180,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, Batc
     r.changed.notify_all();
     lock.unlock();
     for (std::thread& worker : workers) worker.join();
+    for (Job& job : jobs) merge::RemoveMadeFolder(job.sequence, r.os);
     return notMerged;
 }
 

@@ -71,6 +71,11 @@ struct DropSequence {
     // A batch leaves its outputs in their temporary files, unflushed, and
     // commits many at once after one flush of the file system.
     bool CommitsInGroups = false;
+    // The "dff" folder, when this sequence's output made it. A folder made
+    // in vain goes again at once, or, where sequences run side by side (a
+    // batch) and another may be about to write into it, once all are done.
+    std::string MadeFolder;
+    bool LeavesMadeFolders = false;
 };
 
 // How a dropped path reached us: exactly, or with characters that the
@@ -119,6 +124,9 @@ bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
 // the target's permissions, flushed to disk unless CommitsInGroups; the
 // chunks' colours are released whatever the outcome.
 bool PrepareOutput(DropSequence& sequence, Os& os, Session& session);
+
+// Removes MadeFolder if nothing is in it.
+void RemoveMadeFolder(DropSequence& sequence, Os& os);
 
 // A prepared output, and what came of its commit.
 struct PendingCommit {

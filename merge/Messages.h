@@ -28,6 +28,10 @@ inline constexpr char LeftAsItIs[] = " Skipped: File already contain Night Verte
 inline constexpr char GeometryBefore[] = " Geometry ";
 inline constexpr char GeometryAfter[] = ": ";
 inline constexpr char Created[] = "\r\nDFF created: ";
+// On the line after "DFF created": a step after the replacement failed (the
+// system's text follows).
+inline constexpr char ReplacedPartly[] =
+    " Warning: The model is replaced, but its attributes could not be kept: ";
 // ReportLastError: its prefix, this, and the system's text.
 inline constexpr char Error[] = "Error: ";
 inline constexpr char FolderFailed[] = " Error: Cannot create folder ";

@@ -51,8 +51,11 @@ struct Os {
     virtual Status StampOf(rw::ByteStream* file, FileStamp* stamp) = 0;
     virtual Status StampAt(const char* path, FileStamp* stamp) = 0;
 
-    // A folder that exists already is no failure.
-    virtual Status MakeDirectory(const char* path) = 0;
+    // A folder that exists already is no failure; made says whether this
+    // call made it.
+    virtual Status MakeDirectory(const char* path, bool* made) = 0;
+    // Removes a folder if it is empty.
+    virtual void RemoveFolder(const char* path) = 0;
     // A new file that only its owner can read: never an existing path, never
     // through a symbolic link.
     virtual Status CreateNewFile(const char* path, OutputFile** file) = 0;
@@ -75,7 +78,10 @@ struct Os {
     // Moves temporary over target, which may not exist yet. A read-only
     // target or one in use is refused and left as it was. On any failure the
     // temporary file is removed, unless it holds the only whole copy of the
-    // merged model: the status's text then says where it is kept.
+    // merged model: the status's text then says where it is kept. Once the
+    // merged model bears the target's name the status is ok, even when a
+    // later step fails (the target's attributes put back): it then holds
+    // that failure's code and text.
     virtual Status Replace(const char* temporary, const char* target) = 0;
     // Puts the folder's entries (a replacement's new name) on the disk.
     virtual Status SyncFolder(const char* folder) = 0;

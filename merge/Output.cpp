@@ -46,9 +46,17 @@ bool BuildOutputPath(DropSequence& sequence, Os& os, Session& session, bool inDf
 bool MakeOutputFolder(DropSequence& sequence, Os& os, Session& session) {
     const size_t name = os.NameStart(sequence.OutputPath.c_str());
     const std::string folder = sequence.OutputPath.substr(0, name - 1);
-    const Status made = os.MakeDirectory(folder.c_str());
-    if (!made.ok()) LogPathAndText(session, text::FolderFailed, folder, made.text);
-    return made.ok();
+    bool made = false;
+    const Status status = os.MakeDirectory(folder.c_str(), &made);
+    if (!status.ok()) LogPathAndText(session, text::FolderFailed, folder, status.text);
+    if (made) sequence.MadeFolder = folder;
+    return status.ok();
+}
+
+// A folder that this sequence made and nothing was written into goes again
+// (left to a batch, whose other sequences may be about to write into it).
+void RemoveFolderMadeInVain(DropSequence& sequence, Os& os) {
+    if (!sequence.LeavesMadeFolders) RemoveMadeFolder(sequence, os);
 }
 
 // TargetPath: the file that OutputPath names, through its links, so that a
@@ -137,8 +145,10 @@ bool WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
 }
 
 // Moves the temporary file over the target, once its flush and the target
-// allow it; the temporary file goes otherwise.
-bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Status& flushed) {
+// allow it; the temporary file goes otherwise. A step after the replacement
+// that failed leaves its text in warning.
+bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Status& flushed,
+                   std::string* warning) {
     Status status = flushed;
     FileStamp now;
     // Over the day model only while it is the very file that was read: a
@@ -152,6 +162,7 @@ bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Statu
         // kept it and said where.
         status = os.Replace(sequence.TemporaryPath.c_str(), sequence.TargetPath.c_str());
         if (!status.ok()) ReportLastError(session, " ", status);
+        *warning = status.ok() ? status.text : "";
         return status.ok();
     } else {
         ReportLastError(session, " ", status);
@@ -180,8 +191,14 @@ std::string FolderOf(Os& os, const std::string& path) {
     return path.substr(0, root ? name : name - 1);
 }
 
+void RemoveMadeFolder(DropSequence& sequence, Os& os) {
+    if (!sequence.MadeFolder.empty()) os.RemoveFolder(sequence.MadeFolder.c_str());
+    sequence.MadeFolder.clear();
+}
+
 bool PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
+    sequence.MadeFolder.clear();
     // An older output in the "dff" folder is no model that was read.
     sequence.GuardsTarget = !inDffFolder;
     const bool prepared = BuildOutputPath(sequence, os, session, inDffFolder) &&
@@ -189,6 +206,7 @@ bool PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
                           FindTarget(sequence, os, session) &&
                           WriteFromDayFile(sequence, os, session);
     sequence.Chunks.clear();
+    if (!prepared) RemoveFolderMadeInVain(sequence, os);
     return prepared;
 }
 
@@ -196,18 +214,29 @@ void CommitOutputs(std::vector<PendingCommit>& group, Os& os) {
     // Each folder that holds a new name is flushed once, after all its
     // replacements.
     std::map<std::string, Status> folders;
-    for (PendingCommit& commit : group) {
-        commit.written = ReplaceTarget(*commit.sequence, os, *commit.session, commit.flushed);
-        if (commit.written) folders[FolderOf(os, commit.sequence->TargetPath)];
+    std::vector<std::string> warnings(group.size());
+    for (size_t k = 0; k < group.size(); ++k) {
+        PendingCommit& commit = group[k];
+        commit.written =
+            ReplaceTarget(*commit.sequence, os, *commit.session, commit.flushed, &warnings[k]);
+        if (commit.written)
+            folders[FolderOf(os, commit.sequence->TargetPath)];
+        else
+            RemoveFolderMadeInVain(*commit.sequence, os);
     }
     for (auto& folder : folders) folder.second = os.SyncFolder(folder.first.c_str());
-    for (PendingCommit& commit : group) {
+    for (size_t k = 0; k < group.size(); ++k) {
+        PendingCommit& commit = group[k];
         DropSequence& sequence = *commit.sequence;
         Session& session = *commit.session;
         if (commit.written) {
             session.AppendLog(text::Created);
             session.AppendLog(sequence.OutputPath.c_str());
             session.AppendLog(text::LineEnd);
+            if (!warnings[k].empty()) {
+                session.AppendLog(text::ReplacedPartly);
+                session.AppendLog(warnings[k].c_str());
+            }
             // The model is replaced, but its new name may not be on the disk.
             const std::string folder = FolderOf(os, sequence.TargetPath);
             const Status& synced = folders[folder];

@@ -1,3 +1,4 @@
+#include "merge/Messages.h"
 #include "platform/SystemOs.h"
 
 #include <algorithm>
@@ -141,18 +142,29 @@ Status PosixError(int code) {
 
 PosixOs::PosixOs() : newFileMode(0666 & ~ProcessUmask()) {}
 
+namespace {
+
+// A FIFO, a device or a socket: never a model, whatever its name.
+bool IsNoDiskFile(const struct stat& status) {
+    return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+}
+
+Status NotADiskFile() { return Status{true, ENODEV, merge::text::NotADiskFile}; }
+
+}  // namespace
+
 Status PosixOs::OpenForReading(const char* path, rw::ByteStream** file) {
-    // Non-blocking, so that a FIFO is refused instead of waiting for a writer.
+    // Refused before it is opened (opening some devices does something),
+    // and once more after, should the name have been given to one meanwhile:
+    // opened without blocking, so that a FIFO cannot wait for a writer.
+    struct stat status;
+    if (stat(path, &status) == 0 && IsNoDiskFile(status)) return NotADiskFile();
     int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return LastError();
-    struct stat status;
-    int error = fstat(fd, &status) != 0    ? errno
-                : S_ISDIR(status.st_mode)  ? EISDIR
-                : !S_ISREG(status.st_mode) ? EINVAL
-                                           : 0;
-    if (error != 0) {
+    const int error = fstat(fd, &status) != 0 ? errno : S_ISDIR(status.st_mode) ? EISDIR : 0;
+    if (error != 0 || IsNoDiskFile(status)) {
         close(fd);
-        return PosixError(error);
+        return error != 0 ? PosixError(error) : NotADiskFile();
     }
     *file = new PosixFile(fd, static_cast<uint64_t>(status.st_size));
     return {};
@@ -189,8 +201,9 @@ void PosixOs::Close(rw::ByteStream* file) {
     delete posixFile;
 }
 
-Status PosixOs::MakeDirectory(const char* path) {
-    if (mkdir(path, 0777) == 0) return {};
+Status PosixOs::MakeDirectory(const char* path, bool* made) {
+    *made = mkdir(path, 0777) == 0;
+    if (*made) return {};
     const int error = errno;
     struct stat status;
     if (error == EEXIST && stat(path, &status) == 0 && S_ISDIR(status.st_mode)) return {};
@@ -316,6 +329,8 @@ Status PosixOs::SyncFileSystem(const char* path) {
 }
 
 void PosixOs::Remove(const char* path) { unlink(path); }
+
+void PosixOs::RemoveFolder(const char* path) { rmdir(path); }
 
 size_t PosixOs::NameStart(const char* path) {
     const char* slash = std::strrchr(path, '/');

@@ -21,7 +21,7 @@ struct PosixOs final : cli::BatchOs {
     merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
     merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
 
-    merge::Status MakeDirectory(const char* path) override;
+    merge::Status MakeDirectory(const char* path, bool* made) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override;
@@ -32,6 +32,7 @@ struct PosixOs final : cli::BatchOs {
     merge::Status Replace(const char* temporary, const char* target) override;
     merge::Status SyncFolder(const char* folder) override;
     void Remove(const char* path) override;
+    void RemoveFolder(const char* path) override;
 
     size_t NameStart(const char* path) override;
     merge::Status ResolveLinks(const char* path, std::string* resolved) override;

@@ -102,16 +102,53 @@ std::wstring WidePath(const char* path) {
 std::string NarrowPath(const wchar_t* path, bool* exact) {
     if (std::wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0)
         return "\\" + ToCodePage(path + 7, CP_ACP, exact);
-    if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) path += 4;
-    return ToCodePage(path, CP_ACP, exact);
+    // Only a drive's path comes back without its \\?\ form: WidePath gives
+    // it that form again. Any other (a volume's) keeps it.
+    const bool drive = std::wcsncmp(path, L"\\\\?\\", 4) == 0 && path[4] && path[5] == L':' &&
+                       path[6] == L'\\';
+    return ToCodePage(drive ? path + 4 : path, CP_ACP, exact);
 }
 
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Where a path in the \\?\ form names a file: on a drive, a share or a
+// volume. Anything else there is one of the system's devices.
+bool NamesAFileOnADisk(const std::wstring& rest) {
+    const bool drive = rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\';
+    return drive || _wcsnicmp(rest.c_str(), L"UNC\\", 4) == 0 ||
+           _wcsnicmp(rest.c_str(), L"Volume{", 7) == 0;
+}
+
+}  // namespace
+
+bool IsVerbatimPath(const char* path) { return std::strncmp(path, "\\\\?\\", 4) == 0; }
+
 bool IsDeviceName(const char* name) {
-    std::string base(name, std::strcspn(name, "."));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    const int units = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    std::wstring base(units > 1 ? static_cast<size_t>(units) - 1 : 0, L'\0');
+    if (units > 1) MultiByteToWideChar(CP_ACP, 0, name, -1, &base[0], units);
+    base.resize(base.find(L'.') == std::wstring::npos ? base.size() : base.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (wchar_t& c : base) c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c;
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
         if (base == device) return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0))
+        return false;
+    // 1 to 9, and the superscript 1, 2 and 3, which Windows reserves too.
+    const wchar_t digit = base[3];
+    return (digit >= L'1' && digit <= L'9') || digit == L'\x00B9' || digit == L'\x00B2' ||
+           digit == L'\x00B3';
+}
+
+bool IsDevicePath(const char* path) {
+    const std::wstring wide = WidePath(path);
+    const bool deviceForm = wide.size() >= 4 && IsSeparator(wide[0]) && IsSeparator(wide[1]) &&
+                            (wide[2] == L'.' || wide[2] == L'?') && IsSeparator(wide[3]);
+    // Only \\?\ with its backslashes is taken as written; \\.\ (or either
+    // with slashes) is the system's device namespace.
+    if (deviceForm && !(wide.compare(0, 4, L"\\\\?\\") == 0 && NamesAFileOnADisk(wide.substr(4))))
+        return true;
+    return IsDeviceName(path + NameStartIn(path, CP_ACP));
 }

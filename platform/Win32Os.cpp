@@ -9,6 +9,7 @@ using merge::Status;
 // A file of the pipeline's world is a handle; output files are opaque to it.
 struct merge::OutputFile {
     HANDLE handle;
+    std::wstring path;
 };
 
 namespace {
@@ -79,7 +80,7 @@ Status NotADiskFile() { return Status{true, ERROR_BAD_DEVICE, merge::text::NotAD
 Status Win32Os::OpenForReading(const char* path, rw::ByteStream** file) {
     // A device's name is no model's, whatever it may name: refused before it
     // is opened, since opening some devices waits for ever.
-    if (IsDeviceName(path + NameStart(path))) return NotADiskFile();
+    if (IsDevicePath(path)) return NotADiskFile();
     HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastError();
@@ -109,9 +110,10 @@ Status Win32Os::StampAt(const char* path, merge::FileStamp* stamp) {
     return status;
 }
 
-Status Win32Os::MakeDirectory(const char* path) {
+Status Win32Os::MakeDirectory(const char* path, bool* made) {
     const std::wstring wide = WidePath(path);
-    if (CreateDirectoryW(wide.c_str(), nullptr)) return {};
+    *made = CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
+    if (*made) return {};
     const DWORD error = GetLastError();
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
@@ -122,10 +124,15 @@ Status Win32Os::MakeDirectory(const char* path) {
 
 Status Win32Os::CreateNewFile(const char* path, merge::OutputFile** file) {
     if (StopRequested()) return Win32Error(ERROR_OPERATION_ABORTED);
-    HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    PrivateAccess access;
+    const Status made = MakePrivateAccess(&access);
+    if (!made.ok()) return made;
+    SECURITY_ATTRIBUTES security{sizeof security, &access.descriptor, FALSE};
+    const std::wstring wide = WidePath(path);
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0,
+                                &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastError();
-    *file = new merge::OutputFile{handle};
+    *file = new merge::OutputFile{handle, wide};
     return {};
 }
 
@@ -135,8 +142,11 @@ Status Win32Os::Write(merge::OutputFile* file, const void* data, uint32_t size) 
     return written == size ? Status{} : Win32Error(ERROR_DISK_FULL);
 }
 
-// The replacement takes the target's access list and attributes (Replace).
-Status Win32Os::TakePermissionsOf(merge::OutputFile*, const char*) { return {}; }
+// Through the handle, before the replacement, so that every way of
+// replacing keeps them; the attributes come after it (Replace).
+Status Win32Os::TakePermissionsOf(merge::OutputFile* file, const char* target) {
+    return TakeAccessOf(file->handle, file->path, WidePath(target));
+}
 
 // Copied through the caller's own buffer.
 Status Win32Os::CopyRange(rw::ByteStream*, uint64_t, uint64_t, merge::OutputFile*,
@@ -160,6 +170,8 @@ Status Win32Os::SyncFolder(const char*) { return {}; }
 Status Win32Os::SyncFileSystem(const char*) { return Win32Error(ERROR_NOT_SUPPORTED); }
 
 void Win32Os::Remove(const char* path) { DeleteFileW(WidePath(path).c_str()); }
+
+void Win32Os::RemoveFolder(const char* path) { RemoveDirectoryW(WidePath(path).c_str()); }
 
 size_t Win32Os::NameStart(const char* path) { return NameStartIn(path, CP_ACP); }
 
@@ -194,14 +206,28 @@ Status Win32Os::ResolveLinks(const char* path, std::string* resolved) {
 }
 
 Status Win32Os::FullPath(const char* name, std::string* full) {
+    // A path that the system takes as written (given in the \\?\ form, or
+    // full, which WidePath gives that form) stays as it is: the system's
+    // reading would drop trailing dots and blanks, and so name another file.
+    if (IsVerbatimPath(name)) {
+        *full = name;
+        return {};
+    }
     const std::wstring wide = WidePath(name);
-    DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return LastError();
-    std::wstring buffer(size, L'\0');
-    size = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
-    if (size == 0 || size >= buffer.size()) return LastError();
+    std::wstring buffer = wide;
+    if (wide.compare(0, 4, L"\\\\?\\") != 0) {
+        DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+        if (size == 0) return LastError();
+        buffer.assign(size, L'\0');
+        size = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
+        if (size == 0 || size >= buffer.size()) return LastError();
+    }
+    // A working folder that the code page cannot hold: the name as it was
+    // given, which the system finds there, rather than a look-alike path.
     bool exact = true;
-    *full = NarrowPath(buffer.c_str(), &exact);
+    const std::string narrow = NarrowPath(buffer.c_str(), &exact);
+    if (!exact) return Win32Error(ERROR_NO_UNICODE_TRANSLATION);
+    *full = narrow;
     return {};
 }
 

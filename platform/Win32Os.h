@@ -36,18 +36,39 @@ size_t NameStartIn(const char* path, UINT codePage);
 // the \\?\ form, which the system takes as it is (trailing dots and
 // blanks, device names, any length); other paths as they are.
 std::wstring WidePath(const char* path);
-// A wide path back in the process code page, without a \\?\ form; exact as
-// ToCodePage says.
+// A wide path back in the process code page, without the \\?\ form that
+// WidePath gives a drive's or a share's path; exact as ToCodePage says.
 std::string NarrowPath(const wchar_t* path, bool* exact);
 
-// Whether a file name is one that Windows keeps for a device (CON, NUL,
-// COM1, LPT1 and the like, with any extension).
-bool IsDeviceName(const char* name);
+// Whether a path is in the \\?\ form, which names exactly what is written.
+bool IsVerbatimPath(const char* path);
 
-// The two calls a replacement makes, as a test can stand in for them.
+// Whether a file name is one that Windows keeps for a device (CON, NUL,
+// COM1, COM¹, LPT1 and the like, in any case, with any extension and
+// trailing dots or blanks).
+bool IsDeviceName(const char* name);
+// Whether a path names one of the system's devices: by its name, or in the
+// device namespace (\\.\, or \\?\ other than to a drive, share or volume).
+bool IsDevicePath(const char* path);
+
+// A security descriptor for a new file whose access list lets this
+// process's user alone in.
+struct PrivateAccess {
+    std::vector<BYTE> user, acl;
+    SECURITY_DESCRIPTOR descriptor;
+};
+merge::Status MakePrivateAccess(PrivateAccess* access);
+
+// Gives file (open for WRITE_DAC and FILE_WRITE_ATTRIBUTES, named path) the
+// access list and creation time of target; where target does not exist, the
+// access list that its folder gives a new file.
+merge::Status TakeAccessOf(HANDLE file, const std::wstring& path, const std::wstring& target);
+
+// The calls a replacement makes, as a test can stand in for them.
 struct ReplaceCalls {
     decltype(&ReplaceFileW) replaceFile = ReplaceFileW;
     decltype(&MoveFileExW) moveFile = MoveFileExW;
+    decltype(&SetFileAttributesW) setAttributes = SetFileAttributesW;
 };
 
 // ReplaceFile with a backup beside the target, and whatever it returns, the
@@ -62,7 +83,7 @@ struct Win32Os final : cli::BatchOs {
     merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
     merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
 
-    merge::Status MakeDirectory(const char* path) override;
+    merge::Status MakeDirectory(const char* path, bool* made) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override;
@@ -73,6 +94,7 @@ struct Win32Os final : cli::BatchOs {
     merge::Status Replace(const char* temporary, const char* target) override;
     merge::Status SyncFolder(const char* folder) override;
     void Remove(const char* path) override;
+    void RemoveFolder(const char* path) override;
 
     size_t NameStart(const char* path) override;
     merge::Status ResolveLinks(const char* path, std::string* resolved) override;

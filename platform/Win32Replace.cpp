@@ -47,15 +47,18 @@ std::wstring ReserveBackup(const std::wstring& temporary) {
     return L"";
 }
 
-// Where the system did not keep the attributes (Wine), they are put back.
-Status KeepAttributes(const std::wstring& target, DWORD attributes) {
+// Once the merged model bears the target's name: the target's attributes,
+// where the way it got there did not keep them (a move; Wine's ReplaceFile),
+// put back. The model is replaced whatever comes of that: a failure is only
+// told, in an ok status.
+Status KeepAttributes(const ReplaceCalls& calls, const std::wstring& target, DWORD attributes) {
     const DWORD now = GetFileAttributesW(target.c_str());
-    if (now == INVALID_FILE_ATTRIBUTES ||
-        (now & SettableAttributes) == (attributes & SettableAttributes))
+    if (attributes == INVALID_FILE_ATTRIBUTES || now == INVALID_FILE_ATTRIBUTES ||
+        (now & SettableAttributes) == (attributes & SettableAttributes) ||
+        calls.setAttributes(target.c_str(), attributes & SettableAttributes))
         return {};
-    return SetFileAttributesW(target.c_str(), attributes & SettableAttributes)
-               ? Status{}
-               : Win32Error(GetLastError());
+    const Status failed = Win32Error(GetLastError());
+    return Status{false, failed.code, failed.text};
 }
 
 // Both files kept: the failure's text, and where each model is.
@@ -92,13 +95,12 @@ bool HasCaseTwin(const std::wstring& target) {
 Status ReplaceKeepingAModel(const ReplaceCalls& calls, const std::wstring& temporary,
                             const std::wstring& target, bool* temporaryKept) {
     *temporaryKept = false;
-    const DWORD attributes = GetFileAttributesW(target.c_str());
     const uint64_t replaced = FileAt(target);
     const std::wstring backup = ReserveBackup(temporary);
     const wchar_t* backupName = backup.empty() ? nullptr : backup.c_str();
     if (calls.replaceFile(target.c_str(), temporary.c_str(), backupName, 0, nullptr, nullptr)) {
         if (backupName) DeleteFileW(backupName);
-        return KeepAttributes(target, attributes);
+        return {};
     }
     const Status failed = Win32Error(GetLastError());
     // 1175, 1176 with a backup, and the refusals: the target is untouched,
@@ -113,7 +115,6 @@ Status ReplaceKeepingAModel(const ReplaceCalls& calls, const std::wstring& tempo
     // that differs only in case, another model may be.
     if (calls.moveFile(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
         if (backupName) DeleteFileW(backupName);
-        KeepAttributes(target, attributes);
         return {};
     }
     if (backupName && calls.moveFile(backupName, target.c_str(), MOVEFILE_WRITE_THROUGH))
@@ -138,15 +139,14 @@ Status Win32Os::Replace(const char* temporary, const char* target) {
         status = Win32Error(ERROR_ACCESS_DENIED);
     } else if (HasCaseTwin(to)) {
         // Moved straight over the file of that very name, which never leaves
-        // it; without the target's access list.
+        // it (with the access list it took from the target).
         if (!calls.moveFile(from.c_str(), to.c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             status = Win32Error(GetLastError());
-        else
-            status = KeepAttributes(to, attributes);
     } else {
         status = ReplaceKeepingAModel(calls, from, to, &temporaryKept);
     }
-    if (!status.ok() && !temporaryKept) DeleteFileW(from.c_str());
+    if (status.ok()) return KeepAttributes(calls, to, attributes);
+    if (!temporaryKept) DeleteFileW(from.c_str());
     return status;
 }

@@ -48,6 +48,12 @@ Outcome RunCli(const std::map<std::string, Bytes>& files, const std::string& job
     std::string errors;
     const int status = cli::RunBatch(line.options, {}, os, logs, &errors);
     EXPECT_EQ(os.Held() + os.misuses + os.temporaries.size() + os.unflushedFolders.size(), 0u);
+    // A "dff" folder that the batch made and wrote nothing into is gone.
+    for (const std::string& folder : os.folders) {
+        const auto next = os.files.lower_bound(folder + "\\");
+        const bool empty = next == os.files.end() || next->first.rfind(folder + "\\", 0) != 0;
+        EXPECT_FALSE(empty && folder.size() > 4 && folder.compare(folder.size() - 4, 4, "\\dff") == 0);
+    }
     return {status, logs.text, errors, os.files, os.calls[static_cast<int>(Call::SyncFileSystem)]};
 }
 
@@ -70,6 +76,7 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         std::vector<std::string> arguments;
         int status;
         std::string log;
+        Prepare prepare = nullptr;
     } cases[] = {
         {"OneModelTwice", {{"C:\\m\\a.dff", Three}}, {"C:\\m\\a.dff", "C:\\m\\a.dff"}, 1,
          Merge("C:\\m\\a.dff") + Between + Open("C:\\m\\a.dff") + Counted(3) +
@@ -81,13 +88,18 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          {"-d", "C:\\m\\a.dff", "C:\\m\\dff\\a.dff"}, 1, ""},
         {"Chain", {{"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}},
          {"-a", "-n", "C:\\m\\a.dff", "C:\\m\\b.dff"}, 0, ""},
+        // Refused once its "dff" folder is made (not all of it can be read),
+        // beside a model merged into that folder, or alone in its own.
+        {"DffFolderMadeInVain", {{"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}, {"C:\\n\\b.dff", Three}},
+         {"-d", "C:\\m\\a.dff", "C:\\m\\b.dff", "C:\\n\\b.dff"}, 1, "",
+         [](MemoryOs& os) { os.readableUpTo["C:\\m\\b.dff"] = os.readableUpTo["C:\\n\\b.dff"] = Three.size() - 1; }},
     };
     for (const auto& c : cases) {
-        const Outcome first = RunCli(c.files, "1", c.arguments);
+        const Outcome first = RunCli(c.files, "1", c.arguments, c.prepare);
         EXPECT_EQ(first.status, c.status) << c.name << first.log;
         EXPECT_EQ(first.log, c.log.empty() ? first.log : c.log) << c.name;
         for (const char* jobs : {"2", "8", "2", "8"}) {
-            const Outcome other = RunCli(c.files, jobs, c.arguments);
+            const Outcome other = RunCli(c.files, jobs, c.arguments, c.prepare);
             EXPECT_EQ(other.status, first.status) << c.name << jobs;
             EXPECT_EQ(other.log, first.log) << c.name << jobs;
             EXPECT_TRUE(other.files == first.files) << c.name << jobs;

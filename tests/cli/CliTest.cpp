@@ -265,6 +265,11 @@ TEST(Cli, ModelsFoldersAndPairs) {
          [](const std::string& dir) { fs::create_symlink("victim", dir + "/car.df~"); }},
     };
     for (const Row& row : rows) RunRow(row);
+    // A FIFO is refused at once, as no file on a disk.
+    Folder folder;
+    ASSERT_EQ(mkfifo((folder.path + "/fifo.dff").c_str(), 0600), 0);
+    EXPECT_EQ(folder.Run("fifo.dff"), 1);
+    EXPECT_EQ(folder.out, folder.Expand(Open("fifo.dff") + Refused("This is a device, not a file on a disk.")));
 }
 
 // A batch run again with --skip-merged leaves the models merged before as

@@ -97,6 +97,7 @@ void RunSequence(const Row& row, const std::function<void(MemorySession&)>& betw
     if (!row.night.empty()) os.files[row.nightPath] = row.night;
     if (row.setup) row.setup(os, session);
     std::map<std::string, Bytes> expected = os.files;
+    const std::set<std::string> folders = os.folders;
     const size_t daySize = expected.count(row.dayPath) ? expected[row.dayPath].size() : 0;
     for (const auto& file : row.after) expected[file.first] = file.second;
     for (auto it = expected.begin(); it != expected.end();) it = it->second.empty() ? expected.erase(it) : ++it;
@@ -112,6 +113,9 @@ void RunSequence(const Row& row, const std::function<void(MemorySession&)>& betw
     EXPECT_EQ(session.log, row.log.empty() && anError ? session.log : row.log);
     EXPECT_EQ(written, session.log.find("DFF created") != std::string::npos && !anError);
     EXPECT_TRUE(os.files == expected);
+    if (!written) {
+        EXPECT_EQ(os.folders, folders);  // a "dff" folder made in vain is gone
+    }
     EXPECT_EQ(ProblemsAtEnd(os, session, sequence), "");
     // Nothing the file cannot hold is ever asked for, and the day model is
     // read whole once, and before that only its headers and colours.
@@ -430,16 +434,17 @@ TEST(Scenario, OutputGoesOverTheDayModelOrIntoADffFolder) {
 
 // A failed output never costs the target: the image goes to a temporary file
 // first, moved over the target only when it is whole and on the disk. After
-// a failure, over the day model or over an older output in the "dff" folder:
-// the failing call's text, no "DFF created", every file as it was.
+// a failure, over the day model, over an older output in the "dff" folder or
+// in a "dff" folder made for it: the failing call's text, no "DFF created",
+// every file and folder as it was.
 TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
     const Bytes day = Build(Shape(3));
     const std::string log = Open(Day) + Counted(3);
     for (Call call : {Call::Write, Call::CopyRange, Call::TakePermissions, Call::Flush, Call::CloseOutput,
                       Call::Replace, Call::Create, Call::MakeDirectory}) {
-        for (bool overDay : {true, false}) {
+        for (int where = 0; where < 3; ++where) {
             // The folder's own failure, not the file's that would follow.
-            const bool folder = call == Call::MakeDirectory;
+            const bool folder = call == Call::MakeDirectory, overDay = where == 0, made = where == 2;
             if (overDay && folder) continue;
             RunSequence({"Call" + std::to_string(static_cast<int>(call)), overDay ? OneFile : Dff, day, {},
                          log + (folder ? " Error: Cannot create folder C:\\models\\dff: " : " Error: ") +
@@ -448,6 +453,7 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
                              // Create: every temporary name there could be.
                              for (int k = 1; k <= (call == Call::Create ? 30 : 1); ++k)
                                  os.FailCall(call, k, SystemError::DiskFull);
+                             if (made) return;
                              os.folders.insert("C:\\models\\dff");
                              os.files[InDff] = {'o', 'l', 'd'};
                          }});
@@ -464,6 +470,13 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
                      os.copiesAtMost = 0;
                      os.FailCall(Call::Write, 1, SystemError::AccessDenied);
                  }});
+    // A step after the replacement fails: the model is replaced all the
+    // same, and said so.
+    RunSequence({"ReplacedWithoutAttributes", OneFile, day, {},
+                 log + "\r\nDFF created: " + Day +
+                     "\r\n Warning: The model is replaced, but its attributes could not be kept: Access is denied.\r\n" +
+                     Ready,
+                 {{Day, Merged(Shape(3), Grey(3))}}, Fail(Call::AfterReplace, 1, SystemError::AccessDenied)});
     // The model is replaced, but its folder's entry may not be on the disk:
     // said so before the prompt, and no model written.
     RunSequence({"FolderNotFlushed", OneFile, day, {},

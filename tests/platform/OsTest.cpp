@@ -13,7 +13,9 @@
 
 #ifndef _WIN32
 #include <grp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -64,11 +66,20 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
     EXPECT_FALSE(os.Replace(Path("new").c_str(), Path("eleven").c_str()).ok());
     os.stop = nullptr;
 
-    EXPECT_TRUE(os.MakeDirectory(Path("dff").c_str()).ok());
-    EXPECT_FALSE(os.MakeDirectory(Path("ten").c_str()).ok());
+    bool made = false;
+    EXPECT_TRUE(os.MakeDirectory(Path("dff").c_str(), &made).ok() && made);
+    EXPECT_TRUE(os.MakeDirectory(Path("dff").c_str(), &made).ok() && !made);
+    EXPECT_FALSE(os.MakeDirectory(Path("ten").c_str(), &made).ok() || made);
     // Names of one file still to be made are one file.
     EXPECT_EQ(os.FileIdentity(Path("dff/new").c_str()), os.FileIdentity(Path("dff/../dff/new").c_str()));
     EXPECT_NE(os.FileIdentity(Path("dff/new").c_str()), os.FileIdentity(Path("dff/old").c_str()));
+    // Only an empty folder is removed.
+    std::ofstream(Path("dff/kept")) << "kept";
+    os.RemoveFolder(Path("dff").c_str());
+    EXPECT_TRUE(fs::exists(Path("dff/kept")));
+    fs::remove(Path("dff/kept"));
+    os.RemoveFolder(Path("dff").c_str());
+    EXPECT_FALSE(fs::exists(Path("dff")));
 
     uint8_t* empty = os.AllocateZeroed(0);  // a geometry without vertices
     EXPECT_NE(empty, nullptr);
@@ -277,6 +288,22 @@ TEST_F(OsTest, CopiesBetweenFilesOrSaysItCannot) {
     EXPECT_TRUE(os.CloseOutput(to).ok());
     std::ifstream in(Path("to"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "2345623456");
+}
+
+// A FIFO, a device and a socket are no models: refused with one line on
+// every system, and never waited for.
+TEST_F(OsTest, OnlyFilesOnADisk) {
+    ASSERT_EQ(mkfifo(Path("fifo.dff").c_str(), 0600), 0);
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", Path("socket.dff").c_str());
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    for (const std::string& path : {Path("fifo.dff"), std::string("/dev/null"), Path("socket.dff")}) {
+        rw::ByteStream* file = nullptr;
+        EXPECT_EQ(os.OpenForReading(path.c_str(), &file).text, "This is a device, not a file on a disk.\r\n");
+    }
+    close(listening);
 }
 
 TEST_F(OsTest, LinksFlushesAndNewFiles) {

@@ -144,12 +144,13 @@ Status MemoryOs::StampAt(const char* path, merge::FileStamp* stamp) {
     return status;
 }
 
-Status MemoryOs::MakeDirectory(const char* path) {
+Status MemoryOs::MakeDirectory(const char* path, bool* made) {
     CALLED(Call::MakeDirectory);
+    *made = false;
     if (!status.ok()) return status;
     if (files.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
-    folders.insert(path);
+    *made = folders.insert(path).second;
     return status;
 }
 
@@ -229,7 +230,8 @@ Status MemoryOs::Replace(const char* temporary, const char* target) {
     if (temporaries[temporary].permissionsOf != target || !temporaries[temporary].flushed) ++misuses;
     temporaries.erase(temporary);
     unflushedFolders.insert(merge::FolderOf(*this, target));
-    return status;
+    const Status after = Called(Call::AfterReplace);
+    return Status{false, after.code, after.text};
 }
 
 // Asked for, even when it fails, it comes after the replacement.
@@ -243,6 +245,15 @@ void MemoryOs::Remove(const char* path) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     files.erase(path);
     temporaries.erase(path);
+}
+
+void MemoryOs::RemoveFolder(const char* path) {
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    for (const auto& file : files)
+        if (ParentFolder(file.first) == path) return;
+    for (const std::string& folder : folders)
+        if (ParentFolder(folder) == path) return;
+    folders.erase(path);
 }
 
 size_t MemoryOs::NameStart(const char* path) { return std::string(path).find_last_of("\\/") + 1; }

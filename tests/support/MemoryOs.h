@@ -34,7 +34,9 @@ std::string ErrorText(SystemError error);
 // The calls that faults can be injected into.
 enum class Call {
     Open, MakeDirectory, Create, Write, TakePermissions, Flush, CloseOutput, Replace,
-    SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, CopyRange, Count
+    SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, CopyRange,
+    // A step after the replacement: its fault leaves the target replaced.
+    AfterReplace, Count
 };
 
 struct MemoryOs final : cli::BatchOs {
@@ -82,7 +84,7 @@ struct MemoryOs final : cli::BatchOs {
     void Close(rw::ByteStream* file) override;
     merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
     merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
-    merge::Status MakeDirectory(const char* path) override;
+    merge::Status MakeDirectory(const char* path, bool* made) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override;
@@ -93,6 +95,7 @@ struct MemoryOs final : cli::BatchOs {
     merge::Status Replace(const char* temporary, const char* target) override;
     merge::Status SyncFolder(const char* folder) override;
     void Remove(const char* path) override;
+    void RemoveFolder(const char* path) override;
     size_t NameStart(const char* path) override;
     merge::Status ResolveLinks(const char* path, std::string* resolved) override;
     uint8_t* AllocateZeroed(size_t size) override;
