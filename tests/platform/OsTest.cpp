@@ -11,6 +11,11 @@
 
 #include "platform/SystemOs.h"
 
+#ifdef _WIN32
+#include <aclapi.h>
+#include <sddl.h>
+#endif
+
 #ifndef _WIN32
 #include <grp.h>
 #include <sys/socket.h>
@@ -186,13 +191,91 @@ TEST_F(OsTest, AReplacementNeverLosesBothModels) {
     }
 }
 
+BOOL WINAPI CannotSetAttributes(LPCWSTR, DWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// A file's access list, as the system reads it back, in its text form.
+std::string AccessList(const std::string& path) {
+    HANDLE file = CreateFileW((L"\\\\?\\" + fs::path(path).wstring()).c_str(), READ_CONTROL, 7, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL acl = nullptr;
+    wchar_t* text = nullptr;
+    if (file != INVALID_HANDLE_VALUE &&
+        GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+                        &descriptor) == ERROR_SUCCESS)
+        ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                             &text, nullptr);
+    const std::wstring list = text ? text : L"none";
+    LocalFree(text);
+    LocalFree(descriptor);
+    CloseHandle(file);
+    return std::string(list.begin(), list.end());
+}
+
+// The temporary file lets its owner alone in, then takes the target's
+// access list (or, with no target, the one its folder gives a new file),
+// which the model keeps whichever way it replaces the target. Attributes
+// that cannot be put back afterwards are told, and the model is replaced.
+TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
+    std::ofstream(Path("plain.dff")) << "plain";
+    merge::OutputFile* file = nullptr;
+    ASSERT_TRUE(os.CreateNewFile(Path("new.df~").c_str(), &file).ok());
+    const std::string own = AccessList(Path("new.df~"));
+    EXPECT_EQ(own.find(";;;WD)"), std::string::npos) << own;  // Wine adds SYSTEM (SY) to what it shows
+    EXPECT_NE(own, AccessList(Path("plain.dff")));
+    EXPECT_TRUE(os.TakePermissionsOf(file, Path("new.dff").c_str()).ok());
+    EXPECT_TRUE(os.CloseOutput(file).ok());
+    EXPECT_EQ(AccessList(Path("new.df~")), AccessList(Path("plain.dff")));
+
+    os.calls = {StandInReplace, StandInMove, CannotSetAttributes};
+    MergedCannotMove = OldCannotMove = false;
+    const std::string target = Path("model.dff"), temporary = Path("model.df~");
+    // ReplaceFile; a move after ReplaceFile moved the target away; a move
+    // straight over it, beside its twin in another case.
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        ReplaceOutcome = way == 1 ? ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 : 0;
+        if (way == 2) std::ofstream(Path("MODEL.dff")) << "twin";
+        std::ofstream(target) << "old";
+        PSECURITY_DESCRIPTOR readOnly = nullptr;  // everyone may read it, and only read it
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)(A;;FR;;;WD)",
+                                                                         SDDL_REVISION_1, &readOnly, nullptr));
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL acl = nullptr;
+        GetSecurityDescriptorDacl(readOnly, &present, &acl, &defaulted);
+        ASSERT_EQ(SetNamedSecurityInfoW(&fs::path(target).wstring()[0], SE_FILE_OBJECT,
+                                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                        nullptr, acl, nullptr), DWORD{ERROR_SUCCESS});
+        LocalFree(readOnly);
+        SetFileAttributesW(fs::path(target).wstring().c_str(), FILE_ATTRIBUTE_SYSTEM);
+        const std::string wanted = AccessList(target);
+        ASSERT_NE(wanted, own);
+        ASSERT_TRUE(os.CreateNewFile(temporary.c_str(), &file).ok());
+        EXPECT_TRUE(os.Write(file, "new", 3).ok() && os.TakePermissionsOf(file, target.c_str()).ok());
+        EXPECT_TRUE(os.CloseOutput(file).ok());
+        const merge::Status status = os.Replace(temporary.c_str(), target.c_str());
+        EXPECT_TRUE(status.ok());
+        EXPECT_EQ(status.text, SystemErrorText(ERROR_ACCESS_DENIED));  // Wine drops the target's attributes
+        std::ifstream in(target);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+        EXPECT_EQ(AccessList(target), wanted);
+        in.close();
+        SetFileAttributesW(fs::path(target).wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove(target);
+        fs::remove(Path("MODEL.dff"));
+    }
+}
+
 // Names are taken exactly as they are: a trailing dot or blank stays, and
 // a device's name is refused before it is opened, promptly.
 TEST_F(OsTest, NamesAsTheyAreAndNoDevices) {
     // Made as the exact names they are.
     const auto put = [&](const char* name) {
-        HANDLE file = CreateFileW((L"\\\\?\\" + fs::path(Path(name)).wstring()).c_str(), GENERIC_WRITE, 0,
-                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const std::wstring path = L"\\\\?\\" + dir.wstring() + L"\\" + fs::u8path(name).wstring();
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
         WriteFile(file, "model", 5, &written, nullptr);
         CloseHandle(file);
@@ -209,12 +292,40 @@ TEST_F(OsTest, NamesAsTheyAreAndNoDevices) {
     EXPECT_TRUE(os.OpenForReading(Path("sub.\\in.dff").c_str(), &file).ok());
     if (file) os.Close(file);
     EXPECT_FALSE(os.OpenForReading(Path("sub\\in.dff").c_str(), &file).ok());
-    for (const char* device : {"aux.dff", "COM1.dff", "con.txt.dff", "NUL .dff", "lpt9"}) {
+    // COM¹ and lpt³ (superscript digits), and what the system's reading of
+    // a name drops: trailing dots and blanks.
+    for (const char* device : {"aux.dff", "COM1.dff", "con.txt.dff", "NUL .dff", "lpt9", "COM\xC2\xB9.dff",
+                               "lpt\xC2\xB3.dff", "Prn. .x.dff", "cOm\xC2\xB2"}) {
         put(device);
         EXPECT_TRUE(IsDeviceName(device)) << device;
-        EXPECT_EQ(os.OpenForReading(Path(device).c_str(), &file).text, "This is a device, not a file on a disk.\r\n");
+        // Joined here: the standard library's own conversion may not be UTF-8.
+        const std::string path = dir.string() + "\\" + device;
+        EXPECT_EQ(os.OpenForReading(path.c_str(), &file).text, "This is a device, not a file on a disk.\r\n");
     }
-    for (const char* name : {"auxiliary.dff", "com10.dff", "lpt0.dff", "nul_.dff"}) EXPECT_FALSE(IsDeviceName(name)) << name;
+    for (const char* name : {"auxiliary.dff", "com10.dff", "lpt0.dff", "nul_.dff", "com\xC2\xB4.dff", "lpt\xC2\xB9x"})
+        EXPECT_FALSE(IsDeviceName(name)) << name;
+    // The device namespace, however it is written, and a \\?\ path that
+    // names no file on a disk; a drive's, a share's and a volume's do.
+    const std::string here = Path("t.dff");
+    for (const std::string& path : {"\\\\.\\" + here, "//./" + here, std::string("\\\\?\\pipe\\x"), "//?/" + here,
+                                    std::string(R"(\\.\pipe\x)")})
+        EXPECT_TRUE(IsDevicePath(path.c_str())) << path;
+    for (const std::string& path : {"\\\\?\\" + here, std::string(R"(\\?\UNC\s\share\t.dff)"),
+                                    std::string(R"(\\?\Volume{0}\t.dff)"), here})
+        EXPECT_FALSE(IsDevicePath(path.c_str())) << path;
+    // Through \\?\, "t.dff." is itself, not "t.dff", from the full path on.
+    put("t.dff.");
+    std::string full;
+    ASSERT_TRUE(os.FullPath(("\\\\?\\" + Path("t.dff.")).c_str(), &full).ok());
+    EXPECT_EQ(full, "\\\\?\\" + Path("t.dff."));
+    ASSERT_TRUE(os.FullPath(Path("t.dff.").c_str(), &full).ok());
+    EXPECT_EQ(full, Path("t.dff."));
+    EXPECT_EQ(os.OpenForReading(("\\\\?\\" + Path("t.dff.")).c_str(), &file).ok() ? file->Size() : 0, 5u);
+    if (file) os.Close(file);
+    bool exact = false;
+    EXPECT_EQ(NarrowPath(L"\\\\?\\Volume{0}\\a.", &exact), "\\\\?\\Volume{0}\\a.");
+    // No disk file behind a name that is none of the devices': Wine's own.
+    EXPECT_EQ(os.OpenForReading("Z:\\dev\\null", &file).text, "This is a device, not a file on a disk.\r\n");
     EXPECT_EQ(WidePath("C:/a/b.dff"), L"\\\\?\\C:\\a\\b.dff");
     EXPECT_EQ(WidePath("\\\\server\\share\\b.dff"), L"\\\\?\\UNC\\server\\share\\b.dff");
     EXPECT_EQ(WidePath("b.dff"), L"b.dff");
