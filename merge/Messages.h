@@ -45,7 +45,8 @@ inline constexpr char FileChanged[] = " Error: File changed while it was merged.
 inline constexpr char KeptBefore[] = " Error: The model is kept as ";
 inline constexpr char KeptBetween[] = ", the merged model as ";
 inline constexpr char KeptAfter[] = ".\r\n";
-// A name Windows keeps for a device, or a file that is none on a disk.
+// A device, a FIFO or a socket (by its name or path, on Windows), or
+// anything that opens as no file on a disk.
 inline constexpr char NotADiskFile[] = "This is a device, not a file on a disk.\r\n";
 inline constexpr char NoClump[] = " Error: File doesn't contain Clump.\r\n";
 inline constexpr char WrongVersion[] = " Error: RW Version ID doesn't match.\r\n";

@@ -43,7 +43,8 @@ inline bool SameFile(const FileStamp& a, const FileStamp& b) {
 
 struct Os {
     // An existing regular file, opened for reading and shared with other
-    // readers only.
+    // readers only; anything else but a folder (a FIFO, a device, a socket)
+    // is refused with text::NotADiskFile, without waiting.
     virtual Status OpenForReading(const char* path, rw::ByteStream** file) = 0;
     virtual void Close(rw::ByteStream* file) = 0;
     // The stamp of a file open for reading, and of the file a path names
