@@ -31,44 +31,66 @@ Status MakePrivateAccess(PrivateAccess* access) {
     return made ? Status{} : Win32Error(GetLastError());
 }
 
+namespace {
+
+// Whether the file's volume keeps access lists: FAT keeps none, and refuses
+// to be given one.
+bool KeepsAccessLists(HANDLE file) {
+    DWORD flags = 0;
+    return !GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+           (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+// Nothing to replace: the access list that the folder gives its new files,
+// which the system works out from the folder's own (by the file's path).
+Status TakeFolderDefault(const std::wstring& path) {
+    ACL empty;
+    if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return Win32Error(GetLastError());
+    const DWORD error = SetNamedSecurityInfoW(
+        const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+        DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty,
+        nullptr);
+    return error == ERROR_SUCCESS ? Status{} : Win32Error(error);
+}
+
+// from's access list given to file: its own entries, and the inherited ones
+// only while it inherits.
+DWORD CopyAccessList(HANDLE from, HANDLE file) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL acl = nullptr;
+    DWORD error = GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &acl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) return error;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    const SECURITY_INFORMATION inherits = (control & SE_DACL_PROTECTED)
+                                              ? PROTECTED_DACL_SECURITY_INFORMATION
+                                              : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inherits, nullptr,
+                            nullptr, acl, nullptr);
+    LocalFree(descriptor);
+    return error;
+}
+
+}  // namespace
+
 Status TakeAccessOf(HANDLE file, const std::wstring& path, const std::wstring& target) {
+    const bool lists = KeepsAccessLists(file);
     HANDLE from = CreateFileW(target.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (from == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) return Win32Error(error);
-        // Nothing to replace: what the folder gives its new files, which the
-        // system works out from the folder's own list (by the file's path).
-        ACL empty;
-        if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return Win32Error(GetLastError());
-        const DWORD set = SetNamedSecurityInfoW(
-            const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
-            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-            &empty, nullptr);
-        return set == ERROR_SUCCESS ? Status{} : Win32Error(set);
+        return lists ? TakeFolderDefault(path) : Status{};
     }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL acl = nullptr;
-    DWORD error = GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                  nullptr, &acl, nullptr, &descriptor);
     FILE_BASIC_INFO basic{};
+    DWORD error = lists ? CopyAccessList(from, file) : ERROR_SUCCESS;
     if (error == ERROR_SUCCESS &&
         !GetFileInformationByHandleEx(from, FileBasicInfo, &basic, sizeof basic))
         error = GetLastError();
     CloseHandle(from);
-    if (error == ERROR_SUCCESS) {
-        // Its own entries, and inherited ones only while it inherits.
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        GetSecurityDescriptorControl(descriptor, &control, &revision);
-        const SECURITY_INFORMATION inherits = (control & SE_DACL_PROTECTED)
-                                                  ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                  : UNPROTECTED_DACL_SECURITY_INFORMATION;
-        error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inherits,
-                                nullptr, nullptr, acl, nullptr);
-    }
-    LocalFree(descriptor);
     if (error != ERROR_SUCCESS) return Win32Error(error);
     // The creation time too: a move over the target (where ReplaceFile is
     // not used) keeps the moved file's own. Zero times stay as they are.

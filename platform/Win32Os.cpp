@@ -78,8 +78,8 @@ Status NotADiskFile() { return Status{true, ERROR_BAD_DEVICE, merge::text::NotAD
 }  // namespace
 
 Status Win32Os::OpenForReading(const char* path, rw::ByteStream** file) {
-    // A device's name is no model's, whatever it may name: refused before it
-    // is opened, since opening some devices waits for ever.
+    // A device's name or path is no model's, whatever it may name: refused
+    // before it is opened, since opening some devices waits for ever.
     if (IsDevicePath(path)) return NotADiskFile();
     HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
