@@ -198,7 +198,8 @@ BOOL WINAPI CannotSetAttributes(LPCWSTR, DWORD) {
 
 // A file's access list, as the system reads it back, in its text form.
 std::string AccessList(const std::string& path) {
-    HANDLE file = CreateFileW((L"\\\\?\\" + fs::path(path).wstring()).c_str(), READ_CONTROL, 7, nullptr,
+    HANDLE file = CreateFileW((L"\\\\?\\" + fs::path(path).wstring()).c_str(), READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     PACL acl = nullptr;
