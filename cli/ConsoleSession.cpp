@@ -22,7 +22,8 @@ bool IsPrompt(const char* line) {
 bool IsRemark(const char* line) {
     for (const char* remark :
          {text::ReplacingNightColours, text::TooFewNightVertices, text::TooManyNightVertices,
-          text::NoNightGeometry, text::NoVertexColourLeft, text::NoExtensionLeft, text::LeftAsItIs})
+          text::NoNightGeometry, text::NoVertexColourLeft, text::NoExtensionLeft, text::LeftAsItIs,
+          text::ReplacedPartly})
         if (std::strcmp(line, remark) == 0 || std::strcmp(line, remark + 1) == 0) return true;
     return false;
 }

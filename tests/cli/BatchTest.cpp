@@ -147,6 +147,16 @@ TEST(Batch, EveryWayACommitFails) {
         EXPECT_TRUE(outcome.files == row.after) << row.name;
         EXPECT_EQ(outcome.flushes, 1) << row.name;
     }
+    // Replaced, though a step after the replacement failed: merged, and
+    // worth a look with --quiet.
+    std::vector<std::string> quiet = all;
+    quiet.insert(quiet.begin(), "-q");
+    const Outcome partly =
+        RunCli(files, "1", quiet, [](MemoryOs& os) { os.FailCall(Call::AfterReplace, 2, SystemError::AccessDenied); });
+    EXPECT_EQ(partly.status, 0);
+    EXPECT_EQ(partly.log, b + "\r\nDFF created: " + all[1] +
+                              "\r\n Warning: The model is replaced, but its attributes could not be kept: " +
+                              ErrorText(SystemError::AccessDenied));
 }
 
 // Where the system gives no thread, the batch runs on its own; 260 outputs
