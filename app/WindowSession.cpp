@@ -23,6 +23,9 @@ void WindowSession::ColourFieldText(merge::Channel channel, char* buffer, int si
     GetDlgItemTextA(MainWindowHandle, FieldIds[static_cast<int>(channel)], buffer, size);
 }
 
+// The command line's scale and offset have no field here: colours as they are.
+merge::ChannelAdjustment WindowSession::AdjustmentOf(merge::Channel) { return {}; }
+
 void WindowSession::EnableOneFileMode(bool enabled) {
     EnableWindow(GetDlgItem(MainWindowHandle, IdOneFileMode), enabled ? TRUE : FALSE);
 }

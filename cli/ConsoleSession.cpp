@@ -23,7 +23,7 @@ bool IsRemark(const char* line) {
     for (const char* remark :
          {text::ReplacingNightColours, text::TooFewNightVertices, text::TooManyNightVertices,
           text::NoNightGeometry, text::NoVertexColourLeft, text::NoExtensionLeft, text::LeftAsItIs,
-          text::ReplacedPartly})
+          text::NothingToStrip, text::ReplacedPartly})
         if (std::strcmp(line, remark) == 0 || std::strcmp(line, remark + 1) == 0) return true;
     return false;
 }
@@ -38,6 +38,7 @@ bool ConsoleSession::IsTicked(merge::Option option) {
         case merge::Option::OneFileMode: return oneFileMode;
         case merge::Option::EveryGeometry: return options.everyGeometry;
         case merge::Option::SkipMerged: return options.skipMerged;
+        case merge::Option::Strip: return options.strip;
     }
     return false;
 }
@@ -54,6 +55,11 @@ void ConsoleSession::AppendLog(const char* line) {
     if (IsPrompt(line)) return;
     if (IsRemark(line)) log.remarked = true;
     log.text += line;
+}
+
+merge::ChannelAdjustment ConsoleSession::AdjustmentOf(merge::Channel channel) {
+    const int c = static_cast<int>(channel);
+    return {options.scale[c], options.offset[c]};
 }
 
 // Any path the system takes: the system itself refuses one too long for it.

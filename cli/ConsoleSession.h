@@ -25,6 +25,7 @@ struct ConsoleSession final : merge::Session {
 
     bool IsTicked(merge::Option option) override;
     void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
+    merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override;
     void EnableOneFileMode(bool) override {}
     void AppendLog(const char* text) override;
     bool PathFits(const char* path) override;

@@ -1,5 +1,9 @@
 #include "cli/Options.h"
 
+#include <iterator>
+#include <string>
+#include <utility>
+
 namespace cli {
 
 namespace {
@@ -18,7 +22,9 @@ const char UsageHead[] =
     "named as DAY) in NIGHTS. The merged model replaces DAY, or goes into a folder\n"
     "\"dff\" beside it (--dff-folder). A folder named as DAY stands for the .dff\n"
     "models in it, in name order. Only the first geometry of a model gets night\n"
-    "colours, unless --every-geometry.\n"
+    "colours, unless --every-geometry. Every night colour written can be scaled\n"
+    "and moved, channel by channel (--scale, --offset); --strip takes night\n"
+    "colours out again.\n"
     "\n";
 
 const char UsageTail[] =
@@ -67,18 +73,51 @@ bool Fail(CommandLine& line, const std::string& error) {
     return false;
 }
 
-// Four texts separated by commas; each may be empty (it reads as 0).
-bool SplitColours(CommandLine& line, const std::string& value) {
-    std::string* texts = line.options.colourTexts;
+// Four texts separated by commas, one for each channel; false for fewer or more.
+bool SplitFour(const std::string& value, std::string texts[4]) {
     size_t from = 0;
     for (int i = 0; i < 4; ++i) {
         const size_t comma = value.find(',', from);
-        if ((comma != std::string::npos) != (i < 3))
-            return Fail(line, "--rgba wants four values R,G,B,A, not '" + value + "'");
+        if ((comma != std::string::npos) != (i < 3)) return false;
         texts[i] = value.substr(from, comma - from);
         from = comma + 1;
     }
     return true;
+}
+
+// Each text may be empty (it reads as 0).
+bool SplitColours(CommandLine& line, const std::string& value) {
+    line.options.coloursChosenBy = "--rgba";
+    return SplitFour(value, line.options.colourTexts) ||
+           Fail(line, "--rgba wants four values R,G,B,A, not '" + value + "'");
+}
+
+// Four whole numbers from low to high, for the channels R, G, B and A.
+bool SplitWholeNumbers(CommandLine& line, const std::string& option, const std::string& value,
+                       int low, int high, int numbers[4]) {
+    std::string texts[4];
+    bool whole = SplitFour(value, texts);
+    for (int i = 0; whole && i < 4; ++i) {
+        const std::string& text = texts[i];
+        // A sign, then 1 to 4 digits: never more than an int holds.
+        const size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+        whole = text.size() > digits && text.size() <= digits + 4 &&
+                text.find_first_not_of("0123456789", digits) == std::string::npos;
+        if (whole) numbers[i] = std::stoi(text);
+        whole = whole && numbers[i] >= low && numbers[i] <= high;
+    }
+    line.options.coloursChosenBy = option;
+    return whole || Fail(line, option + " wants four whole numbers R,G,B,A from " +
+                                   std::to_string(low) + " to " + std::to_string(high) +
+                                   ", not '" + value + "'");
+}
+
+bool ParseScale(CommandLine& line, const std::string& value) {
+    return SplitWholeNumbers(line, "--scale", value, 0, 1000, line.options.scale);
+}
+
+bool ParseOffset(CommandLine& line, const std::string& value) {
+    return SplitWholeNumbers(line, "--offset", value, -255, 255, line.options.offset);
 }
 
 bool ParseJobs(CommandLine& line, const std::string& value) {
@@ -120,6 +159,14 @@ constexpr OptionRow Rows[] = {
      "each value as in the window's fields: 0-255, &HFF,\n"
      "&O377, wrapped modulo 256",
      SplitColours},
+    {'\0', "scale", "R,G,B,A",
+     "scale each channel of every night colour written by\n"
+     "these percentages, 0-1000 (default 100,100,100,100)",
+     ParseScale},
+    {'\0', "offset", "R,G,B,A",
+     "then add these to them, -255-255 (default 0,0,0,0);\n"
+     "each channel is kept within 0-255",
+     ParseOffset},
     {'d', "dff-folder", nullptr, "write into the folder \"dff\" beside each DAY", SETS(dffFolder)},
     {'n', "night", "NIGHT", "merge NIGHT's vertex colours into the one DAY", TAKES(night)},
     {'N', "night-folder", "NIGHTS", "pair each DAY with its night model in NIGHTS",
@@ -136,6 +183,11 @@ constexpr OptionRow Rows[] = {
      "leave a model that has night colours already as it is,\n"
      "and count it as done (not with --always-merge)",
      SETS(skipMerged)},
+    {'\0', "strip", nullptr,
+     "take the night colours out instead (no colours chosen,\n"
+     "not with --always-merge or --skip-merged); a model\n"
+     "without them is left as it is and counts as done",
+     SETS(strip)},
     {'l', "list", nullptr,
      "change nothing: list each geometry of the models, one\n"
      "line each, tab-separated: path, number, vertices,\n"
@@ -221,6 +273,19 @@ void CheckTogether(CommandLine& line) {
         Fail(line, "--night merges one DAY, not " + std::to_string(options.days.size()));
     } else if (options.skipMerged && options.alwaysMerge) {
         Fail(line, "--skip-merged and --always-merge do not go together");
+    } else if (options.strip) {
+        // Nothing is put in: no option that says what, or when, may stand.
+        const std::pair<bool, std::string> others[] = {
+            {options.copyDay, "--copy-day"},
+            {!options.coloursChosenBy.empty(), options.coloursChosenBy},
+            {!options.night.empty(), "--night"},
+            {!options.nightFolder.empty(), "--night-folder"},
+            {options.alwaysMerge, "--always-merge"},
+            {options.skipMerged, "--skip-merged"}};
+        const auto* other = others;
+        while (other != std::end(others) && !other->first) ++other;
+        if (other != std::end(others))
+            Fail(line, "--strip and " + other->second + " do not go together");
     }
 }
 

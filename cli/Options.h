@@ -14,6 +14,13 @@ struct Options {
     // The texts of the R, G, B and A fields, read by the fields' own rules;
     // these are the fields' texts when the window opens.
     std::string colourTexts[4] = {"64", "64", "64", "255"};
+    // Each night colour's channels, R, G, B and A: scaled by a percentage,
+    // then moved by an offset.
+    int scale[4] = {100, 100, 100, 100};
+    int offset[4] = {0, 0, 0, 0};
+    // The last of --rgba, --scale and --offset given (none: empty): colours
+    // chosen, which a strip has none of.
+    std::string coloursChosenBy;
     // Two-file mode: the night model for the one day model, or the folder
     // that holds a night model for each day model under its relative path.
     std::string night;
@@ -21,6 +28,7 @@ struct Options {
     bool recursive = false;
     bool everyGeometry = false;  // night colours for every geometry
     bool skipMerged = false;     // a model with night colours left as it is
+    bool strip = false;          // night colours taken out, none put in
     bool list = false;           // the models' geometries listed, nothing changed
     bool quiet = false;          // only the models that were not merged cleanly shown
     unsigned jobs = 0;  // 0: one per processor

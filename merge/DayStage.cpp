@@ -1,7 +1,8 @@
 // The day stage: the analysis of the DayFile and the plan of the output:
 // the night colour chunk of the first geometry (or, with every geometry, of
 // each that can take one), each with its geometry's colours, and the sizes
-// of the chunks that hold them.
+// of the chunks that hold them. A strip plans the same way: each night
+// colour chunk found is replaced by nothing.
 #include <cstdint>
 
 #include "merge/DropSequence.h"
@@ -28,14 +29,16 @@ Plan Fail(DropSequence& sequence, Os& os, Session& session, const char* message,
 
 // Finds where the geometry's chunk goes: at the end of its Extension's
 // payload, or, with "Always Merge", in place of its night colour chunk,
-// which is only ever replaced whole. Plan::None when it has no Extension
-// and may be left as it is.
+// which is only ever replaced whole (as it is taken out by a strip).
+// Plan::None when it has no Extension and may be left as it is, or nothing
+// to strip.
 Plan PlaceChunk(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
                 uint64_t fileSize, bool every, NightChunk& chunk) {
     const uint32_t index = chunk.Geometry;
     ExtensionFields extension;
     if (const char* problem = FindExtension(*sequence.DayFile, geometry, fileSize, &extension))
         return Fail(sequence, os, session, problem, index);
+    if (chunk.TakenOut && !extension.night) return Plan::None;
     if (!extension.offset) {
         if (!every) return Fail(sequence, os, session, text::NoExtension);
         AppendGeometryLine(session, index, text::NoExtensionLeft);
@@ -48,29 +51,42 @@ Plan PlaceChunk(DropSequence& sequence, Os& os, Session& session, const Geometry
         if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
         return Plan::Chunk;
     }
-    if (session.IsTicked(Option::SkipMerged)) {
+    if (session.IsTicked(Option::SkipMerged) && !chunk.TakenOut) {
         session.AppendLog(text::LeftAsItIs);
         sequence.Chunks.clear();
         CloseFile(os, sequence.DayFile);
         return Plan::LeftAsItIs;
     }
-    if (!session.IsTicked(Option::AlwaysMerge))
+    if (!session.IsTicked(Option::AlwaysMerge) && !chunk.TakenOut)
         return Fail(sequence, os, session, text::HasNightColours, index);
     if (extension.nightPastFile) return Fail(sequence, os, session, text::NightPastFile, index);
     if (extension.nightCut) return Fail(sequence, os, session, text::NightPastExtension, index);
     if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
     chunk.InsertionOffset = extension.night;
     chunk.ReplacedLength = extension.nightSize + rw::ChunkHeaderSize;
-    AppendGeometryLine(session, index, text::ReplacingNightColours);
+    if (!chunk.TakenOut) AppendGeometryLine(session, index, text::ReplacingNightColours);
     return Plan::Chunk;
+}
+
+Plan PlaceAndKeep(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
+                  uint64_t fileSize, bool every, NightChunk& chunk) {
+    const Plan placed = PlaceChunk(sequence, os, session, geometry, fileSize, every, chunk);
+    if (placed == Plan::Chunk) sequence.Chunks.push_back(std::move(chunk));
+    return placed;
 }
 
 // Plans the chunk of one geometry: its colours, checked against the file
 // before they are read, and its place. Plan::None for a geometry left as it
-// is, with every geometry.
+// is, with every geometry. A strip needs no colours, prelit or night.
 Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
                uint32_t index, bool every) {
     rw::ByteStream& file = *sequence.DayFile;
+    NightChunk chunk;
+    chunk.Geometry = index;
+    chunk.GeometryOffset = geometry.offset;
+    chunk.GeometrySize = geometry.size;
+    chunk.TakenOut = session.IsTicked(Option::Strip);
+    if (chunk.TakenOut) return PlaceAndKeep(sequence, os, session, geometry, file.Size(), every, chunk);
     if (!geometry.prelit) {
         AppendGeometryLine(session, index, text::NoVertexColourLeft);
         return Plan::None;
@@ -83,10 +99,6 @@ Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryF
         return Fail(sequence, os, session, text::CountDoesNotFit, index);
     if (fileSize + rw::NightColourChunkLength(geometry.vertexCount) > UINT32_MAX)
         return Fail(sequence, os, session, text::TooLarge, index);
-    NightChunk chunk;
-    chunk.Geometry = index;
-    chunk.GeometryOffset = geometry.offset;
-    chunk.GeometrySize = geometry.size;
     chunk.VertexCount = geometry.vertexCount;
     // At least one byte, so that a geometry without vertices does not depend
     // on what a system gives for an empty block.
@@ -98,9 +110,7 @@ Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryF
         (!rw::SeekTo(file, geometry.colours) ||
          file.Read(chunk.Colours.get(), static_cast<uint32_t>(colourBytes)) != colourBytes))
         return Fail(sequence, os, session, text::Unreadable, index);
-    const Plan placed = PlaceChunk(sequence, os, session, geometry, fileSize, every, chunk);
-    if (placed == Plan::Chunk) sequence.Chunks.push_back(std::move(chunk));
-    return placed;
+    return PlaceAndKeep(sequence, os, session, geometry, fileSize, every, chunk);
 }
 
 bool Refused(DropSequence& sequence, Os& os, Session& session, const char* message) {
@@ -108,9 +118,13 @@ bool Refused(DropSequence& sequence, Os& os, Session& session, const char* messa
     return false;
 }
 
-uint64_t Growth(const NightChunk& chunk) {
-    return rw::NightColourChunkLength(chunk.VertexCount) - chunk.ReplacedLength;
+// The length that a chunk puts in: none for one taken out.
+uint32_t NewLength(const NightChunk& chunk) {
+    return chunk.TakenOut ? 0
+                          : static_cast<uint32_t>(rw::NightColourChunkLength(chunk.VertexCount));
 }
+
+uint64_t Growth(const NightChunk& chunk) { return uint64_t{NewLength(chunk)} - chunk.ReplacedLength; }
 
 // The Geometry List, and the Clump unless the Geometry List lies after it,
 // must hold the new chunks and the chunks they replace (each Extension and
@@ -150,13 +164,14 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     sequence.Chunks.clear();
     sequence.Sizes.clear();
     const bool every = session.IsTicked(Option::EveryGeometry);
+    const bool strip = session.IsTicked(Option::Strip);
     const auto refuse = [&](const char* message) {
         Fail(sequence, os, session, message);
         return DayResult::Failed;
     };
     ModelStart start;
     if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &sequence.DayFile, &start,
-                           &sequence.DayStamp, !every))
+                           &sequence.DayStamp, !every && !strip))
         return refuse(nullptr);
     rw::ByteStream& file = *sequence.DayFile;
     sequence.DayVertexCount = start.first.vertexCount;
@@ -177,6 +192,11 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
         if (plan == Plan::Failed) return DayResult::Failed;
         if (plan == Plan::LeftAsItIs) return DayResult::LeftAsItIs;
     }
+    if (strip && sequence.Chunks.empty()) {
+        session.AppendLog(text::NothingToStrip);
+        CloseFile(os, sequence.DayFile);
+        return DayResult::LeftAsItIs;
+    }
     // With every geometry, a model where none can take colours is refused
     // as the first one's would be.
     if (sequence.Chunks.empty())
@@ -192,9 +212,7 @@ void AdjustEnclosingSizes(DropSequence& sequence) {
     std::vector<SizeChange>& sizes = sequence.Sizes;
     sizes.clear();
     for (const NightChunk& chunk : sequence.Chunks) {
-        const uint32_t delta =
-            rw::SizeDelta(static_cast<uint32_t>(rw::NightColourChunkLength(chunk.VertexCount)),
-                          chunk.ReplacedLength);
+        const uint32_t delta = rw::SizeDelta(NewLength(chunk), chunk.ReplacedLength);
         sizes.push_back({chunk.GeometryOffset + 4, chunk.GeometrySize + delta});
         sizes.push_back({chunk.ExtensionOffset + 4, chunk.ExtensionSize + delta});
         growth += delta;

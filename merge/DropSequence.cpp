@@ -29,6 +29,7 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
 // The chunks' colours are released whatever the outcome. In a batch that
 // commits in groups a prepared output waits for its commit.
 DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session) {
+    AdjustNightColours(sequence, session);
     if (!PrepareOutput(sequence, os, session)) {
         ReturnToAwaitingDay(sequence, session);
         return DropResult::NotWritten;
@@ -55,7 +56,9 @@ DropResult RunDayStage(DropSequence& sequence, Os& os, Session& session, const c
     FillNightColours(sequence, session);
     AdjustEnclosingSizes(sequence);
     CloseFile(os, sequence.DayFile);
-    if (session.IsTicked(Option::OneFileMode)) return FinishWithOutput(sequence, os, session);
+    // A strip takes no colours from a night model.
+    if (session.IsTicked(Option::OneFileMode) || session.IsTicked(Option::Strip))
+        return FinishWithOutput(sequence, os, session);
     session.EnableOneFileMode(false);
     sequence.state = SequenceState::AwaitingNight;
     session.AppendLog(text::NightPrompt);

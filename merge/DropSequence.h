@@ -20,13 +20,15 @@ enum class SequenceState : uint8_t {
 };
 
 // A night colour chunk that the output puts into a geometry's Extension: at
-// the end of its payload, or in place of the one there.
+// the end of its payload, or in place of the one there; or, stripping, the
+// one there that it takes out.
 struct NightChunk {
     uint32_t Geometry = 0;  // its geometry's index in the Geometry List, from 0
     uint64_t GeometryOffset = 0, ExtensionOffset = 0;  // first bytes in the day file
     uint32_t GeometrySize = 0, ExtensionSize = 0;      // their size fields there
     uint64_t InsertionOffset = 0;
     uint32_t ReplacedLength = 0;  // 0, or the length of the chunk replaced
+    bool TakenOut = false;        // nothing in its place: the chunk replaced is stripped
     uint32_t VertexCount = 0;
     // One colour per vertex: the night colours made without a night model
     // (the geometry's own prelit colours, or the one colour), then those of
@@ -112,6 +114,10 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session);
 void FillNightColours(DropSequence& sequence, Session& session);
 // One colour field's text as a channel value (modulo 256).
 uint8_t ReadColourField(Session& session, Channel channel);
+// A channel's value as the adjustment makes it.
+uint8_t AdjustChannel(uint8_t value, ChannelAdjustment adjustment);
+// Every chunk's colours, whatever their source, as the session's adjustments make them.
+void AdjustNightColours(DropSequence& sequence, Session& session);
 // The sizes of the chunks that hold the new chunks, grown by their lengths.
 void AdjustEnclosingSizes(DropSequence& sequence);
 // Night stage: checks the NightFile and copies its colours into the chunks.

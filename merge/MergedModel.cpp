@@ -65,12 +65,14 @@ struct Writer {
         return true;
     }
 
-    // The chunk's header and colours at its place, the chunk it replaces left out.
+    // The chunk's header and colours at its place (none for a chunk taken
+    // out), the chunk it replaces left out.
     bool PutChunk(const NightChunk& chunk) {
         uint8_t header[rw::NightColourPrefixSize];
         rw::WriteNightColourHeader(header, chunk.VertexCount);
-        if (!CopyUpTo(chunk.InsertionOffset) || !Put(header, sizeof header) ||
-            !Put(chunk.Colours.get(), rw::ColourSize * chunk.VertexCount))
+        if (!CopyUpTo(chunk.InsertionOffset)) return false;
+        if (!chunk.TakenOut && (!Put(header, sizeof header) ||
+                                !Put(chunk.Colours.get(), rw::ColourSize * chunk.VertexCount)))
             return false;
         done += chunk.ReplacedLength;
         return true;

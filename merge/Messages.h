@@ -23,6 +23,8 @@ inline constexpr char NoVertexColourLeft[] =
 inline constexpr char NoExtensionLeft[] =
     " Warning: Extension missing: geometry left as it is.\r\n";
 inline constexpr char LeftAsItIs[] = " Skipped: File already contain Night Vertex Color.\r\n";
+inline constexpr char NothingToStrip[] =
+    " Skipped: File doesn't contain Night Vertex Color.\r\n";
 // In place of the leading blank of a line about a geometry after the first:
 // this, its number from 1, and this.
 inline constexpr char GeometryBefore[] = " Geometry ";

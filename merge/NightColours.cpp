@@ -1,5 +1,7 @@
 // The night colours made without a night model: copies of the day model's
-// own colours, or one constant colour from the four colour fields.
+// own colours, or one constant colour from the four colour fields; and
+// every night colour's channels scaled and moved as the session asks.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -65,6 +67,32 @@ void FillNightColours(DropSequence& sequence, Session& session) {
     for (NightChunk& chunk : sequence.Chunks)
         for (uint32_t k = 0; k < chunk.VertexCount; ++k)
             std::memcpy(chunk.Colours.get() + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
+}
+
+uint8_t AdjustChannel(uint8_t value, ChannelAdjustment adjustment) {
+    // value * Scale + 50 is never negative: the division rounds half up.
+    const int scaled = (value * adjustment.Scale + 50) / 100 + adjustment.Offset;
+    return static_cast<uint8_t>(std::min(255, std::max(0, scaled)));
+}
+
+void AdjustNightColours(DropSequence& sequence, Session& session) {
+    // A table per channel: a large model costs one look-up per byte.
+    uint8_t tables[rw::ColourSize][256];
+    bool changes = false;
+    for (uint32_t channel = 0; channel < rw::ColourSize; ++channel) {
+        const ChannelAdjustment adjustment = session.AdjustmentOf(static_cast<Channel>(channel));
+        for (int value = 0; value < 256; ++value) {
+            tables[channel][value] = AdjustChannel(static_cast<uint8_t>(value), adjustment);
+            changes = changes || tables[channel][value] != value;
+        }
+    }
+    if (!changes) return;
+    for (NightChunk& chunk : sequence.Chunks) {
+        uint8_t* colour = chunk.Colours.get();
+        for (uint32_t k = 0; k < chunk.VertexCount; ++k, colour += rw::ColourSize)
+            for (uint32_t channel = 0; channel < rw::ColourSize; ++channel)
+                colour[channel] = tables[channel][colour[channel]];
+    }
 }
 
 }  // namespace merge

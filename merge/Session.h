@@ -17,15 +17,25 @@ enum class Option {
     // The command line's alone: the window has no such boxes.
     EveryGeometry,  // night colours for every geometry, not the first alone
     SkipMerged,     // a model that holds night colours is left as it is
+    Strip,          // night colour chunks taken out, none put in
 };
 
 enum class Channel { Red, Green, Blue, Alpha };
+
+// How each night colour's channel is changed before it is written: scaled by
+// a whole percentage (0 to 1000), rounded, moved by an offset (-255 to 255)
+// and kept within 0 to 255. The defaults change nothing.
+struct ChannelAdjustment {
+    int Scale = 100;
+    int Offset = 0;
+};
 
 struct Session {
     virtual bool IsTicked(Option option) = 0;
     // The field's text cut to size - 1 characters and NUL-terminated, as the
     // window reads its fields.
     virtual void ColourFieldText(Channel channel, char* buffer, int size) = 0;
+    virtual ChannelAdjustment AdjustmentOf(Channel channel) = 0;
     // Locks "Don't request 2 DFF" while a night model is awaited.
     virtual void EnableOneFileMode(bool enabled) = 0;
     // Appends a text at the end of the log; no line break is added.

@@ -138,10 +138,14 @@ struct MemorySession final : merge::Session {
     std::string log;
     std::set<merge::Option> ticked;
     std::string fields[4] = {"64", "64", "64", "255"};
+    merge::ChannelAdjustment adjustments[4];
     bool oneFileModeEnabled = true;
 
     bool IsTicked(merge::Option option) override { return ticked.count(option) > 0; }
     void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
+    merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override {
+        return adjustments[static_cast<int>(channel)];
+    }
     void EnableOneFileMode(bool enabled) override { oneFileModeEnabled = enabled; }
     void AppendLog(const char* text) override { log += text; }
     // The window's rule; the tests' paths are ASCII.
