@@ -28,6 +28,11 @@ const char* const UsageText =
     "                           Extension of geometry GEOMETRY (from 1; the first\n"
     "                           when not given), before plugin INDEX (INDEX =\n"
     "                           number of plugins puts it last); repeatable\n"
+    "  --night-scale R,G,B,A    the night chunks' colours made from the geometry's\n"
+    "                           own, each channel scaled by these percentages\n"
+    "                           (0-1000), as tintweld-cli --copy-day --scale does\n"
+    "  --night-offset R,G,B,A   the same, with these added (-255-255), as\n"
+    "                           tintweld-cli --offset does\n"
     "\n"
     "Model:\n"
     "  --version HEX            the Clump's version stamp (default 1803FFFF)\n"
@@ -94,18 +99,26 @@ bool ParseChunk(const std::string& text, RawChunk* chunk) {
     return true;
 }
 
-bool ParseColour(const std::string& text, uint8_t colour[4]) {
+// "R,G,B,A" as four decimals from low to high (a sign allowed when low < 0).
+template <typename Number>
+bool ParseFour(const std::string& text, int64_t low, int64_t high, Number numbers[4]) {
     size_t start = 0;
     for (int i = 0; i < 4; ++i) {
-        size_t comma = i < 3 ? text.find(',', start) : text.size();
+        const size_t comma = i < 3 ? text.find(',', start) : text.size();
         if (comma == std::string::npos) return false;
-        uint64_t value;
-        if (!ParseNumber(text.substr(start, comma - start), 10, 255, &value)) return false;
-        colour[i] = static_cast<uint8_t>(value);
+        const std::string item = text.substr(start, comma - start);
+        const bool negative = low < 0 && !item.empty() && item[0] == '-';
+        uint64_t magnitude;
+        if (!ParseNumber(item.substr(negative ? 1 : 0), 10, 1000, &magnitude)) return false;
+        const int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+        if (value < low || value > high) return false;
+        numbers[i] = static_cast<Number>(value);
         start = comma + 1;
     }
     return true;
 }
+
+bool ParseColour(const std::string& text, uint8_t colour[4]) { return ParseFour(text, 0, 255, colour); }
 
 // "CHUNK:N" with N a signed decimal: the size field it changes, by how much.
 bool ApplySizeChange(const std::string& text, GeometryShape& geometry, ModelShape& shape) {
@@ -135,6 +148,9 @@ struct GeometryOptions {
     bool triangleCountGiven = false;
     bool colourGiven = false;
     uint8_t colour[4] = {};
+    // The night chunks' colours made from the geometry's own.
+    bool adjustmentGiven = false;
+    ColourAdjustment adjustment;
 };
 
 void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
@@ -154,12 +170,20 @@ void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
         shape.geometries[chunk.first].nightChunkIndex = chunk.second.first;
         shape.geometries[chunk.first].nightChunkVertices = chunk.second.second;
     }
+    for (uint32_t k = 0; options.adjustmentGiven && k < shape.geometries.size(); ++k) {
+        GeometryShape& g = shape.geometries[k];
+        if (g.nightChunkIndex < 0) continue;
+        // Cut or filled out to the chunk's own count.
+        g.nightColours = Adjusted(g.colours.empty() ? PatternColours(k, g.vertexCount) : g.colours,
+                                  options.adjustment);
+        g.nightColours.resize(size_t{4} * g.nightChunkVertices, 0x5A);
+    }
 }
 
 const char* const ValueOptions[] = {
     "--vertices", "--triangles", "--geometries", "--colour", "--color", "--plugin", "--night-chunk", "--version",
     "--first-type", "--before-list", "--clump-plugin", "--vertex-count-field", "--trailing", "--truncate",
-    "--size-change", "--list-struct-extra",
+    "--size-change", "--list-struct-extra", "--night-scale", "--night-offset",
 };
 
 bool IsValueOption(const std::string& name) {
@@ -179,6 +203,10 @@ bool ApplyValueOption(const std::string& name, const std::string& value, Geometr
     if (name == "--triangles") return options.triangleCountGiven = ParseU32(value, 10, &geometry.triangleCount);
     if (name == "--geometries") return ParseU32(value, 10, &options.count);
     if (name == "--colour" || name == "--color") return options.colourGiven = ParseColour(value, options.colour);
+    if (name == "--night-scale")
+        return options.adjustmentGiven = ParseFour(value, 0, 1000, options.adjustment.scale);
+    if (name == "--night-offset")
+        return options.adjustmentGiven = ParseFour(value, -255, 255, options.adjustment.offset);
     if (name == "--version") return ParseU32(value, 16, &shape.version);
     if (name == "--first-type") return ParseU32(value, 16, &shape.firstChunkType);
     if (name == "--vertex-count-field") {

@@ -1,6 +1,7 @@
 #include "tools/modelgen/ModelGen.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "rwstream/Chunk.h"
@@ -292,6 +293,25 @@ Model WithNightColours(ModelShape shape, const std::map<uint32_t, Bytes>& colour
         geometry.nightColours = entry.second;
     }
     return BuildModel(shape);
+}
+
+Bytes Adjusted(const Bytes& colours, const ColourAdjustment& adjustment) {
+    Bytes out(colours.size());
+    for (size_t i = 0; i < colours.size(); ++i) {
+        // A half is exact in binary: lround takes it up, as the tool does.
+        const long scaled = std::lround(colours[i] * adjustment.scale[i % 4] / 100.0);
+        out[i] = static_cast<uint8_t>(std::clamp<long>(scaled + adjustment.offset[i % 4], 0, 255));
+    }
+    return out;
+}
+
+ModelShape WithoutNightColours(ModelShape shape, bool every) {
+    const size_t count = every ? shape.geometries.size() : std::min<size_t>(1, shape.geometries.size());
+    for (size_t k = 0; k < count; ++k) {
+        shape.geometries[k].nightChunkIndex = -1;
+        shape.geometries[k].nightColours.clear();
+    }
+    return shape;
 }
 
 Bytes Repeat(const Bytes& colour, uint32_t n) {

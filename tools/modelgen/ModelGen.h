@@ -113,6 +113,19 @@ Model WithNightColours(ModelShape shape, const Bytes& colours);
 // The same for each geometry, by index from 0, that has colours here.
 Model WithNightColours(ModelShape shape, const std::map<uint32_t, Bytes>& colours);
 
+// What tintweld-cli's --scale and --offset do to each channel R, G, B and A
+// of a night colour: scaled by a whole percentage, rounded half up, moved by
+// an offset, kept within 0 to 255.
+struct ColourAdjustment {
+    uint32_t scale[4] = {100, 100, 100, 100};
+    int32_t offset[4] = {0, 0, 0, 0};
+};
+Bytes Adjusted(const Bytes& colours, const ColourAdjustment& adjustment);
+
+// The shape with no night colour chunk in its first geometry (in every
+// geometry when every): what a strip makes of it.
+ModelShape WithoutNightColours(ModelShape shape, bool every);
+
 // n copies of one colour; PatternColour for the first n vertices of geometry g.
 Bytes Repeat(const Bytes& colour, uint32_t n);
 Bytes PatternColours(uint32_t geometry, uint32_t n);
