@@ -14,6 +14,7 @@ namespace {
 
 using namespace testsupport;
 using merge::Option;
+using modelgen::Adjusted;
 using modelgen::ModelShape;
 using Layout = modelgen::ModelLayout;
 using Prepare = std::function<void(MemoryOs&, MemorySession&)>;
@@ -25,7 +26,10 @@ const std::string Day = "C:\\models\\car.dff", Night = "C:\\models\\car_night.df
                   Replacing = " Warning: File already contain Night Vertex Color.\r\n",
                   Fewer = " Warning: Night DFF contains not enough vertex.\r\n";
 const std::set<Option> OneFile = {Option::OneFileMode}, Dff = {Option::OneFileMode, Option::OutputInDffFolder},
-                       Merging = {Option::OneFileMode, Option::AlwaysMerge};
+                       Merging = {Option::OneFileMode, Option::AlwaysMerge},
+                       // Without one-file mode: a strip asks for no night model.
+                       Stripping = {Option::Strip};
+const std::string NothingToStrip = " Skipped: File doesn't contain Night Vertex Color.\r\n";
 
 
 ModelShape With(ModelShape shape, const Change& change) {
@@ -213,6 +217,15 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
          Counted(3) + Error("Geometry runs past the end of the Geometry List.")},
         {"ClumpTooShortForTheOldChunk", Merging, Build(shortClump), {},
          Counted(4) + Replacing + Error("Geometry List runs past the end of the Clump.")},
+        // A chunk is taken out only where it could be put in.
+        {"StripOldChunkPastFile", Stripping, Resized(WithOldChunk(2, 1), &Layout::nightChunk, 0x7FFFFFF0), {},
+         Counted(4) + Error("Night Vertex Color runs past the end of the file.")},
+        {"StripOldChunkPastExtension", Stripping, Build(cutOld), {}, Counted(1) + nightPastExtension},
+        {"StripEndsInAPluginAfterTheOldChunk", Stripping,
+         Build(With(WithOldChunk(1, 4), [](ModelShape& s) { s.geometries[0].extensionSizeChange = -14; })), {},
+         Counted(4) + chunkPastExtension},
+        {"StripClumpTooShort", Stripping, Build(shortClump), {},
+         Counted(4) + Error("Geometry List runs past the end of the Clump.")},
         // Found by the fuzzer: grown, a size would wrap around 32 bits.
         {"GrownSizeOver32Bits", OneFile, Resized(three, &Layout::firstGeometry, 0xFFFFFFFF), {},
          Counted(3) + Error("File is too large.")},
@@ -289,6 +302,13 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
         RunSequence({shape.first, Merging, Build(shape.second), {},
                      Open(Day) + Counted(n) + (old ? Replacing : "") + Created(Day),
                      {{Day, Merged(shape.second, Grey(n))}}});
+        // Stripped, merged or not, the model comes back without night colours.
+        const Bytes plain = Build(modelgen::WithoutNightColours(shape.second, false));
+        RunSequence({shape.first + "Stripped", Stripping, Merged(shape.second, Grey(n)), {},
+                     Open(Day) + Counted(n) + Created(Day), {{Day, plain}}});
+        RunSequence({shape.first + "StrippedUnmerged", Stripping, Build(shape.second), {},
+                     Open(Day) + Counted(n) + (old ? Created(Day) : NothingToStrip + Ready),
+                     {{Day, plain}}});
     }
     // Read only as far as the merge needs: cut after its first geometry, a
     // model is merged and stays cut.
@@ -308,6 +328,14 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
     rw::Store32(&merged[structSize], rw::Load32(&inStruct[structSize]));
     RunSequence({"GeometryInTheListsStruct", OneFile, inStruct, {},
                  Open(Day) + Counted(1) + Created(Day), {{Day, merged}}});
+}
+
+// Every channel changed another way: darker, lower, bluer, and alpha
+// scaled to its ends.
+const modelgen::ColourAdjustment Darker = {{45, 100, 160, 1000}, {0, -10, 8, -255}};
+void Darken(MemoryOs&, MemorySession& session) {
+    for (int c = 0; c < 4; ++c)
+        session.adjustments[c] = {static_cast<int>(Darker.scale[c]), Darker.offset[c]};
 }
 
 TEST(Scenario, NightColoursComeFromAModelTheDayItselfOrTheFields) {
@@ -341,6 +369,14 @@ TEST(Scenario, NightColoursComeFromAModelTheDayItselfOrTheFields) {
         {"WithoutExtension", {}, day, NightModel(5, [](ModelShape& s) { s.geometries[0].hasExtension = false; }),
          pair(Counted(5)), {{Day, Merged(five, night)}}},
         {"TheDayModelAgain", {}, day, {}, pair(Counted(5), Day), {{Day, Merged(five, own)}}, nullptr, Day, Day},
+        // Scaled and moved, whatever their source.
+        {"CopyDayColoursAdjusted", {Option::OneFileMode, Option::CopyDayColours}, Build(three), {},
+         Open(Day) + Counted(3) + Created(Day), {{Day, Merged(three, Adjusted(PatternColours(0, 3), Darker))}},
+         Darken},
+        {"ColourFieldsAdjusted", OneFile, Build(three), {}, Open(Day) + Counted(3) + Created(Day),
+         {{Day, Merged(three, Adjusted(Grey(3), Darker))}}, Darken},
+        {"FewerAdjusted", {}, day, NightModel(3), pair(Counted(3) + Fewer),
+         {{Day, Merged(five, Adjusted(Over(Grey(5), PatternColours(1, 3)), Darker))}}, Darken},
     };
     for (const Row& row : rows) RunSequence(row);
     // The day stage's options count as they were at the day drop; the dff
@@ -518,7 +554,8 @@ TEST(Scenario, EveryGeometry) {
     const std::set<Option> every = {Option::OneFileMode, Option::EveryGeometry},
                            night = {Option::EveryGeometry, Option::CopyDayColours},
                            merging = {Option::OneFileMode, Option::EveryGeometry, Option::AlwaysMerge},
-                           skipping = {Option::OneFileMode, Option::EveryGeometry, Option::SkipMerged};
+                           skipping = {Option::OneFileMode, Option::EveryGeometry, Option::SkipMerged},
+                           strip = {Option::OneFileMode, Option::EveryGeometry, Option::Strip};
     // Geometries of 3, 4 and 5 vertices; the second as the change makes it.
     const auto three = [](const std::function<void(modelgen::GeometryShape&)>& second) {
         ModelShape shape;
@@ -580,6 +617,17 @@ TEST(Scenario, EveryGeometry) {
         {"NoneCanTakeColours", every, Build(With(Shape(3), [](ModelShape& s) { s.geometries[0].prelit = false; })), {},
          Open(Day) + Counted(3) + " Warning: Vertex Color missing: geometry left as it is.\r\n" +
              Error("File doesn't contain Vertex Color.") + Ready},
+        {"AllThreeStripped", strip,
+         modelgen::WithNightColours(plain, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes, {},
+         Open(Day) + counts + Created(Day), {{Day, Build(plain)}}},
+        {"OneStrippedWithoutColours", strip,
+         Build(three([](modelgen::GeometryShape& s) { s.nightChunkIndex = 0, s.prelit = false; })), {},
+         Open(Day) + counts + Created(Day),
+         {{Day, Build(three([](modelgen::GeometryShape& s) { s.prelit = false; }))}}},
+        {"NothingToStrip", strip, Build(plain), {}, Open(Day) + counts + NothingToStrip + Ready},
+        {"NoExtensionNothingToStrip", Stripping,
+         Build(With(Shape(3), [](ModelShape& s) { s.geometries[0].hasExtension = false; })), {},
+         Open(Day) + Counted(3) + NothingToStrip + Ready},
         {"Miscounted", every, miscounted, {},
          Open(Day) + Counted(3) + Error("Geometry List doesn't hold the geometries it counts.") + Ready},
         {"ANightModelMiscounted", night, Build(plain), miscounted,
@@ -611,6 +659,27 @@ TEST(Scenario, FoldersOfPaths) {
     for (const auto& path : std::map<std::string, std::string>{
              {"/a.dff", "/"}, {"C:\\a.dff", "C:\\"}, {"a.dff", "."}, {"C:\\m\\a.dff", "C:\\m"}})
         EXPECT_EQ(merge::FolderOf(os, path.first), path.second);
+}
+
+// The adjustment at its edges: no scale and the largest, the channel's
+// ends, the offsets' ends, a half rounded up; the generator's the same.
+TEST(ColourAdjustment, EdgesOfTheFormula) {
+    const struct {
+        int value, scale, offset, channel;
+    } cases[] = {
+        {0, 1000, 0, 0},     {25, 1000, 0, 250},    {26, 1000, 0, 255},  {255, 1000, -255, 255},
+        {1, 1000, -255, 0},  {255, 0, 0, 0},        {0, 0, 255, 255},    {255, 0, -255, 0},
+        {255, 100, -255, 0}, {128, 100, 127, 255},  {128, 100, 128, 255}, {10, 100, -11, 0},
+        {255, 100, 0, 255},  {1, 50, 0, 1},         {3, 50, 0, 2},       {5, 10, 0, 1},
+        {4, 10, 0, 0},       {1, 149, 0, 1},        {1, 150, 0, 2},      {200, 45, 8, 98},
+    };
+    for (const auto& c : cases) {
+        const uint8_t value = static_cast<uint8_t>(c.value);
+        EXPECT_EQ(merge::AdjustChannel(value, {c.scale, c.offset}), c.channel) << c.value << " " << c.scale;
+        modelgen::ColourAdjustment adjustment;
+        adjustment.scale[0] = c.scale, adjustment.offset[0] = c.offset;
+        EXPECT_EQ(Adjusted({value}, adjustment), Bytes{static_cast<uint8_t>(c.channel)}) << c.value;
+    }
 }
 
 TEST(ColourField, TextsAndTheChannelsTheyGive) {
