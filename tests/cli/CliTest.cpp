@@ -22,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testsupport;
+using modelgen::Adjusted;
 using modelgen::ModelShape;
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -73,6 +74,14 @@ std::string EveryLog() {
            " Geometry 2: Warning: Vertex Color missing: geometry left as it is.\n"
            " Geometry 3: Warning: File already contain Night Vertex Color.\n";
 }
+// Vertex k's colour k,k,k,k: each channel takes every value.
+std::string AllValues() {
+    std::string colours;
+    for (int k = 0; k < 256; ++k) colours.append(4, static_cast<char>(k));
+    return colours;
+}
+// --scale=45,45,60,100 --offset=0,0,8,0
+modelgen::ColourAdjustment Bluer() { return {{45, 45, 60, 100}, {0, 0, 8, 0}}; }
 std::string LongName() { return std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + std::string(190, 'c') + ".dff"; }
 
 struct Row {
@@ -149,11 +158,20 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
     for (const char* arguments :
          {"", "--bogus a.dff", "-x a.dff", "--rgba 1,2,3 a.dff", "--night n.dff a.dff b.dff", "''",
           "--night= a.dff", "-n '' a.dff", "a.dff -n", "a.dff --night", "-j 0 a.dff",
-          "--jobs=x a.dff", "-n n.dff --night-folder m a.dff", "--always-merge=1 a.dff", "-n n.dff"}) {
+          "--jobs=x a.dff", "-n n.dff --night-folder m a.dff", "--always-merge=1 a.dff", "-n n.dff",
+          "--scale=1,2,3 a.dff", "--scale 0,0,0,1001 a.dff", "--scale=1,2,3,4.5 a.dff",
+          "--scale=1,2,3,4,5 a.dff", "--offset=0,0,0,-256 a.dff", "--offset=1,,3,4 a.dff",
+          "--offset=1,2,3,0x1 a.dff", "--strip -c a.dff", "--strip --rgba=64,64,64,255 a.dff",
+          "--strip --offset=0,0,0,0 a.dff", "--strip -a a.dff", "--strip -s a.dff",
+          "--strip -N n a.dff"}) {
         EXPECT_EQ(folder.Run(arguments), 2) << arguments;
         EXPECT_EQ(folder.out, "") << arguments;
         EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
         EXPECT_EQ(folder.err.rfind("tintweld-cli: ", 0), 0u) << arguments;
+        // The option at fault is named.
+        const std::string first = std::string(arguments).substr(0, std::string(arguments).find_first_of("= "));
+        if (first == "--scale" || first == "--offset" || first == "--strip")
+            EXPECT_NE(folder.err.find(first), std::string::npos) << arguments;
     }
     EXPECT_EQ(folder.Run("-h"), 0);
     EXPECT_EQ(folder.out.rfind("Usage: tintweld-cli", 0), 0u);
@@ -256,6 +274,27 @@ TEST(Cli, ModelsFoldersAndPairs) {
          "{}/d.dff\t1\t1\tyes\t0\n"},
         {"ListQuietly", {{"a.dff", Model(3)}, {"c.dff", junk}}, "-lq a.dff c.dff", 1,
          "{}/c.dff\tError: File doesn't contain Clump.\n"},
+        // Night made darker and bluer from the day colours: every value of
+        // every channel, and a second model beside it.
+        {"AFolderAdjusted", {{"day/all.dff", Model(256, AllValues())}, {"day/b.dff", Model(3, "abcdefghijkl")}},
+         "--copy-day --scale=45,45,60,100 --offset=0,0,8,0 -j 2 day", 0,
+         Logs({Merge("day/all.dff", 256), Merge("day/b.dff")}),
+         {{"day/all.dff", Merged(Shape(256, Text(AllValues())), Adjusted(Text(AllValues()), Bluer()))},
+          {"day/b.dff", Merged(Shape(3, Text("abcdefghijkl")), Adjusted(Text("abcdefghijkl"), Bluer()))}}},
+        // Taken out again: merged models come back as they were; one
+        // without night colours is left as it is, and done.
+        {"AFolderStripped",
+         {{"day/a.dff", Merged3()}, {"day/b.dff", Model(3)},
+          {"day/sub/c.dff", modelgen::WithNightColours(EveryShape(), {{0, Grey(3)}, {2, Grey(3)}}).bytes}},
+         "--strip -e -R -j 2 day", 0,
+         Logs({Merge("day/a.dff"),
+               Open("day/b.dff") + Counted(3) + " Skipped: File doesn't contain Night Vertex Color.\n",
+               Open("day/sub/c.dff") + Counted(3) + " Geometry 2: 3 vertex.\n Geometry 3: 3 vertex.\n" +
+                   Created("day/sub/c.dff")}),
+         {{"day/a.dff", Model(3)},
+          {"day/sub/c.dff", Build(modelgen::WithoutNightColours(EveryShape(), true))}}},
+        {"StrippedIntoTheDffFolder", {{"a.dff", Merged3()}}, "--strip -d a.dff", 0,
+         Open("a.dff") + Counted(3) + Created("dff/a.dff"), {{"dff/a.dff", Model(3)}}},
         {"ListAMissingModel", {}, "-l missing.dff", 1, "{}/missing.dff\tError: No such file or directory\n"},
         // Any path the system takes.
         {"A600CharacterPath", {{LongName(), Model(3)}}, LongName(), 0, Merge(LongName()), {{LongName(), Merged3()}}},
