@@ -4,7 +4,8 @@
   (a) one large model merged with --dff-folder: wall time, also against a
       copy of a file as large as the merged model (a fifth larger than the
       day model: its night colours), and peak memory against the colours;
-  (b) a batch of small models merged in one invocation with -j 1;
+  (b) a batch of small models merged in one invocation with -j 1, their
+      night colours scaled (--scale);
   (c) the same batch with the default number of jobs (one per processor);
   (d) the same batch as day models, each with its night model of the same
       name in another folder (--night-folder NIGHTS DAYS).
@@ -40,6 +41,7 @@ LARGE_VERTICES = 6_000_000           # about 112 MB
 BATCH_COUNT = 2000
 BATCH_VERTICES = (1_100, 10_500)      # about 20 KB to 200 KB each
 NIGHT_COLOUR = "10,20,40,255"
+NIGHT_SCALE = "45,45,60,100"
 LIMIT_LARGE, LIMIT_ONE_JOB, LIMIT_JOBS, LIMIT_NIGHTS = 1.1, 2.0, 1.0, 1.3
 MEMORY_SLACK = 16 << 20
 MB = 1 << 20
@@ -173,8 +175,9 @@ def batches(cli, modelgen, work):
     copy = copy_commands(names, copies)
     batch = f"{BATCH_COUNT} models, {total / MB:.0f} MB"
     return [
-        time_row(f"(b) {batch}, -j 1",
-                 rounds(copy, [cli, "--dff-folder", "-j", "1", *names], days, clean),
+        time_row(f"(b) {batch}, -j 1, --scale",
+                 rounds(copy, [cli, "--dff-folder", "-j", "1", f"--scale={NIGHT_SCALE}", *names],
+                        days, clean),
                  LIMIT_ONE_JOB),
         time_row(f"(c) {batch}, default jobs ({os.cpu_count()})",
                  rounds(copy, [cli, "--dff-folder", *names], days, clean), LIMIT_JOBS),
