@@ -1,12 +1,15 @@
 // libFuzzer target: one whole drop sequence through the real pipeline over
-// the in-memory system. The input is read as the options, the colour fields,
-// one fault and the shapes of a day and a night model, which the generator
-// makes, well-formed or not (or, with a patch, with four bytes of the day
-// model overwritten). Beyond what the sanitizers catch: a refused sequence
-// logs an error line; no file but the target changes; every sequence ends
-// clean (ProblemsAtEnd); and without a patch, the shapes tell whether it must
-// be accepted, and an accepted one writes exactly the generator's own model
-// with the night colour chunk.
+// the in-memory system. The input is read as the options, the colour fields
+// and adjustments, one fault and the shapes of a day and a night model,
+// which the generator makes, well-formed or not (or, with a patch, with four
+// bytes of the day model overwritten). Beyond what the sanitizers catch: a
+// refused sequence logs an error line; no file but the target changes; every
+// sequence ends clean (ProblemsAtEnd); and without a patch, the shapes tell
+// whether it must be accepted, and an accepted one writes exactly the
+// generator's own model with the night colour chunk, its colours adjusted by
+// the generator's own formula. A merged model, stripped, is the day model
+// again; a strip run in place of the merge leaves the generator's model
+// without night colours.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -194,6 +197,31 @@ Outcome ExpectedCut(const MemorySession& session, const ModelShape& day, const M
     return Outcome::Merged;
 }
 
+// A merged model stripped: the day model again, unless the merge replaced
+// old night colours (or a patch may have made some); then, of a whole day
+// model, the generator's without them.
+void CheckStripped(const Bytes& merged, const Bytes& dayBytes, const ModelShape& day, bool every,
+                   bool patched) {
+    MemoryOs os;
+    MemorySession session;
+    merge::DropSequence sequence;
+    os.folders = {"C:", "C:\\models"};
+    os.files[Day] = merged;
+    session.ticked = {Option::OneFileMode, Option::Strip};
+    if (every) session.ticked.insert(Option::EveryGeometry);
+    bool old = false;
+    for (size_t k = 0; k < (every ? day.geometries.size() : 1); ++k)
+        old = old || (day.geometries[k].nightChunkIndex >= 0 && day.geometries[k].hasExtension);
+    merge::HandleDroppedPath(sequence, os, session, Day.c_str());
+    const std::string problems = ProblemsAtEnd(os, session, sequence);
+    if (!problems.empty()) Broken("stripped: " + problems, session);
+    if (patched || (old && (day.truncateAt != SIZE_MAX || Resized(day)))) return;
+    if (session.log.find("\r\nDFF created: ") == std::string::npos)
+        Broken("a merged model could not be stripped", session);
+    if (os.files[Day] != (old ? Build(modelgen::WithoutNightColours(day, every)) : dayBytes))
+        Broken("a merged model, stripped, is not the day model", session);
+}
+
 void Check(Input& in) {
     MemoryOs os;
     MemorySession session;
@@ -208,6 +236,15 @@ void Check(Input& in) {
         if (more & (1 << i)) session.ticked.insert(options[4 + i]);
     if (session.ticked.count(Option::AlwaysMerge)) session.ticked.erase(Option::SkipMerged);
     for (std::string& field : session.fields) field = std::to_string(in.Byte());
+    modelgen::ColourAdjustment adjustment;
+    if (more & 0x04) {
+        for (int c = 0; c < 4; ++c) {
+            adjustment.scale[c] = (in.Byte() | in.Byte() << 8) % 1001;
+            adjustment.offset[c] = static_cast<int32_t>((in.Byte() | in.Byte() << 8) % 511) - 255;
+            session.adjustments[c] = {static_cast<int>(adjustment.scale[c]), adjustment.offset[c]};
+        }
+    }
+    if (more & 0x08) session.ticked.insert(Option::Strip);
     const int fault = static_cast<int>(in.Below(4));  // 0: none, else the how-many-th call
     const Call call = Faults[in.Below(sizeof Faults / sizeof Faults[0])];
     if (fault) os.FailCall(call, fault, SystemError::AccessDenied);
@@ -240,15 +277,23 @@ void Check(Input& in) {
     const std::string problems = ProblemsAtEnd(os, session, sequence);
     if (!problems.empty()) Broken(problems, session);
     const bool every = session.ticked.count(Option::EveryGeometry) > 0;
+    const bool cut = day.truncateAt != SIZE_MAX || night.truncateAt != SIZE_MAX;
+    if (session.ticked.count(Option::Strip)) {
+        if (created && !patched && !cut && !Resized(day) &&
+            os.files[target] != Build(modelgen::WithoutNightColours(day, every)))
+            Broken("the stripped model is not the generator's without night colours", session);
+        return;
+    }
     const std::string structure = created && !every ? StructureProblems(dayBytes, os.files[target]) : "";
     if (!structure.empty()) Broken(structure, session);
-    const bool cut = day.truncateAt != SIZE_MAX || night.truncateAt != SIZE_MAX;
+    if (created) CheckStripped(os.files[target], dayBytes, day, every, patched);
     if (patched || Resized(day) || (every && (cut || Resized(night)))) return;
 
     std::map<uint32_t, Bytes> colours;
     const bool fired = fault && os.calls[static_cast<int>(call)] >= fault;
     Outcome outcome = cut ? ExpectedCut(session, day, night, &colours) : Expected(session, day, night, &colours);
     if (fired) outcome = Outcome::Refused;
+    for (auto& chunk : colours) chunk.second = modelgen::Adjusted(chunk.second, adjustment);
     if ((outcome == Outcome::Merged) != created || (outcome == Outcome::LeftAsItIs) != left)
         Broken(created ? "took a model it must refuse" : "refused a model it must take", session);
     // A cut day model is cut as far into the merged one.
