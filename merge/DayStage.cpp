@@ -68,6 +68,7 @@ Plan PlaceChunk(DropSequence& sequence, Os& os, Session& session, const Geometry
     return Plan::Chunk;
 }
 
+// The chunk placed, and kept in the plan when it goes in.
 Plan PlaceAndKeep(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
                   uint64_t fileSize, bool every, NightChunk& chunk) {
     const Plan placed = PlaceChunk(sequence, os, session, geometry, fileSize, every, chunk);
@@ -86,7 +87,8 @@ Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryF
     chunk.GeometryOffset = geometry.offset;
     chunk.GeometrySize = geometry.size;
     chunk.TakenOut = session.IsTicked(Option::Strip);
-    if (chunk.TakenOut) return PlaceAndKeep(sequence, os, session, geometry, file.Size(), every, chunk);
+    if (chunk.TakenOut)
+        return PlaceAndKeep(sequence, os, session, geometry, file.Size(), every, chunk);
     if (!geometry.prelit) {
         AppendGeometryLine(session, index, text::NoVertexColourLeft);
         return Plan::None;
@@ -124,7 +126,9 @@ uint32_t NewLength(const NightChunk& chunk) {
                           : static_cast<uint32_t>(rw::NightColourChunkLength(chunk.VertexCount));
 }
 
-uint64_t Growth(const NightChunk& chunk) { return uint64_t{NewLength(chunk)} - chunk.ReplacedLength; }
+uint64_t Growth(const NightChunk& chunk) {
+    return uint64_t{NewLength(chunk)} - chunk.ReplacedLength;
+}
 
 // The Geometry List, and the Clump unless the Geometry List lies after it,
 // must hold the new chunks and the chunks they replace (each Extension and

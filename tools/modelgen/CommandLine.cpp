@@ -110,7 +110,7 @@ bool ParseFour(const std::string& text, int64_t low, int64_t high, Number number
         const bool negative = low < 0 && !item.empty() && item[0] == '-';
         uint64_t magnitude;
         if (!ParseNumber(item.substr(negative ? 1 : 0), 10, 1000, &magnitude)) return false;
-        const int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+        const int64_t value = static_cast<int64_t>(magnitude) * (negative ? -1 : 1);
         if (value < low || value > high) return false;
         numbers[i] = static_cast<Number>(value);
         start = comma + 1;
@@ -118,7 +118,9 @@ bool ParseFour(const std::string& text, int64_t low, int64_t high, Number number
     return true;
 }
 
-bool ParseColour(const std::string& text, uint8_t colour[4]) { return ParseFour(text, 0, 255, colour); }
+bool ParseColour(const std::string& text, uint8_t colour[4]) {
+    return ParseFour(text, 0, 255, colour);
+}
 
 // "CHUNK:N" with N a signed decimal: the size field it changes, by how much.
 bool ApplySizeChange(const std::string& text, GeometryShape& geometry, ModelShape& shape) {

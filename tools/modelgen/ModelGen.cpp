@@ -306,7 +306,7 @@ Bytes Adjusted(const Bytes& colours, const ColourAdjustment& adjustment) {
 }
 
 ModelShape WithoutNightColours(ModelShape shape, bool every) {
-    const size_t count = every ? shape.geometries.size() : std::min<size_t>(1, shape.geometries.size());
+    const size_t all = shape.geometries.size(), count = every ? all : std::min<size_t>(1, all);
     for (size_t k = 0; k < count; ++k) {
         shape.geometries[k].nightChunkIndex = -1;
         shape.geometries[k].nightColours.clear();
