@@ -170,8 +170,9 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
         EXPECT_EQ(folder.err.rfind("tintweld-cli: ", 0), 0u) << arguments;
         // The option at fault is named.
         const std::string first = std::string(arguments).substr(0, std::string(arguments).find_first_of("= "));
-        if (first == "--scale" || first == "--offset" || first == "--strip")
+        if (first == "--scale" || first == "--offset" || first == "--strip") {
             EXPECT_NE(folder.err.find(first), std::string::npos) << arguments;
+        }
     }
     EXPECT_EQ(folder.Run("-h"), 0);
     EXPECT_EQ(folder.out.rfind("Usage: tintweld-cli", 0), 0u);
