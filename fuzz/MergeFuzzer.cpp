@@ -197,6 +197,19 @@ Outcome ExpectedCut(const MemorySession& session, const ModelShape& day, const M
     return Outcome::Merged;
 }
 
+// Whether a strip takes the night colours of geometry k: the first
+// geometry's, or with every geometry, those of each with prelit colours.
+bool Strips(const ModelShape& shape, size_t k, bool every) {
+    return every ? shape.geometries[k].prelit : k == 0;
+}
+
+// The day model as a strip leaves it.
+ModelShape Stripped(ModelShape shape, bool every) {
+    for (size_t k = 0; k < shape.geometries.size(); ++k)
+        if (Strips(shape, k, every)) shape.geometries[k].nightChunkIndex = -1;
+    return shape;
+}
+
 // A merged model stripped: the day model again, unless the merge replaced
 // old night colours (or a patch may have made some); then, of a whole day
 // model, the generator's without them.
@@ -210,15 +223,16 @@ void CheckStripped(const Bytes& merged, const Bytes& dayBytes, const ModelShape&
     session.ticked = {Option::OneFileMode, Option::Strip};
     if (every) session.ticked.insert(Option::EveryGeometry);
     bool old = false;
-    for (size_t k = 0; k < (every ? day.geometries.size() : 1); ++k)
-        old = old || (day.geometries[k].nightChunkIndex >= 0 && day.geometries[k].hasExtension);
+    for (size_t k = 0; k < day.geometries.size(); ++k)
+        old = old || (Strips(day, k, every) && day.geometries[k].nightChunkIndex >= 0 &&
+                      day.geometries[k].hasExtension);
     merge::HandleDroppedPath(sequence, os, session, Day.c_str());
     const std::string problems = ProblemsAtEnd(os, session, sequence);
     if (!problems.empty()) Broken("stripped: " + problems, session);
     if (patched || (old && (day.truncateAt != SIZE_MAX || Resized(day)))) return;
     if (session.log.find("\r\nDFF created: ") == std::string::npos)
         Broken("a merged model could not be stripped", session);
-    if (os.files[Day] != (old ? Build(modelgen::WithoutNightColours(day, every)) : dayBytes))
+    if (os.files[Day] != (old ? Build(Stripped(day, every)) : dayBytes))
         Broken("a merged model, stripped, is not the day model", session);
 }
 
@@ -280,7 +294,7 @@ void Check(Input& in) {
     const bool cut = day.truncateAt != SIZE_MAX || night.truncateAt != SIZE_MAX;
     if (session.ticked.count(Option::Strip)) {
         if (created && !patched && !cut && !Resized(day) &&
-            os.files[target] != Build(modelgen::WithoutNightColours(day, every)))
+            os.files[target] != Build(Stripped(day, every)))
             Broken("the stripped model is not the generator's without night colours", session);
         return;
     }

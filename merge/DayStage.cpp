@@ -38,16 +38,16 @@ Plan PlaceChunk(DropSequence& sequence, Os& os, Session& session, const Geometry
     ExtensionFields extension;
     if (const char* problem = FindExtension(*sequence.DayFile, geometry, fileSize, &extension))
         return Fail(sequence, os, session, problem, index);
-    if (chunk.TakenOut && !extension.night) return Plan::None;
     if (!extension.offset) {
-        if (!every) return Fail(sequence, os, session, text::NoExtension);
-        AppendGeometryLine(session, index, text::NoExtensionLeft);
+        if (!every && !chunk.TakenOut) return Fail(sequence, os, session, text::NoExtension);
+        if (every) AppendGeometryLine(session, index, text::NoExtensionLeft);
         return Plan::None;
     }
     chunk.ExtensionOffset = extension.offset;
     chunk.ExtensionSize = extension.size;
     chunk.InsertionOffset = extension.end;
     if (!extension.night) {
+        if (chunk.TakenOut) return Plan::None;
         if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
         return Plan::Chunk;
     }
@@ -78,7 +78,9 @@ Plan PlaceAndKeep(DropSequence& sequence, Os& os, Session& session, const Geomet
 
 // Plans the chunk of one geometry: its colours, checked against the file
 // before they are read, and its place. Plan::None for a geometry left as it
-// is, with every geometry. A strip needs no colours, prelit or night.
+// is, with every geometry. A strip needs no colours; with every geometry
+// it passes over the geometries that a merge passes over, whose Extensions
+// a merge never reads: so it takes every model that a merge wrote.
 Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
                uint32_t index, bool every) {
     rw::ByteStream& file = *sequence.DayFile;
@@ -87,12 +89,12 @@ Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryF
     chunk.GeometryOffset = geometry.offset;
     chunk.GeometrySize = geometry.size;
     chunk.TakenOut = session.IsTicked(Option::Strip);
-    if (chunk.TakenOut)
-        return PlaceAndKeep(sequence, os, session, geometry, file.Size(), every, chunk);
-    if (!geometry.prelit) {
+    if (!geometry.prelit && (every || !chunk.TakenOut)) {
         AppendGeometryLine(session, index, text::NoVertexColourLeft);
         return Plan::None;
     }
+    if (chunk.TakenOut)
+        return PlaceAndKeep(sequence, os, session, geometry, file.Size(), every, chunk);
     // Checked in 64 bits before anything is allocated: a count the file
     // cannot hold must not make us allocate or read gigabytes.
     const uint64_t fileSize = file.Size();

@@ -291,6 +291,7 @@ TEST(Cli, ModelsFoldersAndPairs) {
          Logs({Merge("day/a.dff"),
                Open("day/b.dff") + Counted(3) + " Skipped: File doesn't contain Night Vertex Color.\n",
                Open("day/sub/c.dff") + Counted(3) + " Geometry 2: 3 vertex.\n Geometry 3: 3 vertex.\n" +
+                   " Geometry 2: Warning: Vertex Color missing: geometry left as it is.\n" +
                    Created("day/sub/c.dff")}),
          {{"day/a.dff", Model(3)},
           {"day/sub/c.dff", Build(modelgen::WithoutNightColours(EveryShape(), true))}}},
