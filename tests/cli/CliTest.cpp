@@ -297,6 +297,10 @@ TEST(Cli, ModelsFoldersAndPairs) {
           {"day/sub/c.dff", Build(modelgen::WithoutNightColours(EveryShape(), true))}}},
         {"StrippedIntoTheDffFolder", {{"a.dff", Merged3()}}, "--strip -d a.dff", 0,
          Open("a.dff") + Counted(3) + Created("dff/a.dff"), {{"dff/a.dff", Model(3)}}},
+        // A model left as it is needs a look; one stripped cleanly does not.
+        {"StrippedQuietly", {{"a.dff", Merged3()}, {"b.dff", Model(3)}}, "--strip -q a.dff b.dff", 0,
+         Open("b.dff") + Counted(3) + " Skipped: File doesn't contain Night Vertex Color.\n",
+         {{"a.dff", Model(3)}}},
         {"ListAMissingModel", {}, "-l missing.dff", 1, "{}/missing.dff\tError: No such file or directory\n"},
         // Any path the system takes.
         {"A600CharacterPath", {{LongName(), Model(3)}}, LongName(), 0, Merge(LongName()), {{LongName(), Merged3()}}},
