@@ -32,7 +32,8 @@ struct NightChunk {
     uint32_t VertexCount = 0;
     // One colour per vertex: the night colours made without a night model
     // (the geometry's own prelit colours, or the one colour), then those of
-    // the night model over them.
+    // the night model over them; all adjusted just before the output. None
+    // for a chunk taken out.
     Block Colours;
 };
 
