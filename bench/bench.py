@@ -8,7 +8,11 @@
       night colours scaled (--scale);
   (c) the same batch with the default number of jobs (one per processor);
   (d) the same batch as day models, each with its night model of the same
-      name in another folder (--night-folder NIGHTS DAYS).
+      name in another folder (--night-folder NIGHTS DAYS);
+  (e) --preview of the batch's folder, one picture of 2,000 tiles: wall time
+      (in seconds, not against cp: nothing but the picture is written);
+  (f) --preview of the large model: peak memory against its positions and
+      both sets of colours (12n + 4n + 4n), and the picture.
 
 The merge is durable (it flushes its outputs before it renames them), so its
 peer is durable too: cp of the same files (the day files in (d)) into a fresh
@@ -43,6 +47,7 @@ BATCH_VERTICES = (1_100, 10_500)      # about 20 KB to 200 KB each
 NIGHT_COLOUR = "10,20,40,255"
 NIGHT_SCALE = "45,45,60,100"
 LIMIT_LARGE, LIMIT_ONE_JOB, LIMIT_JOBS, LIMIT_NIGHTS = 1.1, 2.0, 1.0, 1.3
+LIMIT_PREVIEW_SECONDS = 5.0
 MEMORY_SLACK = 16 << 20
 MB = 1 << 20
 
@@ -187,6 +192,22 @@ def batches(cli, modelgen, work):
     ]
 
 
+def previews(cli, work):
+    """(e) and (f), on the models that (a) to (d) made."""
+    picture = os.path.join(work, "preview.png")
+    batch = [run([cli, "--preview", picture, "days"], work) for _ in range(ROUNDS)]
+    large = [run([cli, "--preview", picture, "large.dff"], work) for _ in range(ROUNDS)]
+    seconds = statistics.median(r[0] for r in batch)
+    peak = statistics.median(r[1] for r in large)
+    memory_limit = 20 * LARGE_VERTICES + MEMORY_SLACK
+    return [
+        (f"(e) --preview of {BATCH_COUNT} models", f"{seconds:.2f} s",
+         f"<= {LIMIT_PREVIEW_SECONDS} s", seconds <= LIMIT_PREVIEW_SECONDS, ""),
+        ("(f) --preview of the large model, peak memory", f"{peak / MB:.1f} MB",
+         f"<= 20n + 16 MB = {memory_limit / MB:.1f} MB", peak <= memory_limit, ""),
+    ]
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: bench.py BUILD_DIR")
@@ -196,7 +217,8 @@ def main():
     work = tempfile.mkdtemp(prefix="bench-", dir=build)
     load_before = os.getloadavg()[0]
     try:
-        rows = large_model(cli, modelgen, work) + batches(cli, modelgen, work)
+        rows = (large_model(cli, modelgen, work) + batches(cli, modelgen, work) +
+                previews(cli, work))
     finally:
         remove_tree(work)
     print(f"medians of {ROUNDS} rounds, each ratio measured within one round, against "

@@ -64,6 +64,12 @@ protected:
 size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
                unsigned threads);
 
+// The preview of the jobs: the stages of each merge, a tile each, logged in
+// order, and the picture written: its exit status (0 written, 1 not, 2 when
+// the picture would replace a model), and the lines for standard error.
+int RunPreview(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
+               std::string* errors);
+
 // The merge a command line asks for, planned, ordered and run: its exit
 // status (0 every model merged, 1 not, 2 a wrong command line after all),
 // and the lines for standard error in errors.

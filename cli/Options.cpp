@@ -13,6 +13,7 @@ const char UsageHead[] =
     "   or: tintweld-cli [OPTION]... --night NIGHT DAY\n"
     "   or: tintweld-cli [OPTION]... --night-folder NIGHTS DAY...\n"
     "   or: tintweld-cli --list [OPTION]... DAY...\n"
+    "   or: tintweld-cli --preview=FILE.png [OPTION]... DAY...\n"
     "Add night vertex colours to RW binary stream models (DFF).\n"
     "\n"
     "Each DAY is merged on its own, with night colours made from its own colours\n"
@@ -33,8 +34,9 @@ const char UsageTail[] =
     "The log goes to standard output: the window's lines about each model, without\n"
     "its prompts to drop a model, each model's lines together and in the order of\n"
     "the arguments, an empty line between two models. Exit status: 0 when every\n"
-    "merged model was written (or, with --list, every model read), 1 when any was\n"
-    "not or the log could not be written, 2 for a wrong command line.\n"
+    "merged model was written (or, with --list, every model read; with --preview,\n"
+    "the picture written), 1 when any was not or the log could not be written, 2\n"
+    "for a wrong command line.\n"
     "\n"
     "Examples:\n"
     "  A batch of three models, the second of them merged before:\n"
@@ -199,6 +201,12 @@ constexpr OptionRow Rows[] = {
      "an error, or left as it was), each whole; with\n"
      "--list, only the models that cannot be read",
      SETS(quiet)},
+    {'\0', "preview", "FILE.png",
+     "change no model: draw each model, lit by its day\n"
+     "colours (left) and by the night colours that the\n"
+     "same command would leave in it (right), or why it\n"
+     "would be refused, a tile each, into FILE.png",
+     TAKES(preview)},
     {'j', "jobs", "N", "merge N models at a time (default: one per processor)", ParseJobs},
     {'h', "help", nullptr, "show this help and exit",
      [](CommandLine& line, const std::string&) { return Asks(line, Command::Help); }},
@@ -271,6 +279,8 @@ void CheckTogether(CommandLine& line) {
         Fail(line, "--night and --night-folder do not go together");
     } else if (!options.night.empty() && options.days.size() > 1) {
         Fail(line, "--night merges one DAY, not " + std::to_string(options.days.size()));
+    } else if (options.list && !options.preview.empty()) {
+        Fail(line, "--list and --preview do not go together");
     } else if (options.skipMerged && options.alwaysMerge) {
         Fail(line, "--skip-merged and --always-merge do not go together");
     } else if (options.strip) {

@@ -31,6 +31,7 @@ struct Options {
     bool strip = false;          // night colours taken out, none put in
     bool list = false;           // the models' geometries listed, nothing changed
     bool quiet = false;          // only the models that were not merged cleanly shown
+    std::string preview;         // the picture drawn instead of merging, or none
     unsigned jobs = 0;  // 0: one per processor
     // Models and folders of models, in the order given.
     std::vector<std::string> days;

@@ -198,6 +198,7 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, Batch
                    ": the folders named hold no .dff file\n";
         return 1;
     }
+    if (!options.preview.empty()) return RunPreview(plan.jobs, options, os, output, errors);
     if (options.list) {
         bool read = true;
         for (size_t i = 0; i < plan.jobs.size(); ++i) {

@@ -9,11 +9,13 @@
 // generator's own model with the night colour chunk, its colours adjusted by
 // the generator's own formula. A merged model, stripped, is the day model
 // again; a strip run in place of the merge leaves the generator's model
-// without night colours.
+// without night colours. Or the same sequence previewed, and its picture
+// written: no model changes, whatever its geometry data holds.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
+#include "merge/Preview.h"
 #include "rwstream/Chunk.h"
 #include "tests/support/MemoryOs.h"
 
@@ -236,6 +238,26 @@ void CheckStripped(const Bytes& merged, const Bytes& dayBytes, const ModelShape&
         Broken("a merged model, stripped, is not the day model", session);
 }
 
+// A preview reads every geometry's data, patched or not, and writes nothing
+// but its picture (or, after a fault, nothing at all); it ends clean.
+// The PNG encoder is slow under the sanitizers: the picture is written only
+// when asked.
+void CheckPreview(MemoryOs& os, MemorySession& session, const std::map<std::string, Bytes>& before,
+                  bool write) {
+    merge::Picture picture;
+    if (!merge::MakePreviewPicture(1, &picture)) Broken("no picture for one tile", session);
+    const bool oneFile = session.ticked.count(Option::OneFileMode) > 0;
+    merge::PreviewModel(os, session, Day, oneFile ? "" : Night, merge::PathForm::Exact, picture, 0);
+    const std::string problems = ProblemsAtEnd(os, session, merge::DropSequence{});
+    if (!problems.empty()) Broken(problems, session);
+    const std::string png = "C:\\models\\preview.png";
+    const bool written = write && merge::WritePicture(os, session, png, picture);
+    std::map<std::string, Bytes> after = os.files;
+    if (written != (after.erase(png) > 0)) Broken("a picture written but not said, or said but not written", session);
+    if (after != before) Broken("a preview changed a file", session);
+    if (os.Held() || os.misuses || !os.temporaries.empty()) Broken("a preview did not end clean", session);
+}
+
 void Check(Input& in) {
     MemoryOs os;
     MemorySession session;
@@ -276,6 +298,7 @@ void Check(Input& in) {
         os.files[target] = {'o', 'l', 'd'};
     }
     const std::map<std::string, Bytes> before = os.files;
+    if (more & 0x10) return CheckPreview(os, session, before, (more & 0x20) != 0);
 
     merge::HandleDroppedPath(sequence, os, session, Day.c_str());
     if (sequence.state == merge::SequenceState::AwaitingNight)

@@ -30,6 +30,7 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
 // commits in groups a prepared output waits for its commit.
 DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session) {
     AdjustNightColours(sequence, session);
+    if (sequence.Previews) return DropResult::NotWritten;
     if (!PrepareOutput(sequence, os, session)) {
         ReturnToAwaitingDay(sequence, session);
         return DropResult::NotWritten;

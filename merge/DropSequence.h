@@ -79,6 +79,8 @@ struct DropSequence {
     // batch) and another may be about to write into it, once all are done.
     std::string MadeFolder;
     bool LeavesMadeFolders = false;
+    // A preview: the output is planned, its chunks kept, but never written.
+    bool Previews = false;
 };
 
 // How a dropped path reached us: exactly, or with characters that the
@@ -161,6 +163,12 @@ WriteResult WriteMergedModel(const DropSequence& sequence, Os& os, rw::ByteStrea
 // The output path for a day model: itself, or its name in the "dff" folder
 // beside it.
 std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
+
+// A new file beside target, its name target's with one of the last two
+// characters of one byte in its name changed: the next candidate while one
+// cannot be created, the last failure otherwise.
+Status CreateTemporary(Os& os, const std::string& target, std::string* temporary,
+                       OutputFile** file);
 
 // The folder that holds path, without the separator after it unless it is a
 // root ("." when path names none).

@@ -75,6 +75,8 @@ inline constexpr char ChunkPastExtension[] =
 inline constexpr char GeometryPastList[] =
     " Error: Geometry runs past the end of the Geometry List.\r\n";
 inline constexpr char ListPastClump[] = " Error: Geometry List runs past the end of the Clump.\r\n";
+inline constexpr char GeometryDataMiscounted[] =
+    " Error: Geometry data doesn't hold what it counts.\r\n";
 inline constexpr char PathTooLong[] = " Error: Path is longer than 259 characters.\r\n";
 inline constexpr char OutputPathTooLong[] =
     " Error: Output path is longer than 259 characters.\r\n";
@@ -83,6 +85,11 @@ inline constexpr char NameNotExact[] =
 // The text of a failure to find a temporary name (after "Error: ").
 inline constexpr char NoTemporaryName[] =
     "No name for a temporary file is free beside the model.\r\n";
+// A preview: the picture is written; in a tile, a view with nothing to draw.
+inline constexpr char PreviewWritten[] = "\r\nPreview written: ";
+inline constexpr char NativeGeometry[] = "Native geometry.";
+inline constexpr char NoPositions[] = "No positions.";
+inline constexpr char NoTriangles[] = "No triangles.";
 inline constexpr char LineEnd[] = "\r\n";
 
 }  // namespace merge::text

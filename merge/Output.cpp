@@ -72,6 +72,8 @@ bool FindTarget(DropSequence& sequence, Os& os, Session& session) {
     return false;
 }
 
+}  // namespace
+
 // A new file beside the target, its name the target's with one of the last
 // two characters of one byte in its name changed (never a byte of a longer
 // character): the next candidate while one cannot be created (most often
@@ -96,6 +98,8 @@ Status CreateTemporary(Os& os, const std::string& target, std::string* temporary
     *file = nullptr;
     return status;
 }
+
+namespace {
 
 // The merged model, its permissions, its flush (unless the caller flushes a
 // group) and its close; the first failure is reported, and the temporary

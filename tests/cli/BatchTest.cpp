@@ -6,8 +6,13 @@
 
 #include <functional>
 
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include <stb_image.h>
+
 #include "cli/Batch.h"
 #include "cli/Console.h"
+#include "merge/Preview.h"
 #include "tests/support/MemoryOs.h"
 
 namespace {
@@ -289,6 +294,121 @@ TEST(Batch, ProgressOnATerminal) {
     const std::string erase = "\r" + std::string(40, ' ') + "\r";
     EXPECT_EQ(text, "\rtintweld-cli: 2 of 4 models" + erase + "log\n\rtintweld-cli: 4 of 4 models" + erase);
     std::fclose(console.log);
+}
+
+}  // namespace
+
+namespace {
+
+// The preview's PNG read back; width 0 when it is none.
+merge::Picture Decoded(const Bytes& png) {
+    merge::Picture picture;
+    int width = 0, height = 0, channels = 0;
+    uint8_t* pixels = stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width,
+                                            &height, &channels, 3);
+    if (!pixels) return picture;
+    picture.width = width, picture.height = height;
+    picture.pixels.assign(pixels, pixels + size_t(width) * height * 3);
+    stbi_image_free(pixels);
+    return picture;
+}
+
+std::vector<uint8_t> PixelAt(const merge::Picture& p, uint32_t x, uint32_t y) {
+    const uint8_t* pixel = &p.pixels[(size_t(y) * p.width + x) * 3];
+    return {pixel[0], pixel[1], pixel[2]};
+}
+
+// Whether text is drawn from (x, y) on, over a background of the colour at
+// (x - 1, y): each pixel of its lines differs from it exactly where the font
+// sets one.
+bool ShowsText(const merge::Picture& p, uint32_t x, uint32_t y, const std::string& text) {
+    merge::Picture expected;
+    if (!merge::MakePreviewPicture(1, &expected)) return false;
+    const uint32_t width = static_cast<uint32_t>(text.size() * 6);
+    merge::DrawText(expected, 0, 0, width, text, {255, 255, 255});
+    for (uint32_t row = 0; row < 7; ++row)
+        for (uint32_t column = 0; column < width; ++column)
+            if ((PixelAt(p, x + column, y + row) != PixelAt(p, x - 1, y)) !=
+                (PixelAt(expected, column, row)[0] == 255))
+                return false;
+    return true;
+}
+
+// A square of 4 vertices and two triangles, all of one colour.
+modelgen::ModelShape Square(const Bytes& colour) {
+    modelgen::ModelShape shape = Shape(4, Repeat(colour, 4));
+    shape.geometries[0].triangleCount = 2;
+    return shape;
+}
+
+Bytes Patched(Bytes model, size_t at, uint8_t value) {
+    model[modelgen::BuildModel(Square({})).layout.firstGeometryData + at] = value;
+    return model;
+}
+
+// A folder of models previewed: each tile's name under it, in order; a
+// square's day colour in its left view, the night colour a merge would leave
+// in it in its right view, the view's background around it; the tile texts
+// of a refused model and of geometry data that holds nothing to draw or not
+// what it counts; and no file changed but the picture.
+TEST(Batch, Preview) {
+    const Bytes red = {200, 40, 40, 255}, green = {30, 180, 60, 255}, blue = {20, 20, 120};
+    const Bytes square = Build(Square(red));
+    const modelgen::Model merged = modelgen::WithNightColours(Square(red), Repeat(green, 4));
+    modelgen::ModelShape noExtension = Square(red);
+    noExtension.geometries[0].hasExtension = false;
+    modelgen::ModelShape noTriangles = Square(red);
+    noTriangles.geometries[0].triangleCount = 0;
+    const struct {
+        const char* name;
+        Bytes model;
+        Bytes right;       // the night view's centre, or none
+        const char* text;  // the start of the tile's text, or none
+    } tiles[] = {
+        {"a.dff", square, blue, nullptr},
+        {"b.dff", merged.bytes, {30, 180, 60}, nullptr},
+        {"c.dff", Build(noTriangles), {}, "No triangles."},
+        {"d.dff", Patched(square, 3, 1), {}, "Native"},
+        {"e.dff", Patched(square, 7, 0x10), {}, "Error: Geometry data"},
+        {"f.dff", Build(noExtension), {}, "Error: File doesn't"},
+        // The first morph target without positions.
+        {"g.dff", Patched(square, 16 + 16 + 16 + 16, 0), {}, "No positions."},
+    };
+    std::map<std::string, Bytes> files;
+    for (const auto& tile : tiles) files[std::string("C:\\m\\") + tile.name] = tile.model;
+    Outcome run = RunCli(files, "2", {"--preview=C:\\p.png", "-s", "-r", "20,20,120,255", "C:\\m"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.log.find(Error("Geometry data doesn't hold what it counts.")), std::string::npos);
+    EXPECT_NE(run.log.find("\r\nPreview written: C:\\p.png\r\n"), std::string::npos);
+    const merge::Picture picture = Decoded(run.files["C:\\p.png"]);
+    run.files.erase("C:\\p.png");
+    EXPECT_EQ(run.files, files);
+    merge::Picture grid;
+    ASSERT_TRUE(merge::MakePreviewPicture(std::size(tiles), &grid));
+    ASSERT_EQ(picture.width, grid.width);
+    ASSERT_EQ(picture.height, grid.height);
+    const uint32_t right = merge::TileWidth - merge::ViewSize, middle = merge::ViewSize / 2;
+    const std::vector<uint8_t> background = {merge::ViewBackground.r, merge::ViewBackground.g,
+                                             merge::ViewBackground.b};
+    for (size_t k = 0; k < std::size(tiles); ++k) {
+        SCOPED_TRACE(tiles[k].name);
+        uint32_t x = 0, y = 0;
+        merge::TileCorner(grid, k, &x, &y);
+        EXPECT_TRUE(ShowsText(picture, x, merge::NameLine(y), tiles[k].name));
+        const uint32_t inset = merge::TextInset;
+        if (tiles[k].text) {
+            EXPECT_TRUE(ShowsText(picture, x + inset, y + inset, tiles[k].text));
+        }
+        if (tiles[k].right.empty()) continue;
+        EXPECT_EQ(PixelAt(picture, x + middle, y + middle), std::vector<uint8_t>(red.begin(), red.end() - 1));
+        EXPECT_EQ(PixelAt(picture, x + right + middle, y + middle), tiles[k].right);
+        EXPECT_EQ(PixelAt(picture, x + 1, y + 1), background);
+        EXPECT_EQ(PixelAt(picture, x + right + 1, y + 1), background);
+    }
+    // Never over a model.
+    run = RunCli(files, "1", {"--preview", "C:\\m\\b.dff", "C:\\m"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.files, files);
 }
 
 }  // namespace

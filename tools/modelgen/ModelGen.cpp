@@ -23,8 +23,14 @@ constexpr uint16_t FlagLight = 0x0020;
 constexpr uint8_t NightChunkFill = 0x5A;
 constexpr uint32_t NoParentFrame = 0xFFFFFFFF;
 constexpr uint32_t AtomicRenderFlags = 0x05;
-// Positions are laid out on a square grid of this many vertices a side.
-constexpr uint32_t GridSide = 1024;
+// A geometry's vertices lie on a square grid in the plane z = its index,
+// as few a side as hold them all, one unit apart; its triangles cover the
+// grid's cells, two a cell, row by row.
+uint32_t GridSide(uint32_t vertexCount) {
+    uint32_t side = 2;
+    while (uint64_t{side} * side < vertexCount) ++side;
+    return side;
+}
 
 // Writes a chunk whose payload is whatever putPayload emits. The size in the
 // header comes from a first run of putPayload into a counting sink (plus
@@ -74,35 +80,37 @@ void PutColours(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
     for (uint32_t v = 0; v < geometry.vertexCount; ++v) PatternColour(index, v, Reserve(sink, 4));
 }
 
-// Triangles walk the vertices in order; indices are 16-bit, as in the
-// format, so large meshes wrap around.
+// Indices are 16-bit, as in the format, so large meshes wrap around; a
+// corner past the last vertex wraps to the first ones.
 void PutTriangles(ByteSink& sink, const GeometryShape& geometry) {
     if (CountedOnly(sink, uint64_t{8} * geometry.triangleCount)) return;
-    uint32_t n = geometry.vertexCount;
+    const uint32_t n = geometry.vertexCount, side = GridSide(n);
     for (uint32_t t = 0; t < geometry.triangleCount; ++t) {
-        uint32_t first = n ? t % n : 0;
-        uint16_t corners[4] = {static_cast<uint16_t>(first), static_cast<uint16_t>(n ? (first + 1) % n : 0),
-                               0, static_cast<uint16_t>(n ? (first + 2) % n : 0)};
+        const uint32_t cell = t / 2, a = cell / (side - 1) * side + cell % (side - 1);
+        const uint32_t first = t % 2 ? a + 1 : a, second = t % 2 ? a + side + 1 : a + 1;
+        const uint32_t corners[4] = {first, second, 0, a + side};
         uint8_t* room = Reserve(sink, 8);
         for (int i = 0; i < 4; ++i) {
-            room[2 * i] = static_cast<uint8_t>(corners[i]);
-            room[2 * i + 1] = static_cast<uint8_t>(corners[i] >> 8);
+            const uint32_t index = i == 2 ? 0 : n ? corners[i] % n : 0;
+            room[2 * i] = static_cast<uint8_t>(index);
+            room[2 * i + 1] = static_cast<uint8_t>(index >> 8);
         }
     }
 }
 
 void PutMorphTarget(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
-    float half = GridSide / 2.0f;
+    const uint32_t side = GridSide(geometry.vertexCount);
+    const float half = (side - 1) / 2.0f;
     PutFloat(sink, half);  // bounding sphere: centre and radius
     PutFloat(sink, half);
     PutFloat(sink, static_cast<float>(index));
-    PutFloat(sink, static_cast<float>(GridSide));
+    PutFloat(sink, static_cast<float>(side));
     Put32(sink, 1);  // has positions
     Put32(sink, 0);  // has normals
     if (CountedOnly(sink, uint64_t{12} * geometry.vertexCount)) return;
     for (uint32_t v = 0; v < geometry.vertexCount; ++v) {
-        PutFloat(sink, static_cast<float>(v % GridSide));
-        PutFloat(sink, static_cast<float>(v / GridSide % GridSide));
+        PutFloat(sink, static_cast<float>(v % side));
+        PutFloat(sink, static_cast<float>(v / side));
         PutFloat(sink, static_cast<float>(index));
     }
 }
