@@ -53,7 +53,8 @@ struct KeptLog final : Session {
 std::string ErrorLine(const std::string& log) {
     const size_t error = log.find(text::Error);
     if (error == std::string::npos) return "";
-    const size_t start = log.rfind('\n', error) == std::string::npos ? 0 : log.rfind('\n', error) + 1;
+    const size_t newline = log.rfind('\n', error);
+    const size_t start = newline == std::string::npos ? 0 : newline + 1;
     const size_t end = log.find_first_of("\r\n", error);
     const std::string line = log.substr(start, end == std::string::npos ? end : end - start);
     return line.substr(line.find_first_not_of(' '));
@@ -98,8 +99,7 @@ struct ModelViews {
     uint32_t failed = 0;  // the geometry that a message is about
 };
 
-// count colours from the file at offset into colours; false when they
-// cannot be read.
+// count bytes of the file from offset on; false when they cannot be read.
 bool ReadBytes(rw::ByteStream& file, uint64_t offset, uint8_t* bytes, uint64_t count) {
     if (!rw::SeekTo(file, offset)) return false;
     for (uint64_t done = 0; done < count;) {
@@ -231,15 +231,18 @@ const char* ReadModel(ModelViews& m) {
 // Both views of the model; the message of why they cannot be drawn, or null.
 const char* DrawModel(ModelViews& m, Tile& tile) {
     if (const char* problem = ReadModel(m)) return problem;
+    // The first geometry's note, unless another has something to draw.
     const char* note = nullptr;
+    bool drawable = false;
     for (m.failed = 0; m.failed < m.data.size(); ++m.failed) {
         const char* nothing = NothingToDraw(m.data[m.failed]);
         if (!nothing && !FramePositions(m, m.data[m.failed])) return text::Unreadable;
-        if (!note || !nothing) note = nothing;
+        drawable = drawable || !nothing;
+        if (!note) note = nothing;
     }
     for (uint32_t x : {tile.x, tile.x + TileWidth - ViewSize})
         FillRectangle(tile.picture, x, tile.y, ViewSize, ViewSize, ViewBackground);
-    if (note) {
+    if (!drawable) {
         ShowNote(tile, note);
         return nullptr;
     }

@@ -359,6 +359,9 @@ TEST(Batch, Preview) {
     noExtension.geometries[0].hasExtension = false;
     modelgen::ModelShape noTriangles = Square(red);
     noTriangles.geometries[0].triangleCount = 0;
+    // With -e, a geometry with nothing to draw after one with something.
+    modelgen::ModelShape twoGeometries = Square(red);
+    twoGeometries.geometries.push_back(noTriangles.geometries[0]);
     const struct {
         const char* name;
         Bytes model;
@@ -373,10 +376,11 @@ TEST(Batch, Preview) {
         {"f.dff", Build(noExtension), {}, "Error: File doesn't"},
         // The first morph target without positions.
         {"g.dff", Patched(square, 16 + 16 + 16 + 16, 0), {}, "No positions."},
+        {"h.dff", Build(twoGeometries), blue, nullptr},
     };
     std::map<std::string, Bytes> files;
     for (const auto& tile : tiles) files[std::string("C:\\m\\") + tile.name] = tile.model;
-    Outcome run = RunCli(files, "2", {"--preview=C:\\p.png", "-s", "-r", "20,20,120,255", "C:\\m"});
+    Outcome run = RunCli(files, "2", {"--preview=C:\\p.png", "-s", "-e", "-r", "20,20,120,255", "C:\\m"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.log.find(Error("Geometry data doesn't hold what it counts.")), std::string::npos);
     EXPECT_NE(run.log.find("\r\nPreview written: C:\\p.png\r\n"), std::string::npos);
