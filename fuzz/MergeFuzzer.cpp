@@ -253,9 +253,11 @@ void CheckPreview(MemoryOs& os, MemorySession& session, const std::map<std::stri
     const std::string png = "C:\\models\\preview.png";
     const bool written = write && merge::WritePicture(os, session, png, picture);
     std::map<std::string, Bytes> after = os.files;
-    if (written != (after.erase(png) > 0)) Broken("a picture written but not said, or said but not written", session);
+    if (written != (after.erase(png) > 0))
+        Broken("a picture written but not said, or said but not written", session);
     if (after != before) Broken("a preview changed a file", session);
-    if (os.Held() || os.misuses || !os.temporaries.empty()) Broken("a preview did not end clean", session);
+    if (os.Held() || os.misuses || !os.temporaries.empty())
+        Broken("a preview did not end clean", session);
 }
 
 void Check(Input& in) {

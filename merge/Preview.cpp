@@ -169,7 +169,8 @@ const char* DrawGeometry(ModelViews& m, TileViews& views, uint32_t k) {
         done += count;
     }
     if (data.colours) {
-        if (!ReadBytes(m.file, data.colours, day.get(), n * rw::ColourSize)) return text::Unreadable;
+        if (!ReadBytes(m.file, data.colours, day.get(), n * rw::ColourSize))
+            return text::Unreadable;
     } else {
         for (uint64_t j = 0; j < n; ++j)
             std::memcpy(day.get() + j * rw::ColourSize, White, rw::ColourSize);

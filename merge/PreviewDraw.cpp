@@ -31,7 +31,8 @@ Position Load(const uint8_t bytes[12]) {
                               uint32_t{bytes[4 * k + 2]} << 16 | uint32_t{bytes[4 * k + 3]} << 24;
         std::memcpy(&value[k], &bits, 4);
     }
-    const bool finite = std::isfinite(value[0]) && std::isfinite(value[1]) && std::isfinite(value[2]);
+    const bool finite =
+        std::isfinite(value[0]) && std::isfinite(value[1]) && std::isfinite(value[2]);
     return {value[0], value[1], value[2], finite};
 }
 
@@ -77,8 +78,10 @@ ViewPoint Project(const ViewFrame& frame, const uint8_t position[12]) {
     const double width = frame.right - frame.left, height = frame.top - frame.bottom;
     const double span = std::max(width, height);
     const double scale = span > 0 ? inside / span : 0;
-    const double x = ViewMargin + (inside - width * scale) / 2 + (Along(p, Right) - frame.left) * scale;
-    const double y = ViewMargin + (inside - height * scale) / 2 + (frame.top - Along(p, Up)) * scale;
+    const double x =
+        ViewMargin + (inside - width * scale) / 2 + (Along(p, Right) - frame.left) * scale;
+    const double y =
+        ViewMargin + (inside - height * scale) / 2 + (frame.top - Along(p, Up)) * scale;
     const double range = frame.farthest - frame.nearest;
     const double depth = range > 0 ? (Along(p, Ahead) - frame.nearest) / range * DepthSteps : 0;
     ViewPoint point;

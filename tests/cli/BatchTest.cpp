@@ -380,7 +380,8 @@ TEST(Batch, Preview) {
     };
     std::map<std::string, Bytes> files;
     for (const auto& tile : tiles) files[std::string("C:\\m\\") + tile.name] = tile.model;
-    Outcome run = RunCli(files, "2", {"--preview=C:\\p.png", "-s", "-e", "-r", "20,20,120,255", "C:\\m"});
+    Outcome run =
+        RunCli(files, "2", {"--preview=C:\\p.png", "-s", "-e", "-r", "20,20,120,255", "C:\\m"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.log.find(Error("Geometry data doesn't hold what it counts.")), std::string::npos);
     EXPECT_NE(run.log.find("\r\nPreview written: C:\\p.png\r\n"), std::string::npos);
@@ -404,7 +405,8 @@ TEST(Batch, Preview) {
             EXPECT_TRUE(ShowsText(picture, x + inset, y + inset, tiles[k].text));
         }
         if (tiles[k].right.empty()) continue;
-        EXPECT_EQ(PixelAt(picture, x + middle, y + middle), std::vector<uint8_t>(red.begin(), red.end() - 1));
+        EXPECT_EQ(PixelAt(picture, x + middle, y + middle),
+                  std::vector<uint8_t>(red.begin(), red.end() - 1));
         EXPECT_EQ(PixelAt(picture, x + right + middle, y + middle), tiles[k].right);
         EXPECT_EQ(PixelAt(picture, x + 1, y + 1), background);
         EXPECT_EQ(PixelAt(picture, x + right + 1, y + 1), background);
