@@ -130,9 +130,12 @@ bool FramePositions(ModelViews& m, const GeometryData& data) {
 const uint8_t* NightColours(ModelViews& m, uint32_t k, const uint8_t* day, Block& night) {
     // A chunk's colours, unless the file was saved anew since they were
     // planned and no longer counts as many vertices.
-    for (const NightChunk& chunk : m.sequence.Chunks)
+    // A stripped geometry keeps no night colours.
+    for (const NightChunk& chunk : m.sequence.Chunks) {
+        if (chunk.Geometry == k && chunk.TakenOut) return day;
         if (chunk.Geometry == k && chunk.VertexCount == m.data[k].vertexCount)
             return chunk.Colours.get();
+    }
     ExtensionFields extension;
     if (FindExtension(m.file, m.geometries[k], m.file.Size(), &extension) || !extension.night ||
         extension.nightPastFile || extension.nightSize < 4)
