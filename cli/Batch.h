@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/BatchOs.h"
 #include "cli/ConsoleSession.h"
+#include "merge/Os.h"
 #include "cli/Options.h"
 #include "merge/DropSequence.h"
 
@@ -40,11 +40,13 @@ struct Plan {
 // models in it, in name order (and those of its folders, recursively), and a
 // day model takes its night model from --night or --night-folder.
 // Arguments in inexact are names the system could not pass on exactly.
-Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, BatchOs& os);
+Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merge::Os& os);
 
 // Makes each job wait for the earlier ones it shares a file with, so that
-// running them side by side gives what running them in turn would.
-void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, BatchOs& os);
+// running them side by side gives what running them in turn would. Returns
+// the identities of all the files the jobs read or write.
+std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options,
+                                              merge::Os& os);
 
 // Where a batch's logs go, each model's whole and in order, and how far it is.
 struct BatchOutput {
@@ -61,19 +63,19 @@ protected:
 // whole file systems, outputs are committed in groups after one flush for
 // many. Stops starting jobs once the run is interrupted or the logs cannot
 // be written. Returns the number of models not merged.
-size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
+size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                unsigned threads);
 
 // The preview of the jobs: the stages of each merge, a tile each, logged in
 // order, and the picture written: its exit status (0 written, 1 not, 2 when
 // the picture would replace a model), and the lines for standard error.
-int RunPreview(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
+int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                std::string* errors);
 
 // The merge a command line asks for, planned, ordered and run: its exit
 // status (0 every model merged, 1 not, 2 a wrong command line after all),
 // and the lines for standard error in errors.
-int RunBatch(const Options& options, const std::set<std::string>& inexact, BatchOs& os,
+int RunBatch(const Options& options, const std::set<std::string>& inexact, merge::Os& os,
              BatchOutput& output, std::string* errors);
 
 }  // namespace cli

@@ -12,25 +12,25 @@ const char OutputFolder[] = "dff";
 
 struct Planner {
     const Options& options;
-    BatchOs& os;
+    merge::Os& os;
     std::vector<Job>& jobs;
     std::string night;  // full path of --night, or of --night-folder
 };
 
-std::string Full(BatchOs& os, const std::string& name) {
+std::string Full(merge::Os& os, const std::string& name) {
     std::string full;
     return os.FullPath(name.c_str(), &full).ok() ? full : name;
 }
 
 // A listed name joined to its folder as it is, never rewritten.
-std::string Join(BatchOs& os, const std::string& folder, const std::string& name) {
+std::string Join(merge::Os& os, const std::string& folder, const std::string& name) {
     const bool separated = !folder.empty() && os.NameStart(folder.c_str()) == folder.size();
     return separated ? folder + name : folder + os.Separator() + name;
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-bool SameName(BatchOs& os, std::string a, std::string b) {
+bool SameName(merge::Os& os, std::string a, std::string b) {
     if (os.NamesIgnoreCase()) {
         std::transform(a.begin(), a.end(), a.begin(), Lower);
         std::transform(b.begin(), b.end(), b.begin(), Lower);
@@ -56,10 +56,10 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
 }
 
 void AddFolder(Planner& p, const std::string& folder, const std::string& relative,
-               std::vector<FolderEntry> entries) {
+               std::vector<merge::FolderEntry> entries) {
     std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-    for (const FolderEntry& entry : entries) {
+              [](const merge::FolderEntry& a, const merge::FolderEntry& b) { return a.name < b.name; });
+    for (const merge::FolderEntry& entry : entries) {
         const std::string path = Join(p.os, folder, entry.name);
         const std::string below = relative.empty() ? entry.name : Join(p.os, relative, entry.name);
         if (!entry.isFolder) {
@@ -70,7 +70,7 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
         if (!p.options.recursive ||
             (p.options.dffFolder && SameName(p.os, entry.name, OutputFolder)))
             continue;
-        std::vector<FolderEntry> inside;
+        std::vector<merge::FolderEntry> inside;
         if (p.os.ListFolder(path.c_str(), &inside).ok())
             AddFolder(p, path, below, std::move(inside));
         else
@@ -80,7 +80,7 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
 
 }  // namespace
 
-Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, BatchOs& os) {
+Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merge::Os& os) {
     Plan plan;
     Planner p{options, os, plan.jobs, ""};
     if (!options.night.empty()) p.night = Full(os, options.night);
@@ -90,7 +90,7 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, Batc
         const bool exact = !inexact.count(day) && !inexact.count(options.night) &&
                            !inexact.count(options.nightFolder);
         const size_t first = plan.jobs.size();
-        std::vector<FolderEntry> entries;
+        std::vector<merge::FolderEntry> entries;
         if (!os.ListFolder(full.c_str(), &entries).ok()) {
             AddJob(p, full, full.substr(os.NameStart(full.c_str())), true);
         } else if (!options.night.empty()) {
@@ -105,7 +105,8 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, Batc
     return plan;
 }
 
-void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, BatchOs& os) {
+std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options,
+                                              merge::Os& os) {
     struct Uses {
         size_t writer = SIZE_MAX;
         std::vector<size_t> readers;  // since the writer
@@ -113,10 +114,10 @@ void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, Bat
     std::map<std::string, Uses> files;
     for (size_t j = 0; j < jobs.size(); ++j) {
         Job& job = jobs[j];
-        std::vector<std::string> reads = {os.FileIdentity(job.day.c_str())};
-        if (!job.night.empty()) reads.push_back(os.FileIdentity(job.night.c_str()));
+        std::vector<std::string> reads = {merge::FileIdentity(os, job.day)};
+        if (!job.night.empty()) reads.push_back(merge::FileIdentity(os, job.night));
         const std::string written =
-            os.FileIdentity(merge::OutputPathFor(os, job.day, options.dffFolder).c_str());
+            merge::FileIdentity(os, merge::OutputPathFor(os, job.day, options.dffFolder));
         for (const std::string& file : reads)
             if (files[file].writer != SIZE_MAX) job.after.push_back(files[file].writer);
         Uses& output = files[written];
@@ -126,6 +127,9 @@ void OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options, Bat
         output.writer = j;
         output.readers.clear();
     }
+    std::set<std::string> used;
+    for (const auto& file : files) used.insert(file.first);
+    return used;
 }
 
 }  // namespace cli

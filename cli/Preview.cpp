@@ -8,15 +8,15 @@
 
 namespace cli {
 
-int RunPreview(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
+int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                std::string* errors) {
     std::string path;
     if (!os.FullPath(options.preview.c_str(), &path).ok()) path = options.preview;
     // A model is never replaced by a picture.
-    const std::string picturesFile = os.FileIdentity(path.c_str());
+    const std::string picturesFile = merge::FileIdentity(os, path);
     for (const Job& job : jobs)
         for (const std::string& model : {job.day, job.night})
-            if (!model.empty() && os.FileIdentity(model.c_str()) == picturesFile) {
+            if (!model.empty() && merge::FileIdentity(os, model) == picturesFile) {
                 *errors += "tintweld-cli: --preview would replace the model '" + model +
                            "' (see tintweld-cli --help)\n";
                 return 2;

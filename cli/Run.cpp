@@ -27,7 +27,7 @@ constexpr size_t GroupSize = 256;
 struct Runner {
     std::vector<Job>& jobs;
     const Options& options;
-    BatchOs& os;
+    merge::Os& os;
     bool groupCommit;
     std::mutex mutex{};
     std::condition_variable changed{};
@@ -130,7 +130,7 @@ bool IsShown(const Job& job, const Options& options) {
 
 }  // namespace
 
-size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, BatchOutput& output,
+size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                unsigned threads) {
     Runner r{jobs, options, os, os.SyncsWholeFileSystems() && jobs.size() > 1};
     std::vector<std::thread> workers;
@@ -184,7 +184,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, BatchOs& os, Batc
     return notMerged;
 }
 
-int RunBatch(const Options& options, const std::set<std::string>& inexact, BatchOs& os,
+int RunBatch(const Options& options, const std::set<std::string>& inexact, merge::Os& os,
              BatchOutput& output, std::string* errors) {
     Plan plan = PlanJobs(options, inexact, os);
     if (!plan.usageError.empty()) {
@@ -211,7 +211,9 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, Batch
         }
         return read ? 0 : 1;
     }
-    OrderJobsThatShareFiles(plan.jobs, options, os);
+    // No job's temporary file takes a name that another job reads or writes.
+    const std::set<std::string> inUse = OrderJobsThatShareFiles(plan.jobs, options, os);
+    for (Job& job : plan.jobs) job.sequence.NamesInUse = &inUse;
     const unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
     const size_t notMerged =
         RunJobs(plan.jobs, options, os, output,

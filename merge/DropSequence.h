@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "merge/Os.h"
+#include "merge/Paths.h"
 #include "merge/Session.h"
 
 namespace merge {
@@ -66,11 +68,17 @@ struct DropSequence {
     uint64_t GeometryListOffset = 0;
     uint32_t ClumpSize = 0, GeometryListSize = 0;
     bool ClumpGrows = false;  // the Geometry List lies inside the Clump
-    // The file that the output replaces (OutputPath through its links), the
-    // temporary file beside it that holds the output until then, and
-    // whether it is the day model, which must not have changed.
+    // The file that the output replaces (OutputPath through its links) and
+    // the temporary file beside it that holds the output until then.
     std::string TargetPath, TemporaryPath;
-    bool GuardsTarget = false;
+    // The target as the output stage first found it (or its absence): it is
+    // replaced only while it is still that file, or still absent, whether it
+    // is the day model, an older output or a link to either.
+    FileStamp TargetStamp;
+    bool TargetFound = false;
+    // The identities of the files a batch names, reads or writes: never the
+    // name of a temporary file.
+    const std::set<std::string>* NamesInUse = nullptr;
     // A batch leaves its outputs in their temporary files, unflushed, and
     // commits many at once after one flush of the file system.
     bool CommitsInGroups = false;
@@ -160,19 +168,16 @@ enum class WriteResult { Written, ReadFailed, WriteFailed };
 WriteResult WriteMergedModel(const DropSequence& sequence, Os& os, rw::ByteStream& day,
                              OutputFile* file, Status* status);
 
-// The output path for a day model: itself, or its name in the "dff" folder
-// beside it.
-std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
-
 // A new file beside target, its name target's with one of the last two
-// characters of one byte in its name changed: the next candidate while one
-// cannot be created, the last failure otherwise.
-Status CreateTemporary(Os& os, const std::string& target, std::string* temporary,
-                       OutputFile** file);
+// characters of one byte in its name changed, and none whose identity is in
+// inUse (when given): the next candidate while one cannot be created, the
+// last failure otherwise. None once the run is interrupted.
+Status CreateTemporary(Os& os, const std::string& target, const std::set<std::string>* inUse,
+                       std::string* temporary, OutputFile** file);
 
-// The folder that holds path, without the separator after it unless it is a
-// root ("." when path names none).
-std::string FolderOf(Os& os, const std::string& path);
+// Moves temporary over target (Os::Replace), unless the run is interrupted:
+// the temporary file then goes.
+Status ReplaceUnlessInterrupted(Os& os, const std::string& temporary, const std::string& target);
 
 // Closes only what is open, and leaves the pointer null.
 void CloseFile(Os& os, rw::ByteStream*& file);

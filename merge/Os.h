@@ -1,14 +1,20 @@
-// What the merge pipeline needs from the operating system: files, folders,
-// paths and memory. One implementation per system (POSIX, Win32) and an
+// What the merge pipeline and the command line's batch need from the
+// operating system: files, folders, paths, memory, threads and whether the
+// run was interrupted. One implementation per system (POSIX, Win32) and an
 // in-memory one for the tests. Every call that can fail returns its error as
 // a value, taken inside the failing call, so a report can never pick up the
 // error of a later call.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "rwstream/ByteStream.h"
 
@@ -40,6 +46,12 @@ inline bool SameFile(const FileStamp& a, const FileStamp& b) {
     return a.device == b.device && a.index == b.index && a.size == b.size &&
            a.modified == b.modified && a.changed == b.changed;
 }
+
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;  // a folder itself, not a link to one
+    bool exact = true;      // false: the code page could not hold the name
+};
 
 struct Os {
     // An existing regular file, opened for reading and shared with other
@@ -98,6 +110,38 @@ struct Os {
     // A zero-filled block; null when it cannot be allocated.
     virtual uint8_t* AllocateZeroed(size_t size) = 0;
     virtual void Release(uint8_t* block) = 0;
+
+    // Puts everything written to the file system that holds path on the disk.
+    virtual Status SyncFileSystem(const char* path) = 0;
+    // Whether that costs what a flush of one file does, so that a group of
+    // outputs is flushed once for all (where it does not, each file is).
+    virtual bool SyncsWholeFileSystems() = 0;
+    // A name relative to the working folder as a full path, without "."
+    // parts or repeated separators.
+    virtual Status FullPath(const char* name, std::string* full) = 0;
+    virtual Status ListFolder(const char* path, std::vector<FolderEntry>* entries) = 0;
+    // The separator that joins a folder and a name.
+    virtual char Separator() = 0;
+    // Whether names that differ only in case name one file.
+    virtual bool NamesIgnoreCase() = 0;
+    // Starts work on a thread of its own; false when the system has no
+    // thread to give.
+    virtual bool StartThread(std::function<void()> work, std::thread* thread) {
+        try {
+            *thread = std::thread(std::move(work));
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+    // The system's own failure for a call refused because the run was
+    // interrupted.
+    virtual Status Interrupted() = 0;
+
+    // Set once the run is interrupted: from then on the output makes no file
+    // and replaces nothing.
+    const std::atomic<bool>* stop = nullptr;
+    bool StopRequested() const { return stop && stop->load(); }
 
 protected:
     ~Os() = default;

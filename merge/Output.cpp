@@ -15,8 +15,6 @@ namespace merge {
 
 namespace {
 
-const char OutputFolder[] = "dff";
-
 // A temporary file's name is the target's with a character changed to one
 // of these: no letters, so that it cannot name the target on a file system
 // that ignores case, and no dot or blank, which Windows drops at the end of
@@ -67,21 +65,39 @@ bool FindTarget(DropSequence& sequence, Os& os, Session& session) {
         ReportLastError(session, " ", resolved);
         return false;
     }
-    if (session.PathFits(sequence.TargetPath.c_str())) return true;
-    session.AppendLog(text::OutputPathTooLong);
-    return false;
+    if (!session.PathFits(sequence.TargetPath.c_str())) {
+        session.AppendLog(text::OutputPathTooLong);
+        return false;
+    }
+    sequence.TargetFound = os.StampAt(sequence.TargetPath.c_str(), &sequence.TargetStamp).ok();
+    return true;
+}
+
+// Whether the target is still the file that FindTarget found, or still absent.
+bool TargetUnchanged(const DropSequence& sequence, Os& os) {
+    FileStamp now;
+    const bool found = os.StampAt(sequence.TargetPath.c_str(), &now).ok();
+    return found == sequence.TargetFound && (!found || SameFile(now, sequence.TargetStamp));
+}
+
+// Whether the day file is still the very file the day stage read.
+bool DayUnchanged(const DropSequence& sequence, Os& os, rw::ByteStream* day) {
+    FileStamp stamp;
+    return os.StampOf(day, &stamp).ok() && SameFile(stamp, sequence.DayStamp);
 }
 
 }  // namespace
 
 // A new file beside the target, its name the target's with one of the last
 // two characters of one byte in its name changed (never a byte of a longer
-// character): the next candidate while one cannot be created (most often
-// because it exists), the last failure otherwise.
-Status CreateTemporary(Os& os, const std::string& target, std::string* temporary,
-                       OutputFile** file) {
+// character), and no name the batch uses: the next candidate while one
+// cannot be created (most often because it exists), the last failure
+// otherwise.
+Status CreateTemporary(Os& os, const std::string& target, const std::set<std::string>* inUse,
+                       std::string* temporary, OutputFile** file) {
     Status status{true, 0, text::NoTemporaryName};
     *file = nullptr;
+    if (os.StopRequested()) return os.Interrupted();
     size_t positions = 0;
     for (size_t at = target.size();
          at > os.NameStart(target.c_str()) && positions < TemporaryPositions;) {
@@ -91,6 +107,7 @@ Status CreateTemporary(Os& os, const std::string& target, std::string* temporary
             if (TemporaryCharacters[k] == target[at]) continue;
             *temporary = target;
             (*temporary)[at] = TemporaryCharacters[k];
+            if (inUse && inUse->count(FileIdentity(os, *temporary))) continue;
             status = os.CreateNewFile(temporary->c_str(), file);
             if (status.ok()) return status;
         }
@@ -99,48 +116,61 @@ Status CreateTemporary(Os& os, const std::string& target, std::string* temporary
     return status;
 }
 
+Status ReplaceUnlessInterrupted(Os& os, const std::string& temporary, const std::string& target) {
+    if (!os.StopRequested()) return os.Replace(temporary.c_str(), target.c_str());
+    os.Remove(temporary.c_str());
+    return os.Interrupted();
+}
+
 namespace {
 
 // The merged model, its permissions, its flush (unless the caller flushes a
 // group) and its close; the first failure is reported, and the temporary
 // file goes. The model is copied from the day file only while it is still
-// the very file the day stage read.
+// the very file the day stage read, from before the copy until it is whole.
 bool WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::ByteStream* day) {
-    FileStamp stamp;
-    Status status = os.StampOf(day, &stamp);
-    if (status.ok() && !SameFile(stamp, sequence.DayStamp)) {
+    if (!DayUnchanged(sequence, os, day)) {
         session.AppendLog(text::FileChanged);
         return false;
     }
     OutputFile* file = nullptr;
-    if (status.ok())
-        status = CreateTemporary(os, sequence.TargetPath, &sequence.TemporaryPath, &file);
+    Status status = CreateTemporary(os, sequence.TargetPath, sequence.NamesInUse,
+                                    &sequence.TemporaryPath, &file);
     // A write that fails says so in status; a day file that comes up short
     // of its size leaves status as it is.
     WriteResult written = WriteResult::WriteFailed;
     if (status.ok()) written = WriteMergedModel(sequence, os, *day, file, &status);
     const bool read = written != WriteResult::ReadFailed;
-    if (status.ok() && read) status = os.TakePermissionsOf(file, sequence.TargetPath.c_str());
-    if (status.ok() && read && !sequence.CommitsInGroups) status = os.Flush(file);
+    const bool same = !status.ok() || !read || DayUnchanged(sequence, os, day);
+    if (status.ok() && read && same)
+        status = os.TakePermissionsOf(file, sequence.TargetPath.c_str());
+    if (status.ok() && read && same && !sequence.CommitsInGroups) status = os.Flush(file);
     if (file) {
         const Status closed = os.CloseOutput(file);
         if (status.ok()) status = closed;
     }
-    if (status.ok() && read) return true;
+    if (status.ok() && read && same) return true;
     if (!read)
         session.AppendLog(text::Unreadable);
+    else if (!same)
+        session.AppendLog(text::FileChanged);
     else
         ReportLastError(session, " ", status);
     if (file) os.Remove(sequence.TemporaryPath.c_str());
     return false;
 }
 
-// The day file opened again for the copy, and closed after it.
+// The day file opened again for the copy, and closed after it. A day file
+// that is gone, or another file now, changed while it was merged.
 bool WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
     rw::ByteStream* day = nullptr;
     const Status opened = os.OpenForReading(sequence.DayPath.c_str(), &day);
     if (!opened.ok()) {
-        ReportLastError(session, " ", opened);
+        FileStamp now;
+        if (!os.StampAt(sequence.DayPath.c_str(), &now).ok() || !SameFile(now, sequence.DayStamp))
+            session.AppendLog(text::FileChanged);
+        else
+            ReportLastError(session, " ", opened);
         return false;
     }
     const bool written = WriteTemporary(sequence, os, session, day);
@@ -154,17 +184,13 @@ bool WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
 bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Status& flushed,
                    std::string* warning) {
     Status status = flushed;
-    FileStamp now;
-    // Over the day model only while it is the very file that was read: a
-    // model that another program saved in the meantime is never lost.
-    if (status.ok() && sequence.GuardsTarget &&
-        (!os.StampAt(sequence.TargetPath.c_str(), &now).ok() ||
-         !SameFile(now, sequence.DayStamp))) {
+    // A file that another program saved in the meantime is never lost.
+    if (status.ok() && !TargetUnchanged(sequence, os)) {
         session.AppendLog(text::FileChanged);
     } else if (status.ok()) {
         // A failed replacement has removed the temporary file itself, or
         // kept it and said where.
-        status = os.Replace(sequence.TemporaryPath.c_str(), sequence.TargetPath.c_str());
+        status = ReplaceUnlessInterrupted(os, sequence.TemporaryPath, sequence.TargetPath);
         if (!status.ok()) ReportLastError(session, " ", status);
         *warning = status.ok() ? status.text : "";
         return status.ok();
@@ -177,24 +203,6 @@ bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Statu
 
 }  // namespace
 
-std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder) {
-    if (!inDffFolder) return day;
-    // The folder, the separator found before the name, "dff"; then that
-    // separator and the name. A path without a folder gets "dff/", which
-    // every system takes.
-    const size_t name = os.NameStart(day.c_str());
-    const std::string separator = name > 0 ? day.substr(name - 1, 1) : "/";
-    return day.substr(0, name) + OutputFolder + separator + day.substr(name);
-}
-
-std::string FolderOf(Os& os, const std::string& path) {
-    const size_t name = os.NameStart(path.c_str());
-    if (name == 0) return ".";
-    // Without its separator, unless that is all there is of a root.
-    const bool root = name == 1 || path[name - 2] == ':';
-    return path.substr(0, root ? name : name - 1);
-}
-
 void RemoveMadeFolder(DropSequence& sequence, Os& os) {
     if (!sequence.MadeFolder.empty()) os.RemoveFolder(sequence.MadeFolder.c_str());
     sequence.MadeFolder.clear();
@@ -203,8 +211,6 @@ void RemoveMadeFolder(DropSequence& sequence, Os& os) {
 bool PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
     sequence.MadeFolder.clear();
-    // An older output in the "dff" folder is no model that was read.
-    sequence.GuardsTarget = !inDffFolder;
     const bool prepared = BuildOutputPath(sequence, os, session, inDffFolder) &&
                           (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
                           FindTarget(sequence, os, session) &&

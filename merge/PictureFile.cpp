@@ -36,7 +36,7 @@ Status WriteAll(Os& os, OutputFile* file, const std::string& bytes) {
 Status WriteTemporary(Os& os, const std::string& target, const std::string& png,
                       std::string* temporary) {
     OutputFile* file = nullptr;
-    Status status = CreateTemporary(os, target, temporary, &file);
+    Status status = CreateTemporary(os, target, nullptr, temporary, &file);
     if (!status.ok()) return status;
     status = WriteAll(os, file, png);
     if (status.ok()) status = os.TakePermissionsOf(file, target.c_str());
@@ -67,7 +67,7 @@ bool WritePicture(Os& os, Session& session, const std::string& path, const Pictu
     if (status.ok()) status = WriteTemporary(os, target, png, &temporary);
     // A failed replacement has removed the temporary file itself, or kept
     // it and said where.
-    if (status.ok()) status = os.Replace(temporary.c_str(), target.c_str());
+    if (status.ok()) status = ReplaceUnlessInterrupted(os, temporary, target);
     if (!status.ok()) {
         ReportLastError(session, " ", status);
         return false;

@@ -211,7 +211,6 @@ Status PosixOs::MakeDirectory(const char* path, bool* made) {
 }
 
 Status PosixOs::CreateNewFile(const char* path, merge::OutputFile** file) {
-    if (StopRequested()) return PosixError(EINTR);
     // Never an existing file nor a link that someone put in its place, and
     // readable by us only until it has the target's permissions.
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -300,9 +299,7 @@ Status PosixOs::CloseOutput(merge::OutputFile* file) {
 Status PosixOs::Replace(const char* temporary, const char* target) {
     struct stat status;
     Status replaced;
-    if (StopRequested())
-        replaced = PosixError(EINTR);
-    else if (stat(target, &status) == 0 && IsReadOnly(target, status))
+    if (stat(target, &status) == 0 && IsReadOnly(target, status))
         replaced = PosixError(EACCES);
     else if (rename(temporary, target) != 0)
         replaced = LastError();
@@ -331,6 +328,8 @@ Status PosixOs::SyncFileSystem(const char* path) {
 void PosixOs::Remove(const char* path) { unlink(path); }
 
 void PosixOs::RemoveFolder(const char* path) { rmdir(path); }
+
+Status PosixOs::Interrupted() { return PosixError(EINTR); }
 
 size_t PosixOs::NameStart(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -374,7 +373,7 @@ Status PosixOs::FullPath(const char* name, std::string* full) {
     return {};
 }
 
-Status PosixOs::ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) {
+Status PosixOs::ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) {
     DIR* folder = opendir(path);
     if (!folder) return LastError();
     const std::string prefix = std::string(path) + (path[std::strlen(path) - 1] == '/' ? "" : "/");
@@ -394,15 +393,6 @@ Status PosixOs::ListFolder(const char* path, std::vector<cli::FolderEntry>* entr
     const int error = errno;
     closedir(folder);
     return error == 0 ? Status{} : PosixError(error);
-}
-
-std::string PosixOs::FileIdentity(const char* path) {
-    struct stat status;
-    if (stat(path, &status) == 0)
-        return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
-    const size_t name = NameStart(path);
-    if (name <= 1) return path;
-    return FileIdentity(std::string(path, name - 1).c_str()) + "/" + (path + name);
 }
 
 uint8_t* PosixOs::AllocateZeroed(size_t size) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/BatchOs.h"
+#include "merge/Os.h"
 
 #include <sys/types.h>
 
@@ -13,7 +13,7 @@
 ssize_t CopyFileRange(int from, off64_t* fromOffset, int to, off64_t* toOffset, size_t length,
                       unsigned flags);
 
-struct PosixOs final : cli::BatchOs {
+struct PosixOs final : merge::Os {
     PosixOs();
 
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
@@ -44,10 +44,10 @@ struct PosixOs final : cli::BatchOs {
     // One flush of the file system costs what a flush of one file does.
     bool SyncsWholeFileSystems() override { return true; }
     merge::Status FullPath(const char* name, std::string* full) override;
-    merge::Status ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) override;
-    std::string FileIdentity(const char* path) override;
+    merge::Status ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) override;
     char Separator() override { return '/'; }
     bool NamesIgnoreCase() override { return false; }
+    merge::Status Interrupted() override;
 
     // The system's copy between files, as a test can stand in for it.
     ssize_t (*copyFileRange)(int, off64_t*, int, off64_t*, size_t, unsigned) = CopyFileRange;

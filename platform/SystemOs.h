@@ -1,5 +1,5 @@
 // The operating system this build runs on, as the pipeline and the batch
-// use it (merge/Os.h, cli/BatchOs.h).
+// use it (merge/Os.h).
 #pragma once
 
 #ifdef _WIN32

@@ -123,7 +123,6 @@ Status Win32Os::MakeDirectory(const char* path, bool* made) {
 }
 
 Status Win32Os::CreateNewFile(const char* path, merge::OutputFile** file) {
-    if (StopRequested()) return Win32Error(ERROR_OPERATION_ABORTED);
     PrivateAccess access;
     const Status made = MakePrivateAccess(&access);
     if (!made.ok()) return made;
@@ -172,6 +171,8 @@ Status Win32Os::SyncFileSystem(const char*) { return Win32Error(ERROR_NOT_SUPPOR
 void Win32Os::Remove(const char* path) { DeleteFileW(WidePath(path).c_str()); }
 
 void Win32Os::RemoveFolder(const char* path) { RemoveDirectoryW(WidePath(path).c_str()); }
+
+Status Win32Os::Interrupted() { return Win32Error(ERROR_OPERATION_ABORTED); }
 
 size_t Win32Os::NameStart(const char* path) { return NameStartIn(path, CP_ACP); }
 
@@ -231,7 +232,7 @@ Status Win32Os::FullPath(const char* name, std::string* full) {
     return {};
 }
 
-Status Win32Os::ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) {
+Status Win32Os::ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) {
     // The names exactly as the folder holds them, and known as inexact
     // where the code page cannot hold them.
     std::wstring pattern = WidePath(path);
@@ -241,7 +242,7 @@ Status Win32Os::ListFolder(const char* path, std::vector<cli::FolderEntry>* entr
     HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return LastError();
     do {
-        cli::FolderEntry entry;
+        merge::FolderEntry entry;
         entry.name = ToCodePage(found.cFileName, CP_ACP, &entry.exact);
         if (entry.name == "." || entry.name == "..") continue;
         // A folder reached through a reparse point (a link) is not gone into.
@@ -252,18 +253,6 @@ Status Win32Os::ListFolder(const char* path, std::vector<cli::FolderEntry>* entr
     const DWORD error = GetLastError();
     FindClose(search);
     return error == ERROR_NO_MORE_FILES ? Status{} : Win32Error(error);
-}
-
-std::string Win32Os::FileIdentity(const char* path) {
-    merge::FileStamp stamp;
-    if (StampAt(path, &stamp).ok())
-        return std::to_string(stamp.device) + ":" + std::to_string(stamp.index);
-    const size_t name = NameStart(path);
-    if (name <= 1) return path;
-    // Names that differ only in case name one file.
-    std::string lower = path + name;
-    CharLowerBuffA(&lower[0], static_cast<DWORD>(lower.size()));
-    return FileIdentity(std::string(path, name - 1).c_str()) + "\\" + lower;
 }
 
 uint8_t* Win32Os::AllocateZeroed(size_t size) {

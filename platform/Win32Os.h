@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/BatchOs.h"
+#include "merge/Os.h"
 
 // The system's English text for an error code, ending in CR LF; a fallback
 // naming the code when the system has no text for it.
@@ -77,7 +77,7 @@ struct ReplaceCalls {
 merge::Status ReplaceKeepingAModel(const ReplaceCalls& calls, const std::wstring& temporary,
                                    const std::wstring& target, bool* temporaryKept);
 
-struct Win32Os final : cli::BatchOs {
+struct Win32Os final : merge::Os {
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
     merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
@@ -107,10 +107,10 @@ struct Win32Os final : cli::BatchOs {
     // rights): a batch flushes each file.
     bool SyncsWholeFileSystems() override { return false; }
     merge::Status FullPath(const char* name, std::string* full) override;
-    merge::Status ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) override;
-    std::string FileIdentity(const char* path) override;
+    merge::Status ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) override;
     char Separator() override { return '\\'; }
     bool NamesIgnoreCase() override { return true; }
+    merge::Status Interrupted() override;
 
     ReplaceCalls calls;
 };

@@ -128,9 +128,7 @@ Status Win32Os::Replace(const char* temporary, const char* target) {
     const DWORD attributes = GetFileAttributesW(to.c_str());
     Status status;
     bool temporaryKept = false;
-    if (StopRequested()) {
-        status = Win32Error(ERROR_OPERATION_ABORTED);
-    } else if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         // Nothing to replace: a plain move, never over a file that appeared.
         if (!calls.moveFile(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
             status = Win32Error(GetLastError());

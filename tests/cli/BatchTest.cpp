@@ -98,6 +98,10 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"DffFolderMadeInVain", {{"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}, {"C:\\n\\b.dff", Three}},
          {"-d", "C:\\m\\a.dff", "C:\\m\\b.dff", "C:\\n\\b.dff"}, 1, "",
          [](MemoryOs& os) { os.readableUpTo["C:\\m\\b.dff"] = os.readableUpTo["C:\\n\\b.dff"] = Three.size() - 1; }},
+        // A name the batch reads is never another job's temporary file.
+        {"ATemporaryNameNamed", {{"C:\\m\\a.dff", Three}}, {"C:\\m\\a.dff", "C:\\m\\a.df~"}, 1,
+         Merge("C:\\m\\a.dff") + Between + Open("C:\\m\\a.df~") +
+             Error("The system cannot find the file specified.")},
     };
     for (const auto& c : cases) {
         const Outcome first = RunCli(c.files, "1", c.arguments, c.prepare);

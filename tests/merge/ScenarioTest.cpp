@@ -538,10 +538,23 @@ TEST(Scenario, AModelSavedMeanwhileIsNeverLost) {
          [](MemoryOs& os, MemorySession&) { os.Before(Call::Create, 1, [&os] { os.files.erase(Day); }); }},
         {"BetweenTheDrops", {}, day, NightModel(3),
          log + NightPrompt + Open(Night) + Counted(3) + changed, {{Day, other}}, change(Call::Open, 2, Day, other)},
-        {"OlderOutputInDff", Dff, day, {}, log + Created(InDff), {{InDff, merged}}, [](MemoryOs& os, MemorySession&) {
+        {"RemovedBetweenTheDrops", {}, day, NightModel(3), log + NightPrompt + Open(Night) + Counted(3) + changed,
+         {{Day, {}}}, [](MemoryOs& os, MemorySession&) { os.Before(Call::Open, 3, [&os] { os.files.erase(Day); }); }},
+        // Into the "dff" folder, the copy must be the day model whole.
+        {"WhileCopied", Dff, day, {}, log + changed, {{Day, other}}, change(Call::CopyRange, 2, Day, other)},
+        {"OlderOutputInDff", Dff, day, {}, log + changed, {{InDff, {2}}}, [](MemoryOs& os, MemorySession&) {
              os.folders.insert("C:\\models\\dff");
              os.files[InDff] = {1};
              os.Before(Call::Flush, 1, [&os] { os.Change(InDff, {2}); });
+         }},
+        {"OutputMadeMeanwhile", Dff, day, {}, log + changed, {{InDff, {2}}}, [](MemoryOs& os, MemorySession&) {
+             os.folders.insert("C:\\models\\dff");
+             os.Before(Call::Flush, 1, [&os] { os.Change(InDff, {2}); });
+         }},
+        // "dff\car.dff" a link to the day model, saved while its output waits.
+        {"DffLinkToTheDay", Dff, day, {}, log + changed, {{Day, other}}, [=](MemoryOs& os, MemorySession&) {
+             os.links[InDff] = Day;
+             os.Before(Call::Flush, 1, [&os, other] { os.Change(Day, other); });
          }},
     };
     for (const Row& row : rows) RunSequence(row);

@@ -101,7 +101,9 @@ Status MemoryOs::Called(Call call) {
 
 merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
     merge::FileStamp stamp;
-    stamp.index = identities[path];
+    uint64_t& identity = identities[path];
+    if (identity == 0) identity = ++lastVersion;  // a file the test put there
+    stamp.index = identity;
     stamp.modified = versions[path];
     stamp.size = files[path].size();
     return stamp;
@@ -132,7 +134,12 @@ void MemoryOs::Close(rw::ByteStream* file) {
 }
 
 Status MemoryOs::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
-    *stamp = static_cast<Stream*>(file)->stamp;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    // Saved in place, the open file is changed too; moved over or removed,
+    // it is still the file it was.
+    const Stream& stream = *static_cast<Stream*>(file);
+    const bool there = files.count(stream.path) && identities[stream.path] == stream.stamp.index;
+    *stamp = there ? StampOfPath(stream.path) : stream.stamp;
     return {};
 }
 
@@ -156,7 +163,6 @@ Status MemoryOs::MakeDirectory(const char* path, bool* made) {
 
 Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
     CALLED(Call::Create);
-    if (status.ok() && StopRequested()) status = Failure(SystemError::Aborted);
     if (!status.ok()) return status;
     if (files.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
@@ -214,7 +220,6 @@ Status MemoryOs::CloseOutput(merge::OutputFile* file) {
 
 Status MemoryOs::Replace(const char* temporary, const char* target) {
     CALLED(Call::Replace);
-    if (status.ok() && StopRequested()) status = Failure(SystemError::Aborted);
     for (const Stream* stream : streams)
         if (status.ok() && stream->path == target) status = Failure(SystemError::SharingViolation);
     auto source = files.find(temporary);
@@ -259,7 +264,8 @@ void MemoryOs::RemoveFolder(const char* path) {
 size_t MemoryOs::NameStart(const char* path) { return std::string(path).find_last_of("\\/") + 1; }
 
 Status MemoryOs::ResolveLinks(const char* path, std::string* resolved) {
-    *resolved = path;
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    *resolved = links.count(path) ? links[path] : path;
     return {};
 }
 
@@ -295,7 +301,7 @@ Status MemoryOs::FullPath(const char* name, std::string* full) {
     return {};
 }
 
-Status MemoryOs::ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) {
+Status MemoryOs::ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     if (!folders.count(path)) return Failure(files.count(path) ? SystemError::NotAFolder : SystemError::PathNotFound);
     for (const auto& file : files)
@@ -305,15 +311,11 @@ Status MemoryOs::ListFolder(const char* path, std::vector<cli::FolderEntry>* ent
     return {};
 }
 
-std::string MemoryOs::FileIdentity(const char* path) {
-    std::string identity = path;
-    if (ignoresCase) std::transform(identity.begin(), identity.end(), identity.begin(), ::tolower);
-    return identity;
-}
+Status MemoryOs::Interrupted() { return Failure(SystemError::Aborted); }
 
 bool MemoryOs::StartThread(std::function<void()> work, std::thread* thread) {
     CALLED(Call::StartThread);
-    return status.ok() && BatchOs::StartThread(std::move(work), thread);
+    return status.ok() && merge::Os::StartThread(std::move(work), thread);
 }
 
 void MemorySession::ColourFieldText(merge::Channel channel, char* buffer, int size) {

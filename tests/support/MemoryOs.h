@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/BatchOs.h"
+#include "merge/Os.h"
 #include "merge/DropSequence.h"
 #include "tools/modelgen/ModelGen.h"
 
@@ -39,11 +39,12 @@ enum class Call {
     AfterReplace, Count
 };
 
-struct MemoryOs final : cli::BatchOs {
+struct MemoryOs final : merge::Os {
     MemoryOs() { stop = &stopped; }
     ~MemoryOs();
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;  // a file's folder must be one of these
+    std::map<std::string, std::string> links;  // and the paths they name
 
     // The k-th call (from 1) of call fails with error. A failing Write
     // stores half of its bytes first, as a full disk would.
@@ -105,8 +106,8 @@ struct MemoryOs final : cli::BatchOs {
     bool SyncsWholeFileSystems() override { return syncsWholeFileSystems; }
     // Relative names are below C:\work.
     merge::Status FullPath(const char* name, std::string* full) override;
-    merge::Status ListFolder(const char* path, std::vector<cli::FolderEntry>* entries) override;
-    std::string FileIdentity(const char* path) override;
+    merge::Status ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) override;
+    merge::Status Interrupted() override;
     char Separator() override { return '\\'; }
     bool NamesIgnoreCase() override { return ignoresCase; }
     bool StartThread(std::function<void()> work, std::thread* thread) override;

@@ -1,0 +1,24 @@
+// Paths as the output and the batch take them apart and compare them.
+#pragma once
+
+#include <string>
+
+#include "merge/Os.h"
+
+namespace merge {
+
+// The output path for a day model: itself, or its name in the "dff" folder
+// beside it.
+std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
+
+// The folder that holds path, without the separator after it unless it is a
+// root ("." when path names none).
+std::string FolderOf(Os& os, const std::string& path);
+
+// A text that two full paths give alike exactly when they name the same
+// file (through links, or as hard links), or, for a file not made yet, the
+// same name in the same folder, also where folders on the way are not made
+// yet either.
+std::string FileIdentity(Os& os, const std::string& path);
+
+}  // namespace merge
