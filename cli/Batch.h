@@ -27,7 +27,10 @@ struct Job {
     // it writes: it starts only once they are done.
     std::vector<size_t> after;
     State state = State::Waiting;
-    bool merged = false;
+    merge::DropResult result = merge::DropResult::NotWritten;
+    // Run once more, its output committed at once: its first output found
+    // the disk full while others waited for their commit.
+    bool alone = false;
 };
 
 struct Plan {
@@ -60,8 +63,9 @@ protected:
 
 // Runs the jobs on up to the given number of threads (on this one alone when
 // the system gives none) and writes their logs. Where the system flushes
-// whole file systems, outputs are committed in groups after one flush for
-// many. Stops starting jobs once the run is interrupted or the logs cannot
+// whole file systems, outputs are committed in groups, one flush for many;
+// a model whose output finds the disk full meanwhile is merged once more,
+// alone, after the group. Stops starting jobs once the run is interrupted or the logs cannot
 // be written. Returns the number of models not merged.
 size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                unsigned threads);

@@ -1,12 +1,11 @@
 // Running a batch: workers take the first job whose predecessors are done;
-// this thread writes the logs in order and commits prepared outputs in
-// groups, while the workers go on. Without workers, this thread takes the
-// jobs itself.
+// this thread writes the logs in order and decides when prepared outputs
+// are committed, in groups, while the workers go on. Without workers, this
+// thread takes the jobs itself.
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <map>
 #include <mutex>
 
 #include "cli/Batch.h"
@@ -19,22 +18,25 @@ namespace cli {
 namespace {
 
 using State = Job::State;
+using merge::DropResult;
 
-// Prepared outputs wait for one flush of their file system; so many at
-// most, so that the flush overlaps the next ones' work.
+// Prepared outputs wait to be committed together; so many at most, so that
+// their commit overlaps the next ones' work.
 constexpr size_t GroupSize = 256;
 
 struct Runner {
     std::vector<Job>& jobs;
     const Options& options;
     merge::Os& os;
-    bool groupCommit;
+    merge::CommitWhen when;  // Later: outputs are committed in groups
     std::mutex mutex{};
     std::condition_variable changed{};
-    size_t firstWaiting = 0;         // no job before it waits
-    size_t running = 0;              // jobs a thread is merging
-    std::vector<size_t> prepared{};  // jobs whose outputs wait for their commit
-    bool halted = false;             // no more jobs start
+    size_t firstWaiting = 0;       // no job before it waits
+    size_t running = 0;            // jobs a thread is merging
+    std::vector<size_t> group{};   // jobs whose outputs wait for their commit
+    bool committing = false;       // a group is being committed
+    std::vector<size_t> retries{};  // jobs to run again once it is
+    bool halted = false;           // no more jobs start
 };
 
 bool IsReady(const Runner& r, size_t i) {
@@ -54,17 +56,16 @@ size_t NextReady(Runner& r) {
 
 // The window's drops: the day model, then the night model if the day model
 // was taken.
-void Merge(Runner& r, Job& job) {
+DropResult Merge(Runner& r, Job& job) {
     ConsoleSession session(r.options, job.log, job.night.empty());
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
-    job.sequence.CommitsInGroups = r.groupCommit;
     job.sequence.LeavesMadeFolders = true;
-    merge::DropResult result =
-        merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form);
+    const merge::CommitWhen when = job.alone ? merge::CommitWhen::AtOnce : r.when;
+    DropResult result =
+        merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form, when);
     if (job.sequence.state == merge::SequenceState::AwaitingNight)
-        result = merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form);
-    // A model left as it is, holding night colours already, is done too.
-    job.merged = result != merge::DropResult::NotWritten;
+        result = merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form, when);
+    return result;
 }
 
 // Runs job i, with the lock held on entry and on return.
@@ -73,13 +74,19 @@ void RunJob(Runner& r, size_t i, std::unique_lock<std::mutex>& lock) {
     job.state = State::Running;
     ++r.running;
     lock.unlock();
-    Merge(r, job);
+    const DropResult result = Merge(r, job);
     lock.lock();
     --r.running;
-    if (job.sequence.state == merge::SequenceState::AwaitingCommit)
-        r.prepared.push_back(i);
-    else
+    job.result = result;
+    if (result == DropResult::Prepared) {
+        r.group.push_back(i);
+    } else if (result == DropResult::OutOfSpace && !job.alone &&
+               (!r.group.empty() || r.committing)) {
+        // The space that the group's files hold comes free with its commit.
+        r.retries.push_back(i);
+    } else {
         job.state = State::Done;
+    }
     r.changed.notify_all();
 }
 
@@ -95,7 +102,7 @@ void Work(Runner& r) {
         const size_t i = Halted(r) ? SIZE_MAX : NextReady(r);
         if (i != SIZE_MAX) {
             RunJob(r, i, lock);
-        } else if (r.halted || r.firstWaiting == r.jobs.size()) {
+        } else if (r.halted || (r.firstWaiting == r.jobs.size() && r.retries.empty())) {
             return;
         } else {
             r.changed.wait(lock);
@@ -103,36 +110,56 @@ void Work(Runner& r) {
     }
 }
 
-// One flush of each file system that holds a target (asked for per folder:
-// a flush of a file system with nothing left to write costs little), then
-// the commit of the group.
-void Commit(Runner& r, const std::vector<size_t>& group) {
-    std::map<std::string, merge::Status> flushes;
-    for (size_t i : group) flushes[merge::FolderOf(r.os, r.jobs[i].sequence.TargetPath)];
-    for (auto& flush : flushes) flush.second = r.os.SyncFileSystem(flush.first.c_str());
+// Commits the group, with the lock held on entry and on return; then the
+// jobs that waited for it run again, on their own, from the start.
+void Commit(Runner& r, std::unique_lock<std::mutex>& lock) {
+    std::vector<size_t> group;
+    group.swap(r.group);
+    r.committing = true;
+    lock.unlock();
     std::deque<ConsoleSession> sessions;
     std::vector<merge::PendingCommit> commits;
     for (size_t i : group) {
         Job& job = r.jobs[i];
         sessions.emplace_back(r.options, job.log, job.night.empty());
-        commits.push_back({&job.sequence, &sessions.back(),
-                           flushes[merge::FolderOf(r.os, job.sequence.TargetPath)]});
+        commits.push_back({&job.sequence, &sessions.back()});
     }
     merge::CommitOutputs(commits, r.os);
-    for (size_t k = 0; k < group.size(); ++k) r.jobs[group[k]].merged = commits[k].written;
+    lock.lock();
+    r.committing = false;
+    for (size_t k = 0; k < group.size(); ++k) {
+        Job& job = r.jobs[group[k]];
+        job.result = commits[k].written ? DropResult::Written : DropResult::NotWritten;
+        job.state = State::Done;
+    }
+    for (size_t i : r.retries) {
+        r.jobs[i].log = {};
+        r.jobs[i].alone = true;
+        r.jobs[i].state = State::Waiting;
+        r.firstWaiting = std::min(r.firstWaiting, i);
+    }
+    r.retries.clear();
+    r.changed.notify_all();
+}
+
+// A model left as it is, holding night colours already, is done too.
+bool Merged(const Job& job) {
+    return job.result == DropResult::Written || job.result == DropResult::LeftAsItIs;
 }
 
 // A job never started has no log; with --quiet, a model merged without a
 // remark shows nothing.
 bool IsShown(const Job& job, const Options& options) {
-    return !job.log.text.empty() && (!options.quiet || !job.merged || job.log.remarked);
+    return !job.log.text.empty() && (!options.quiet || !Merged(job) || job.log.remarked);
 }
 
 }  // namespace
 
 size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                unsigned threads) {
-    Runner r{jobs, options, os, os.SyncsWholeFileSystems() && jobs.size() > 1};
+    Runner r{jobs, options, os,
+             os.SyncsWholeFileSystems() && jobs.size() > 1 ? merge::CommitWhen::Later
+                                                           : merge::CommitWhen::AtOnce};
     std::vector<std::thread> workers;
     for (std::thread worker;
          workers.size() < threads && os.StartThread([&r] { Work(r); }, &worker);)
@@ -146,7 +173,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
         // Each log as soon as it and those before it are done.
         while (printed < jobs.size() && jobs[printed].state == State::Done) {
             Job& job = jobs[printed];
-            if (!job.merged) ++notMerged;
+            if (!Merged(job)) ++notMerged;
             if (IsShown(job, options)) {
                 logsWritten = output.WriteLog(between + job.log.text) && logsWritten;
                 between = merge::text::LineEnd;
@@ -158,14 +185,9 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
         if (!logsWritten) r.halted = true;
         const size_t ready = Halted(r) ? SIZE_MAX : NextReady(r);
         const bool idle = r.running == 0 && ready == SIZE_MAX;
-        if (!r.prepared.empty() && (r.prepared.size() >= GroupSize || idle)) {
-            std::vector<size_t> group;
-            group.swap(r.prepared);
-            lock.unlock();
-            Commit(r, group);
-            lock.lock();
-            for (size_t i : group) jobs[i].state = State::Done;
-            r.changed.notify_all();
+        if (!r.group.empty() &&
+            (r.group.size() >= GroupSize || idle || !r.retries.empty())) {
+            Commit(r, lock);
         } else if (workers.empty() && ready != SIZE_MAX) {
             RunJob(r, ready, lock);
         } else if (idle && r.halted) {

@@ -26,26 +26,24 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
     return false;
 }
 
-// The chunks' colours are released whatever the outcome. In a batch that
-// commits in groups a prepared output waits for its commit.
-DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session) {
+// The chunks' colours are released whatever the outcome.
+DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session, CommitWhen when) {
     AdjustNightColours(sequence, session);
     if (sequence.Previews) return DropResult::NotWritten;
-    if (!PrepareOutput(sequence, os, session)) {
+    const DropResult prepared = PrepareOutput(sequence, os, session);
+    if (prepared != DropResult::Prepared) {
         ReturnToAwaitingDay(sequence, session);
-        return DropResult::NotWritten;
+        return prepared;
     }
-    if (sequence.CommitsInGroups) {
-        sequence.state = SequenceState::AwaitingCommit;
-        return DropResult::NotWritten;
-    }
-    std::vector<PendingCommit> alone = {{&sequence, &session, {}}};
+    sequence.state = SequenceState::Prepared;
+    if (when == CommitWhen::Later) return prepared;
+    std::vector<PendingCommit> alone = {{&sequence, &session}};
     CommitOutputs(alone, os);
     return alone[0].written ? DropResult::Written : DropResult::NotWritten;
 }
 
 DropResult RunDayStage(DropSequence& sequence, Os& os, Session& session, const char* path,
-                       PathForm form) {
+                       PathForm form, CommitWhen when) {
     // A failed day stage has released what it took; the box was not touched.
     const DayResult day = TakePath(session, path, form, sequence.DayPath)
                               ? AnalyseDayFile(sequence, os, session)
@@ -59,7 +57,7 @@ DropResult RunDayStage(DropSequence& sequence, Os& os, Session& session, const c
     CloseFile(os, sequence.DayFile);
     // A strip takes no colours from a night model.
     if (session.IsTicked(Option::OneFileMode) || session.IsTicked(Option::Strip))
-        return FinishWithOutput(sequence, os, session);
+        return FinishWithOutput(sequence, os, session, when);
     session.EnableOneFileMode(false);
     sequence.state = SequenceState::AwaitingNight;
     session.AppendLog(text::NightPrompt);
@@ -67,7 +65,7 @@ DropResult RunDayStage(DropSequence& sequence, Os& os, Session& session, const c
 }
 
 DropResult RunNightStage(DropSequence& sequence, Os& os, Session& session, const char* path,
-                         PathForm form) {
+                         PathForm form, CommitWhen when) {
     if (!TakePath(session, path, form, sequence.NightPath) ||
         !TakeNightColours(sequence, os, session)) {
         sequence.Chunks.clear();
@@ -75,17 +73,18 @@ DropResult RunNightStage(DropSequence& sequence, Os& os, Session& session, const
         ReturnToAwaitingDay(sequence, session);
         return DropResult::NotWritten;
     }
-    return FinishWithOutput(sequence, os, session);
+    return FinishWithOutput(sequence, os, session, when);
 }
 
 }  // namespace
 
 DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
-                             PathForm form) {
-    // Any state but AwaitingDay counts as AwaitingNight.
+                             PathForm form, CommitWhen when) {
+    if (sequence.state == SequenceState::Prepared) return DropResult::Prepared;
+    // Any other state but AwaitingDay counts as AwaitingNight.
     if (sequence.state == SequenceState::AwaitingDay)
-        return RunDayStage(sequence, os, session, path, form);
-    return RunNightStage(sequence, os, session, path, form);
+        return RunDayStage(sequence, os, session, path, form, when);
+    return RunNightStage(sequence, os, session, path, form, when);
 }
 
 void ReturnToAwaitingDay(DropSequence& sequence, Session& session) {

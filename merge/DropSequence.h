@@ -16,9 +16,9 @@ namespace merge {
 enum class SequenceState : uint8_t {
     AwaitingDay = 0,
     AwaitingNight = 1,
-    // The output is prepared in its temporary file and waits for
-    // CommitOutputs (only when CommitsInGroups).
-    AwaitingCommit = 2,
+    // The output is written to its temporary file and waits for its commit
+    // (only when its caller commits it later); it takes no drop.
+    Prepared = 2,
 };
 
 // A night colour chunk that the output puts into a geometry's Extension: at
@@ -76,12 +76,11 @@ struct DropSequence {
     // is the day model, an older output or a link to either.
     FileStamp TargetStamp;
     bool TargetFound = false;
+    // Open from the temporary file's making to its commit.
+    OutputFile* Output = nullptr;
     // The identities of the files a batch names, reads or writes: never the
     // name of a temporary file.
     const std::set<std::string>* NamesInUse = nullptr;
-    // A batch leaves its outputs in their temporary files, unflushed, and
-    // commits many at once after one flush of the file system.
-    bool CommitsInGroups = false;
     // The "dff" folder, when this sequence's output made it. A folder made
     // in vain goes again at once, or, where sequences run side by side (a
     // batch) and another may be about to write into it, once all are done.
@@ -97,17 +96,24 @@ enum class PathForm { Exact, Approximated };
 
 // What a drop came to.
 enum class DropResult {
-    NotWritten,  // refused, failed, or waiting for a night model or a commit
+    NotWritten,  // refused, failed, or waiting for a night model
     Written,     // the output replaced its target
     LeftAsItIs,  // a model that holds night colours already, with SkipMerged
+    Prepared,    // the output waits for its commit (CommitWhen::Later)
+    OutOfSpace,  // not written: its temporary file found the disk full
 };
+
+// When an output is committed: as soon as it is written to its temporary
+// file (the window), or when the caller commits it with others.
+enum class CommitWhen { AtOnce, Later };
 
 // Runs one stage of the sequence for a dropped file: the day stage or the
 // night stage, by the state alone. path is the full path of the one dropped
 // file, of any length: one longer than the session takes is refused, never
 // cut, and so is an approximated one.
 DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
-                             PathForm form = PathForm::Exact);
+                             PathForm form = PathForm::Exact,
+                             CommitWhen when = CommitWhen::AtOnce);
 
 // Enables "Don't request 2 DFF", waits for a day model again and says so.
 void ReturnToAwaitingDay(DropSequence& sequence, Session& session);
@@ -138,9 +144,9 @@ bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
 // The output stage, in two steps. PrepareOutput: OutputPath (the day model
 // or its name in the "dff" folder, made when missing), the target through
 // its links, and the merged model in a new temporary file beside it, with
-// the target's permissions, flushed to disk unless CommitsInGroups; the
-// chunks' colours are released whatever the outcome.
-bool PrepareOutput(DropSequence& sequence, Os& os, Session& session);
+// the target's permissions, left open and unflushed; the chunks' colours are
+// released whatever the outcome. Prepared, Failed, or OutOfSpace.
+DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session);
 
 // Removes MadeFolder if nothing is in it.
 void RemoveMadeFolder(DropSequence& sequence, Os& os);
@@ -149,14 +155,15 @@ void RemoveMadeFolder(DropSequence& sequence, Os& os);
 struct PendingCommit {
     DropSequence* sequence;
     Session* session;
-    Status flushed;        // the flush of its file system, where grouped
     bool written = false;  // replaced, and its folder flushed
 };
 
-// Commits a group of prepared outputs: each, once flushed and while its
-// target is unchanged, moved over its target; each folder flushed once; each
-// logged ("DFF created: " and the path, or why not); then each sequence
-// waits for a day model.
+// Commits a group of prepared outputs, of one or many: each put on the disk
+// (each file flushed, or, for many where the system flushes whole file
+// systems as cheaply as one file, each file system once) and, while the run
+// is not interrupted and its target is unchanged, moved over its target;
+// each folder flushed once; each logged ("DFF created: " and the path, or
+// why not); then each sequence waits for a day model.
 void CommitOutputs(std::vector<PendingCommit>& group, Os& os);
 
 enum class WriteResult { Written, ReadFailed, WriteFailed };

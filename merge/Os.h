@@ -26,6 +26,7 @@ struct Status {
     bool failed = false;
     uint32_t code = 0;
     std::string text;
+    bool outOfSpace = false;  // the disk, or the user's share of it, is full
 
     bool ok() const { return !failed; }
 };

@@ -1,10 +1,10 @@
 // The output stage in two steps, with one owner: prepare (where the merged
 // model goes, and a new temporary file beside its target that holds it,
-// copied from the day file, whole and on the disk) and commit (the target still the file that was
-// read, the temporary file moved over it, its folder flushed, the log). The
-// window commits each output as soon as it is prepared; a batch commits a
-// group of them after one flush of their file system. A failure at any step
-// leaves the target as it was.
+// copied from the day file) and commit (the file on the disk, the target
+// still the file that was first found there, the temporary file moved over
+// it, its folder flushed, the log). The window commits each output as soon
+// as it is prepared; a batch decides when to commit a group of them. A
+// failure at any step leaves the target as it was.
 #include <map>
 #include <string>
 
@@ -124,16 +124,24 @@ Status ReplaceUnlessInterrupted(Os& os, const std::string& temporary, const std:
 
 namespace {
 
-// The merged model, its permissions, its flush (unless the caller flushes a
-// group) and its close; the first failure is reported, and the temporary
-// file goes. The model is copied from the day file only while it is still
-// the very file the day stage read, from before the copy until it is whole.
-bool WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::ByteStream* day) {
+// Closes the temporary file, if one was made, and removes it.
+void DropTemporary(DropSequence& sequence, Os& os) {
+    if (!sequence.Output) return;
+    (void)os.CloseOutput(sequence.Output);
+    sequence.Output = nullptr;
+    os.Remove(sequence.TemporaryPath.c_str());
+}
+
+// The merged model and its permissions, the file left open for its commit;
+// the first failure is reported, and the temporary file goes. The model is
+// copied from the day file only while it is still the very file the day
+// stage read, from before the copy until it is whole.
+DropResult WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::ByteStream* day) {
     if (!DayUnchanged(sequence, os, day)) {
         session.AppendLog(text::FileChanged);
-        return false;
+        return DropResult::NotWritten;
     }
-    OutputFile* file = nullptr;
+    OutputFile*& file = sequence.Output;
     Status status = CreateTemporary(os, sequence.TargetPath, sequence.NamesInUse,
                                     &sequence.TemporaryPath, &file);
     // A write that fails says so in status; a day file that comes up short
@@ -144,25 +152,20 @@ bool WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::ByteSt
     const bool same = !status.ok() || !read || DayUnchanged(sequence, os, day);
     if (status.ok() && read && same)
         status = os.TakePermissionsOf(file, sequence.TargetPath.c_str());
-    if (status.ok() && read && same && !sequence.CommitsInGroups) status = os.Flush(file);
-    if (file) {
-        const Status closed = os.CloseOutput(file);
-        if (status.ok()) status = closed;
-    }
-    if (status.ok() && read && same) return true;
+    if (status.ok() && read && same) return DropResult::Prepared;
     if (!read)
         session.AppendLog(text::Unreadable);
     else if (!same)
         session.AppendLog(text::FileChanged);
     else
         ReportLastError(session, " ", status);
-    if (file) os.Remove(sequence.TemporaryPath.c_str());
-    return false;
+    DropTemporary(sequence, os);
+    return status.outOfSpace ? DropResult::OutOfSpace : DropResult::NotWritten;
 }
 
 // The day file opened again for the copy, and closed after it. A day file
 // that is gone, or another file now, changed while it was merged.
-bool WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
+DropResult WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
     rw::ByteStream* day = nullptr;
     const Status opened = os.OpenForReading(sequence.DayPath.c_str(), &day);
     if (!opened.ok()) {
@@ -171,19 +174,23 @@ bool WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
             session.AppendLog(text::FileChanged);
         else
             ReportLastError(session, " ", opened);
-        return false;
+        return DropResult::NotWritten;
     }
-    const bool written = WriteTemporary(sequence, os, session, day);
+    const DropResult written = WriteTemporary(sequence, os, session, day);
     CloseFile(os, day);
     return written;
 }
 
-// Moves the temporary file over the target, once its flush and the target
-// allow it; the temporary file goes otherwise. A step after the replacement
-// that failed leaves its text in warning.
-bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, const Status& flushed,
-                   std::string* warning) {
-    Status status = flushed;
+// Puts the temporary file on the disk (unless its file system was flushed
+// whole) and closes it; then, while the run goes on and the target is
+// unchanged, moves it over the target. The temporary file goes otherwise. A
+// step after the replacement that failed leaves its text in warning.
+bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, Status status,
+                   bool flushEach, std::string* warning) {
+    if (status.ok() && flushEach) status = os.Flush(sequence.Output);
+    const Status closed = os.CloseOutput(sequence.Output);
+    sequence.Output = nullptr;
+    if (status.ok()) status = closed;
     // A file that another program saved in the meantime is never lost.
     if (status.ok() && !TargetUnchanged(sequence, os)) {
         session.AppendLog(text::FileChanged);
@@ -208,31 +215,43 @@ void RemoveMadeFolder(DropSequence& sequence, Os& os) {
     sequence.MadeFolder.clear();
 }
 
-bool PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
+DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
     sequence.MadeFolder.clear();
-    const bool prepared = BuildOutputPath(sequence, os, session, inDffFolder) &&
-                          (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
-                          FindTarget(sequence, os, session) &&
-                          WriteFromDayFile(sequence, os, session);
+    const DropResult prepared =
+        BuildOutputPath(sequence, os, session, inDffFolder) &&
+                (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
+                FindTarget(sequence, os, session)
+            ? WriteFromDayFile(sequence, os, session)
+            : DropResult::NotWritten;
     sequence.Chunks.clear();
-    if (!prepared) RemoveFolderMadeInVain(sequence, os);
+    if (prepared != DropResult::Prepared) RemoveFolderMadeInVain(sequence, os);
     return prepared;
 }
 
 void CommitOutputs(std::vector<PendingCommit>& group, Os& os) {
+    // Many outputs on a system that flushes a whole file system as cheaply
+    // as one file: each file system once, before any replacement.
+    std::map<std::string, Status> systems;
+    const bool whole = group.size() > 1 && os.SyncsWholeFileSystems();
+    if (whole) {
+        for (PendingCommit& commit : group) systems[FolderOf(os, commit.sequence->TargetPath)];
+        for (auto& system : systems) system.second = os.SyncFileSystem(system.first.c_str());
+    }
     // Each folder that holds a new name is flushed once, after all its
     // replacements.
     std::map<std::string, Status> folders;
     std::vector<std::string> warnings(group.size());
     for (size_t k = 0; k < group.size(); ++k) {
         PendingCommit& commit = group[k];
+        DropSequence& sequence = *commit.sequence;
+        Status flushed = whole ? systems[FolderOf(os, sequence.TargetPath)] : Status{};
         commit.written =
-            ReplaceTarget(*commit.sequence, os, *commit.session, commit.flushed, &warnings[k]);
+            ReplaceTarget(sequence, os, *commit.session, flushed, !whole, &warnings[k]);
         if (commit.written)
-            folders[FolderOf(os, commit.sequence->TargetPath)];
+            folders[FolderOf(os, sequence.TargetPath)];
         else
-            RemoveFolderMadeInVain(*commit.sequence, os);
+            RemoveFolderMadeInVain(sequence, os);
     }
     for (auto& folder : folders) folder.second = os.SyncFolder(folder.first.c_str());
     for (size_t k = 0; k < group.size(); ++k) {

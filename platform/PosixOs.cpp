@@ -137,7 +137,8 @@ Status PosixError(int code) {
     // strerror may share its buffer between threads; the batch runs several.
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
-    return Status{true, static_cast<uint32_t>(code), std::string(std::strerror(code)) + "\r\n"};
+    return Status{true, static_cast<uint32_t>(code), std::string(std::strerror(code)) + "\r\n",
+                  code == ENOSPC || code == EDQUOT};
 }
 
 PosixOs::PosixOs() : newFileMode(0666 & ~ProcessUmask()) {}

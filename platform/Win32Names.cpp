@@ -25,7 +25,10 @@ std::string SystemErrorText(DWORD code) {
     return result;
 }
 
-merge::Status Win32Error(DWORD code) { return merge::Status{true, code, SystemErrorText(code)}; }
+merge::Status Win32Error(DWORD code) {
+    return merge::Status{true, code, SystemErrorText(code),
+                         code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL};
+}
 
 std::string ToCodePage(const wchar_t* text, UINT codePage, bool* exact) {
     // The process's own code page by its number: UTF-8 (where the manifest

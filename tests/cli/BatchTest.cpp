@@ -191,6 +191,27 @@ TEST(Batch, NoThreadsAndAGroupBoundary) {
     EXPECT_EQ(outcome.files.at(arguments[256]), Build(Shape(1)));
 }
 
+// A disk that fills while outputs wait for their commit: the group is
+// committed, and the model whose output found no space is merged once more,
+// alone, with the log of a first try.
+TEST(Batch, AFullDiskCommitsTheGroupAndTriesAgain) {
+    std::map<std::string, Bytes> files;
+    std::vector<std::string> arguments;
+    std::string log;
+    for (int i = 0; i < 10; ++i) {
+        arguments.push_back("C:\\m\\" + std::to_string(i) + ".dff");
+        files[arguments.back()] = Three;
+        log += (i ? Between : "") + Merge(arguments.back());
+    }
+    // The fourth model's writes are the 19th to the 24th.
+    const Outcome outcome = RunCli(files, "1", arguments, [](MemoryOs& os) {
+        os.FailCall(Call::Write, 20, SystemError::DiskFull);
+    });
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.log, log);
+    for (const auto& file : outcome.files) EXPECT_EQ(file.second, Merged3) << file.first;
+}
+
 // Interrupted with several jobs running: the models at hand are finished or
 // abandoned, no job starts after, and every model is as it was or merged.
 TEST(Batch, AnInterruptionWithSeveralJobsRunning) {
