@@ -15,217 +15,210 @@ namespace merge {
 namespace {
 
 // What planning one geometry's chunk came to.
-enum class Plan { Chunk, None, Failed, LeftAsItIs };
+enum class Planned { Chunk, None, Failed, LeftAsItIs };
 
-// Logs the reason (if any, as a line about the geometry), releases and
-// closes what the stage took.
-Plan Fail(DropSequence& sequence, Os& os, Session& session, const char* message,
-          uint32_t geometry = 0) {
-    if (message) AppendGeometryLine(session, geometry, message);
-    sequence.Chunks.clear();
-    CloseFile(os, sequence.DayFile);
-    return Plan::Failed;
+// A chunk to put in, and the Geometry and Extension that hold it: their
+// first bytes in the day file and their size fields there.
+struct Placed {
+    NightChunk chunk;
+    uint64_t geometry = 0, extension = 0;
+    uint32_t geometrySize = 0, extensionSize = 0;
+};
+
+// The day stage's work in progress: the file, open until the stage returns,
+// and the chunks found so far.
+struct Planner {
+    Os& os;
+    Session& session;
+    rw::ByteStream& file;
+    bool every;
+    std::vector<Placed> placed{};
+};
+
+// Logs the reason (if any, as a line about the geometry).
+Planned Fail(Planner& p, const char* message, uint32_t geometry = 0) {
+    if (message) AppendGeometryLine(p.session, geometry, message);
+    return Planned::Failed;
 }
 
 // Finds where the geometry's chunk goes: at the end of its Extension's
 // payload, or, with "Always Merge", in place of its night colour chunk,
 // which is only ever replaced whole (as it is taken out by a strip).
-// Plan::None when it has no Extension and may be left as it is, or nothing
-// to strip.
-Plan PlaceChunk(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
-                uint64_t fileSize, bool every, NightChunk& chunk) {
-    const uint32_t index = chunk.Geometry;
+// Planned::None when it has no Extension and may be left as it is, or
+// nothing to strip.
+Planned PlaceChunk(Planner& p, const GeometryFields& geometry, uint64_t fileSize, Placed& at) {
+    const uint32_t index = at.chunk.Geometry;
+    const bool strip = at.chunk.TakenOut;
     ExtensionFields extension;
-    if (const char* problem = FindExtension(*sequence.DayFile, geometry, fileSize, &extension))
-        return Fail(sequence, os, session, problem, index);
+    if (const char* problem = FindExtension(p.file, geometry, fileSize, &extension))
+        return Fail(p, problem, index);
     if (!extension.offset) {
-        if (!every && !chunk.TakenOut) return Fail(sequence, os, session, text::NoExtension);
-        if (every) AppendGeometryLine(session, index, text::NoExtensionLeft);
-        return Plan::None;
+        if (!p.every && !strip) return Fail(p, text::NoExtension);
+        if (p.every) AppendGeometryLine(p.session, index, text::NoExtensionLeft);
+        return Planned::None;
     }
-    chunk.ExtensionOffset = extension.offset;
-    chunk.ExtensionSize = extension.size;
-    chunk.InsertionOffset = extension.end;
+    at.extension = extension.offset;
+    at.extensionSize = extension.size;
+    at.chunk.InsertionOffset = extension.end;
     if (!extension.night) {
-        if (chunk.TakenOut) return Plan::None;
-        if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
-        return Plan::Chunk;
+        if (strip) return Planned::None;
+        if (extension.childCut) return Fail(p, text::ChunkPastExtension, index);
+        return Planned::Chunk;
     }
-    if (session.IsTicked(Option::SkipMerged) && !chunk.TakenOut) {
-        session.AppendLog(text::LeftAsItIs);
-        sequence.Chunks.clear();
-        CloseFile(os, sequence.DayFile);
-        return Plan::LeftAsItIs;
+    if (p.session.IsTicked(Option::SkipMerged) && !strip) {
+        p.session.AppendLog(text::LeftAsItIs);
+        return Planned::LeftAsItIs;
     }
-    if (!session.IsTicked(Option::AlwaysMerge) && !chunk.TakenOut)
-        return Fail(sequence, os, session, text::HasNightColours, index);
-    if (extension.nightPastFile) return Fail(sequence, os, session, text::NightPastFile, index);
-    if (extension.nightCut) return Fail(sequence, os, session, text::NightPastExtension, index);
-    if (extension.childCut) return Fail(sequence, os, session, text::ChunkPastExtension, index);
-    chunk.InsertionOffset = extension.night;
-    chunk.ReplacedLength = extension.nightSize + rw::ChunkHeaderSize;
-    if (!chunk.TakenOut) AppendGeometryLine(session, index, text::ReplacingNightColours);
-    return Plan::Chunk;
+    if (!p.session.IsTicked(Option::AlwaysMerge) && !strip)
+        return Fail(p, text::HasNightColours, index);
+    if (extension.nightPastFile) return Fail(p, text::NightPastFile, index);
+    if (extension.nightCut) return Fail(p, text::NightPastExtension, index);
+    if (extension.childCut) return Fail(p, text::ChunkPastExtension, index);
+    at.chunk.InsertionOffset = extension.night;
+    at.chunk.ReplacedLength = extension.nightSize + rw::ChunkHeaderSize;
+    if (!strip) AppendGeometryLine(p.session, index, text::ReplacingNightColours);
+    return Planned::Chunk;
 }
 
 // The chunk placed, and kept in the plan when it goes in.
-Plan PlaceAndKeep(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
-                  uint64_t fileSize, bool every, NightChunk& chunk) {
-    const Plan placed = PlaceChunk(sequence, os, session, geometry, fileSize, every, chunk);
-    if (placed == Plan::Chunk) sequence.Chunks.push_back(std::move(chunk));
-    return placed;
+Planned PlaceAndKeep(Planner& p, const GeometryFields& geometry, uint64_t fileSize, Placed& at) {
+    const Planned planned = PlaceChunk(p, geometry, fileSize, at);
+    if (planned == Planned::Chunk) p.placed.push_back(std::move(at));
+    return planned;
 }
 
 // Plans the chunk of one geometry: its colours, checked against the file
-// before they are read, and its place. Plan::None for a geometry left as it
-// is, with every geometry. A strip needs no colours; with every geometry
+// before they are read, and its place. Planned::None for a geometry left as
+// it is, with every geometry. A strip needs no colours; with every geometry
 // it passes over the geometries that a merge passes over, whose Extensions
 // a merge never reads: so it takes every model that a merge wrote.
-Plan PlanChunk(DropSequence& sequence, Os& os, Session& session, const GeometryFields& geometry,
-               uint32_t index, bool every) {
-    rw::ByteStream& file = *sequence.DayFile;
-    NightChunk chunk;
-    chunk.Geometry = index;
-    chunk.GeometryOffset = geometry.offset;
-    chunk.GeometrySize = geometry.size;
-    chunk.TakenOut = session.IsTicked(Option::Strip);
-    if (!geometry.prelit && (every || !chunk.TakenOut)) {
-        AppendGeometryLine(session, index, text::NoVertexColourLeft);
-        return Plan::None;
+Planned PlanChunk(Planner& p, const GeometryFields& geometry, uint32_t index) {
+    Placed at;
+    at.chunk.Geometry = index;
+    at.geometry = geometry.offset;
+    at.geometrySize = geometry.size;
+    at.chunk.TakenOut = p.session.IsTicked(Option::Strip);
+    if (!geometry.prelit && (p.every || !at.chunk.TakenOut)) {
+        AppendGeometryLine(p.session, index, text::NoVertexColourLeft);
+        return Planned::None;
     }
-    if (chunk.TakenOut)
-        return PlaceAndKeep(sequence, os, session, geometry, file.Size(), every, chunk);
+    if (at.chunk.TakenOut) return PlaceAndKeep(p, geometry, p.file.Size(), at);
     // Checked in 64 bits before anything is allocated: a count the file
     // cannot hold must not make us allocate or read gigabytes.
-    const uint64_t fileSize = file.Size();
+    const uint64_t fileSize = p.file.Size();
     const uint64_t colourBytes = uint64_t{rw::ColourSize} * geometry.vertexCount;
-    if (geometry.colours + colourBytes > fileSize)
-        return Fail(sequence, os, session, text::CountDoesNotFit, index);
+    if (geometry.colours + colourBytes > fileSize) return Fail(p, text::CountDoesNotFit, index);
     if (fileSize + rw::NightColourChunkLength(geometry.vertexCount) > UINT32_MAX)
-        return Fail(sequence, os, session, text::TooLarge, index);
-    chunk.VertexCount = geometry.vertexCount;
+        return Fail(p, text::TooLarge, index);
+    at.chunk.VertexCount = geometry.vertexCount;
     // At least one byte, so that a geometry without vertices does not depend
     // on what a system gives for an empty block.
-    chunk.Colours = AllocateBlock(os, colourBytes ? colourBytes : 1);
-    if (!chunk.Colours) return Fail(sequence, os, session, text::NoMemory, index);
+    at.chunk.Colours = AllocateBlock(p.os, colourBytes ? colourBytes : 1);
+    if (!at.chunk.Colours) return Fail(p, text::NoMemory, index);
     // Read only where they become the night colours: otherwise the output's
     // copy of the day file reads them, as the rest of it.
-    if (session.IsTicked(Option::CopyDayColours) &&
-        (!rw::SeekTo(file, geometry.colours) ||
-         file.Read(chunk.Colours.get(), static_cast<uint32_t>(colourBytes)) != colourBytes))
-        return Fail(sequence, os, session, text::Unreadable, index);
-    return PlaceAndKeep(sequence, os, session, geometry, fileSize, every, chunk);
+    if (p.session.IsTicked(Option::CopyDayColours) &&
+        (!rw::SeekTo(p.file, geometry.colours) ||
+         p.file.Read(at.chunk.Colours.get(), static_cast<uint32_t>(colourBytes)) != colourBytes))
+        return Fail(p, text::Unreadable, index);
+    return PlaceAndKeep(p, geometry, fileSize, at);
 }
 
-bool Refused(DropSequence& sequence, Os& os, Session& session, const char* message) {
-    Fail(sequence, os, session, message);
+bool Refused(Planner& p, const char* message) {
+    Fail(p, message);
     return false;
 }
 
-// The length that a chunk puts in: none for one taken out.
-uint32_t NewLength(const NightChunk& chunk) {
-    return chunk.TakenOut ? 0
-                          : static_cast<uint32_t>(rw::NightColourChunkLength(chunk.VertexCount));
+// A size field grown by growth (which a replaced chunk can make negative),
+// or false when the new size does not fit 32 bits.
+bool Grow(std::vector<SizeChange>& sizes, uint64_t start, uint32_t size, int64_t growth) {
+    const int64_t grown = int64_t{size} + growth;
+    sizes.push_back({start + 4, static_cast<uint32_t>(grown)});
+    return grown >= 0 && grown <= int64_t{UINT32_MAX};
 }
 
-uint64_t Growth(const NightChunk& chunk) {
-    return uint64_t{NewLength(chunk)} - chunk.ReplacedLength;
-}
-
-// The Geometry List, and the Clump unless the Geometry List lies after it,
-// must hold the new chunks and the chunks they replace (each Extension and
-// Geometry hold theirs by the checks above); and each chunk that grows, and
-// the merged model, must still have a size that 32 bits hold.
-bool ContainersHoldNewChunks(DropSequence& sequence, Os& os, Session& session) {
-    rw::ByteStream& file = *sequence.DayFile;
-    const uint64_t list = sequence.GeometryListOffset;
-    if (!rw::SeekTo(file, 4) || !rw::ReadField32(file, &sequence.ClumpSize) ||
-        !rw::SeekTo(file, list + 4) || !rw::ReadField32(file, &sequence.GeometryListSize))
-        return Refused(sequence, os, session, text::Unreadable);
-    const NightChunk& last = sequence.Chunks.back();
+// The sizes that the new chunks change, each computed once: each Extension
+// and Geometry by its own chunk's length; the Geometry List and, unless it
+// lies after it, the Clump by all of them. Each container must hold the new
+// chunks and the chunks they replace (each Extension and Geometry hold
+// theirs by the checks above), and every size, and the merged model's, must
+// fit 32 bits.
+bool PlanSizes(Planner& p, uint64_t list, OutputPlan& plan) {
+    uint32_t clumpSize = 0, listSize = 0;
+    if (!rw::SeekTo(p.file, 4) || !rw::ReadField32(p.file, &clumpSize) ||
+        !rw::SeekTo(p.file, list + 4) || !rw::ReadField32(p.file, &listSize))
+        return Refused(p, text::Unreadable);
+    const NightChunk& last = p.placed.back().chunk;
     const uint64_t end = last.InsertionOffset + last.ReplacedLength;
-    if (ChunkEnd(list, sequence.GeometryListSize) < end)
-        return Refused(sequence, os, session, text::GeometryPastList);
-    const uint64_t clumpEnd = ChunkEnd(0, sequence.ClumpSize);
-    sequence.ClumpGrows = list < clumpEnd;
-    if (sequence.ClumpGrows && clumpEnd < end)
-        return Refused(sequence, os, session, text::ListPastClump);
-    uint64_t growth = 0;
+    if (ChunkEnd(list, listSize) < end) return Refused(p, text::GeometryPastList);
+    const uint64_t clumpEnd = ChunkEnd(0, clumpSize);
+    const bool clumpGrows = list < clumpEnd;
+    if (clumpGrows && clumpEnd < end) return Refused(p, text::ListPastClump);
+    int64_t growth = 0;
     bool fits = true;
-    for (const NightChunk& chunk : sequence.Chunks) {
-        fits = fits && chunk.ExtensionSize + Growth(chunk) <= UINT32_MAX &&
-               chunk.GeometrySize + Growth(chunk) <= UINT32_MAX;
-        growth += Growth(chunk);
+    std::vector<SizeChange> inner;
+    for (Placed& at : p.placed) {
+        // Nothing put in for a chunk taken out.
+        const uint64_t length =
+            at.chunk.TakenOut ? 0 : rw::NightColourChunkLength(at.chunk.VertexCount);
+        const int64_t own = static_cast<int64_t>(length) - at.chunk.ReplacedLength;
+        fits = Grow(inner, at.geometry, at.geometrySize, own) && fits;
+        fits = Grow(inner, at.extension, at.extensionSize, own) && fits;
+        growth += own;
+        plan.Chunks.push_back(std::move(at.chunk));
     }
-    sequence.ImageSize = file.Size() + growth;
-    fits = fits && sequence.GeometryListSize + growth <= UINT32_MAX &&
-           sequence.ImageSize <= UINT32_MAX &&
-           (!sequence.ClumpGrows || sequence.ClumpSize + growth <= UINT32_MAX);
-    return fits || Refused(sequence, os, session, text::TooLarge);
+    if (clumpGrows) fits = Grow(plan.Sizes, 0, clumpSize, growth) && fits;
+    fits = Grow(plan.Sizes, list, listSize, growth) && fits;
+    plan.Sizes.insert(plan.Sizes.end(), inner.begin(), inner.end());
+    fits = fits && static_cast<int64_t>(p.file.Size()) + growth <= int64_t{UINT32_MAX};
+    return fits || Refused(p, text::TooLarge);
 }
 
 }  // namespace
 
 DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
-    sequence.Chunks.clear();
-    sequence.Sizes.clear();
+    sequence.Plan.reset();
     const bool every = session.IsTicked(Option::EveryGeometry);
     const bool strip = session.IsTicked(Option::Strip);
-    const auto refuse = [&](const char* message) {
-        Fail(sequence, os, session, message);
-        return DayResult::Failed;
-    };
     ModelStart start;
-    if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &sequence.DayFile, &start,
+    InputFile day;
+    if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &day, &start,
                            &sequence.DayStamp, !every && !strip))
-        return refuse(nullptr);
-    rw::ByteStream& file = *sequence.DayFile;
-    sequence.DayVertexCount = start.first.vertexCount;
-    sequence.GeometryListOffset = start.geometryList;
+        return DayResult::Failed;
+    Planner p{os, session, *day, every};
     std::vector<GeometryFields> geometries = {start.first};
     if (every) {
         geometries.clear();
-        if (const char* problem = FindGeometries(file, start.geometryList, &geometries))
-            return refuse(problem);
+        if (const char* problem = FindGeometries(*day, start.geometryList, &geometries)) {
+            Fail(p, problem);
+            return DayResult::Failed;
+        }
         for (uint32_t k = 1; k < geometries.size(); ++k)
             AppendCountLine(session, k, geometries[k].vertexCount);
-    } else if (!rw::SeekTo(file, start.first.offset + 4) ||
-               !rw::ReadField32(file, &geometries[0].size)) {
-        return refuse(text::Unreadable);
+    } else if (!rw::SeekTo(*day, start.first.offset + 4) ||
+               !rw::ReadField32(*day, &geometries[0].size)) {
+        Fail(p, text::Unreadable);
+        return DayResult::Failed;
     }
     for (uint32_t k = 0; k < geometries.size(); ++k) {
-        const Plan plan = PlanChunk(sequence, os, session, geometries[k], k, every);
-        if (plan == Plan::Failed) return DayResult::Failed;
-        if (plan == Plan::LeftAsItIs) return DayResult::LeftAsItIs;
+        const Planned planned = PlanChunk(p, geometries[k], k);
+        if (planned == Planned::Failed) return DayResult::Failed;
+        if (planned == Planned::LeftAsItIs) return DayResult::LeftAsItIs;
     }
-    if (strip && sequence.Chunks.empty()) {
+    if (strip && p.placed.empty()) {
         session.AppendLog(text::NothingToStrip);
-        CloseFile(os, sequence.DayFile);
         return DayResult::LeftAsItIs;
     }
     // With every geometry, a model where none can take colours is refused
     // as the first one's would be.
-    if (sequence.Chunks.empty())
-        return refuse(start.first.prelit ? text::NoExtension : text::NoVertexColour);
-    return ContainersHoldNewChunks(sequence, os, session) ? DayResult::Analysed : DayResult::Failed;
-}
-
-void AdjustEnclosingSizes(DropSequence& sequence) {
-    // Each Extension and Geometry by its own chunk's length; the Geometry
-    // List and, when it holds them, the Clump by all of them: in wrapping
-    // 32-bit arithmetic, where a replaced chunk was longer than the new one.
-    uint32_t growth = 0;
-    std::vector<SizeChange>& sizes = sequence.Sizes;
-    sizes.clear();
-    for (const NightChunk& chunk : sequence.Chunks) {
-        const uint32_t delta = rw::SizeDelta(NewLength(chunk), chunk.ReplacedLength);
-        sizes.push_back({chunk.GeometryOffset + 4, chunk.GeometrySize + delta});
-        sizes.push_back({chunk.ExtensionOffset + 4, chunk.ExtensionSize + delta});
-        growth += delta;
+    if (p.placed.empty()) {
+        Fail(p, start.first.prelit ? text::NoExtension : text::NoVertexColour);
+        return DayResult::Failed;
     }
-    sizes.insert(sizes.begin(),
-                 {sequence.GeometryListOffset + 4, sequence.GeometryListSize + growth});
-    if (sequence.ClumpGrows) sizes.insert(sizes.begin(), {4, sequence.ClumpSize + growth});
+    auto plan = std::make_unique<OutputPlan>();
+    if (!PlanSizes(p, start.geometryList, *plan)) return DayResult::Failed;
+    sequence.Plan = std::move(plan);
+    return DayResult::Analysed;
 }
 
 }  // namespace merge

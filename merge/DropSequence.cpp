@@ -28,7 +28,7 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
 
 // The chunks' colours are released whatever the outcome.
 DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session, CommitWhen when) {
-    AdjustNightColours(sequence, session);
+    AdjustNightColours(*sequence.Plan, session);
     if (sequence.Previews) return DropResult::NotWritten;
     const DropResult prepared = PrepareOutput(sequence, os, session);
     if (prepared != DropResult::Prepared) {
@@ -52,9 +52,7 @@ DropResult RunDayStage(DropSequence& sequence, Os& os, Session& session, const c
         session.AppendLog(text::ReadyPrompt);
         return day == DayResult::LeftAsItIs ? DropResult::LeftAsItIs : DropResult::NotWritten;
     }
-    FillNightColours(sequence, session);
-    AdjustEnclosingSizes(sequence);
-    CloseFile(os, sequence.DayFile);
+    FillNightColours(*sequence.Plan, session);
     // A strip takes no colours from a night model.
     if (session.IsTicked(Option::OneFileMode) || session.IsTicked(Option::Strip))
         return FinishWithOutput(sequence, os, session, when);
@@ -68,8 +66,7 @@ DropResult RunNightStage(DropSequence& sequence, Os& os, Session& session, const
                          PathForm form, CommitWhen when) {
     if (!TakePath(session, path, form, sequence.NightPath) ||
         !TakeNightColours(sequence, os, session)) {
-        sequence.Chunks.clear();
-        CloseFile(os, sequence.NightFile);
+        sequence.Plan.reset();
         ReturnToAwaitingDay(sequence, session);
         return DropResult::NotWritten;
     }
@@ -91,12 +88,6 @@ void ReturnToAwaitingDay(DropSequence& sequence, Session& session) {
     session.EnableOneFileMode(true);
     sequence.state = SequenceState::AwaitingDay;
     session.AppendLog(text::ReadyPrompt);
-}
-
-void CloseFile(Os& os, rw::ByteStream*& file) {
-    if (!file) return;
-    os.Close(file);
-    file = nullptr;
 }
 
 }  // namespace merge

@@ -26,8 +26,6 @@ enum class SequenceState : uint8_t {
 // one there that it takes out.
 struct NightChunk {
     uint32_t Geometry = 0;  // its geometry's index in the Geometry List, from 0
-    uint64_t GeometryOffset = 0, ExtensionOffset = 0;  // first bytes in the day file
-    uint32_t GeometrySize = 0, ExtensionSize = 0;      // their size fields there
     uint64_t InsertionOffset = 0;
     uint32_t ReplacedLength = 0;  // 0, or the length of the chunk replaced
     bool TakenOut = false;        // nothing in its place: the chunk replaced is stripped
@@ -45,29 +43,24 @@ struct SizeChange {
     uint32_t Size;
 };
 
+// What the output changes in the day file, as the day stage planned it once:
+// the chunks put in, in file order (the first geometry's; with every
+// geometry, each that can take one), and the sizes of the chunks that hold
+// them, in file order. Only the chunks' colours change after.
+struct OutputPlan {
+    std::vector<NightChunk> Chunks;
+    std::vector<SizeChange> Sizes;
+};
+
 struct DropSequence {
     SequenceState state = SequenceState::AwaitingDay;
     // Whole paths, as long as the session takes them.
     std::string DayPath, NightPath, OutputPath;
-    uint32_t DayVertexCount = 0;  // of the first geometry
-    uint32_t NightVertexCount = 0;
-    // The output's size: the day file's, with every chunk put in.
-    uint64_t ImageSize = 0;
-    // Open only from the start of the day analysis to the size adjustment.
-    rw::ByteStream* DayFile = nullptr;
-    // The DayFile as it was opened: the output is copied from it, and an
-    // output over it replaces it, only while it is still this file.
+    // The DayFile as it was opened: the output is copied from it only while
+    // it is still this file.
     FileStamp DayStamp;
-    // Open only within the night stage.
-    rw::ByteStream* NightFile = nullptr;
-    // What the output changes in the day file: the chunks put in, in file
-    // order (the first geometry's; with every geometry, each that can take
-    // one), and the sizes of the chunks that hold them.
-    std::vector<NightChunk> Chunks;
-    std::vector<SizeChange> Sizes;
-    uint64_t GeometryListOffset = 0;
-    uint32_t ClumpSize = 0, GeometryListSize = 0;
-    bool ClumpGrows = false;  // the Geometry List lies inside the Clump
+    // From the day stage to the output's preparation.
+    std::unique_ptr<const OutputPlan> Plan;
     // The file that the output replaces (OutputPath through its links) and
     // the temporary file beside it that holds the output until then.
     std::string TargetPath, TemporaryPath;
@@ -77,7 +70,7 @@ struct DropSequence {
     FileStamp TargetStamp;
     bool TargetFound = false;
     // Open from the temporary file's making to its commit.
-    OutputFile* Output = nullptr;
+    OutputHandle Output;
     // The identities of the files a batch names, reads or writes: never the
     // name of a temporary file.
     const std::set<std::string>* NamesInUse = nullptr;
@@ -124,28 +117,26 @@ void ReturnToAwaitingDay(DropSequence& sequence, Session& session);
 enum class DayResult { Failed, Analysed, LeftAsItIs };
 
 // Day stage: opens and checks the DayFile, and plans the output: the chunks
-// to put in, each with the colours of its geometry; the DayFile stays open.
-// On failure everything it took is released and closed.
+// to put in, each with the colours of its geometry, and the sizes that
+// change. The DayFile is closed when it returns; on failure no plan is left.
 DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session);
 // Fills each chunk's colours with the day model's own or the colour fields'.
-void FillNightColours(DropSequence& sequence, Session& session);
+void FillNightColours(const OutputPlan& plan, Session& session);
 // One colour field's text as a channel value (modulo 256).
 uint8_t ReadColourField(Session& session, Channel channel);
 // A channel's value as the adjustment makes it.
 uint8_t AdjustChannel(uint8_t value, ChannelAdjustment adjustment);
 // Every chunk's colours, whatever their source, as the session's adjustments make them.
-void AdjustNightColours(DropSequence& sequence, Session& session);
-// The sizes of the chunks that hold the new chunks, grown by their lengths.
-void AdjustEnclosingSizes(DropSequence& sequence);
-// Night stage: checks the NightFile and copies its colours into the chunks.
-// On failure the NightFile may still be open; the sequence closes it.
+void AdjustNightColours(const OutputPlan& plan, Session& session);
+// Night stage: checks the NightFile and copies its colours into the chunks;
+// the NightFile is closed when it returns.
 bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
 
 // The output stage, in two steps. PrepareOutput: OutputPath (the day model
 // or its name in the "dff" folder, made when missing), the target through
 // its links, and the merged model in a new temporary file beside it, with
 // the target's permissions, left open and unflushed; the chunks' colours are
-// released whatever the outcome. Prepared, Failed, or OutOfSpace.
+// released whatever the outcome. Prepared, NotWritten or OutOfSpace.
 DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session);
 
 // Removes MadeFolder if nothing is in it.
@@ -172,7 +163,7 @@ enum class WriteResult { Written, ReadFailed, WriteFailed };
 // with the new sizes and chunks from memory where they lie. ReadFailed when
 // the day file could not be read as far as its size promises; WriteFailed,
 // with the system's failure in status, when file could not be written.
-WriteResult WriteMergedModel(const DropSequence& sequence, Os& os, rw::ByteStream& day,
+WriteResult WriteMergedModel(const OutputPlan& plan, Os& os, rw::ByteStream& day,
                              OutputFile* file, Status* status);
 
 // A new file beside target, its name target's with one of the last two
@@ -185,8 +176,5 @@ Status CreateTemporary(Os& os, const std::string& target, const std::set<std::st
 // Moves temporary over target (Os::Replace), unless the run is interrupted:
 // the temporary file then goes.
 Status ReplaceUnlessInterrupted(Os& os, const std::string& temporary, const std::string& target);
-
-// Closes only what is open, and leaves the pointer null.
-void CloseFile(Os& os, rw::ByteStream*& file);
 
 }  // namespace merge

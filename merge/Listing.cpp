@@ -26,8 +26,8 @@ std::string Refused(const std::string& path, const std::string& error) {
 }  // namespace
 
 bool ListModel(Os& os, const std::string& path, std::string* lines) {
-    rw::ByteStream* file = nullptr;
-    const Status opened = os.OpenForReading(path.c_str(), &file);
+    InputFile file;
+    const Status opened = OpenInput(os, path.c_str(), &file);
     if (!opened.ok()) {
         *lines += Refused(path, text::Error + opened.text);
         return false;
@@ -47,7 +47,6 @@ bool ListModel(Os& os, const std::string& path, std::string* lines) {
                   (night ? std::to_string((extension.nightSize - 4) / rw::ColourSize) : "-") +
                   text::LineEnd;
     }
-    os.Close(file);
     if (problem) *lines += Refused(path, problem);
     return !problem;
 }

@@ -81,15 +81,15 @@ struct Writer {
 
 }  // namespace
 
-WriteResult WriteMergedModel(const DropSequence& sequence, Os& os, rw::ByteStream& day,
+WriteResult WriteMergedModel(const OutputPlan& plan, Os& os, rw::ByteStream& day,
                              OutputFile* file, Status* status) {
     Writer writer{os, day, file, *status};
     // Sizes and chunks in the order of the file: each chunk after the sizes
     // of the chunks that hold it.
     size_t next = 0;
-    const std::vector<SizeChange>& sizes = sequence.Sizes;
+    const std::vector<SizeChange>& sizes = plan.Sizes;
     bool written = true;
-    for (const NightChunk& chunk : sequence.Chunks) {
+    for (const NightChunk& chunk : plan.Chunks) {
         for (; written && next < sizes.size() && sizes[next].Offset < chunk.InsertionOffset; ++next)
             written = writer.PutSize(sizes[next]);
         written = written && writer.PutChunk(chunk);

@@ -45,14 +45,13 @@ const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prel
     return ReadGeometryData(stream, first) ? nullptr : text::EndsInGeometry;
 }
 
-bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStream** file,
+bool OpenAndCheckModel(Os& os, Session& session, const char* path, InputFile* file,
                        ModelStart* start, FileStamp* stamp, bool prelitRequired) {
     session.AppendLog(text::Opening);
     session.AppendLog(path);
     session.AppendLog(text::LineEnd);
-    *file = nullptr;
-    Status opened = os.OpenForReading(path, file);
-    if (opened.ok() && stamp) opened = os.StampOf(*file, stamp);
+    Status opened = OpenInput(os, path, file);
+    if (opened.ok() && stamp) opened = os.StampOf(file->get(), stamp);
     if (!opened.ok()) {
         ReportLastError(session, " ", opened);
         return false;

@@ -36,8 +36,8 @@ const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prel
 // as far as its first geometry's prelit colours, logging their count. A
 // first geometry without prelit colours fails, unless it may be left as it
 // is (its count is then logged all the same). False once the reason is
-// logged; *file is then null or still open, and the caller closes it.
-bool OpenAndCheckModel(Os& os, Session& session, const char* path, rw::ByteStream** file,
+// logged.
+bool OpenAndCheckModel(Os& os, Session& session, const char* path, InputFile* file,
                        ModelStart* start, FileStamp* stamp = nullptr, bool prelitRequired = true);
 
 // The Geometry chunks of the Geometry List at list, each with its fixed

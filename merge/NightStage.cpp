@@ -36,7 +36,7 @@ bool ReadWholeColours(rw::ByteStream& file, uint8_t* colours, uint64_t count) {
 // nor more whole colours than the file holds; the rest keep the colours the
 // day stage made. Fewer than the file's size promised is a read error.
 bool TakeGeometryColours(rw::ByteStream& file, Session& session, const GeometryFields& night,
-                         NightChunk& chunk) {
+                         const NightChunk& chunk) {
     const uint32_t m = night.vertexCount, n = chunk.VertexCount;
     if (chunk.Geometry > 0) AppendCountLine(session, chunk.Geometry, m);
     if (m < n) AppendGeometryLine(session, chunk.Geometry, text::TooFewNightVertices);
@@ -51,10 +51,9 @@ bool TakeGeometryColours(rw::ByteStream& file, Session& session, const GeometryF
 
 bool TakeNightColours(DropSequence& sequence, Os& os, Session& session) {
     ModelStart start;
-    if (!OpenAndCheckModel(os, session, sequence.NightPath.c_str(), &sequence.NightFile, &start))
-        return false;
-    rw::ByteStream& file = *sequence.NightFile;
-    sequence.NightVertexCount = start.first.vertexCount;
+    InputFile night;
+    if (!OpenAndCheckModel(os, session, sequence.NightPath.c_str(), &night, &start)) return false;
+    rw::ByteStream& file = *night;
     std::vector<GeometryFields> geometries = {start.first};
     if (session.IsTicked(Option::EveryGeometry)) {
         geometries.clear();
@@ -63,7 +62,7 @@ bool TakeNightColours(DropSequence& sequence, Os& os, Session& session) {
             return false;
         }
     }
-    for (NightChunk& chunk : sequence.Chunks) {
+    for (const NightChunk& chunk : sequence.Plan->Chunks) {
         // A geometry the night model lacks keeps the colours made without it.
         if (chunk.Geometry >= geometries.size() || !geometries[chunk.Geometry].prelit) {
             AppendGeometryLine(session, chunk.Geometry, text::NoNightGeometry);
@@ -72,7 +71,6 @@ bool TakeNightColours(DropSequence& sequence, Os& os, Session& session) {
             return false;
         }
     }
-    CloseFile(os, sequence.NightFile);
     return true;
 }
 

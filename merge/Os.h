@@ -148,6 +148,28 @@ protected:
     ~Os() = default;
 };
 
+// A file open for reading, closed when its owner goes.
+struct InputClose {
+    Os* os = nullptr;
+    void operator()(rw::ByteStream* file) const { os->Close(file); }
+};
+using InputFile = std::unique_ptr<rw::ByteStream, InputClose>;
+
+inline Status OpenInput(Os& os, const char* path, InputFile* file) {
+    rw::ByteStream* opened = nullptr;
+    const Status status = os.OpenForReading(path, &opened);
+    *file = InputFile(status.ok() ? opened : nullptr, InputClose{&os});
+    return status;
+}
+
+// A file open for writing, closed when its owner goes; a close whose
+// failure counts is CloseOutput's, on the handle released.
+struct OutputClose {
+    Os* os = nullptr;
+    void operator()(OutputFile* file) const { (void)os->CloseOutput(file); }
+};
+using OutputHandle = std::unique_ptr<OutputFile, OutputClose>;
+
 // A zero-filled block of the system's memory, released through it exactly
 // once, when its owner goes.
 struct BlockRelease {

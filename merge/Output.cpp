@@ -127,8 +127,7 @@ namespace {
 // Closes the temporary file, if one was made, and removes it.
 void DropTemporary(DropSequence& sequence, Os& os) {
     if (!sequence.Output) return;
-    (void)os.CloseOutput(sequence.Output);
-    sequence.Output = nullptr;
+    sequence.Output.reset();
     os.Remove(sequence.TemporaryPath.c_str());
 }
 
@@ -141,13 +140,14 @@ DropResult WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::
         session.AppendLog(text::FileChanged);
         return DropResult::NotWritten;
     }
-    OutputFile*& file = sequence.Output;
+    OutputFile* file = nullptr;
     Status status = CreateTemporary(os, sequence.TargetPath, sequence.NamesInUse,
                                     &sequence.TemporaryPath, &file);
+    sequence.Output = OutputHandle(file, OutputClose{&os});
     // A write that fails says so in status; a day file that comes up short
     // of its size leaves status as it is.
     WriteResult written = WriteResult::WriteFailed;
-    if (status.ok()) written = WriteMergedModel(sequence, os, *day, file, &status);
+    if (status.ok()) written = WriteMergedModel(*sequence.Plan, os, *day, file, &status);
     const bool read = written != WriteResult::ReadFailed;
     const bool same = !status.ok() || !read || DayUnchanged(sequence, os, day);
     if (status.ok() && read && same)
@@ -166,8 +166,8 @@ DropResult WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::
 // The day file opened again for the copy, and closed after it. A day file
 // that is gone, or another file now, changed while it was merged.
 DropResult WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
-    rw::ByteStream* day = nullptr;
-    const Status opened = os.OpenForReading(sequence.DayPath.c_str(), &day);
+    InputFile day;
+    const Status opened = OpenInput(os, sequence.DayPath.c_str(), &day);
     if (!opened.ok()) {
         FileStamp now;
         if (!os.StampAt(sequence.DayPath.c_str(), &now).ok() || !SameFile(now, sequence.DayStamp))
@@ -176,9 +176,7 @@ DropResult WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
             ReportLastError(session, " ", opened);
         return DropResult::NotWritten;
     }
-    const DropResult written = WriteTemporary(sequence, os, session, day);
-    CloseFile(os, day);
-    return written;
+    return WriteTemporary(sequence, os, session, day.get());
 }
 
 // Puts the temporary file on the disk (unless its file system was flushed
@@ -187,9 +185,8 @@ DropResult WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
 // step after the replacement that failed leaves its text in warning.
 bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, Status status,
                    bool flushEach, std::string* warning) {
-    if (status.ok() && flushEach) status = os.Flush(sequence.Output);
-    const Status closed = os.CloseOutput(sequence.Output);
-    sequence.Output = nullptr;
+    if (status.ok() && flushEach) status = os.Flush(sequence.Output.get());
+    const Status closed = os.CloseOutput(sequence.Output.release());
     if (status.ok()) status = closed;
     // A file that another program saved in the meantime is never lost.
     if (status.ok() && !TargetUnchanged(sequence, os)) {
@@ -224,7 +221,7 @@ DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
                 FindTarget(sequence, os, session)
             ? WriteFromDayFile(sequence, os, session)
             : DropResult::NotWritten;
-    sequence.Chunks.clear();
+    sequence.Plan.reset();
     if (prepared != DropResult::Prepared) RemoveFolderMadeInVain(sequence, os);
     return prepared;
 }

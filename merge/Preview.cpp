@@ -131,7 +131,8 @@ const uint8_t* NightColours(ModelViews& m, uint32_t k, const uint8_t* day, Block
     // A chunk's colours, unless the file was saved anew since they were
     // planned and no longer counts as many vertices.
     // A stripped geometry keeps no night colours.
-    for (const NightChunk& chunk : m.sequence.Chunks) {
+    const std::vector<NightChunk> none;
+    for (const NightChunk& chunk : m.sequence.Plan ? m.sequence.Plan->Chunks : none) {
         if (chunk.Geometry == k && chunk.TakenOut) return day;
         if (chunk.Geometry == k && chunk.VertexCount == m.data[k].vertexCount)
             return chunk.Colours.get();
@@ -274,7 +275,7 @@ bool PreviewModel(Os& os, Session& session, const std::string& day, const std::s
     if (sequence.state == SequenceState::AwaitingNight)
         result = HandleDroppedPath(sequence, os, kept, night.c_str(), form);
     // A planned output waits for its drawing, which may still log a line.
-    const bool planned = !sequence.Chunks.empty();
+    const bool planned = sequence.Plan != nullptr;
     if (result != DropResult::LeftAsItIs && !planned) {
         ShowError(t, ErrorLine(kept.log));
         return false;
@@ -282,14 +283,13 @@ bool PreviewModel(Os& os, Session& session, const std::string& day, const std::s
 
     // A line about the model, logged and shown in place of its views.
     KeptLog line(session);
-    rw::ByteStream* file = nullptr;
-    const Status opened = os.OpenForReading(day.c_str(), &file);
+    InputFile file;
+    const Status opened = OpenInput(os, day.c_str(), &file);
     if (!opened.ok()) {
         ReportLastError(line, " ", opened);
     } else {
         ModelViews m{os, session, *file, sequence, {}, {}, {}};
         if (const char* problem = DrawModel(m, t)) AppendGeometryLine(line, m.failed, problem);
-        CloseFile(os, file);
     }
     if (!line.log.empty()) ShowError(t, ErrorLine(line.log));
     // A model left as it is has had its prompt: a line after it gets one more.

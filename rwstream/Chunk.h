@@ -46,12 +46,6 @@ constexpr uint64_t NightColourChunkLength(uint32_t vertexCount) {
     return NightColourPrefixSize + uint64_t{ColourSize} * vertexCount;
 }
 
-// What the enclosing sizes change by when a chunk of newLength replaces one
-// of replacedLength (0 for none), in wrapping 32-bit arithmetic.
-constexpr uint32_t SizeDelta(uint32_t newLength, uint32_t replacedLength) {
-    return newLength - replacedLength;
-}
-
 // The night colour chunk's header and its 4-byte field for n vertices.
 void WriteNightColourHeader(uint8_t header[NightColourPrefixSize], uint32_t vertexCount);
 

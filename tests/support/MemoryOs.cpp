@@ -340,7 +340,7 @@ std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
     if (os.Held() || os.misuses) problems += "blocks or files held, let go twice or replaced too soon\n";
     for (const auto& temporary : os.temporaries) problems += "temporary file left: " + temporary.first + "\n";
     for (const std::string& folder : os.unflushedFolders) problems += "folder not flushed: " + folder + "\n";
-    if (!sequence.Chunks.empty() || sequence.DayFile || sequence.NightFile || sequence.Output) problems += "chunks or files still named\n";
+    if (sequence.Plan || sequence.Output) problems += "chunks or files still named\n";
     if (sequence.state != merge::SequenceState::AwaitingDay) problems += "not awaiting a day model\n";
     if (!session.oneFileModeEnabled) problems += "\"Don't request 2 DFF\" left disabled\n";
     const std::string ready = "\r\nReady. Drop day dff file.\r\n";
