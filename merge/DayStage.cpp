@@ -150,8 +150,8 @@ bool PlanSizes(Planner& p, uint64_t list, OutputPlan& plan) {
         return Refused(p, text::Unreadable);
     const NightChunk& last = p.placed.back().chunk;
     const uint64_t end = last.InsertionOffset + last.ReplacedLength;
-    if (ChunkEnd(list, listSize) < end) return Refused(p, text::GeometryPastList);
-    const uint64_t clumpEnd = ChunkEnd(0, clumpSize);
+    if (rw::ChunkEnd(list, listSize) < end) return Refused(p, text::GeometryPastList);
+    const uint64_t clumpEnd = rw::ChunkEnd(0, clumpSize);
     const bool clumpGrows = list < clumpEnd;
     if (clumpGrows && clumpEnd < end) return Refused(p, text::ListPastClump);
     int64_t growth = 0;

@@ -31,11 +31,13 @@ const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prel
     rw::Skip(stream, 4);
     if (!rw::ReadField32(stream, &value)) return text::NoClump;
     if (value != rw::LibraryVersion) return text::WrongVersion;
-    // Over the type of the Clump's Struct, which is never examined, onto its size.
-    rw::Skip(stream, 4);
-    if (rw::FindSibling(stream, rw::TypeGeometryList, &start->geometryList) !=
-        rw::SearchResult::Found)
+    // From the Clump's Struct, whose type is never examined, in no bounds
+    // but the file's.
+    rw::Child list;
+    if (!rw::FindSibling(stream, rw::ChunkHeaderSize, rw::NoContainerEnd, rw::TypeGeometryList,
+                         &list))
         return text::NoGeometryList;
+    start->geometryList = list.start;
     GeometryFields& first = start->first;
     first.offset = start->geometryList + rw::GeometryListToFirstGeometry;
     uint16_t flags = 0;
@@ -73,13 +75,14 @@ const char* FindGeometries(rw::ByteStream& file, uint64_t list,
         !rw::ReadField32(file, &count))
         return text::EndsInGeometry;
     // From the list's Struct (whose type is passed over) to each Geometry.
-    uint64_t chunk = list + rw::ChunkHeaderSize, found = 0;
-    while (rw::SeekTo(file, chunk + 4) &&
-           rw::FindSiblingWithin(file, chunk, ChunkEnd(list, listSize), rw::TypeGeometry, &found)) {
+    const uint64_t listEnd = rw::ChunkEnd(list, listSize);
+    rw::Child found;
+    for (uint64_t chunk = list + rw::ChunkHeaderSize;
+         rw::FindSibling(file, chunk, listEnd, rw::TypeGeometry, &found); chunk = found.start) {
         GeometryFields geometry;
-        geometry.offset = chunk = found;
-        if (!rw::ReadField32(file, &geometry.size) || !ReadGeometryData(file, geometry))
-            return text::EndsInGeometry;
+        geometry.offset = found.start;
+        geometry.size = found.size;
+        if (!found.sized || !ReadGeometryData(file, geometry)) return text::EndsInGeometry;
         geometries->push_back(geometry);
     }
     if (geometries->size() != count || geometries->empty() ||
@@ -93,38 +96,32 @@ const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, 
     // From the geometry's Struct (whose type is passed over) to the
     // Extension, among the Geometry's children only.
     const uint64_t structStart = geometry.offset + rw::ChunkHeaderSize;
-    const uint64_t geometryEnd = ChunkEnd(geometry.offset, geometry.size);
-    if (!rw::SeekTo(file, structStart + 4) ||
-        !rw::FindSiblingWithin(file, structStart, geometryEnd, rw::TypeExtension,
-                               &extension->offset)) {
-        extension->offset = 0;
-        return nullptr;
-    }
-    if (!rw::ReadField32(file, &extension->size)) return text::ExtensionPastFile;
-    extension->end = ChunkEnd(extension->offset, extension->size);
+    const uint64_t geometryEnd = rw::ChunkEnd(geometry.offset, geometry.size);
+    rw::Child found;
+    extension->offset = 0;
+    if (!rw::FindSibling(file, structStart, geometryEnd, rw::TypeExtension, &found)) return nullptr;
+    extension->offset = found.start;
+    if (!found.sized) return text::ExtensionPastFile;
+    extension->size = found.size;
+    extension->end = found.end;
     if (extension->end > fileSize) return text::ExtensionPastFile;
     // The new chunk would lie outside the Geometry that is to hold it.
     if (extension->end > geometryEnd) return text::ExtensionPastGeometry;
     // Every child, the first included, up to the first night colour chunk
     // and on: a child that the Extension's end cuts, in its header or its
     // payload, leaves no boundary there for a chunk to go.
-    for (uint64_t child = extension->offset + rw::ChunkHeaderSize, next; child < extension->end;
-         child = next) {
-        uint32_t type = 0, size = 0;
-        const bool header =
-            rw::SeekTo(file, child) && rw::ReadField32(file, &type) && rw::ReadField32(file, &size);
-        next = ChunkEnd(child, size);
-        const bool cut =
-            !header || child + rw::ChunkHeaderSize > extension->end || next > extension->end;
-        if (type == rw::TypeNightColours && !extension->night) {
-            extension->night = child;
-            extension->nightSize = size;
-            extension->nightPastFile = header && next > fileSize;
-            extension->nightCut = cut;
+    rw::Child child;
+    for (uint64_t at = extension->offset + rw::ChunkHeaderSize;
+         rw::ReadChild(file, at, extension->end, &child); at = child.end) {
+        if (child.type == rw::TypeNightColours && !extension->night) {
+            extension->night = child.start;
+            extension->nightSize = child.size;
+            extension->nightPastFile = child.sized && child.end > fileSize;
+            extension->nightCut = child.cut;
         } else {
-            extension->childCut = cut;
+            extension->childCut = child.cut;
         }
-        if (cut) break;
+        if (child.cut) break;
     }
     return nullptr;
 }

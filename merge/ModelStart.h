@@ -64,7 +64,4 @@ struct ExtensionFields {
 const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, uint64_t fileSize,
                           ExtensionFields* extension);
 
-// A chunk's end: its start, its header and its payload.
-inline uint64_t ChunkEnd(uint64_t start, uint32_t size) { return start + 12 + uint64_t{size}; }
-
 }  // namespace merge

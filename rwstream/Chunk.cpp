@@ -36,38 +36,27 @@ bool SeekTo(ByteStream& stream, uint64_t position) {
     return stream.Seek(static_cast<int64_t>(position), SeekFrom::Start, nullptr);
 }
 
-SearchResult FindSibling(ByteStream& stream, uint32_t wantedType, uint64_t* chunkStart) {
-    for (;;) {
-        uint32_t size;
-        if (!ReadField32(stream, &size)) return SearchResult::ShortOnSize;
-        // Over the version and the payload, onto the next chunk's type. The
-        // move is always forward, so the search ends at the end of the stream.
-        uint64_t start;
-        if (!Skip(stream, int64_t{size} + 4, &start)) return SearchResult::ShortOnSize;
-        uint32_t type;
-        if (!ReadField32(stream, &type)) return SearchResult::ShortOnType;
-        if (type == wantedType) {
-            if (chunkStart) *chunkStart = start;
-            return SearchResult::Found;
-        }
-    }
+bool ReadChild(ByteStream& stream, uint64_t start, uint64_t containerEnd, Child* child) {
+    if (start >= containerEnd) return false;
+    *child = Child{};
+    child->start = start;
+    child->typed = SeekTo(stream, start) && ReadField32(stream, &child->type);
+    child->sized = child->typed && ReadField32(stream, &child->size);
+    if (!child->typed) child->type = 0;
+    child->end = ChunkEnd(start, child->size);
+    child->cut = !child->sized || start + ChunkHeaderSize > containerEnd ||
+                 child->end > containerEnd;
+    return true;
 }
 
-bool FindSiblingWithin(ByteStream& stream, uint64_t chunkStart, uint64_t containerEnd,
-                       uint32_t wantedType, uint64_t* foundStart) {
-    for (;;) {
-        uint32_t size = 0;
-        if (!ReadField32(stream, &size)) return false;
-        const uint64_t next = chunkStart + ChunkHeaderSize + size;
-        if (next + ChunkHeaderSize > containerEnd) return false;
-        uint32_t type = 0;
-        if (!Skip(stream, int64_t{size} + 4) || !ReadField32(stream, &type)) return false;
-        if (type == wantedType) {
-            *foundStart = next;
-            return true;
-        }
-        chunkStart = next;
+bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd, uint32_t wantedType,
+                 Child* found) {
+    for (uint64_t at = first; ReadChild(stream, at, containerEnd, found); at = found->end) {
+        if (!found->typed || found->start + ChunkHeaderSize > containerEnd) return false;
+        if (at != first && found->type == wantedType) return SeekTo(stream, at + 4);
+        if (!found->sized) return false;
     }
+    return false;
 }
 
 void WriteNightColourHeader(uint8_t header[NightColourPrefixSize], uint32_t vertexCount) {

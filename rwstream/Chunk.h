@@ -18,25 +18,36 @@ bool ReadFlags16(ByteStream& stream, uint16_t* value);
 bool Skip(ByteStream& stream, int64_t distance, uint64_t* newPosition = nullptr);
 bool SeekTo(ByteStream& stream, uint64_t position);
 
-enum class SearchResult { Found, ShortOnSize, ShortOnType };
+// A chunk's end: its start, its header and its payload.
+constexpr uint64_t ChunkEnd(uint64_t start, uint32_t size) {
+    return start + ChunkHeaderSize + uint64_t{size};
+}
 
-// The sibling search. Starts on the size field of a chunk and steps from
-// chunk to chunk (over the version and payload of each) until a chunk of
-// wantedType begins. It is not bounded by any container: it ends only when it
-// finds the type or a read comes up short at the end of the stream. On Found
-// the position is on the found chunk's size field and chunkStart, when given,
-// holds the found chunk's first byte.
-SearchResult FindSibling(ByteStream& stream, uint32_t wantedType,
-                         uint64_t* chunkStart = nullptr);
+// No container around the chunks: only the stream's end ends them.
+constexpr uint64_t NoContainerEnd = UINT64_MAX;
 
-// The sibling search kept inside a container: starts on the size field of
-// the chunk at chunkStart, whose type is passed over, and compares the types
-// of the chunks after it that begin inside the container (their whole header
-// before containerEnd). True with the position on the found chunk's size
-// field and foundStart on its first byte; false when none is there or the
-// stream ends first.
-bool FindSiblingWithin(ByteStream& stream, uint64_t chunkStart, uint64_t containerEnd,
-                       uint32_t wantedType, uint64_t* foundStart);
+// One chunk among a container's children, as the walk over them reads it.
+struct Child {
+    uint64_t start = 0, end = 0;  // its first byte; its end, once its size is read
+    uint32_t type = 0, size = 0;  // 0 where they could not be read
+    bool typed = false, sized = false;
+    // The container's end, or the stream's, falls inside its header or its
+    // payload: no chunk boundary after it.
+    bool cut = false;
+};
+
+// The walk over a container's children: the child at start, whose header is
+// read as far as the stream holds it. False when start is at or past
+// containerEnd: no child begins there. A walk goes on at child.end while
+// the child is not cut.
+bool ReadChild(ByteStream& stream, uint64_t start, uint64_t containerEnd, Child* child);
+
+// The sibling search, over that walk: from the chunk at first (whose type
+// is passed over), the first later child of wantedType whose whole header
+// lies before containerEnd (its type alone need be in the stream). True
+// with the position on its size field; false when the walk ends first.
+bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd, uint32_t wantedType,
+                 Child* found);
 
 uint32_t Load32(const uint8_t* bytes);
 void Store32(uint8_t* bytes, uint32_t value);
