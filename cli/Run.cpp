@@ -31,12 +31,12 @@ struct Runner {
     merge::CommitWhen when;  // Later: outputs are committed in groups
     std::mutex mutex{};
     std::condition_variable changed{};
-    size_t firstWaiting = 0;       // no job before it waits
-    size_t running = 0;            // jobs a thread is merging
-    std::vector<size_t> group{};   // jobs whose outputs wait for their commit
-    bool committing = false;       // a group is being committed
+    size_t firstWaiting = 0;        // no job before it waits
+    size_t running = 0;             // jobs a thread is merging
+    std::vector<size_t> group{};    // jobs whose outputs wait for their commit
+    bool committing = false;        // a group is being committed
     std::vector<size_t> retries{};  // jobs to run again once it is
-    bool halted = false;           // no more jobs start
+    bool halted = false;            // no more jobs start
 };
 
 bool IsReady(const Runner& r, size_t i) {

@@ -214,7 +214,8 @@ void RemoveMadeFolder(DropSequence& sequence, Os& os) {
 
 DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
-    sequence.MadeFolder.clear();
+    // A batch's model merged once more keeps the folder its first try made.
+    if (!sequence.LeavesMadeFolders) sequence.MadeFolder.clear();
     const DropResult prepared =
         BuildOutputPath(sequence, os, session, inDffFolder) &&
                 (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
