@@ -27,6 +27,7 @@ struct Status {
     uint32_t code = 0;
     std::string text;
     bool outOfSpace = false;  // the disk, or the user's share of it, is full
+    bool absent = false;      // no file or folder has the name
 
     bool ok() const { return !failed; }
 };

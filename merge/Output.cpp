@@ -69,15 +69,21 @@ bool FindTarget(DropSequence& sequence, Os& os, Session& session) {
         session.AppendLog(text::OutputPathTooLong);
         return false;
     }
-    sequence.TargetFound = os.StampAt(sequence.TargetPath.c_str(), &sequence.TargetStamp).ok();
-    return true;
+    // Absent, or stamped: a target that cannot be looked at is not replaced.
+    const Status stamped = os.StampAt(sequence.TargetPath.c_str(), &sequence.TargetStamp);
+    if (!stamped.ok() && !stamped.absent) ReportLastError(session, " ", stamped);
+    sequence.TargetFound = stamped.ok();
+    return stamped.ok() || stamped.absent;
 }
 
-// Whether the target is still the file that FindTarget found, or still absent.
-bool TargetUnchanged(const DropSequence& sequence, Os& os) {
+// Whether the target is still the file that FindTarget found, or still
+// absent; the failure to look at it otherwise.
+Status TargetUnchanged(const DropSequence& sequence, Os& os, bool* unchanged) {
     FileStamp now;
-    const bool found = os.StampAt(sequence.TargetPath.c_str(), &now).ok();
-    return found == sequence.TargetFound && (!found || SameFile(now, sequence.TargetStamp));
+    const Status stamped = os.StampAt(sequence.TargetPath.c_str(), &now);
+    *unchanged = stamped.ok() == sequence.TargetFound &&
+                 (!stamped.ok() || SameFile(now, sequence.TargetStamp));
+    return stamped.ok() || stamped.absent ? Status{} : stamped;
 }
 
 // Whether the day file is still the very file the day stage read.
@@ -189,7 +195,9 @@ bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, Status stat
     const Status closed = os.CloseOutput(sequence.Output.release());
     if (status.ok()) status = closed;
     // A file that another program saved in the meantime is never lost.
-    if (status.ok() && !TargetUnchanged(sequence, os)) {
+    bool unchanged = false;
+    if (status.ok()) status = TargetUnchanged(sequence, os, &unchanged);
+    if (status.ok() && !unchanged) {
         session.AppendLog(text::FileChanged);
     } else if (status.ok()) {
         // A failed replacement has removed the temporary file itself, or

@@ -138,7 +138,7 @@ Status PosixError(int code) {
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
     return Status{true, static_cast<uint32_t>(code), std::string(std::strerror(code)) + "\r\n",
-                  code == ENOSPC || code == EDQUOT};
+                  code == ENOSPC || code == EDQUOT, code == ENOENT || code == ENOTDIR};
 }
 
 PosixOs::PosixOs() : newFileMode(0666 & ~ProcessUmask()) {}

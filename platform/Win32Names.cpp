@@ -27,7 +27,8 @@ std::string SystemErrorText(DWORD code) {
 
 merge::Status Win32Error(DWORD code) {
     return merge::Status{true, code, SystemErrorText(code),
-                         code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL};
+                         code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL,
+                         code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND};
 }
 
 std::string ToCodePage(const wchar_t* text, UINT codePage, bool* exact) {

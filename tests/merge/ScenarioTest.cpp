@@ -477,7 +477,7 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
     const Bytes day = Build(Shape(3));
     const std::string log = Open(Day) + Counted(3);
     for (Call call : {Call::Write, Call::CopyRange, Call::TakePermissions, Call::Flush, Call::CloseOutput,
-                      Call::Replace, Call::Create, Call::MakeDirectory}) {
+                      Call::Replace, Call::Create, Call::MakeDirectory, Call::StampAt}) {
         for (int where = 0; where < 3; ++where) {
             // The folder's own failure, not the file's that would follow.
             const bool folder = call == Call::MakeDirectory, overDay = where == 0, made = where == 2;

@@ -38,7 +38,8 @@ namespace {
 const Bytes Guard = {0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A};
 
 Status Failure(SystemError error) {
-    return Status{true, static_cast<uint32_t>(error), ErrorText(error), error == SystemError::DiskFull};
+    return Status{true, static_cast<uint32_t>(error), ErrorText(error), error == SystemError::DiskFull,
+                  error == SystemError::FileNotFound || error == SystemError::PathNotFound};
 }
 
 std::string ParentFolder(const std::string& path) {
