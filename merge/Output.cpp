@@ -176,7 +176,8 @@ DropResult WriteFromDayFile(DropSequence& sequence, Os& os, Session& session) {
     const Status opened = OpenInput(os, sequence.DayPath.c_str(), &day);
     if (!opened.ok()) {
         FileStamp now;
-        if (!os.StampAt(sequence.DayPath.c_str(), &now).ok() || !SameFile(now, sequence.DayStamp))
+        const Status there = os.StampAt(sequence.DayPath.c_str(), &now);
+        if (there.ok() ? !SameFile(now, sequence.DayStamp) : there.absent)
             session.AppendLog(text::FileChanged);
         else
             ReportLastError(session, " ", opened);
