@@ -87,11 +87,36 @@ bool SplitFour(const std::string& value, std::string texts[4]) {
     return true;
 }
 
-// Each text may be empty (it reads as 0).
+// A channel's value: a whole number 0-255 in decimal, &H hexadecimal or &O
+// octal form, as the window's fields write them; -1 for anything else.
+int ChannelValue(const std::string& text) {
+    const char form = text.size() > 1 && text[0] == '&' ? static_cast<char>(text[1] | 0x20) : 'd';
+    const int base = form == 'h' ? 16 : form == 'o' ? 8 : 10;
+    const size_t from = base == 10 ? 0 : 2;
+    const char* digits =
+        base == 16 ? "0123456789abcdefABCDEF" : base == 8 ? "01234567" : "0123456789";
+    if (text.size() <= from || text.find_first_not_of(digits, from) != std::string::npos) return -1;
+    int value = 0;
+    for (size_t i = from; i < text.size() && value <= 255; ++i)
+        value = value * base + (text[i] <= '9' ? text[i] - '0' : (text[i] | 0x20) - 'a' + 10);
+    return value <= 255 ? value : -1;
+}
+
+// Each value checked, then kept as the fields' text of its number.
 bool SplitColours(CommandLine& line, const std::string& value) {
     line.options.coloursChosenBy = "--rgba";
-    return SplitFour(value, line.options.colourTexts) ||
-           Fail(line, "--rgba wants four values R,G,B,A, not '" + value + "'");
+    std::string texts[4];
+    bool whole = SplitFour(value, texts);
+    for (int i = 0; whole && i < 4; ++i) {
+        const int channel = ChannelValue(texts[i]);
+        whole = channel >= 0;
+        texts[i] = std::to_string(channel);
+    }
+    if (!whole)
+        return Fail(line, "--rgba wants four whole numbers R,G,B,A from 0 to 255 (or &HFF, "
+                          "&O377), not '" + value + "'");
+    for (int i = 0; i < 4; ++i) line.options.colourTexts[i] = texts[i];
+    return true;
 }
 
 // Four whole numbers from low to high, for the channels R, G, B and A.
@@ -158,8 +183,7 @@ constexpr OptionRow Rows[] = {
     {'c', "copy-day", nullptr, "night colours = the day model's own vertex colours", SETS(copyDay)},
     {'r', "rgba", "R,G,B,A",
      "the one night colour otherwise (default 64,64,64,255);\n"
-     "each value as in the window's fields: 0-255, &HFF,\n"
-     "&O377, wrapped modulo 256",
+     "each value a whole number 0-255, or &HFF, &O377",
      SplitColours},
     {'\0', "scale", "R,G,B,A",
      "scale each channel of every night colour written by\n"

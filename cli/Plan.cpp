@@ -85,6 +85,13 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
     Planner p{options, os, plan.jobs, ""};
     if (!options.night.empty()) p.night = Full(os, options.night);
     if (!options.nightFolder.empty()) p.night = Full(os, options.nightFolder);
+    // A mistyped folder of night models would fail every model in turn.
+    std::vector<merge::FolderEntry> nights;
+    if (!options.nightFolder.empty() && !os.ListFolder(p.night.c_str(), &nights).ok()) {
+        plan.usageError = "--night-folder names no folder that can be read: '" +
+                          options.nightFolder + "'";
+        return plan;
+    }
     for (const std::string& day : options.days) {
         const std::string full = Full(os, day);
         const bool exact = !inexact.count(day) && !inexact.count(options.night) &&

@@ -163,14 +163,15 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
           "--scale=1,2,3,4,5 a.dff", "--offset=0,0,0,-256 a.dff", "--offset=1,,3,4 a.dff",
           "--offset=1,2,3,0x1 a.dff", "--strip -c a.dff", "--strip --rgba=64,64,64,255 a.dff",
           "--strip --offset=0,0,0,0 a.dff", "--strip -a a.dff", "--strip -s a.dff",
-          "--strip -N n a.dff"}) {
+          "--strip -N n a.dff", "--rgba red,300,-1,25x5 a.dff", "'--rgba=1,2,3,&H100' a.dff",
+          "-r '1,2,3,&O8' a.dff", "-r '1,2,3,&' a.dff", "-N nosuchdir a.dff"}) {
         EXPECT_EQ(folder.Run(arguments), 2) << arguments;
         EXPECT_EQ(folder.out, "") << arguments;
         EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
         EXPECT_EQ(folder.err.rfind("tintweld-cli: ", 0), 0u) << arguments;
         // The option at fault is named.
         const std::string first = std::string(arguments).substr(0, std::string(arguments).find_first_of("= "));
-        if (first == "--scale" || first == "--offset" || first == "--strip") {
+        if (first == "--scale" || first == "--offset" || first == "--strip" || first == "--rgba") {
             EXPECT_NE(folder.err.find(first), std::string::npos) << arguments;
         }
     }
@@ -199,10 +200,10 @@ TEST(Cli, ModelsFoldersAndPairs) {
         {"ReplacedWithItsOwnColours", {{"a.dff", Merged3("abcdefghijkl")}}, "-ac -- a.dff", 0,
          Replaced("a.dff"),
          {{"a.dff", Merged3("abcdefghijkl", "abcdefghijkl")}}},
-        // A field's text counts as far as the window's fields hold it: 7 characters.
-        {"DffFolderAndFieldTexts", {{"day.dff", Model(3)}}, "--dff-folder day.dff '--rgba=1,2,-1,00000064'",
+        // Decimal of any length, &H and &O as the fields write them.
+        {"DffFolderAndFieldTexts", {{"day.dff", Model(3)}}, "--dff-folder day.dff '--rgba=1,&h2,&O377,000000064'",
          0, Open("day.dff") + Counted(3) + Created("dff/day.dff"),
-         {{"dff/day.dff", Merged(Shape(3), Repeat({1, 2, 255, 6}, 3))}}},
+         {{"dff/day.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}},
         // One merge, one warning, one refusal; --quiet leaves out the merge alone.
         {"ABatchOfThree", {{"a.dff", Model(3)}, {"b.dff", Merged3()}, {"c.dff", junk}},
          "-a a.dff b.dff c.dff", 1, Logs({Merge("a.dff"), Replaced("b.dff"), Clumpless("c.dff")}),
