@@ -20,6 +20,7 @@ struct Job {
     enum class State { Waiting, Running, Done };
 
     std::string day, night;  // full paths; no night in one-file mode
+    std::string output;      // where its output goes: the day model itself, or another file
     bool exact = true;       // both paths as the system gave them
     ModelLog log;
     merge::DropSequence sequence;
@@ -48,8 +49,7 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
 // Makes each job wait for the earlier ones it shares a file with, so that
 // running them side by side gives what running them in turn would. Returns
 // the identities of all the files the jobs read or write.
-std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options,
-                                              merge::Os& os);
+std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, merge::Os& os);
 
 // Where a batch's logs go, each model's whole and in order, and how far it is.
 struct BatchOutput {

@@ -37,7 +37,9 @@ bool ConsoleSession::IsTicked(merge::Option option) {
         case merge::Option::CopyDayColours: return options.copyDay;
         case merge::Option::OneFileMode: return oneFileMode;
         case merge::Option::EveryGeometry: return options.everyGeometry;
-        case merge::Option::SkipMerged: return options.skipMerged;
+        // A model is left as it is when it is where its output goes; an
+        // output elsewhere is judged by the batch before the model is read.
+        case merge::Option::SkipMerged: return options.skipMerged && !options.dffFolder;
         case merge::Option::Strip: return options.strip;
     }
     return false;

@@ -206,8 +206,10 @@ constexpr OptionRow Rows[] = {
      "the night model's geometry of its number",
      SETS(everyGeometry)},
     {'s', "skip-merged", nullptr,
-     "leave a model that has night colours already as it is,\n"
-     "and count it as done (not with --always-merge)",
+     "leave a model as it is, counted as done, when its\n"
+     "output has night colours already (and, when another\n"
+     "file, is no older than its day and night models)\n"
+     "(not with --always-merge)",
      SETS(skipMerged)},
     {'\0', "strip", nullptr,
      "take the night colours out instead (no colours chosen,\n"

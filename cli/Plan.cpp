@@ -50,6 +50,7 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
     Job job;
     job.day = day;
     job.exact = exact;
+    job.output = merge::OutputPathFor(p.os, day, p.options.dffFolder);
     if (!p.options.night.empty()) job.night = p.night;
     if (!p.options.nightFolder.empty()) job.night = Join(p.os, p.night, relative);
     p.jobs.push_back(std::move(job));
@@ -112,8 +113,7 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
     return plan;
 }
 
-std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, const Options& options,
-                                              merge::Os& os) {
+std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, merge::Os& os) {
     struct Uses {
         size_t writer = SIZE_MAX;
         std::vector<size_t> readers;  // since the writer
@@ -123,8 +123,7 @@ std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, const Opti
         Job& job = jobs[j];
         std::vector<std::string> reads = {merge::FileIdentity(os, job.day)};
         if (!job.night.empty()) reads.push_back(merge::FileIdentity(os, job.night));
-        const std::string written =
-            merge::FileIdentity(os, merge::OutputPathFor(os, job.day, options.dffFolder));
+        const std::string written = merge::FileIdentity(os, job.output);
         for (const std::string& file : reads)
             if (files[file].writer != SIZE_MAX) job.after.push_back(files[file].writer);
         Uses& output = files[written];

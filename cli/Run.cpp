@@ -54,9 +54,30 @@ size_t NextReady(Runner& r) {
     return SIZE_MAX;
 }
 
+// With --skip-merged, an output that is another file is made already when
+// it holds night colours wherever the run would put them and, as make
+// decides, is no older than the day model and the night model.
+bool OutputIsDone(Runner& r, const Job& job) {
+    merge::FileStamp output, source;
+    if (!r.options.skipMerged || job.output == job.day ||
+        !r.os.StampAt(job.output.c_str(), &output).ok())
+        return false;
+    for (const std::string* path : {&job.day, &job.night})
+        if (!path->empty() &&
+            (!r.os.StampAt(path->c_str(), &source).ok() || source.modified > output.modified))
+            return false;
+    return merge::HoldsNightColours(r.os, job.output, r.options.everyGeometry);
+}
+
 // The window's drops: the day model, then the night model if the day model
 // was taken.
 DropResult Merge(Runner& r, Job& job) {
+    if (OutputIsDone(r, job)) {
+        job.log.text = std::string(merge::text::Opening) + job.day + merge::text::LineEnd +
+                       merge::text::OutputUpToDate + job.output + merge::text::LineEnd;
+        job.log.remarked = true;
+        return DropResult::LeftAsItIs;
+    }
     ConsoleSession session(r.options, job.log, job.night.empty());
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
     job.sequence.LeavesMadeFolders = true;
@@ -234,7 +255,7 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, merge
         return read ? 0 : 1;
     }
     // No job's temporary file takes a name that another job reads or writes.
-    const std::set<std::string> inUse = OrderJobsThatShareFiles(plan.jobs, options, os);
+    const std::set<std::string> inUse = OrderJobsThatShareFiles(plan.jobs, os);
     for (Job& job : plan.jobs) job.sequence.NamesInUse = &inUse;
     const unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
     const size_t notMerged =

@@ -51,4 +51,22 @@ bool ListModel(Os& os, const std::string& path, std::string* lines) {
     return !problem;
 }
 
+bool HoldsNightColours(Os& os, const std::string& path, bool every) {
+    InputFile file;
+    ModelStart start;
+    std::vector<GeometryFields> geometries;
+    if (!OpenInput(os, path.c_str(), &file).ok() || CheckModelStart(*file, &start, false) ||
+        FindGeometries(*file, start.geometryList, &geometries) || geometries.empty())
+        return false;
+    if (!every) geometries.resize(1);
+    for (const GeometryFields& geometry : geometries) {
+        ExtensionFields extension;
+        if (FindExtension(*file, geometry, file->Size(), &extension)) return false;
+        const bool takes = geometry.prelit && extension.offset;
+        const bool holds = extension.night && !extension.nightPastFile && !extension.nightCut;
+        if ((takes || !every) && !holds) return false;
+    }
+    return true;
+}
+
 }  // namespace merge

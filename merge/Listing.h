@@ -14,4 +14,9 @@ namespace merge {
 // path and why. False then.
 bool ListModel(Os& os, const std::string& path, std::string* lines);
 
+// Whether the model at path holds night colours in every geometry that a
+// merge would give them: the first, or, with every geometry, each with
+// prelit colours and an Extension. False for a model that cannot be read.
+bool HoldsNightColours(Os& os, const std::string& path, bool every);
+
 }  // namespace merge

@@ -25,6 +25,8 @@ inline constexpr char NoExtensionLeft[] =
 inline constexpr char LeftAsItIs[] = " Skipped: File already contain Night Vertex Color.\r\n";
 inline constexpr char NothingToStrip[] =
     " Skipped: File doesn't contain Night Vertex Color.\r\n";
+// A batch's model whose output, another file, is made already (its path follows).
+inline constexpr char OutputUpToDate[] = " Skipped: Output is up to date: ";
 // In place of the leading blank of a line about a geometry after the first:
 // this, its number from 1, and this.
 inline constexpr char GeometryBefore[] = " Geometry ";

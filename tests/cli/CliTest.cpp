@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -334,6 +335,47 @@ TEST(Cli, ARerunWithSkipMergedChangesNothing) {
     EXPECT_EQ(folder.Run("-sq ."), 0);
     EXPECT_EQ(folder.out, folder.Expand(Logs({skipped("a.dff"), skipped("b.dff")})));
     EXPECT_TRUE(folder.Files() == merged);
+}
+
+// With --dff-folder, an output is made already when it holds night colours
+// and is no older than its day and night models: a rerun changes no file,
+// and a day model saved again has its output alone made again.
+TEST(Cli, ARerunWithSkipMergedJudgesTheOutput) {
+    Folder folder;
+    for (const char* name : {"a.dff", "b.dff"}) {
+        folder.Put(std::string("day/") + name, Model(3));
+        folder.Put(std::string("night/") + name, Model(3, "AAAABBBBCCCC"));
+    }
+    folder.Put("day/dff/b.dff", Model(3));  // edited by hand: no night colours
+    const auto inodes = [&folder] {
+        std::map<std::string, ino_t> numbers;
+        struct stat file;
+        for (const auto& entry : folder.Files())
+            if (stat((folder.path + "/" + entry.first).c_str(), &file) == 0) numbers[entry.first] = file.st_ino;
+        return numbers;
+    };
+    const auto done = [](const std::string& name) {
+        return Open("day/" + name) + " Skipped: Output is up to date: {}/day/dff/" + name + "\n";
+    };
+    EXPECT_EQ(folder.Run("-s -d -N night day"), 0);
+    const std::map<std::string, Bytes> first = folder.Files();
+    EXPECT_EQ(first.at("day/dff/a.dff"), Merged3("", "AAAABBBBCCCC"));
+    EXPECT_EQ(first.at("day/dff/b.dff"), Merged3("", "AAAABBBBCCCC"));
+    const auto numbers = inodes();
+    EXPECT_EQ(folder.Run("-s -d -N night day"), 0);
+    EXPECT_EQ(folder.out, folder.Expand(Logs({done("a.dff"), done("b.dff")})));
+    EXPECT_TRUE(folder.Files() == first && inodes() == numbers);
+    // Saved again, later than its output.
+    folder.Put("day/b.dff", Model(3, "abcdefghijkl"));
+    fs::last_write_time(folder.path + "/day/b.dff", fs::last_write_time(folder.path + "/day/dff/b.dff") +
+                                                        std::chrono::seconds(1));
+    EXPECT_EQ(folder.Run("-s -d -N night day"), 0);
+    EXPECT_EQ(folder.out, folder.Expand(Logs({done("a.dff"), Open("day/b.dff") + Counted(3) + Open("night/b.dff") +
+                                                                 Counted(3) + Created("day/dff/b.dff")})));
+    EXPECT_EQ(folder.Get("day/dff/b.dff"), Merged3("abcdefghijkl", "AAAABBBBCCCC"));
+    auto changed = inodes();
+    EXPECT_EQ(changed.at("day/dff/a.dff"), numbers.at("day/dff/a.dff"));
+    EXPECT_NE(changed.at("day/dff/b.dff"), numbers.at("day/dff/b.dff"));
 }
 
 // Owner, group and mode survive; a root run gives another account's model
