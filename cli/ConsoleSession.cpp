@@ -23,7 +23,7 @@ bool IsRemark(const char* line) {
     for (const char* remark :
          {text::ReplacingNightColours, text::TooFewNightVertices, text::TooManyNightVertices,
           text::NoNightGeometry, text::NoVertexColourLeft, text::NoExtensionLeft, text::LeftAsItIs,
-          text::NothingToStrip, text::ReplacedPartly})
+          text::GeometryLeftAsItIs, text::NothingToStrip, text::ReplacedPartly})
         if (std::strcmp(line, remark) == 0 || std::strcmp(line, remark + 1) == 0) return true;
     return false;
 }

@@ -32,7 +32,9 @@ struct Planner {
     Session& session;
     rw::ByteStream& file;
     bool every;
+    size_t geometryCount;
     std::vector<Placed> placed{};
+    bool leftAny = false;  // a geometry with night colours left as it is
 };
 
 // Logs the reason (if any, as a line about the geometry).
@@ -65,9 +67,16 @@ Planned PlaceChunk(Planner& p, const GeometryFields& geometry, uint64_t fileSize
         if (extension.childCut) return Fail(p, text::ChunkPastExtension, index);
         return Planned::Chunk;
     }
-    if (p.session.IsTicked(Option::SkipMerged) && !strip) {
+    if (p.session.IsTicked(Option::SkipMerged) && !strip && !p.every) {
         p.session.AppendLog(text::LeftAsItIs);
         return Planned::LeftAsItIs;
+    }
+    // Each geometry on its own: the others still get theirs. A model of one
+    // geometry is logged as without every geometry.
+    if (p.session.IsTicked(Option::SkipMerged) && !strip) {
+        if (p.geometryCount > 1) AppendGeometryLine(p.session, index, text::GeometryLeftAsItIs);
+        p.leftAny = true;
+        return Planned::None;
     }
     if (!p.session.IsTicked(Option::AlwaysMerge) && !strip)
         return Fail(p, text::HasNightColours, index);
@@ -185,7 +194,7 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &day, &start,
                            &sequence.DayStamp, !every && !strip))
         return DayResult::Failed;
-    Planner p{os, session, *day, every};
+    Planner p{os, session, *day, every, 1};
     std::vector<GeometryFields> geometries = {start.first};
     if (every) {
         geometries.clear();
@@ -200,6 +209,7 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
         Fail(p, text::Unreadable);
         return DayResult::Failed;
     }
+    p.geometryCount = geometries.size();
     for (uint32_t k = 0; k < geometries.size(); ++k) {
         const Planned planned = PlanChunk(p, geometries[k], k);
         if (planned == Planned::Failed) return DayResult::Failed;
@@ -207,6 +217,10 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     }
     if (strip && p.placed.empty()) {
         session.AppendLog(text::NothingToStrip);
+        return DayResult::LeftAsItIs;
+    }
+    if (p.leftAny && p.placed.empty()) {
+        session.AppendLog(text::LeftAsItIs);
         return DayResult::LeftAsItIs;
     }
     // With every geometry, a model where none can take colours is refused

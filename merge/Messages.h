@@ -23,6 +23,9 @@ inline constexpr char NoVertexColourLeft[] =
 inline constexpr char NoExtensionLeft[] =
     " Warning: Extension missing: geometry left as it is.\r\n";
 inline constexpr char LeftAsItIs[] = " Skipped: File already contain Night Vertex Color.\r\n";
+// With every geometry, a geometry left as it is while others get theirs.
+inline constexpr char GeometryLeftAsItIs[] =
+    " Skipped: Geometry already contain Night Vertex Color.\r\n";
 inline constexpr char NothingToStrip[] =
     " Skipped: File doesn't contain Night Vertex Color.\r\n";
 // A batch's model whose output, another file, is made already (its path follows).

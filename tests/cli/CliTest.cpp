@@ -70,6 +70,13 @@ ModelShape NightOfTwo() {
     shape.geometries.push_back(Shape(3).geometries[0]);
     return shape;
 }
+// Two geometries, the second with night colours.
+ModelShape SecondMerged() {
+    ModelShape shape = Shape(3, Text(""));
+    shape.geometries.resize(2, shape.geometries[0]);
+    shape.geometries[1].nightChunkIndex = 0;
+    return shape;
+}
 std::string EveryLog() {
     return Counted(3) + " Geometry 2: 3 vertex.\n Geometry 3: 3 vertex.\n"
            " Geometry 2: Warning: Vertex Color missing: geometry left as it is.\n"
@@ -271,6 +278,17 @@ TEST(Cli, ModelsFoldersAndPairs) {
         {"EveryGeometry", {{"m.dff", Build(EveryShape())}}, "-e -a -q m.dff", 0,
          Open("m.dff") + EveryLog() + Created("m.dff"),
          {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Grey(3)}, {2, Grey(3)}}).bytes}}},
+        // The second geometry has night colours: it alone is left as it is;
+        // then the whole model is.
+        {"EveryGeometrySkippedOneByOne", {{"m.dff", Build(SecondMerged())}}, "-e -s m.dff", 0,
+         Open("m.dff") + Counted(3) + " Geometry 2: 3 vertex.\n"
+             " Geometry 2: Skipped: Geometry already contain Night Vertex Color.\n" + Created("m.dff"),
+         {{"m.dff", modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}}).bytes}}},
+        {"EveryGeometryAllSkipped", {{"m.dff", modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}}).bytes}},
+         "-e -s m.dff", 0, Open("m.dff") + Counted(3) + " Geometry 2: 3 vertex.\n"
+             " Skipped: Geometry already contain Night Vertex Color.\n"
+             " Geometry 2: Skipped: Geometry already contain Night Vertex Color.\n"
+             " Skipped: File already contain Night Vertex Color.\n"},
         {"List", {{"a.dff", Model(3)}, {"b.dff", Merged3()}, {"c.dff", junk}, {"d.dff", Merged(Shape(1), {})}},
          "-l a.dff b.dff c.dff d.dff", 1,
          "{}/a.dff\t1\t3\tyes\t-\n{}/b.dff\t1\t3\tyes\t3\n{}/c.dff\tError: File doesn't contain Clump.\n"

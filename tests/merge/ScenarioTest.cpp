@@ -629,8 +629,10 @@ TEST(Scenario, EveryGeometry) {
         {"OldChunksReplaced", merging, Build(old), {}, Open(Day) + counts + g(2, "Warning: File already contain Night Vertex Color.\r\n") + Created(Day),
          {{Day, modelgen::WithNightColours(old, {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}}).bytes}}},
         {"OldChunkRefused", every, Build(old), {}, Open(Day) + counts + g(2, "Error: File already contain Night Vertex Color.\r\n") + Ready},
+        // That geometry alone is left; the others get theirs.
         {"OldChunkLeftAsItIs", skipping, Build(old), {},
-         Open(Day) + counts + " Skipped: File already contain Night Vertex Color.\r\n" + Ready},
+         Open(Day) + counts + g(2, "Skipped: Geometry already contain Night Vertex Color.\r\n") + Created(Day),
+         {{Day, modelgen::WithNightColours(old, {{0, Grey(3)}, {2, Grey(5)}}).bytes}}},
         {"NoneCanTakeColours", every, Build(With(Shape(3), [](ModelShape& s) { s.geometries[0].prelit = false; })), {},
          Open(Day) + Counted(3) + " Warning: Vertex Color missing: geometry left as it is.\r\n" +
              Error("File doesn't contain Vertex Color.") + Ready},
