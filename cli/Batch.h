@@ -22,6 +22,9 @@ struct Job {
     std::string day, night;  // full paths; no night in one-file mode
     std::string output;      // where its output goes: the day model itself, or another file
     bool exact = true;       // both paths as the system gave them
+    // The night model looked for in the night folder and not found, with
+    // --unpaired=skip or fill (then night is empty).
+    std::string missingNight;
     ModelLog log;
     merge::DropSequence sequence;
     // Earlier jobs that write a file this one reads or writes, or read one

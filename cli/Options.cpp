@@ -147,6 +147,19 @@ bool ParseOffset(CommandLine& line, const std::string& value) {
     return SplitWholeNumbers(line, "--offset", value, -255, 255, line.options.offset);
 }
 
+bool ParseUnpaired(CommandLine& line, const std::string& value) {
+    using Unpaired = Options::Unpaired;
+    line.options.unpairedGiven = true;
+    const std::pair<const char*, Unpaired> actions[] = {
+        {"error", Unpaired::Error}, {"skip", Unpaired::Skip}, {"fill", Unpaired::Fill}};
+    for (const auto& action : actions) {
+        if (value != action.first) continue;
+        line.options.unpaired = action.second;
+        return true;
+    }
+    return Fail(line, "--unpaired wants error, skip or fill, not '" + value + "'");
+}
+
 bool ParseJobs(CommandLine& line, const std::string& value) {
     const bool digits =
         value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
@@ -197,6 +210,12 @@ constexpr OptionRow Rows[] = {
     {'n', "night", "NIGHT", "merge NIGHT's vertex colours into the one DAY", TAKES(night)},
     {'N', "night-folder", "NIGHTS", "pair each DAY with its night model in NIGHTS",
      TAKES(nightFolder)},
+    {'\0', "unpaired", "ACTION",
+     "with --night-folder, a DAY without a night model:\n"
+     "error (refused, the default), skip (left as it is,\n"
+     "counted as done) or fill (merged as without a night\n"
+     "model, with --copy-day or --rgba)",
+     ParseUnpaired},
     {'R', "recursive", nullptr,
      "go into the folders within a folder too (not into\n"
      "\"dff\" folders with --dff-folder)",
@@ -307,6 +326,8 @@ void CheckTogether(CommandLine& line) {
         Fail(line, "--night merges one DAY, not " + std::to_string(options.days.size()));
     } else if (options.list && !options.preview.empty()) {
         Fail(line, "--list and --preview do not go together");
+    } else if (options.unpairedGiven && options.nightFolder.empty()) {
+        Fail(line, "--unpaired goes with --night-folder only");
     } else if (options.skipMerged && options.alwaysMerge) {
         Fail(line, "--skip-merged and --always-merge do not go together");
     } else if (options.strip) {

@@ -25,6 +25,10 @@ struct Options {
     // that holds a night model for each day model under its relative path.
     std::string night;
     std::string nightFolder;
+    // What becomes of a day model without a night model in the night folder:
+    // refused, left as it is, or merged as in one-file mode.
+    enum class Unpaired { Error, Skip, Fill } unpaired = Unpaired::Error;
+    bool unpairedGiven = false;
     bool recursive = false;
     bool everyGeometry = false;  // night colours for every geometry
     bool skipMerged = false;     // a model with night colours left as it is

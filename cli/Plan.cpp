@@ -53,6 +53,12 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
     job.output = merge::OutputPathFor(p.os, day, p.options.dffFolder);
     if (!p.options.night.empty()) job.night = p.night;
     if (!p.options.nightFolder.empty()) job.night = Join(p.os, p.night, relative);
+    merge::FileStamp stamp;
+    if (!p.options.nightFolder.empty() && p.options.unpaired != Options::Unpaired::Error &&
+        p.os.StampAt(job.night.c_str(), &stamp).absent) {
+        job.missingNight = job.night;
+        job.night.clear();
+    }
     p.jobs.push_back(std::move(job));
 }
 

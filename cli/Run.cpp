@@ -72,9 +72,17 @@ bool OutputIsDone(Runner& r, const Job& job) {
 // The window's drops: the day model, then the night model if the day model
 // was taken.
 DropResult Merge(Runner& r, Job& job) {
+    namespace text = merge::text;
+    const bool skipped = !job.missingNight.empty() && r.options.unpaired == Options::Unpaired::Skip;
+    if (!job.missingNight.empty()) {
+        job.log.text = (skipped ? text::UnpairedSkipped : text::UnpairedFilled) + job.missingNight +
+                       text::LineEnd;
+        job.log.remarked = true;
+        if (skipped) return DropResult::LeftAsItIs;
+    }
     if (OutputIsDone(r, job)) {
-        job.log.text = std::string(merge::text::Opening) + job.day + merge::text::LineEnd +
-                       merge::text::OutputUpToDate + job.output + merge::text::LineEnd;
+        job.log.text += text::Opening + job.day + text::LineEnd + text::OutputUpToDate +
+                        job.output + text::LineEnd;
         job.log.remarked = true;
         return DropResult::LeftAsItIs;
     }

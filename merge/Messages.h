@@ -28,6 +28,10 @@ inline constexpr char GeometryLeftAsItIs[] =
     " Skipped: Geometry already contain Night Vertex Color.\r\n";
 inline constexpr char NothingToStrip[] =
     " Skipped: File doesn't contain Night Vertex Color.\r\n";
+// A batch's day model without a night model, left as it is or merged as in
+// one-file mode (the night model looked for follows).
+inline constexpr char UnpairedSkipped[] = " Skipped: Night model missing: ";
+inline constexpr char UnpairedFilled[] = " Warning: Night model missing: ";
 // A batch's model whose output, another file, is made already (its path follows).
 inline constexpr char OutputUpToDate[] = " Skipped: Output is up to date: ";
 // In place of the leading blank of a line about a geometry after the first:

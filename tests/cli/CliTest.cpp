@@ -172,7 +172,8 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
           "--offset=1,2,3,0x1 a.dff", "--strip -c a.dff", "--strip --rgba=64,64,64,255 a.dff",
           "--strip --offset=0,0,0,0 a.dff", "--strip -a a.dff", "--strip -s a.dff",
           "--strip -N n a.dff", "--rgba red,300,-1,25x5 a.dff", "'--rgba=1,2,3,&H100' a.dff",
-          "-r '1,2,3,&O8' a.dff", "-r '1,2,3,&' a.dff", "-N nosuchdir a.dff"}) {
+          "-r '1,2,3,&O8' a.dff", "-r '1,2,3,&' a.dff", "-N nosuchdir a.dff",
+          "--unpaired=skip a.dff", "-N . --unpaired=later a.dff"}) {
         EXPECT_EQ(folder.Run(arguments), 2) << arguments;
         EXPECT_EQ(folder.out, "") << arguments;
         EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
@@ -394,6 +395,33 @@ TEST(Cli, ARerunWithSkipMergedJudgesTheOutput) {
     auto changed = inodes();
     EXPECT_EQ(changed.at("day/dff/a.dff"), numbers.at("day/dff/a.dff"));
     EXPECT_NE(changed.at("day/dff/b.dff"), numbers.at("day/dff/b.dff"));
+}
+
+// 20 day models, night models for 15: the other 5 left as they are, or
+// given night colours of their own; each says which night model it missed.
+TEST(Cli, DayModelsWithoutANightModel) {
+    for (const std::string action : {"skip", "fill"}) {
+        Folder folder;
+        std::map<std::string, Bytes> expected;
+        std::string log;  // with -q, the 5 alone
+        for (int i = 10; i < 30; ++i) {
+            const std::string name = "m" + std::to_string(i) + ".dff";
+            folder.Put("day/" + name, Model(3, "abcdefghijkl"));
+            if (i < 25) folder.Put("night/" + name, Model(3, "AAAABBBBCCCC"));
+            expected["day/" + name] = i < 25 ? Merged3("abcdefghijkl", "AAAABBBBCCCC")
+                                      : action == "fill" ? Merged3("abcdefghijkl", "abcdefghijkl")
+                                                         : Model(3, "abcdefghijkl");
+            if (i < 25) expected["night/" + name] = Model(3, "AAAABBBBCCCC");
+            if (i < 25) continue;
+            log += (log.empty() ? "" : "\n") +
+                   (action == "skip" ? " Skipped: Night model missing: {}/night/" + name + "\n"
+                                     : " Warning: Night model missing: {}/night/" + name + "\n" +
+                                           Merge("day/" + name));
+        }
+        EXPECT_EQ(folder.Run("-q -c -N night --unpaired=" + action + " day"), 0) << action;
+        EXPECT_EQ(folder.out, folder.Expand(log)) << action;
+        EXPECT_TRUE(folder.Files() == expected) << action;
+    }
 }
 
 // Owner, group and mode survive; a root run gives another account's model
