@@ -21,11 +21,11 @@ const char UsageHead[] =
     "taken from the NIGHT model, vertex by vertex; with --night-folder, each DAY\n"
     "takes them from the model of the same name (and the same path below a folder\n"
     "named as DAY) in NIGHTS. The merged model replaces DAY, or goes into a folder\n"
-    "\"dff\" beside it (--dff-folder). A folder named as DAY stands for the .dff\n"
-    "models in it, in name order. Only the first geometry of a model gets night\n"
-    "colours, unless --every-geometry. Every night colour written can be scaled\n"
-    "and moved, channel by channel (--scale, --offset); --strip takes night\n"
-    "colours out again.\n"
+    "\"dff\" beside it (--dff-folder), or into a tree of its own (--output). A\n"
+    "folder named as DAY stands for the .dff models in it, in name order. Only the\n"
+    "first geometry of a model gets night colours, unless --every-geometry. Every\n"
+    "night colour written can be scaled and moved, channel by channel (--scale,\n"
+    "--offset); --strip takes night colours out again.\n"
     "\n";
 
 const char UsageTail[] =
@@ -207,6 +207,11 @@ constexpr OptionRow Rows[] = {
      "each channel is kept within 0-255",
      ParseOffset},
     {'d', "dff-folder", nullptr, "write into the folder \"dff\" beside each DAY", SETS(dffFolder)},
+    {'o', "output", "FOLDER",
+     "write each output under FOLDER, at its DAY's path below\n"
+     "the folder named (a model named: its name); folders\n"
+     "made as needed (not with --dff-folder)",
+     TAKES(outputFolder)},
     {'n', "night", "NIGHT", "merge NIGHT's vertex colours into the one DAY", TAKES(night)},
     {'N', "night-folder", "NIGHTS", "pair each DAY with its night model in NIGHTS",
      TAKES(nightFolder)},
@@ -326,6 +331,8 @@ void CheckTogether(CommandLine& line) {
         Fail(line, "--night merges one DAY, not " + std::to_string(options.days.size()));
     } else if (options.list && !options.preview.empty()) {
         Fail(line, "--list and --preview do not go together");
+    } else if (options.dffFolder && !options.outputFolder.empty()) {
+        Fail(line, "--output and --dff-folder do not go together");
     } else if (options.unpairedGiven && options.nightFolder.empty()) {
         Fail(line, "--unpaired goes with --night-folder only");
     } else if (options.skipMerged && options.alwaysMerge) {

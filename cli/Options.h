@@ -11,6 +11,9 @@ struct Options {
     bool alwaysMerge = false;
     bool copyDay = false;
     bool dffFolder = false;
+    // The folder of the outputs, each at its model's path below the folder
+    // named as DAY (a model named: its name), or none.
+    std::string outputFolder;
     // The texts of the R, G, B and A fields, read by the fields' own rules;
     // these are the fields' texts when the window opens.
     std::string colourTexts[4] = {"64", "64", "64", "255"};

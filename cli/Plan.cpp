@@ -14,7 +14,8 @@ struct Planner {
     const Options& options;
     merge::Os& os;
     std::vector<Job>& jobs;
-    std::string night;  // full path of --night, or of --night-folder
+    std::string night;   // full path of --night, or of --night-folder
+    std::string output;  // full path of --output
 };
 
 std::string Full(merge::Os& os, const std::string& name) {
@@ -50,7 +51,8 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
     Job job;
     job.day = day;
     job.exact = exact;
-    job.output = merge::OutputPathFor(p.os, day, p.options.dffFolder);
+    job.output = p.output.empty() ? merge::OutputPathFor(p.os, day, p.options.dffFolder)
+                                  : Join(p.os, p.output, relative);
     if (!p.options.night.empty()) job.night = p.night;
     if (!p.options.nightFolder.empty()) job.night = Join(p.os, p.night, relative);
     merge::FileStamp stamp;
@@ -75,7 +77,9 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
         }
         // The outputs of an earlier run are no day models.
         if (!p.options.recursive ||
-            (p.options.dffFolder && SameName(p.os, entry.name, OutputFolder)))
+            (p.options.dffFolder && SameName(p.os, entry.name, OutputFolder)) ||
+            (!p.output.empty() && merge::FileIdentity(p.os, path) ==
+                                      merge::FileIdentity(p.os, p.output)))
             continue;
         std::vector<merge::FolderEntry> inside;
         if (p.os.ListFolder(path.c_str(), &inside).ok())
@@ -89,9 +93,10 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
 
 Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merge::Os& os) {
     Plan plan;
-    Planner p{options, os, plan.jobs, ""};
+    Planner p{options, os, plan.jobs, "", ""};
     if (!options.night.empty()) p.night = Full(os, options.night);
     if (!options.nightFolder.empty()) p.night = Full(os, options.nightFolder);
+    if (!options.outputFolder.empty()) p.output = Full(os, options.outputFolder);
     // A mistyped folder of night models would fail every model in turn.
     std::vector<merge::FolderEntry> nights;
     if (!options.nightFolder.empty() && !os.ListFolder(p.night.c_str(), &nights).ok()) {
@@ -116,6 +121,15 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
         for (size_t i = first; i < plan.jobs.size(); ++i)
             plan.jobs[i].exact = plan.jobs[i].exact && exact;
     }
+    // Made now, so that a folder that cannot be made is found before any
+    // model is touched; the folders below it as each output needs them.
+    std::vector<std::string> made;
+    const bool writes = options.preview.empty() && !options.list && plan.usageError.empty();
+    const merge::Status status =
+        writes && !p.output.empty() ? merge::MakeFolders(os, p.output, &made) : merge::Status{};
+    if (!status.ok())
+        plan.usageError = "--output cannot make the folder '" + options.outputFolder +
+                          "': " + status.text.substr(0, status.text.find_first_of("\r\n"));
     return plan;
 }
 

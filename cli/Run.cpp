@@ -89,6 +89,7 @@ DropResult Merge(Runner& r, Job& job) {
     ConsoleSession session(r.options, job.log, job.night.empty());
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
     job.sequence.LeavesMadeFolders = true;
+    if (!r.options.outputFolder.empty()) job.sequence.ChosenOutput = job.output;
     const merge::CommitWhen when = job.alone ? merge::CommitWhen::AtOnce : r.when;
     DropResult result =
         merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form, when);
@@ -231,7 +232,14 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
     r.changed.notify_all();
     lock.unlock();
     for (std::thread& worker : workers) worker.join();
-    for (Job& job : jobs) merge::RemoveMadeFolder(job.sequence, r.os);
+    // The folders made in vain, each after those within it, whichever job
+    // made them.
+    std::vector<std::string> made;
+    for (Job& job : jobs) made.insert(made.end(), job.sequence.MadeFolders.begin(),
+                                      job.sequence.MadeFolders.end());
+    std::sort(made.begin(), made.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& folder : made) r.os.RemoveFolder(folder.c_str());
     return notMerged;
 }
 

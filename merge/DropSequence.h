@@ -74,10 +74,14 @@ struct DropSequence {
     // The identities of the files a batch names, reads or writes: never the
     // name of a temporary file.
     const std::set<std::string>* NamesInUse = nullptr;
-    // The "dff" folder, when this sequence's output made it. A folder made
-    // in vain goes again at once, or, where sequences run side by side (a
-    // batch) and another may be about to write into it, once all are done.
-    std::string MadeFolder;
+    // Where the output goes when its caller chose (a batch's output tree):
+    // none, the day model or its name in the "dff" folder.
+    std::string ChosenOutput;
+    // The folders that this sequence's output made, the outermost first. A
+    // folder made in vain goes again at once, or, where sequences run side
+    // by side (a batch) and another may be about to write into it, once all
+    // are done.
+    std::vector<std::string> MadeFolders;
     bool LeavesMadeFolders = false;
     // A preview: the output is planned, its chunks kept, but never written.
     bool Previews = false;
@@ -139,7 +143,7 @@ bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
 // released whatever the outcome. Prepared, NotWritten or OutOfSpace.
 DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session);
 
-// Removes MadeFolder if nothing is in it.
+// Removes each of MadeFolders that nothing is in, the innermost first.
 void RemoveMadeFolder(DropSequence& sequence, Os& os);
 
 // A prepared output, and what came of its commit.

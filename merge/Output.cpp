@@ -34,20 +34,21 @@ void LogPathAndText(Session& session, const char* line, const std::string& path,
 // OutputPath from DayPath; false, logged, when it is longer than the session
 // takes.
 bool BuildOutputPath(DropSequence& sequence, Os& os, Session& session, bool inDffFolder) {
-    sequence.OutputPath = OutputPathFor(os, sequence.DayPath, inDffFolder);
+    sequence.OutputPath = sequence.ChosenOutput.empty()
+                              ? OutputPathFor(os, sequence.DayPath, inDffFolder)
+                              : sequence.ChosenOutput;
     if (session.PathFits(sequence.OutputPath.c_str())) return true;
     session.AppendLog(text::OutputPathTooLong);
     return false;
 }
 
-// The "dff" folder that OutputPath names, made when it is missing.
+// The folder that OutputPath names ("dff", or one of a chosen output tree),
+// made when it is missing, with those above it.
 bool MakeOutputFolder(DropSequence& sequence, Os& os, Session& session) {
     const size_t name = os.NameStart(sequence.OutputPath.c_str());
     const std::string folder = sequence.OutputPath.substr(0, name - 1);
-    bool made = false;
-    const Status status = os.MakeDirectory(folder.c_str(), &made);
+    const Status status = MakeFolders(os, folder, &sequence.MadeFolders);
     if (!status.ok()) LogPathAndText(session, text::FolderFailed, folder, status.text);
-    if (made) sequence.MadeFolder = folder;
     return status.ok();
 }
 
@@ -217,17 +218,20 @@ bool ReplaceTarget(DropSequence& sequence, Os& os, Session& session, Status stat
 }  // namespace
 
 void RemoveMadeFolder(DropSequence& sequence, Os& os) {
-    if (!sequence.MadeFolder.empty()) os.RemoveFolder(sequence.MadeFolder.c_str());
-    sequence.MadeFolder.clear();
+    for (auto folder = sequence.MadeFolders.rbegin(); folder != sequence.MadeFolders.rend();
+         ++folder)
+        os.RemoveFolder(folder->c_str());
+    sequence.MadeFolders.clear();
 }
 
 DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
     // A batch's model merged once more keeps the folder its first try made.
-    if (!sequence.LeavesMadeFolders) sequence.MadeFolder.clear();
+    if (!sequence.LeavesMadeFolders) sequence.MadeFolders.clear();
+    const bool inFolder = inDffFolder || !sequence.ChosenOutput.empty();
     const DropResult prepared =
         BuildOutputPath(sequence, os, session, inDffFolder) &&
-                (!inDffFolder || MakeOutputFolder(sequence, os, session)) &&
+                (!inFolder || MakeOutputFolder(sequence, os, session)) &&
                 FindTarget(sequence, os, session)
             ? WriteFromDayFile(sequence, os, session)
             : DropResult::NotWritten;

@@ -32,6 +32,18 @@ std::string FolderOf(Os& os, const std::string& path) {
     return path.substr(0, root ? name : name - 1);
 }
 
+Status MakeFolders(Os& os, const std::string& folder, std::vector<std::string>* made) {
+    bool madeThis = false;
+    Status status = os.MakeDirectory(folder.c_str(), &madeThis);
+    const std::string parent = FolderOf(os, folder);
+    if (!status.ok() && status.absent && parent != folder && parent != ".") {
+        status = MakeFolders(os, parent, made);
+        if (status.ok()) status = os.MakeDirectory(folder.c_str(), &madeThis);
+    }
+    if (madeThis) made->push_back(folder);
+    return status;
+}
+
 std::string FileIdentity(Os& os, const std::string& path) {
     // The names at the end that name nothing yet, peeled off until what is
     // left names a file or folder, whose identity the system knows (or

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "merge/Os.h"
 
@@ -14,6 +15,10 @@ std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
 // The folder that holds path, without the separator after it unless it is a
 // root ("." when path names none).
 std::string FolderOf(Os& os, const std::string& path);
+
+// Makes folder, and first the folders above it that are missing; each one
+// made is appended to made, the outermost first. The failure to make one.
+Status MakeFolders(Os& os, const std::string& folder, std::vector<std::string>* made);
 
 // A text that two full paths give alike exactly when they name the same
 // file (through links, or as hard links), or, for a file not made yet, the

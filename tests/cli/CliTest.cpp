@@ -173,7 +173,8 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
           "--strip --offset=0,0,0,0 a.dff", "--strip -a a.dff", "--strip -s a.dff",
           "--strip -N n a.dff", "--rgba red,300,-1,25x5 a.dff", "'--rgba=1,2,3,&H100' a.dff",
           "-r '1,2,3,&O8' a.dff", "-r '1,2,3,&' a.dff", "-N nosuchdir a.dff",
-          "--unpaired=skip a.dff", "-N . --unpaired=later a.dff"}) {
+          "--unpaired=skip a.dff", "-N . --unpaired=later a.dff",
+          "-d -o out a.dff", "-o /dev/null/out a.dff"}) {
         EXPECT_EQ(folder.Run(arguments), 2) << arguments;
         EXPECT_EQ(folder.out, "") << arguments;
         EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
@@ -236,6 +237,16 @@ TEST(Cli, ModelsFoldersAndPairs) {
          "-d -R day", 0, Logs({Open("day/a.dff") + Counted(3) + Created("day/dff/a.dff"),
                                Open("day/sub/d.dff") + Counted(3) + Created("day/sub/dff/d.dff")}),
          {{"day/dff/a.dff", Merged3()}, {"day/sub/dff/d.dff", Merged3()}}},
+        // The tree mirrored in a folder of its own, made as needed; the
+        // models stay as they are, and the outputs are no day models.
+        {"AnOutputTree",
+         {{"day/a.dff", Model(3)}, {"day/sub/deep/d.dff", Model(3)}, {"day/out/old.dff", junk}},
+         "-R -o day/out day", 0, Logs({Open("day/a.dff") + Counted(3) + Created("day/out/a.dff"),
+                                          Open("day/sub/deep/d.dff") + Counted(3) +
+                                              Created("day/out/sub/deep/d.dff")}),
+         {{"day/out/a.dff", Merged3()}, {"day/out/sub/deep/d.dff", Merged3()}}},
+        {"AModelIntoAnOutputFolder", {{"day/a.dff", Model(3)}}, "--output=out day/a.dff", 0,
+         Open("day/a.dff") + Counted(3) + Created("out/a.dff"), {{"out/a.dff", Merged3()}}},
         // A day model without its night model is named and not merged.
         {"NightFolder",
          {{"day/a.dff", Model(3)}, {"day/lone.dff", Model(3)}, {"day/sub/c.dff", Model(3)},
