@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
     process::CatchInterruptions(interruption);
     SystemOs os;
     os.stop = &interruption.requested;
+    os.abandon = &interruption.abandoned;
 
     cli::Console console;
     cli::OpenConsole(console);

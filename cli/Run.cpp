@@ -195,7 +195,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
          workers.size() < threads && os.StartThread([&r] { Work(r); }, &worker);)
         workers.push_back(std::move(worker));
 
-    size_t printed = 0, notMerged = 0;
+    size_t printed = 0, notMerged = 0, notReached = 0;
     bool logsWritten = true;
     std::string between;  // an empty line between two models' logs
     std::unique_lock<std::mutex> lock(r.mutex);
@@ -221,13 +221,18 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
         } else if (workers.empty() && ready != SIZE_MAX) {
             RunJob(r, ready, lock);
         } else if (idle && r.halted) {
-            // Jobs never started once halted: nothing to write for them.
-            for (Job& job : jobs)
+            // Jobs never started once halted: one line for them all, at the end.
+            for (Job& job : jobs) {
+                notReached += job.state == State::Waiting;
                 if (job.state == State::Waiting) job.state = State::Done;
+            }
         } else {
             r.changed.wait_for(lock, std::chrono::milliseconds(100));
         }
     }
+    if (notReached > 0 && logsWritten)
+        output.WriteLog(between + merge::text::NotReachedBefore + std::to_string(notReached) +
+                        merge::text::NotReachedAfter);
     // Workers that wait end now: no job is left.
     r.changed.notify_all();
     lock.unlock();

@@ -156,7 +156,7 @@ struct PendingCommit {
 // Commits a group of prepared outputs, of one or many: each put on the disk
 // (each file flushed, or, for many where the system flushes whole file
 // systems as cheaply as one file, each file system once) and, while the run
-// is not interrupted and its target is unchanged, moved over its target;
+// is not abandoned and its target is unchanged, moved over its target;
 // each folder flushed once; each logged ("DFF created: " and the path, or
 // why not); then each sequence waits for a day model.
 void CommitOutputs(std::vector<PendingCommit>& group, Os& os);
@@ -177,7 +177,7 @@ WriteResult WriteMergedModel(const OutputPlan& plan, Os& os, rw::ByteStream& day
 Status CreateTemporary(Os& os, const std::string& target, const std::set<std::string>* inUse,
                        std::string* temporary, OutputFile** file);
 
-// Moves temporary over target (Os::Replace), unless the run is interrupted:
+// Moves temporary over target (Os::Replace), unless the run is abandoned:
 // the temporary file then goes.
 Status ReplaceUnlessInterrupted(Os& os, const std::string& temporary, const std::string& target);
 

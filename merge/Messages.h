@@ -34,6 +34,9 @@ inline constexpr char UnpairedSkipped[] = " Skipped: Night model missing: ";
 inline constexpr char UnpairedFilled[] = " Warning: Night model missing: ";
 // A batch's model whose output, another file, is made already (its path follows).
 inline constexpr char OutputUpToDate[] = " Skipped: Output is up to date: ";
+// A batch interrupted: the models it never started, counted in one line.
+inline constexpr char NotReachedBefore[] = "Interrupted: ";
+inline constexpr char NotReachedAfter[] = " models not reached.\r\n";
 // In place of the leading blank of a line about a geometry after the first:
 // this, its number from 1, and this.
 inline constexpr char GeometryBefore[] = " Geometry ";

@@ -140,10 +140,13 @@ struct Os {
     // interrupted.
     virtual Status Interrupted() = 0;
 
-    // Set once the run is interrupted: from then on the output makes no file
-    // and replaces nothing.
+    // Set once the run is interrupted: from then on the output makes no new
+    // file; an output already whole is still put in place, until abandon is
+    // set too (a second interruption): then nothing is replaced.
     const std::atomic<bool>* stop = nullptr;
+    const std::atomic<bool>* abandon = nullptr;
     bool StopRequested() const { return stop && stop->load(); }
+    bool AbandonRequested() const { return abandon && abandon->load(); }
 
 protected:
     ~Os() = default;

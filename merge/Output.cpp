@@ -124,7 +124,7 @@ Status CreateTemporary(Os& os, const std::string& target, const std::set<std::st
 }
 
 Status ReplaceUnlessInterrupted(Os& os, const std::string& temporary, const std::string& target) {
-    if (!os.StopRequested()) return os.Replace(temporary.c_str(), target.c_str());
+    if (!os.AbandonRequested()) return os.Replace(temporary.c_str(), target.c_str());
     os.Remove(temporary.c_str());
     return os.Interrupted();
 }

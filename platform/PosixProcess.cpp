@@ -50,10 +50,14 @@ void CatchInterruptions(Interruption& interruption) {
     const sigset_t set = Interruptions();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([&interruption, set] {
-        int signal = 0;
-        sigwait(&set, &signal);
-        interruption.signal = signal;
-        interruption.requested = true;
+        for (int signal = 0; sigwait(&set, &signal) == 0;) {
+            if (interruption.requested) {
+                interruption.abandoned = true;
+                continue;
+            }
+            interruption.signal = signal;
+            interruption.requested = true;
+        }
     }).detach();
 }
 

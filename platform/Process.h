@@ -32,9 +32,12 @@ constexpr bool LinesEndInCrLf = false;
 #endif
 
 // Ctrl+C, a closed console or terminal, SIGINT, SIGTERM or SIGHUP.
+// The first stops the run: no model starts, the outputs already whole are
+// still put in place; a second one (or a console closed) abandons them too.
 struct Interruption {
     std::atomic<bool> requested{false};
-    std::atomic<int> signal{0};
+    std::atomic<bool> abandoned{false};
+    std::atomic<int> signal{0};  // the first one's
 };
 
 // To be called before any thread starts. From then on an interruption sets

@@ -16,11 +16,13 @@ Interruption* Caught = nullptr;
 HANDLE WoundDown = nullptr;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-    Caught->signal = static_cast<int>(event);
+    const bool keyed = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    // A closed console leaves no time to put outputs in place.
+    if (Caught->requested || !keyed) Caught->abandoned = true;
+    if (!Caught->requested) Caught->signal = static_cast<int>(event);
     Caught->requested = true;
     // A closed console ends the process when this returns: wind down first.
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
-        WaitForSingleObject(WoundDown, 4000);
+    if (!keyed) WaitForSingleObject(WoundDown, 4000);
     return TRUE;
 }
 

@@ -516,25 +516,56 @@ TEST(Cli, AModelSavedDuringTheRunIsNotLost) {
     EXPECT_TRUE(folder.Files() == (std::map<std::string, Bytes>{{"a.dff", Model(7)}, {"b.dff", Merged3()}}));
 }
 
-// SIGINT, SIGTERM or SIGHUP while the output waits to be flushed: the model
-// stays as it was, no temporary file is left, the log so far is written, and
-// the process ends by the signal, as strace tells; standard error, no
-// terminal, gets no progress line.
+// SIGINT, SIGTERM or SIGHUP while the output waits to be flushed: the
+// output, whole, is still put in place; a second signal abandons it, and
+// the model stays as it was. No temporary file is left, the log so far is
+// written, and the process ends by the first signal, as strace tells;
+// standard error, no terminal, gets no progress line.
 TEST(Cli, AnInterruptedRunLeavesNoTemporaryFile) {
-    for (const std::string signal : {"INT", "TERM", "HUP"}) {
+    for (const std::string signals : {"INT", "TERM", "HUP", "INT TERM"}) {
         Folder folder;
         folder.Put("a.dff", Model(3));
         const std::string command = "cd '" + folder.path +
             "' && (ASAN_OPTIONS=detect_leaks=0 strace -f -q -o ../.trace -e trace=fsync"
             " -e inject=fsync:delay_enter=1500000 " TINTWELD_CLI " a.dff >../.out 2>../.err &"
             " for i in $(seq 500); do [ -e a.df~ ] && break; sleep 0.01; done; sleep 0.2;"
-            " pkill -" + signal + " -P $!; wait)";  // strace's child alone
+            " for s in " + signals + "; do pkill -$s -P $!; sleep 0.1; done; wait)";  // strace's child alone
         ASSERT_EQ(std::system(command.c_str()), 0);
-        EXPECT_NE(folder.Read("../.trace").find("+++ killed by SIG" + signal + " +++"), std::string::npos);
-        EXPECT_TRUE(folder.Files() == (std::map<std::string, Bytes>{{"a.dff", Model(3)}}));
-        EXPECT_EQ(folder.Read("../.out"), folder.Expand(Open("a.dff") + Counted(3) + Refused("Interrupted system call")));
+        const bool abandoned = signals.size() > 4;
+        EXPECT_NE(folder.Read("../.trace").find("+++ killed by SIG" + signals.substr(0, signals.find(' ')) + " +++"),
+                  std::string::npos);
+        EXPECT_TRUE(folder.Files() == (std::map<std::string, Bytes>{{"a.dff", abandoned ? Model(3) : Merged3()}}));
+        EXPECT_EQ(folder.Read("../.out"), folder.Expand(abandoned ? Open("a.dff") + Counted(3) +
+                                                                        Refused("Interrupted system call")
+                                                                  : Merge("a.dff")));
         EXPECT_EQ(folder.Read("../.err"), "");
     }
+}
+
+// Interrupted while the outputs are made, their flush slowed down: those
+// already whole are put in place, no model starts after, and the models not
+// reached are one line, not an error each.
+TEST(Cli, AnInterruptedBatchNamesTheModelsNotReachedOnce) {
+    Folder folder;
+    for (int i = 1000; i < 1600; ++i) folder.Put("m" + std::to_string(i) + ".dff", Model(3));
+    const std::string command = "cd '" + folder.path +
+        "' && (ASAN_OPTIONS=detect_leaks=0 strace -f -q -o /dev/null -e trace=syncfs"
+        " -e inject=syncfs:delay_enter=1500000 " TINTWELD_CLI " -j 1 . >../.out 2>../.err &"
+        " for i in $(seq 1000); do [ -e m1010.df~ ] && break; sleep 0.01; done;"
+        " pkill -TERM -P $!; wait $!)";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 128 + 15);
+    const std::string log = folder.Read("../.out");
+    size_t merged = 0, errors = 0;
+    for (const auto& file : folder.Files()) {
+        EXPECT_TRUE(file.second == Model(3) || file.second == Merged3()) << file.first;
+        merged += file.second == Merged3();
+    }
+    for (size_t at = 0; (at = log.find(" Error: ", at)) != std::string::npos; ++at) ++errors;
+    EXPECT_GE(merged, 11u);
+    EXPECT_LE(errors, 1u) << log;
+    const size_t line = log.rfind("\nInterrupted: ");
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_EQ(log.substr(line), "\nInterrupted: " + std::to_string(600 - merged - errors) + " models not reached.\n");
 }
 
 }  // namespace

@@ -40,7 +40,10 @@ enum class Call {
 };
 
 struct MemoryOs final : merge::Os {
-    MemoryOs() { stop = &stopped; }
+    MemoryOs() {
+        stop = &stopped;
+        abandon = &abandoned;
+    }
     ~MemoryOs();
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;  // a file's folder must be one of these
@@ -54,7 +57,8 @@ struct MemoryOs final : merge::Os {
     void Before(Call call, int k, std::function<void()> action);
     // Another program saves the file: new bytes, and a new stamp.
     void Change(const std::string& path, const Bytes& bytes);
-    std::atomic<bool> stopped{false};  // an interruption
+    std::atomic<bool> stopped{false};    // an interruption
+    std::atomic<bool> abandoned{false};  // a second one
     bool ignoresCase = false;
     // What the system's copy between files does: copies all it is asked
     // for, copies so many bytes at most a call, or refuses (0).
