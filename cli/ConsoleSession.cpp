@@ -39,7 +39,8 @@ bool ConsoleSession::IsTicked(merge::Option option) {
         case merge::Option::EveryGeometry: return options.everyGeometry;
         // A model is left as it is when it is where its output goes; an
         // output elsewhere is judged by the batch before the model is read.
-        case merge::Option::SkipMerged: return options.skipMerged && !options.dffFolder && options.outputFolder.empty();
+        case merge::Option::SkipMerged:
+            return options.skipMerged && !options.dffFolder && options.outputFolder.empty();
         case merge::Option::Strip: return options.strip;
     }
     return false;

@@ -121,6 +121,16 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
         for (size_t i = first; i < plan.jobs.size(); ++i)
             plan.jobs[i].exact = plan.jobs[i].exact && exact;
     }
+    // Two models of the same name from different folders would write one
+    // output, the second over the first.
+    std::map<std::string, std::string> writers;
+    for (size_t i = 0; !p.output.empty() && plan.usageError.empty() && i < plan.jobs.size(); ++i) {
+        const std::string day = merge::FileIdentity(os, plan.jobs[i].day);
+        const auto writer =
+            writers.emplace(merge::FileIdentity(os, plan.jobs[i].output), day).first;
+        if (writer->second != day)
+            plan.usageError = "--output would write '" + plan.jobs[i].output + "' for two models";
+    }
     // Made now, so that a folder that cannot be made is found before any
     // model is touched; the folders below it as each output needs them.
     std::vector<std::string> made;

@@ -174,7 +174,8 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
           "--strip -N n a.dff", "--rgba red,300,-1,25x5 a.dff", "'--rgba=1,2,3,&H100' a.dff",
           "-r '1,2,3,&O8' a.dff", "-r '1,2,3,&' a.dff", "-N nosuchdir a.dff",
           "--unpaired=skip a.dff", "-N . --unpaired=later a.dff",
-          "-d -o out a.dff", "-o /dev/null/out a.dff"}) {
+          "-d -o out a.dff", "-o /dev/null/out a.dff",
+          "-o out x/a.dff y/a.dff"}) {
         EXPECT_EQ(folder.Run(arguments), 2) << arguments;
         EXPECT_EQ(folder.out, "") << arguments;
         EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
