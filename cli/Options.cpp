@@ -41,6 +41,13 @@ const char UsageTail[] =
     "ends the log with \"Interrupted: N models not reached.\" and ends by the\n"
     "signal.\n"
     "\n"
+    "Lines of the command line's own about a model: \" Skipped: Output is up to\n"
+    "date: \" and the output (--skip-merged: the output, another file, is made\n"
+    "already), \" Skipped: Geometry already contain Night Vertex Color.\" (with\n"
+    "--every-geometry too, after \" Geometry N:\" from the second on), \" Skipped:\n"
+    "Night model missing: \" and \" Warning: Night model missing: \" with the night\n"
+    "model looked for (--unpaired=skip, --unpaired=fill).\n"
+    "\n"
     "Examples:\n"
     "  A batch of three models, the second of them merged before:\n"
     "\n"
@@ -211,9 +218,9 @@ constexpr OptionRow Rows[] = {
      ParseOffset},
     {'d', "dff-folder", nullptr, "write into the folder \"dff\" beside each DAY", SETS(dffFolder)},
     {'o', "output", "FOLDER",
-     "write each output under FOLDER, at its DAY's path below\n"
-     "the folder named (a model named: its name); folders\n"
-     "made as needed (not with --dff-folder)",
+     "write each output under FOLDER, at its path below\n"
+     "the folder named as DAY (a model named: its name);\n"
+     "folders made as needed (not with --dff-folder)",
      TAKES(outputFolder)},
     {'n', "night", "NIGHT", "merge NIGHT's vertex colours into the one DAY", TAKES(night)},
     {'N', "night-folder", "NIGHTS", "pair each DAY with its night model in NIGHTS",
