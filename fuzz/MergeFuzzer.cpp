@@ -152,6 +152,7 @@ Outcome Expected(const MemorySession& session, const ModelShape& day, const Mode
     const bool every = session.ticked.count(Option::EveryGeometry) > 0;
     if (day.firstChunkType != 0x10 || day.version != 0x1803FFFF || (!every && !day.geometries[0].prelit))
         return Outcome::Refused;
+    bool left = false;  // with every geometry, one with night colours skipped
     for (uint32_t k = 0; k < (every ? day.geometries.size() : 1); ++k) {
         const GeometryShape& g = day.geometries[k];
         if (!g.prelit) continue;
@@ -159,11 +160,15 @@ Outcome Expected(const MemorySession& session, const ModelShape& day, const Mode
             if (every) continue;
             return Outcome::Refused;
         }
-        if (g.nightChunkIndex >= 0 && session.ticked.count(Option::SkipMerged)) return Outcome::LeftAsItIs;
+        if (g.nightChunkIndex >= 0 && session.ticked.count(Option::SkipMerged)) {
+            if (!every) return Outcome::LeftAsItIs;
+            left = true;
+            continue;
+        }
         if (g.nightChunkIndex >= 0 && !session.ticked.count(Option::AlwaysMerge)) return Outcome::Refused;
         (*colours)[k] = MadeWithout(session, g, k);
     }
-    if (colours->empty()) return Outcome::Refused;
+    if (colours->empty()) return left ? Outcome::LeftAsItIs : Outcome::Refused;
     if (session.ticked.count(Option::OneFileMode)) return Outcome::Merged;
     // The night model's colours, as far as both counts go.
     if (night.firstChunkType != 0x10 || night.version != 0x1803FFFF || !night.geometries[0].prelit)
@@ -307,7 +312,8 @@ void Check(Input& in) {
         merge::HandleDroppedPath(sequence, os, session, nightIsDay ? Day.c_str() : Night.c_str());
 
     const bool created = session.log.find("\r\nDFF created: " + target + "\r\n") != std::string::npos;
-    const bool left = session.log.find(" Skipped: ") != std::string::npos;
+    // The model left as it is (a geometry alone may be, in a merged one).
+    const bool left = session.log.find(" Skipped: File") != std::string::npos;
     if (!created && !left && session.log.find(" Error: ") == std::string::npos) Broken("no error line", session);
     std::map<std::string, Bytes> after = os.files;
     if (created) after.erase(target);
