@@ -15,7 +15,7 @@ namespace merge {
 namespace {
 
 // What planning one geometry's chunk came to.
-enum class Planned { Chunk, None, Failed, LeftAsItIs };
+enum class Planned { Chunk, None, Failed };
 
 // A chunk to put in, and the Geometry and Extension that hold it: their
 // first bytes in the day file and their size fields there.
@@ -35,6 +35,10 @@ struct Planner {
     size_t geometryCount;
     std::vector<Placed> placed{};
     bool leftAny = false;  // a geometry with night colours left as it is
+    // With "Skip merged", one geometry: its night colour chunk was planned
+    // to be replaced, so the model is left as it is once the whole plan holds.
+    bool skips = false;
+    std::vector<GeometryRead>* listed;
 };
 
 // Logs the reason (if any, as a line about the geometry).
@@ -64,28 +68,29 @@ Planned PlaceChunk(Planner& p, const GeometryFields& geometry, uint64_t fileSize
     at.chunk.InsertionOffset = extension.end;
     if (!extension.night) {
         if (strip) return Planned::None;
-        if (extension.childCut) return Fail(p, text::ChunkPastExtension, index);
+        if (const char* problem = ExtensionProblem(extension)) return Fail(p, problem, index);
         return Planned::Chunk;
     }
-    if (p.session.IsTicked(Option::SkipMerged) && !strip && !p.every) {
-        p.session.AppendLog(text::LeftAsItIs);
-        return Planned::LeftAsItIs;
-    }
-    // Each geometry on its own: the others still get theirs. A model of one
-    // geometry is logged as without every geometry.
-    if (p.session.IsTicked(Option::SkipMerged) && !strip) {
+    // A skip leaves only night colours that "Always Merge" would replace,
+    // and refuses what that refuses, with its message.
+    const bool skip = p.session.IsTicked(Option::SkipMerged) && !strip;
+    if (!p.session.IsTicked(Option::AlwaysMerge) && !strip && !skip)
+        return Fail(p, text::HasNightColours, index);
+    if (const char* problem = ExtensionProblem(extension)) return Fail(p, problem, index);
+    // With every geometry, each on its own: the others still get theirs. A
+    // model of one geometry is logged as without every geometry.
+    if (skip && p.every) {
         if (p.geometryCount > 1) AppendGeometryLine(p.session, index, text::GeometryLeftAsItIs);
         p.leftAny = true;
         return Planned::None;
     }
-    if (!p.session.IsTicked(Option::AlwaysMerge) && !strip)
-        return Fail(p, text::HasNightColours, index);
-    if (extension.nightPastFile) return Fail(p, text::NightPastFile, index);
-    if (extension.nightCut) return Fail(p, text::NightPastExtension, index);
-    if (extension.childCut) return Fail(p, text::ChunkPastExtension, index);
     at.chunk.InsertionOffset = extension.night;
     at.chunk.ReplacedLength = extension.nightSize + rw::ChunkHeaderSize;
-    if (!strip) AppendGeometryLine(p.session, index, text::ReplacingNightColours);
+    if (p.listed)
+        p.listed->back().NightVertices =
+            extension.nightSize < 4 ? 0 : (extension.nightSize - 4) / rw::ColourSize;
+    p.skips = p.skips || skip;
+    if (!strip && !skip) AppendGeometryLine(p.session, index, text::ReplacingNightColours);
     return Planned::Chunk;
 }
 
@@ -107,6 +112,7 @@ Planned PlanChunk(Planner& p, const GeometryFields& geometry, uint32_t index) {
     at.geometry = geometry.offset;
     at.geometrySize = geometry.size;
     at.chunk.TakenOut = p.session.IsTicked(Option::Strip);
+    if (p.listed) p.listed->push_back({geometry.vertexCount, geometry.prelit});
     if (!geometry.prelit && (p.every || !at.chunk.TakenOut)) {
         AppendGeometryLine(p.session, index, text::NoVertexColourLeft);
         return Planned::None;
@@ -138,12 +144,16 @@ bool Refused(Planner& p, const char* message) {
     return false;
 }
 
-// A size field grown by growth (which a replaced chunk can make negative),
-// or false when the new size does not fit 32 bits.
-bool Grow(std::vector<SizeChange>& sizes, uint64_t start, uint32_t size, int64_t growth) {
+// A size field grown by growth (which a replaced chunk can make negative).
+// Where the new size does not fit 32 bits, problem (when still null) says
+// why: the chunk runs past the end of the file already (pastFile), or the
+// merged model would be too large.
+void Grow(Planner& p, std::vector<SizeChange>& sizes, uint64_t start, uint32_t size,
+          int64_t growth, const char* pastFile, const char*& problem) {
     const int64_t grown = int64_t{size} + growth;
     sizes.push_back({start + 4, static_cast<uint32_t>(grown)});
-    return grown >= 0 && grown <= int64_t{UINT32_MAX};
+    if (problem || (grown >= 0 && grown <= int64_t{UINT32_MAX})) return;
+    problem = rw::ChunkEnd(start, size) > p.file.Size() ? pastFile : text::TooLarge;
 }
 
 // The sizes that the new chunks change, each computed once: each Extension
@@ -164,23 +174,27 @@ bool PlanSizes(Planner& p, uint64_t list, OutputPlan& plan) {
     const bool clumpGrows = list < clumpEnd;
     if (clumpGrows && clumpEnd < end) return Refused(p, text::ListPastClump);
     int64_t growth = 0;
-    bool fits = true;
+    const char* outer = nullptr;
+    const char* problem = nullptr;
     std::vector<SizeChange> inner;
     for (Placed& at : p.placed) {
         // Nothing put in for a chunk taken out.
         const uint64_t length =
             at.chunk.TakenOut ? 0 : rw::NightColourChunkLength(at.chunk.VertexCount);
         const int64_t own = static_cast<int64_t>(length) - at.chunk.ReplacedLength;
-        fits = Grow(inner, at.geometry, at.geometrySize, own) && fits;
-        fits = Grow(inner, at.extension, at.extensionSize, own) && fits;
+        // An Extension past the end of the file was refused when it was found.
+        Grow(p, inner, at.geometry, at.geometrySize, own, text::GeometryPastFile, problem);
+        Grow(p, inner, at.extension, at.extensionSize, own, text::TooLarge, problem);
         growth += own;
         plan.Chunks.push_back(std::move(at.chunk));
     }
-    if (clumpGrows) fits = Grow(plan.Sizes, 0, clumpSize, growth) && fits;
-    fits = Grow(plan.Sizes, list, listSize, growth) && fits;
+    if (clumpGrows) Grow(p, plan.Sizes, 0, clumpSize, growth, text::ClumpPastFile, outer);
+    Grow(p, plan.Sizes, list, listSize, growth, text::ListPastFile, outer);
     plan.Sizes.insert(plan.Sizes.end(), inner.begin(), inner.end());
-    fits = fits && static_cast<int64_t>(p.file.Size()) + growth <= int64_t{UINT32_MAX};
-    return fits || Refused(p, text::TooLarge);
+    if (outer) problem = outer;
+    if (!problem && static_cast<int64_t>(p.file.Size()) + growth > int64_t{UINT32_MAX})
+        problem = text::TooLarge;
+    return !problem || Refused(p, problem);
 }
 
 }  // namespace
@@ -194,7 +208,7 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     if (!OpenAndCheckModel(os, session, sequence.DayPath.c_str(), &day, &start,
                            &sequence.DayStamp, !every && !strip))
         return DayResult::Failed;
-    Planner p{os, session, *day, every, 1};
+    Planner p{os, session, *day, every, 1, {}, false, false, sequence.Listed};
     std::vector<GeometryFields> geometries = {start.first};
     if (every) {
         geometries.clear();
@@ -211,9 +225,7 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     }
     p.geometryCount = geometries.size();
     for (uint32_t k = 0; k < geometries.size(); ++k) {
-        const Planned planned = PlanChunk(p, geometries[k], k);
-        if (planned == Planned::Failed) return DayResult::Failed;
-        if (planned == Planned::LeftAsItIs) return DayResult::LeftAsItIs;
+        if (PlanChunk(p, geometries[k], k) == Planned::Failed) return DayResult::Failed;
     }
     if (strip && p.placed.empty()) {
         session.AppendLog(text::NothingToStrip);
@@ -231,6 +243,10 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session) {
     }
     auto plan = std::make_unique<OutputPlan>();
     if (!PlanSizes(p, start.geometryList, *plan)) return DayResult::Failed;
+    if (p.skips) {
+        session.AppendLog(text::LeftAsItIs);
+        return DayResult::LeftAsItIs;
+    }
     sequence.Plan = std::move(plan);
     return DayResult::Analysed;
 }

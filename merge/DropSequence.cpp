@@ -30,6 +30,7 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
 DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session, CommitWhen when) {
     AdjustNightColours(*sequence.Plan, session);
     if (sequence.Previews) return DropResult::NotWritten;
+    if (sequence.DryRun) return PlanOutput(sequence, os, session);
     const DropResult prepared = PrepareOutput(sequence, os, session);
     if (prepared != DropResult::Prepared) {
         ReturnToAwaitingDay(sequence, session);

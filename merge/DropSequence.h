@@ -52,6 +52,15 @@ struct OutputPlan {
     std::vector<SizeChange> Sizes;
 };
 
+// A geometry as the day stage read it, for a listing: its vertex count,
+// whether it has prelit colours, and the vertex count of the night colours
+// that the plan replaces (-1: none).
+struct GeometryRead {
+    uint32_t VertexCount = 0;
+    bool Prelit = false;
+    int64_t NightVertices = -1;
+};
+
 struct DropSequence {
     SequenceState state = SequenceState::AwaitingDay;
     // Whole paths, as long as the session takes them.
@@ -85,6 +94,11 @@ struct DropSequence {
     bool LeavesMadeFolders = false;
     // A preview: the output is planned, its chunks kept, but never written.
     bool Previews = false;
+    // A dry run: the output is planned and its target found, and nothing
+    // made, changed or left on a disk.
+    bool DryRun = false;
+    // A listing: each geometry that the day stage reads, whatever it comes to.
+    std::vector<GeometryRead>* Listed = nullptr;
 };
 
 // How a dropped path reached us: exactly, or with characters that the
@@ -98,6 +112,7 @@ enum class DropResult {
     LeftAsItIs,  // a model that holds night colours already, with SkipMerged
     Prepared,    // the output waits for its commit (CommitWhen::Later)
     OutOfSpace,  // not written: its temporary file found the disk full
+    WouldBeWritten,  // a dry run: every check passed, nothing written
 };
 
 // When an output is committed: as soon as it is written to its temporary
@@ -142,6 +157,11 @@ bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
 // the target's permissions, left open and unflushed; the chunks' colours are
 // released whatever the outcome. Prepared, NotWritten or OutOfSpace.
 DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session);
+
+// A dry run's output stage: the output's path and its target found as
+// PrepareOutput finds them, with no folder made and no file written; the
+// chunks' colours released. WouldBeWritten (and said so) or NotWritten.
+DropResult PlanOutput(DropSequence& sequence, Os& os, Session& session);
 
 // Removes each of MadeFolders that nothing is in, the innermost first.
 void RemoveMadeFolder(DropSequence& sequence, Os& os);

@@ -42,6 +42,8 @@ inline constexpr char NotReachedAfter[] = " models not reached.\r\n";
 inline constexpr char GeometryBefore[] = " Geometry ";
 inline constexpr char GeometryAfter[] = ": ";
 inline constexpr char Created[] = "\r\nDFF created: ";
+// A dry run: the line in place of "DFF created: " (the path follows).
+inline constexpr char WouldBeCreated[] = "\r\nDFF would be created: ";
 // On the line after "DFF created": a step after the replacement failed (the
 // system's text follows).
 inline constexpr char ReplacedPartly[] =
@@ -68,6 +70,8 @@ inline constexpr char NoGeometryList[] = " Error: File doesn't contain Geometry 
 inline constexpr char NoVertexColour[] = " Error: File doesn't contain Vertex Color.\r\n";
 inline constexpr char NoExtension[] = " Error: File doesn't contain Extension.\r\n";
 inline constexpr char HasNightColours[] = " Error: File already contain Night Vertex Color.\r\n";
+inline constexpr char ListNotAsLaidOut[] =
+    " Error: Geometry List doesn't begin with a Struct of 4 bytes and a Geometry.\r\n";
 inline constexpr char GeometriesMiscounted[] =
     " Error: Geometry List doesn't hold the geometries it counts.\r\n";
 inline constexpr char EndsInGeometry[] = " Error: File ends inside the geometry data.\r\n";
@@ -75,6 +79,11 @@ inline constexpr char CountDoesNotFit[] = " Error: Vertex count doesn't fit the 
 inline constexpr char TooLarge[] = " Error: File is too large.\r\n";
 inline constexpr char NoMemory[] = " Error: Not enough memory.\r\n";
 inline constexpr char Unreadable[] = " Error: File could not be read.\r\n";
+// A size that would not fit 32 bits once grown, of a chunk that runs past
+// the end of the file already.
+inline constexpr char ClumpPastFile[] = " Error: Clump runs past the end of the file.\r\n";
+inline constexpr char ListPastFile[] = " Error: Geometry List runs past the end of the file.\r\n";
+inline constexpr char GeometryPastFile[] = " Error: Geometry runs past the end of the file.\r\n";
 inline constexpr char ExtensionPastFile[] = " Error: Extension runs past the end of the file.\r\n";
 inline constexpr char ExtensionPastGeometry[] =
     " Error: Extension runs past the end of the Geometry.\r\n";

@@ -40,6 +40,14 @@ const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prel
     start->geometryList = list.start;
     GeometryFields& first = start->first;
     first.offset = start->geometryList + rw::GeometryListToFirstGeometry;
+    // The first Geometry is taken at its fixed place: only where a Struct of
+    // 4 bytes, the count, puts a Geometry, never inside a longer Struct.
+    uint32_t structSize = 0, firstType = 0;
+    if (!rw::SeekTo(stream, list.start + rw::ChunkHeaderSize + 4) ||
+        !rw::ReadField32(stream, &structSize) || !rw::SeekTo(stream, first.offset) ||
+        !rw::ReadField32(stream, &firstType))
+        return text::EndsInGeometry;
+    if (structSize != 4 || firstType != rw::TypeGeometry) return text::ListNotAsLaidOut;
     uint16_t flags = 0;
     if (!rw::SeekTo(stream, first.offset + GeometryToData) || !rw::ReadFlags16(stream, &flags))
         return text::EndsInGeometry;
@@ -94,19 +102,25 @@ const char* FindGeometries(rw::ByteStream& file, uint64_t list,
 const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, uint64_t fileSize,
                           ExtensionFields* extension) {
     // From the geometry's Struct (whose type is passed over) to the
-    // Extension, among the Geometry's children only.
+    // Extension, among the Geometry's children only. An Extension that
+    // begins inside the Geometry is found whether the Geometry's end cuts
+    // its header or its payload: one fault, one message.
     const uint64_t structStart = geometry.offset + rw::ChunkHeaderSize;
     const uint64_t geometryEnd = rw::ChunkEnd(geometry.offset, geometry.size);
     rw::Child found;
     extension->offset = 0;
-    if (!rw::FindSibling(file, structStart, geometryEnd, rw::TypeExtension, &found)) return nullptr;
+    for (uint64_t at = structStart;; at = found.end) {
+        if (!rw::ReadChild(file, at, geometryEnd, &found) || !found.typed) return nullptr;
+        if (at != structStart && found.type == rw::TypeExtension) break;
+        if (found.cut) return nullptr;
+    }
     extension->offset = found.start;
     if (!found.sized) return text::ExtensionPastFile;
     extension->size = found.size;
     extension->end = found.end;
     if (extension->end > fileSize) return text::ExtensionPastFile;
     // The new chunk would lie outside the Geometry that is to hold it.
-    if (extension->end > geometryEnd) return text::ExtensionPastGeometry;
+    if (found.cut) return text::ExtensionPastGeometry;
     // Every child, the first included, up to the first night colour chunk
     // and on: a child that the Extension's end cuts, in its header or its
     // payload, leaves no boundary there for a chunk to go.
@@ -123,6 +137,13 @@ const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, 
         }
         if (child.cut) break;
     }
+    return nullptr;
+}
+
+const char* ExtensionProblem(const ExtensionFields& extension) {
+    if (extension.night && extension.nightPastFile) return text::NightPastFile;
+    if (extension.night && extension.nightCut) return text::NightPastExtension;
+    if (extension.childCut) return text::ChunkPastExtension;
     return nullptr;
 }
 

@@ -64,4 +64,9 @@ struct ExtensionFields {
 const char* FindExtension(rw::ByteStream& file, const GeometryFields& geometry, uint64_t fileSize,
                           ExtensionFields* extension);
 
+// Why the merge cannot put its chunk into the Extension found (at its end,
+// or in place of its night colour chunk), or null: the one judgement of a
+// merge, a skip and a listing.
+const char* ExtensionProblem(const ExtensionFields& extension);
+
 }  // namespace merge

@@ -240,6 +240,20 @@ DropResult PrepareOutput(DropSequence& sequence, Os& os, Session& session) {
     return prepared;
 }
 
+DropResult PlanOutput(DropSequence& sequence, Os& os, Session& session) {
+    const bool inDffFolder = session.IsTicked(Option::OutputInDffFolder);
+    const bool found = BuildOutputPath(sequence, os, session, inDffFolder) &&
+                       FindTarget(sequence, os, session);
+    sequence.Plan.reset();
+    if (found) {
+        session.AppendLog(text::WouldBeCreated);
+        session.AppendLog(sequence.OutputPath.c_str());
+        session.AppendLog(text::LineEnd);
+    }
+    ReturnToAwaitingDay(sequence, session);
+    return found ? DropResult::WouldBeWritten : DropResult::NotWritten;
+}
+
 void CommitOutputs(std::vector<PendingCommit>& group, Os& os) {
     // Many outputs on a system that flushes a whole file system as cheaply
     // as one file: each file system once, before any replacement.

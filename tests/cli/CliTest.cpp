@@ -306,6 +306,9 @@ TEST(Cli, ModelsFoldersAndPairs) {
          "-l a.dff b.dff c.dff d.dff", 1,
          "{}/a.dff\t1\t3\tyes\t-\n{}/b.dff\t1\t3\tyes\t3\n{}/c.dff\tError: File doesn't contain Clump.\n"
          "{}/d.dff\t1\t1\tyes\t0\n"},
+        // Every row one line of tab-separated fields, whatever the names hold.
+        {"ListOddNames", {{"a\tb\\c\x01.dff", Model(3)}, {"x\ry\nz.dff", Merged3()}}, "-l .", 0,
+         "{}/a\\tb\\\\c\\x01.dff\t1\t3\tyes\t-\n{}/x\\ry\\nz.dff\t1\t3\tyes\t3\n"},
         {"ListQuietly", {{"a.dff", Model(3)}, {"c.dff", junk}}, "-lq a.dff c.dff", 1,
          "{}/c.dff\tError: File doesn't contain Clump.\n"},
         // Night made darker and bluer from the day colours: every value of

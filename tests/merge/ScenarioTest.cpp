@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "merge/Listing.h"
 #include "rwstream/Chunk.h"
 #include "tests/support/MemoryOs.h"
 
@@ -127,6 +128,53 @@ void RunSequence(const Row& row, const std::function<void(MemorySession&)>& betw
     EXPECT_TRUE(row.dayPath == row.nightPath || os.bytesRead[row.dayPath] <= daySize * 5 / 4 + 200);
 }
 
+// The error line of a log ("" for none), from "Error: " to its line end.
+std::string ErrorIn(const std::string& log) {
+    const size_t error = log.find("Error: ");
+    return error == std::string::npos ? "" : log.substr(error, log.find('\r', error) - error);
+}
+
+// One plan, every reader: over the row's day model, a skip refuses what
+// "Always Merge" refuses, with its message, and leaves exactly the models
+// whose night colours that would replace; a listing refuses what "Always
+// Merge" with every geometry refuses.
+void ListSkipAndReplaceAgree(const Row& row) {
+    if (row.setup || row.dayPath != Day || row.form != merge::PathForm::Exact) return;
+    SCOPED_TRACE(row.name + " listed, skipped and replaced");
+    std::string refusal;  // of "Always Merge" with every geometry
+    for (const bool every : {false, true}) {
+        std::string logs[2];
+        merge::DropResult results[2];
+        for (const Option option : {Option::AlwaysMerge, Option::SkipMerged}) {
+            MemoryOs os;
+            MemorySession session;
+            merge::DropSequence sequence;
+            os.folders = {"C:", "C:\\models"};
+            os.files[Day] = row.day;
+            session.ticked = {Option::OneFileMode, option};
+            if (every) session.ticked.insert(Option::EveryGeometry);
+            const bool skip = option == Option::SkipMerged;
+            results[skip] = merge::HandleDroppedPath(sequence, os, session, Day.c_str());
+            logs[skip] = session.log;
+        }
+        refusal = ErrorIn(logs[0]);
+        // With every geometry, a skip leaves each geometry on its own and
+        // plans no replacement for it.
+        if (every) continue;
+        EXPECT_EQ(ErrorIn(logs[1]), refusal);
+        const bool replaced = refusal.empty() && logs[0].find(Replacing) != std::string::npos;
+        EXPECT_EQ(results[1] == merge::DropResult::LeftAsItIs, replaced);
+    }
+    MemoryOs os;
+    os.files[Day] = row.day;
+    std::string lines;
+    const bool listed = merge::ListModel(os, Day, &lines);
+    const bool noneCanTakeColours = refusal == "Error: File doesn't contain Vertex Color." ||
+                                    refusal == "Error: File doesn't contain Extension.";
+    EXPECT_EQ(listed, refusal.empty() || noneCanTakeColours) << lines;
+    if (!listed) EXPECT_EQ(lines, merge::ListedPath(Day) + "\t" + refusal + "\r\n");
+}
+
 TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
     const ModelShape three = Shape(3);
     const std::string noClump = Analyzing + Error("File doesn't contain Clump."),
@@ -152,6 +200,7 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
         s.clumpSizeChange = static_cast<int32_t>(layout.nightChunk + 1) -
                             static_cast<int32_t>(Build(s).size());
     });
+    const size_t extensionAt = modelgen::LayoutOf(three).firstExtension;
     const auto size = [](uint64_t size) -> Prepare {
         return [=](MemoryOs& os, MemorySession&) { os.declaredSize[Day] = size; };
     };
@@ -192,10 +241,22 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
         // Found by the fuzzer: the new chunk went inside the next chunk's header.
         {"ExtensionPastGeometry", OneFile, Resized(three, &Layout::firstExtension, 12), {},
          Counted(3) + Error("Extension runs past the end of the Geometry.")},
+        // The Geometry's end cuts its Extension's header: the same fault.
+        {"GeometryEndsInTheExtensionsHeader", OneFile,
+         Resized(three, &Layout::firstGeometry,
+                 static_cast<uint32_t>(extensionAt - modelgen::LayoutOf(three).firstGeometry - 8)),
+         {}, Counted(3) + Error("Extension runs past the end of the Geometry.")},
+        // Only a Struct of 4 bytes puts the first Geometry at its fixed
+        // place; a longer one that holds a Geometry there is refused.
+        {"GeometryInTheListsStruct", OneFile, Build(GeometryInTheListsStruct(Build(Shape(1)))), {},
+         Analyzing + Error("Geometry List doesn't begin with a Struct of 4 bytes and a Geometry.")},
         {"OldChunkPastFile", Merging, Resized(WithOldChunk(2, 1), &Layout::nightChunk, 0x7FFFFFF0), {},
          Counted(4) + Error("Night Vertex Color runs past the end of the file.")},
         {"OldChunkPastExtension", Merging, Resized(WithOldChunk(2, 1), &Layout::nightChunk, 20), {},
          Counted(4) + Error("Night Vertex Color runs past the end of the Extension.")},
+        // Its size 2: what follows it is cut by the Extension's end.
+        {"OldChunkOfSize2", Merging, Resized(WithOldChunk(2, 1), &Layout::nightChunk, 2), {},
+         Counted(4) + Error("A chunk runs past the end of the Extension.")},
         // The Extension ends inside its children: no chunk boundary to put the
         // new chunk at. In an old chunk's header, between its size and version:
         {"EndsInOldChunksHeader", OneFile, Build(cutOld), {}, Counted(1) + hasNight},
@@ -226,13 +287,14 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
          Counted(4) + chunkPastExtension},
         {"StripClumpTooShort", Stripping, Build(shortClump), {},
          Counted(4) + Error("Geometry List runs past the end of the Clump.")},
-        // Found by the fuzzer: grown, a size would wrap around 32 bits.
+        // Found by the fuzzer: grown, a size would wrap around 32 bits; each
+        // points past the end of the file, and says so.
         {"GrownSizeOver32Bits", OneFile, Resized(three, &Layout::firstGeometry, 0xFFFFFFFF), {},
-         Counted(3) + Error("File is too large.")},
+         Counted(3) + Error("Geometry runs past the end of the file.")},
         {"GrownListSizeOver32Bits", OneFile, Resized(three, &Layout::geometryList, 0xFFFFFFFF - 27), {},
-         Counted(3) + Error("File is too large.")},
+         Counted(3) + Error("Geometry List runs past the end of the file.")},
         {"GrownClumpSizeOver32Bits", OneFile, Resized(three, &Layout::clump, 0xFFFFFFFF - 27), {},
-         Counted(3) + Error("File is too large.")},
+         Counted(3) + Error("Clump runs past the end of the file.")},
         // ImageSize = file size + 16 + 4n must fit 32 bits; checked before allocating.
         {"ImageOver32Bits", OneFile, Build(three), {}, Counted(3) + Error("File is too large."), {},
          size(0xFFFFFFFFu - 28 + 1)},
@@ -251,6 +313,7 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
     for (Row row : rows) {
         row.log = Open(row.dayPath) + row.log + Ready;
         RunSequence(row);
+        ListSkipAndReplaceAgree(row);
     }
 }
 
@@ -319,15 +382,6 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
     cut.resize(end + rw::NightColourChunkLength(3));
     RunSequence({"CutAfterTheFirstGeometry", OneFile, Cut(two, end), {},
                  Open(Day) + Counted(3) + Created(Day), {{Day, cut}}});
-    // The first Geometry is taken where a Struct of 4 bytes puts it, whatever
-    // the Struct's size: a longer one that holds a Geometry there has that
-    // Geometry merged, and keeps its own size.
-    const Bytes inStruct = Build(GeometryInTheListsStruct(Build(Shape(1))));
-    Bytes merged = Build(GeometryInTheListsStruct(Merged(Shape(1), Grey(1))));
-    const size_t structSize = modelgen::LayoutOf(three).geometryList + 16;
-    rw::Store32(&merged[structSize], rw::Load32(&inStruct[structSize]));
-    RunSequence({"GeometryInTheListsStruct", OneFile, inStruct, {},
-                 Open(Day) + Counted(1) + Created(Day), {{Day, merged}}});
 }
 
 // Every channel changed another way: darker, lower, bluer, and alpha
@@ -670,8 +724,8 @@ TEST(Scenario, EveryGeometry) {
         {"CutAfterTheList", every, Cut(plain, listEnd), {}, Open(Day) + counts + Created(Day),
          {{Day, cut}}},
         {"GeometryInTheListsStruct", every, Build(GeometryInTheListsStruct(Build(Shape(1)))), {},
-         Open(Day) + Counted(1) + Error("Geometry List doesn't hold the geometries it counts.") +
-             Ready},
+         Open(Day) + Analyzing +
+             Error("Geometry List doesn't begin with a Struct of 4 bytes and a Geometry.") + Ready},
         {"NoMemoryForTheSecond", every, Build(plain), {}, Open(Day) + counts + g(2, "Error: Not enough memory.\r\n") + Ready,
          {}, Fail(Call::Allocate, 2, SystemError::AccessDenied)},
         // Each chunk fits 32 bits on its own, not all three together.
