@@ -13,6 +13,7 @@ const char UsageHead[] =
     "   or: tintweld-cli [OPTION]... --night NIGHT DAY\n"
     "   or: tintweld-cli [OPTION]... --night-folder NIGHTS DAY...\n"
     "   or: tintweld-cli --list [OPTION]... DAY...\n"
+    "   or: tintweld-cli --dry-run [OPTION]... DAY...\n"
     "   or: tintweld-cli --preview=FILE.png [OPTION]... DAY...\n"
     "Add night vertex colours to RW binary stream models (DFF).\n"
     "\n"
@@ -36,7 +37,9 @@ const char UsageTail[] =
     "the arguments, an empty line between two models. Exit status: 0 when every\n"
     "merged model was written (or, with --list, every model read; with --preview,\n"
     "the picture written), 1 when any was not or the log could not be written, 2\n"
-    "for a wrong command line. Interrupted, it starts no further model, puts the\n"
+    "for a wrong command line. A command that names more than one model ends with\n"
+    "a count on standard error: merged, left as it was, not merged (with --list:\n"
+    "models read, with errors). Interrupted, it starts no further model, puts the\n"
     "outputs already whole in place (a second interruption abandons them too),\n"
     "ends the log with \"Interrupted: N models not reached.\" and ends by the\n"
     "signal.\n"
@@ -254,8 +257,16 @@ constexpr OptionRow Rows[] = {
      "change nothing: list each geometry of the models, one\n"
      "line each, tab-separated: path, number, vertices,\n"
      "prelit colours (yes or no), vertices of its night\n"
-     "colours (or -)",
+     "colours (or -); a model that a merge with -e -a\n"
+     "would refuse is one line, path and error. In a path,\n"
+     "a tab, line feed, carriage return, backslash and any\n"
+     "other control byte are written \\t, \\n, \\r, \\\\, \\xHH",
      SETS(list)},
+    {'\0', "dry-run", nullptr,
+     "change nothing: every check and line of the same\n"
+     "command, with \"DFF would be created: \" in place of\n"
+     "\"DFF created: \"; no file or folder is made",
+     SETS(dryRun)},
     {'q', "quiet", nullptr,
      "show only the models not merged cleanly (a warning,\n"
      "an error, or left as it was), each whole; with\n"
@@ -345,6 +356,9 @@ void CheckTogether(CommandLine& line) {
         Fail(line, "--output and --dff-folder do not go together");
     } else if (options.unpairedGiven && options.nightFolder.empty()) {
         Fail(line, "--unpaired goes with --night-folder only");
+    } else if (options.dryRun && (options.list || !options.preview.empty())) {
+        Fail(line, std::string("--dry-run and ") + (options.list ? "--list" : "--preview") +
+                       " do not go together");
     } else if (options.skipMerged && options.alwaysMerge) {
         Fail(line, "--skip-merged and --always-merge do not go together");
     } else if (options.strip) {

@@ -37,6 +37,7 @@ struct Options {
     bool skipMerged = false;     // a model with night colours left as it is
     bool strip = false;          // night colours taken out, none put in
     bool list = false;           // the models' geometries listed, nothing changed
+    bool dryRun = false;         // every check and line of the run, nothing written
     bool quiet = false;          // only the models that were not merged cleanly shown
     std::string preview;         // the picture drawn instead of merging, or none
     unsigned jobs = 0;  // 0: one per processor

@@ -90,6 +90,7 @@ DropResult Merge(Runner& r, Job& job) {
     const merge::PathForm form = job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
     job.sequence.LeavesMadeFolders = true;
     if (!r.options.outputFolder.empty()) job.sequence.ChosenOutput = job.output;
+    job.sequence.DryRun = r.options.dryRun;
     const merge::CommitWhen when = job.alone ? merge::CommitWhen::AtOnce : r.when;
     DropResult result =
         merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form, when);
@@ -172,15 +173,52 @@ void Commit(Runner& r, std::unique_lock<std::mutex>& lock) {
     r.changed.notify_all();
 }
 
-// A model left as it is, holding night colours already, is done too.
-bool Merged(const Job& job) {
-    return job.result == DropResult::Written || job.result == DropResult::LeftAsItIs;
+bool Written(const Job& job) {
+    return job.result == DropResult::Written || job.result == DropResult::WouldBeWritten;
 }
+
+// A model left as it is, holding night colours already, is done too.
+bool Merged(const Job& job) { return Written(job) || job.result == DropResult::LeftAsItIs; }
 
 // A job never started has no log; with --quiet, a model merged without a
 // remark shows nothing.
 bool IsShown(const Job& job, const Options& options) {
     return !job.log.text.empty() && (!options.quiet || !Merged(job) || job.log.remarked);
+}
+
+// The logs passed on, and whether one could not be written.
+struct WatchedOutput final : BatchOutput {
+    explicit WatchedOutput(BatchOutput& output) : output(output) {}
+    bool WriteLog(const std::string& text) override {
+        written = output.WriteLog(text) && written;
+        return written;
+    }
+    void ShowProgress(size_t done, size_t total) override { output.ShowProgress(done, total); }
+
+    BatchOutput& output;
+    bool written = true;
+};
+
+// A count with a comma between each three digits: 1,998.
+std::string Count(size_t count) {
+    std::string digits = std::to_string(count);
+    for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
+// The line that ends a batch of more than one model: what came of them.
+std::string CountLine(const std::vector<Job>& jobs, const Options& options) {
+    size_t written = 0, left = 0;
+    for (const Job& job : jobs) {
+        written += Written(job);
+        left += job.result == DropResult::LeftAsItIs;
+    }
+    const std::string done = options.strip ? "stripped" : "merged";
+    const std::string would = options.dryRun ? "would be " : "";
+    return "tintweld-cli: " + Count(written) + " " + would + done + ", " + Count(left) + " " +
+           (options.dryRun ? "would be left as it is" : "left as it was") + ", " +
+           Count(jobs.size() - written - left) + (options.dryRun ? " would not be " : " not ") +
+           done + "\n";
 }
 
 }  // namespace
@@ -249,7 +287,9 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
 }
 
 int RunBatch(const Options& options, const std::set<std::string>& inexact, merge::Os& os,
-             BatchOutput& output, std::string* errors) {
+             BatchOutput& logs, std::string* errors) {
+    // The count ends a batch whose logs were all written and that ran to its end.
+    WatchedOutput output(logs);
     Plan plan = PlanJobs(options, inexact, os);
     if (!plan.usageError.empty()) {
         *errors += "tintweld-cli: " + plan.usageError + " (see tintweld-cli --help)\n";
@@ -263,17 +303,21 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, merge
         return 1;
     }
     if (!options.preview.empty()) return RunPreview(plan.jobs, options, os, output, errors);
+    const bool counted = plan.jobs.size() > 1;
     if (options.list) {
-        bool read = true;
-        for (size_t i = 0; i < plan.jobs.size(); ++i) {
+        size_t unread = 0;
+        for (size_t i = 0; i < plan.jobs.size() && output.written && !os.StopRequested(); ++i) {
             std::string lines;
             const bool readable = merge::ListModel(os, plan.jobs[i].day, &lines);
             if (readable && options.quiet) lines.clear();
-            read = readable && read;
+            unread += !readable;
             output.WriteLog(lines);
             output.ShowProgress(i + 1, plan.jobs.size());
         }
-        return read ? 0 : 1;
+        if (counted && output.written && !os.StopRequested())
+            *errors += "tintweld-cli: " + Count(plan.jobs.size()) + " models read, " +
+                       Count(unread) + " with errors\n";
+        return unread == 0 ? 0 : 1;
     }
     // No job's temporary file takes a name that another job reads or writes.
     const std::set<std::string> inUse = OrderJobsThatShareFiles(plan.jobs, os);
@@ -282,6 +326,7 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, merge
     const size_t notMerged =
         RunJobs(plan.jobs, options, os, output,
                 static_cast<unsigned>(std::min<size_t>(threads, plan.jobs.size())));
+    if (counted && output.written && !os.StopRequested()) *errors += CountLine(plan.jobs, options);
     return notMerged == 0 ? 0 : 1;
 }
 

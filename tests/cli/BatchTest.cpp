@@ -273,8 +273,14 @@ TEST(Batch, WhatTheArgumentsComeTo) {
          "tintweld-cli: no model to list: the folders named hold no .dff file\n", {}},
         {"NightForAFolder", {"-n", "C:\\m\\a.dff", "C:\\m"}, false, 2,
          "tintweld-cli: --night merges one DAY, not the folder 'C:\\m' (see tintweld-cli --help)\n", {}},
-        {"OutputFoldersWhereCaseCounts", {"-d", "-R", "C:\\m"}, false, 0, "",
+        // More than one model: a count at the end.
+        {"OutputFoldersWhereCaseCounts", {"-d", "-R", "C:\\m"}, false, 0,
+         "tintweld-cli: 2 merged, 0 left as it was, 0 not merged\n",
          {"C:\\m\\DFF\\dff\\x.dff", "C:\\m\\dff\\a.dff"}},
+        {"ADryRun", {"--dry-run", "-R", "C:\\m", "C:\\m\\missing.dff"}, false, 1,
+         "tintweld-cli: 3 would be merged, 0 would be left as it is, 1 would not be merged\n", {}},
+        {"AListing", {"-l", "C:\\m\\a.dff", "C:\\m\\missing.dff"}, false, 1,
+         "tintweld-cli: 2 models read, 1 with errors\n", {}},
         {"OutputFoldersWhereItDoesNot", {"-d", "-R", "C:\\m"}, true, 0, "", {"C:\\m\\dff\\a.dff"}},
     };
     for (const auto& row : rows) {

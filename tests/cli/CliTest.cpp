@@ -175,7 +175,7 @@ TEST(Cli, UsageErrorsAreOneLineOnStandardErrorWithStatus2) {
           "-r '1,2,3,&O8' a.dff", "-r '1,2,3,&' a.dff", "-N nosuchdir a.dff",
           "--unpaired=skip a.dff", "-N . --unpaired=later a.dff",
           "-d -o out a.dff", "-o /dev/null/out a.dff",
-          "-o out x/a.dff y/a.dff"}) {
+          "-o out x/a.dff y/a.dff", "--dry-run -l a.dff", "--dry-run=1 a.dff"}) {
         EXPECT_EQ(folder.Run(arguments), 2) << arguments;
         EXPECT_EQ(folder.out, "") << arguments;
         EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << arguments << folder.err;
@@ -437,6 +437,50 @@ TEST(Cli, DayModelsWithoutANightModel) {
         EXPECT_EQ(folder.out, folder.Expand(log)) << action;
         EXPECT_TRUE(folder.Files() == expected) << action;
     }
+}
+
+// Every name below the folder, and the folder itself: its kind, mode, times
+// of change and bytes.
+std::map<std::string, std::string> Tree(const std::string& path) {
+    std::map<std::string, std::string> tree;
+    const auto add = [&](const std::string& name) {
+        struct stat status;
+        if (lstat((path + name).c_str(), &status) != 0) return;
+        std::ostringstream entry;
+        entry << status.st_mode << ' ' << status.st_mtim.tv_sec << '.' << status.st_mtim.tv_nsec
+              << ' ' << status.st_ctim.tv_sec << '.' << status.st_ctim.tv_nsec << ' ';
+        std::ifstream in(path + name, std::ios::binary);
+        if (S_ISREG(status.st_mode)) entry << in.rdbuf();
+        tree[name] = entry.str();
+    };
+    add("");
+    for (const auto& entry : fs::recursive_directory_iterator(path))
+        add(entry.path().string().substr(path.size()));
+    return tree;
+}
+
+// A dry run leaves every name, byte, mode and time as it was, and says what
+// the same command would: a merge, a skip (its output up to date), a
+// refusal, into dff folders.
+TEST(Cli, ADryRunChangesNothingAndSaysWhatARunWould) {
+    Folder folder;
+    folder.Put("a.dff", Model(3));
+    folder.Put("b.dff", Model(3));
+    folder.Put("dff/b.dff", Merged3());
+    folder.Put("c.dff", Text("not a model"));
+    folder.Put("sub/d.dff", Model(4));
+    const std::map<std::string, std::string> before = Tree(folder.path);
+    EXPECT_EQ(folder.Run("--dry-run -s -d -R ."), 1);
+    EXPECT_TRUE(Tree(folder.path) == before);
+    EXPECT_EQ(folder.err,
+              "tintweld-cli: 2 would be merged, 1 would be left as it is, 1 would not be merged\n");
+    std::string dry = folder.out;
+    for (size_t at; (at = dry.find("DFF would be created")) != std::string::npos;)
+        dry.replace(at, 20, "DFF created");
+    EXPECT_EQ(folder.Run("-s -d -R ."), 1);
+    EXPECT_EQ(dry, folder.out);
+    EXPECT_EQ(folder.err, "tintweld-cli: 2 merged, 1 left as it was, 1 not merged\n");
+    EXPECT_EQ(folder.Get("dff/a.dff"), Merged3());
 }
 
 // Owner, group and mode survive; a root run gives another account's model
