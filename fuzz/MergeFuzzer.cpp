@@ -10,7 +10,8 @@
 // the generator's own formula. A merged model, stripped, is the day model
 // again; a strip run in place of the merge leaves the generator's model
 // without night colours. Or the same sequence previewed, and its picture
-// written: no model changes, whatever its geometry data holds.
+// written: no model changes, whatever its geometry data holds. Or run dry:
+// no file or folder changes, and nothing is left behind.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -265,6 +266,24 @@ void CheckPreview(MemoryOs& os, MemorySession& session, const std::map<std::stri
         Broken("a preview did not end clean", session);
 }
 
+// A dry run says that it would write the model, or why not, and makes,
+// changes and leaves nothing.
+void CheckDryRun(const MemoryOs& os, const MemorySession& session,
+                 const merge::DropSequence& sequence, const std::map<std::string, Bytes>& before,
+                 const std::set<std::string>& folders, const std::string& target) {
+    const std::string& log = session.log;
+    const bool would =
+        log.find("\r\nDFF would be created: " + target + "\r\n") != std::string::npos;
+    if (!would && log.find(" Skipped: ") == std::string::npos &&
+        log.find(" Error: ") == std::string::npos)
+        Broken("no error line", session);
+    if (log.find("DFF created") != std::string::npos) Broken("a dry run said it wrote", session);
+    if (os.files != before || os.folders != folders || !os.temporaries.empty())
+        Broken("a dry run changed a file or a folder", session);
+    const std::string problems = ProblemsAtEnd(os, session, sequence);
+    if (!problems.empty()) Broken(problems, session);
+}
+
 void Check(Input& in) {
     MemoryOs os;
     MemorySession session;
@@ -306,10 +325,13 @@ void Check(Input& in) {
     }
     const std::map<std::string, Bytes> before = os.files;
     if (more & 0x10) return CheckPreview(os, session, before, (more & 0x20) != 0);
+    const std::set<std::string> folders = os.folders;
+    sequence.DryRun = (more & 0x40) != 0;
 
     merge::HandleDroppedPath(sequence, os, session, Day.c_str());
     if (sequence.state == merge::SequenceState::AwaitingNight)
         merge::HandleDroppedPath(sequence, os, session, nightIsDay ? Day.c_str() : Night.c_str());
+    if (sequence.DryRun) return CheckDryRun(os, session, sequence, before, folders, target);
 
     const bool created = session.log.find("\r\nDFF created: " + target + "\r\n") != std::string::npos;
     // The model left as it is (a geometry alone may be, in a merged one).
