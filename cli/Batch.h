@@ -73,9 +73,14 @@ protected:
 size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                unsigned threads);
 
+// A count as the line that ends a batch writes it, a comma between each
+// three digits: 1,998.
+std::string Count(size_t count);
+
 // The preview of the jobs: the stages of each merge, a tile each, logged in
 // order, and the picture written: its exit status (0 written, 1 not, 2 when
-// the picture would replace a model), and the lines for standard error.
+// the picture would replace a model), and the lines for standard error (of
+// more than one model, the count of those drawn and of those with errors).
 int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                std::string* errors);
 

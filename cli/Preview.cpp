@@ -30,6 +30,7 @@ int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
         return 1;
     }
     bool logsWritten = true;
+    size_t refused = 0;
     std::string between;  // an empty line between two models' logs
     for (size_t i = 0; i < jobs.size() && logsWritten && !os.StopRequested(); ++i) {
         Job& job = jobs[i];
@@ -39,6 +40,7 @@ int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
         // With --quiet, a model drawn as it would be merged, without a
         // remark, shows nothing.
         const bool drawn = merge::PreviewModel(os, session, job.day, job.night, form, picture, i);
+        refused += !drawn;
         if (!options.quiet || !drawn || job.log.remarked) {
             logsWritten = output.WriteLog(between + job.log.text);
             between = merge::text::LineEnd;
@@ -49,7 +51,10 @@ int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
     // An interrupted preview leaves no picture.
     if (!logsWritten || os.StopRequested()) return 1;
     const bool written = merge::WritePicture(os, end, path, picture);
-    if (!options.quiet || !written) output.WriteLog(log.text);
+    if (!options.quiet || !written) logsWritten = output.WriteLog(log.text);
+    if (jobs.size() > 1 && logsWritten)
+        *errors += "tintweld-cli: " + Count(jobs.size()) + " models drawn, " + Count(refused) +
+                   " with errors\n";
     return written ? 0 : 1;
 }
 

@@ -199,13 +199,6 @@ struct WatchedOutput final : BatchOutput {
     bool written = true;
 };
 
-// A count with a comma between each three digits: 1,998.
-std::string Count(size_t count) {
-    std::string digits = std::to_string(count);
-    for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-    return digits;
-}
-
 // The line that ends a batch of more than one model: what came of them.
 std::string CountLine(const std::vector<Job>& jobs, const Options& options) {
     size_t written = 0, left = 0;
@@ -222,6 +215,12 @@ std::string CountLine(const std::vector<Job>& jobs, const Options& options) {
 }
 
 }  // namespace
+
+std::string Count(size_t count) {
+    std::string digits = std::to_string(count);
+    for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
 
 size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
                unsigned threads) {

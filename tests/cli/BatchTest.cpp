@@ -433,6 +433,7 @@ TEST(Batch, Preview) {
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.log.find(Error("Geometry data doesn't hold what it counts.")), std::string::npos);
     EXPECT_NE(run.log.find("\r\nPreview written: C:\\p.png\r\n"), std::string::npos);
+    EXPECT_EQ(run.errors, "tintweld-cli: 8 models drawn, 2 with errors\n");
     const merge::Picture picture = Decoded(run.files["C:\\p.png"]);
     run.files.erase("C:\\p.png");
     EXPECT_EQ(run.files, files);
