@@ -134,7 +134,8 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
     // Made now, so that a folder that cannot be made is found before any
     // model is touched; the folders below it as each output needs them.
     std::vector<std::string> made;
-    const bool writes = options.preview.empty() && !options.list && plan.usageError.empty();
+    const bool writes = options.preview.empty() && !options.list && !options.dryRun &&
+                        plan.usageError.empty();
     const merge::Status status =
         writes && !p.output.empty() ? merge::MakeFolders(os, p.output, &made) : merge::Status{};
     if (!status.ok())

@@ -470,6 +470,8 @@ TEST(Cli, ADryRunChangesNothingAndSaysWhatARunWould) {
     folder.Put("c.dff", Text("not a model"));
     folder.Put("sub/d.dff", Model(4));
     const std::map<std::string, std::string> before = Tree(folder.path);
+    EXPECT_EQ(folder.Run("--dry-run -o out/new ."), 1);  // an output tree not made
+    EXPECT_TRUE(Tree(folder.path) == before);
     EXPECT_EQ(folder.Run("--dry-run -s -d -R ."), 1);
     EXPECT_TRUE(Tree(folder.path) == before);
     EXPECT_EQ(folder.err,
