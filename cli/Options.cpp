@@ -198,8 +198,10 @@ struct OptionRow {
 
 // An option that ticks a box, and one that takes a name.
 #define SETS(field) [](CommandLine& line, const std::string&) { return line.options.field = true; }
-#define TAKES(field) \
-    [](CommandLine& line, const std::string& value) { return !(line.options.field = value).empty(); }
+#define TAKES(field)                                 \
+    [](CommandLine& line, const std::string& value) { \
+        return !(line.options.field = value).empty(); \
+    }
 
 constexpr OptionRow Rows[] = {
     {'a', "always-merge", nullptr,

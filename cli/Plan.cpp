@@ -67,7 +67,9 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
 void AddFolder(Planner& p, const std::string& folder, const std::string& relative,
                std::vector<merge::FolderEntry> entries) {
     std::sort(entries.begin(), entries.end(),
-              [](const merge::FolderEntry& a, const merge::FolderEntry& b) { return a.name < b.name; });
+              [](const merge::FolderEntry& a, const merge::FolderEntry& b) {
+                  return a.name < b.name;
+              });
     for (const merge::FolderEntry& entry : entries) {
         const std::string path = Join(p.os, folder, entry.name);
         const std::string below = relative.empty() ? entry.name : Join(p.os, relative, entry.name);

@@ -95,7 +95,8 @@ DropResult Merge(Runner& r, Job& job) {
     DropResult result =
         merge::HandleDroppedPath(job.sequence, r.os, session, job.day.c_str(), form, when);
     if (job.sequence.state == merge::SequenceState::AwaitingNight)
-        result = merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form, when);
+        result =
+            merge::HandleDroppedPath(job.sequence, r.os, session, job.night.c_str(), form, when);
     return result;
 }
 

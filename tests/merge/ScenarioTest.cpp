@@ -172,7 +172,9 @@ void ListSkipAndReplaceAgree(const Row& row) {
     const bool noneCanTakeColours = refusal == "Error: File doesn't contain Vertex Color." ||
                                     refusal == "Error: File doesn't contain Extension.";
     EXPECT_EQ(listed, refusal.empty() || noneCanTakeColours) << lines;
-    if (!listed) EXPECT_EQ(lines, merge::ListedPath(Day) + "\t" + refusal + "\r\n");
+    if (!listed) {
+        EXPECT_EQ(lines, merge::ListedPath(Day) + "\t" + refusal + "\r\n");
+    }
 }
 
 TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
