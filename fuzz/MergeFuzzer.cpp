@@ -18,7 +18,8 @@
 
 #include "merge/Preview.h"
 #include "rwstream/Chunk.h"
-#include "tests/support/MemoryOs.h"
+#include "tests/support/Models.h"
+#include "tests/support/ProblemsAtEnd.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "app/Drop.h"
 #include "app/LogPane.h"
 #include "app/MainWindow.h"
-#include "tests/support/MemoryOs.h"
+#include "tests/support/Models.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "cli/Console.h"
 #include "merge/Preview.h"
 #include "tests/support/MemoryOs.h"
+#include "tests/support/Models.h"
 
 namespace {
 

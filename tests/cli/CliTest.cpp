@@ -17,7 +17,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/support/MemoryOs.h"
+#include "tests/support/Models.h"
 
 namespace {
 

@@ -9,7 +9,8 @@
 
 #include "merge/Listing.h"
 #include "rwstream/Chunk.h"
-#include "tests/support/MemoryOs.h"
+#include "tests/support/Models.h"
+#include "tests/support/ProblemsAtEnd.h"
 
 namespace {
 

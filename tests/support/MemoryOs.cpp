@@ -1,8 +1,10 @@
 #include "tests/support/MemoryOs.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
+
+#include "merge/Messages.h"
+#include "merge/Paths.h"
 
 namespace testsupport {
 
@@ -38,7 +40,8 @@ namespace {
 const Bytes Guard = {0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A};
 
 Status Failure(SystemError error) {
-    return Status{true, static_cast<uint32_t>(error), ErrorText(error), error == SystemError::DiskFull,
+    return Status{true, static_cast<uint32_t>(error), ErrorText(error),
+                  error == SystemError::DiskFull,
                   error == SystemError::FileNotFound || error == SystemError::PathNotFound};
 }
 
@@ -59,8 +62,11 @@ std::string ErrorText(SystemError error) {
         {SystemError::FileExists, "The file exists."},
         {SystemError::DiskFull, "There is not enough space on the disk."},
         {SystemError::NotAFolder, "The directory name is invalid."},
-        {SystemError::Aborted, "The I/O operation has been aborted because of either a thread exit or "
-                               "an application request."},
+        {SystemError::Aborted, "The I/O operation has been aborted because of either a thread "
+                               "exit or an application request."},
+        {SystemError::KeptBoth, "Unable to move the replacement file to the file to be "
+                                "replaced. The file to be replaced has been renamed using the "
+                                "backup name."},
     };
     return texts.at(error) + "\r\n";
 }
@@ -81,8 +87,16 @@ void MemoryOs::Before(Call call, int k, std::function<void()> action) {
 
 void MemoryOs::Change(const std::string& path, const Bytes& bytes) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    files[path] = bytes;
-    versions[path] = ++lastVersion;  // saved in place: the same file, changed
+    const uint64_t identity = StampOfPath(path).index, version = ++lastVersion;
+    for (auto& name : identities)
+        if (name.second == identity && files.count(name.first))
+            files[name.first] = bytes, versions[name.first] = version;
+}
+
+void MemoryOs::HardLink(const std::string& name, const std::string& existing) {
+    identities[name] = StampOfPath(existing).index;
+    versions[name] = versions[existing];
+    files[name] = files[existing];
 }
 
 // Every call but the streams' reads and the blocks' releases comes here
@@ -102,6 +116,11 @@ Status MemoryOs::Called(Call call) {
     return {};
 }
 
+std::string MemoryOs::Followed(std::string path) {
+    for (int k = 0; k < 40 && links.count(path); ++k) path = links[path];
+    return path;
+}
+
 merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
     merge::FileStamp stamp;
     uint64_t& identity = identities[path];
@@ -112,12 +131,14 @@ merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
     return stamp;
 }
 
-Status MemoryOs::OpenForReading(const char* path, rw::ByteStream** file) {
+Status MemoryOs::OpenForReading(const char* name, rw::ByteStream** file) {
     CALLED(Call::Open);
+    const std::string path = Followed(name);
     auto found = files.find(path);
     if (!status.ok()) return status;
     if (found == files.end())
-        return Failure(folders.count(ParentFolder(path)) ? SystemError::FileNotFound : SystemError::PathNotFound);
+        return Failure(folders.count(ParentFolder(path)) ? SystemError::FileNotFound
+                                                         : SystemError::PathNotFound);
     Stream* stream = new Stream;
     stream->path = path;
     stream->bytes = found->second;
@@ -137,19 +158,19 @@ void MemoryOs::Close(rw::ByteStream* file) {
 }
 
 Status MemoryOs::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
+    CALLED(Call::StampOf);
     // Saved in place, the open file is changed too; moved over or removed,
     // it is still the file it was.
     const Stream& stream = *static_cast<Stream*>(file);
     const bool there = files.count(stream.path) && identities[stream.path] == stream.stamp.index;
     *stamp = there ? StampOfPath(stream.path) : stream.stamp;
-    return {};
+    return status;
 }
 
-Status MemoryOs::StampAt(const char* path, merge::FileStamp* stamp) {
+Status MemoryOs::StampAt(const char* name, merge::FileStamp* stamp) {
     CALLED(Call::StampAt);
-    if (!status.ok()) return status;
-    if (!files.count(path)) return Failure(SystemError::FileNotFound);
+    const std::string path = Followed(name);
+    if (!files.count(path)) return status.ok() ? Failure(SystemError::FileNotFound) : status;
     *stamp = StampOfPath(path);
     return status;
 }
@@ -158,7 +179,7 @@ Status MemoryOs::MakeDirectory(const char* path, bool* made) {
     CALLED(Call::MakeDirectory);
     *made = false;
     if (!status.ok()) return status;
-    if (files.count(path)) return Failure(SystemError::FileExists);
+    if (files.count(path) || links.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
     *made = folders.insert(path).second;
     return status;
@@ -167,7 +188,7 @@ Status MemoryOs::MakeDirectory(const char* path, bool* made) {
 Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
     CALLED(Call::Create);
     if (!status.ok()) return status;
-    if (files.count(path)) return Failure(SystemError::FileExists);
+    if (files.count(path) || links.count(path)) return Failure(SystemError::FileExists);
     if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
     files[path];
     identities[path] = versions[path] = ++lastVersion;
@@ -179,9 +200,9 @@ Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
 
 Status MemoryOs::Write(merge::OutputFile* file, const void* data, uint32_t size) {
     CALLED(Call::Write);
-    const std::string& path = outputs.at(file);
+    Bytes& to = files[outputs.at(file)];
     const uint8_t* from = static_cast<const uint8_t*>(data);
-    files[path].insert(files[path].end(), from, from + (status.ok() ? size : size / 2));
+    to.insert(to.end(), from, from + (status.ok() ? size : size / 2));
     return status;
 }
 
@@ -225,17 +246,27 @@ Status MemoryOs::Replace(const char* temporary, const char* target) {
     CALLED(Call::Replace);
     for (const Stream* stream : streams)
         if (status.ok() && stream->path == target) status = Failure(SystemError::SharingViolation);
-    auto source = files.find(temporary);
-    if (status.ok() && source == files.end()) status = Failure(SystemError::FileNotFound);
+    if (status.ok() && !files.count(temporary)) status = Failure(SystemError::FileNotFound);
+    if (status.code == static_cast<uint32_t>(SystemError::KeptBoth)) {
+        // The target under a backup name beside the temporary file, both kept.
+        const std::string backup = std::string(temporary) + "~";
+        files[backup] = files[target], identities[backup] = identities[target];
+        files.erase(target);
+        temporaries.erase(temporary);
+        status.text += merge::text::KeptBefore + backup + merge::text::KeptBetween + temporary +
+                       merge::text::KeptAfter;
+        return status;
+    }
     if (!status.ok()) {
         Remove(temporary);
         return status;
     }
-    files[target] = std::move(source->second);
+    files[target] = std::move(files[temporary]);
     versions[target] = versions[temporary];
     identities[target] = identities[temporary];
     files.erase(temporary);
-    if (temporaries[temporary].permissionsOf != target || !temporaries[temporary].flushed) ++misuses;
+    const Temporary made = temporaries[temporary];
+    misuses += made.permissionsOf != target || !made.flushed;
     temporaries.erase(temporary);
     unflushedFolders.insert(merge::FolderOf(*this, target));
     const Status after = Called(Call::AfterReplace);
@@ -264,12 +295,14 @@ void MemoryOs::RemoveFolder(const char* path) {
     folders.erase(path);
 }
 
-size_t MemoryOs::NameStart(const char* path) { return std::string(path).find_last_of("\\/") + 1; }
+size_t MemoryOs::NameStart(const char* path) {
+    return std::string(path).find_last_of("\\/") + 1;
+}
 
 Status MemoryOs::ResolveLinks(const char* path, std::string* resolved) {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    *resolved = links.count(path) ? links[path] : path;
-    return {};
+    CALLED(Call::ResolveLinks);
+    *resolved = Followed(path);
+    return status;
 }
 
 uint8_t* MemoryOs::AllocateZeroed(size_t size) {
@@ -299,19 +332,26 @@ Status MemoryOs::SyncFileSystem(const char*) {
 }
 
 Status MemoryOs::FullPath(const char* name, std::string* full) {
-    const bool absolute = std::string(name).find(':') != std::string::npos || name[0] == '\\';
+    CALLED(Call::FullPath);
+    const bool absolute = std::strchr(name, ':') || name[0] == '\\';
     *full = absolute ? name : std::string("C:\\work\\") + name;
-    return {};
+    return status;
 }
 
 Status MemoryOs::ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    if (!folders.count(path)) return Failure(files.count(path) ? SystemError::NotAFolder : SystemError::PathNotFound);
+    CALLED(Call::ListFolder);
+    if (!status.ok()) return status;
+    if (!folders.count(path))
+        return Failure(files.count(path) ? SystemError::NotAFolder : SystemError::PathNotFound);
+    const size_t start = std::strlen(path) + 1;
     for (const auto& file : files)
-        if (ParentFolder(file.first) == path) entries->push_back({file.first.substr(std::strlen(path) + 1), false});
+        if (ParentFolder(file.first) == path) entries->push_back({file.first.substr(start)});
+    for (const auto& link : links)
+        if (ParentFolder(link.first) == path) entries->push_back({link.first.substr(start)});
     for (const std::string& folder : folders)
-        if (ParentFolder(folder) == path && folder != path) entries->push_back({folder.substr(std::strlen(path) + 1), true});
-    return {};
+        if (ParentFolder(folder) == path && folder != path)
+            entries->push_back({folder.substr(start), true});
+    return status;
 }
 
 Status MemoryOs::Interrupted() { return Failure(SystemError::Aborted); }
@@ -319,36 +359,6 @@ Status MemoryOs::Interrupted() { return Failure(SystemError::Aborted); }
 bool MemoryOs::StartThread(std::function<void()> work, std::thread* thread) {
     CALLED(Call::StartThread);
     return status.ok() && merge::Os::StartThread(std::move(work), thread);
-}
-
-void MemorySession::ColourFieldText(merge::Channel channel, char* buffer, int size) {
-    const std::string& text = fields[static_cast<int>(channel)];
-    const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-}
-
-modelgen::ModelShape Shape(uint32_t n, const Bytes& colours) {
-    modelgen::ModelShape shape;
-    shape.geometries[0].vertexCount = n;
-    shape.geometries[0].colours = colours;
-    return shape;
-}
-
-std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
-                          const merge::DropSequence& sequence) {
-    std::string problems;
-    if (os.Held() || os.misuses) problems += "blocks or files held, let go twice or replaced too soon\n";
-    for (const auto& temporary : os.temporaries) problems += "temporary file left: " + temporary.first + "\n";
-    for (const std::string& folder : os.unflushedFolders) problems += "folder not flushed: " + folder + "\n";
-    if (sequence.Plan || sequence.Output) problems += "chunks or files still named\n";
-    if (sequence.state != merge::SequenceState::AwaitingDay) problems += "not awaiting a day model\n";
-    if (!session.oneFileModeEnabled) problems += "\"Don't request 2 DFF\" left disabled\n";
-    const std::string ready = "\r\nReady. Drop day dff file.\r\n";
-    if (session.log.size() < ready.size() ||
-        session.log.compare(session.log.size() - ready.size(), ready.size(), ready) != 0)
-        problems += "the log does not end with the ready prompt\n";
-    return problems;
 }
 
 }  // namespace testsupport

@@ -1,10 +1,8 @@
-// The pipeline's world in memory, for its tests and its fuzzer: the
-// operating system as the pipeline and the batch use it (files and folders
-// keyed by Windows-style paths, faults and other programs' changes on demand,
-// and a record of what the pipeline did: its temporary files, and every
-// block, handle and byte read; safe to use from several threads), the window
-// as the session, the generator's models, and the state every sequence must
-// end in.
+// The operating system in memory, as the pipeline and the batch use it:
+// files, folders, symbolic and hard links keyed by Windows-style paths; a
+// fault, or another program's change, at any call; and a record of what the
+// pipeline did: its temporary files, and every block, handle and byte read.
+// Safe to use from several threads.
 #pragma once
 
 #include <atomic>
@@ -17,8 +15,6 @@
 #include <vector>
 
 #include "merge/Os.h"
-#include "merge/DropSequence.h"
-#include "tools/modelgen/ModelGen.h"
 
 namespace testsupport {
 
@@ -26,15 +22,19 @@ using Bytes = std::vector<uint8_t>;
 
 // Windows error codes; each fails with the system's English text.
 enum class SystemError : uint32_t {
-    FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, SharingViolation = 32, FileExists = 80,
-    DiskFull = 112, NotAFolder = 267, Aborted = 995,
+    FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, SharingViolation = 32,
+    FileExists = 80, DiskFull = 112, NotAFolder = 267, Aborted = 995,
+    // Of Replace: the target moved aside and the temporary file not moved
+    // over it; both kept, and named.
+    KeptBoth = 1177,
 };
 std::string ErrorText(SystemError error);
 
-// The calls that faults can be injected into.
+// The calls that faults can be injected into: every one that can fail.
 enum class Call {
     Open, MakeDirectory, Create, Write, TakePermissions, Flush, CloseOutput, Replace,
-    SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, CopyRange,
+    SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, CopyRange, StampOf,
+    ResolveLinks, FullPath, ListFolder,
     // A step after the replacement: its fault leaves the target replaced.
     AfterReplace, Count
 };
@@ -47,16 +47,20 @@ struct MemoryOs final : merge::Os {
     ~MemoryOs();
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;  // a file's folder must be one of these
-    std::map<std::string, std::string> links;  // and the paths they name
+    std::map<std::string, std::string> links;  // symbolic, and the paths they name
 
-    // The k-th call (from 1) of call fails with error. A failing Write
-    // stores half of its bytes first, as a full disk would.
+    // The k-th call (from 1) of call fails with error; a failed call may
+    // still have filled its outputs. A failing Write stores half of its
+    // bytes first, as a full disk would.
     void FailCall(Call call, int k, SystemError error);
     // Before the k-th call of call (and any fault of it), does what another
     // program or the user would do then.
     void Before(Call call, int k, std::function<void()> action);
-    // Another program saves the file: new bytes, and a new stamp.
+    // Another program saves the file in place: new bytes under every name of
+    // it, and a new stamp.
     void Change(const std::string& path, const Bytes& bytes);
+    // Gives the file at existing one more name.
+    void HardLink(const std::string& name, const std::string& existing);
     std::atomic<bool> stopped{false};    // an interruption
     std::atomic<bool> abandoned{false};  // a second one
     bool ignoresCase = false;
@@ -105,7 +109,6 @@ struct MemoryOs final : merge::Os {
     merge::Status ResolveLinks(const char* path, std::string* resolved) override;
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
-
     merge::Status SyncFileSystem(const char* path) override;
     bool SyncsWholeFileSystems() override { return syncsWholeFileSystems; }
     // Relative names are below C:\work.
@@ -120,13 +123,15 @@ private:
     struct Stream;
     // The failure asked for this call of call, if any.
     merge::Status Called(Call call);
+    // The file a path names, through its symbolic links.
+    std::string Followed(std::string path);
     merge::FileStamp StampOfPath(const std::string& path);
 
     std::recursive_mutex mutex;
     std::multimap<int, std::pair<int, SystemError>> faults;
     std::multimap<int, std::pair<int, std::function<void()>>> actions;
-    // Each file's identity (a new one for every file made) and version (a
-    // new one for every change too).
+    // Each name's file (a new identity for every file made, shared by its
+    // hard links) and version (a new one for every change too).
     std::map<std::string, uint64_t> identities, versions;
     uint64_t lastVersion = 0;
     std::set<Stream*> streams;
@@ -134,52 +139,5 @@ private:
     std::map<uint8_t*, size_t> blocks;  // and their sizes
     intptr_t nextOutput = 1;
 };
-
-using modelgen::PatternColours;
-using modelgen::Repeat;
-
-// The window as it starts: no box ticked, the fields 64, 64, 64, 255.
-struct MemorySession final : merge::Session {
-    std::string log;
-    std::set<merge::Option> ticked;
-    std::string fields[4] = {"64", "64", "64", "255"};
-    merge::ChannelAdjustment adjustments[4];
-    bool oneFileModeEnabled = true;
-
-    bool IsTicked(merge::Option option) override { return ticked.count(option) > 0; }
-    void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
-    merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override {
-        return adjustments[static_cast<int>(channel)];
-    }
-    void EnableOneFileMode(bool enabled) override { oneFileModeEnabled = enabled; }
-    void AppendLog(const char* text) override { log += text; }
-    // The window's rule; the tests' paths are ASCII.
-    bool PathFits(const char* path) override { return std::string(path).size() < 260; }
-};
-
-// One geometry of n vertices with these colours (none: the generator's
-// pattern); a shape's bytes; the colour fields' defaults for n vertices.
-modelgen::ModelShape Shape(uint32_t n, const Bytes& colours = {});
-inline Bytes Build(const modelgen::ModelShape& shape) { return modelgen::BuildModel(shape).bytes; }
-inline Bytes Grey(uint32_t n) { return Repeat({64, 64, 64, 255}, n); }
-// The merged model, as the generator writes it on its own.
-inline Bytes Merged(const modelgen::ModelShape& day, const Bytes& colours) {
-    return modelgen::WithNightColours(day, colours).bytes;
-}
-
-// The log's lines, as the window writes them.
-inline const std::string Ready = "\r\nReady. Drop day dff file.\r\n";
-inline std::string Open(const std::string& path) { return " Opening file: " + path + "\r\n"; }
-inline std::string Counted(uint32_t n) { return " Analyzing file...\r\n " + std::to_string(n) + " vertex.\r\n"; }
-inline std::string Error(const std::string& text) { return " Error: " + text + "\r\n"; }
-inline std::string Created(const std::string& path) { return "\r\nDFF created: " + path + "\r\n" + Ready; }
-
-// What is wrong with the state a sequence ended in, empty when nothing is:
-// every block released once, no file open, no temporary file left, every
-// replacement made only once its file had the target's permissions and was
-// on the disk and its folder flushed after it, the box enabled, and waiting
-// for a day model.
-std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
-                          const merge::DropSequence& sequence);
 
 }  // namespace testsupport

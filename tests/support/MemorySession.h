@@ -1,0 +1,37 @@
+// The window as the pipeline sees it, in memory: it starts with no box
+// ticked and the fields 64, 64, 64, 255.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "merge/Session.h"
+
+namespace testsupport {
+
+struct MemorySession final : merge::Session {
+    std::string log;
+    std::set<merge::Option> ticked;
+    std::string fields[4] = {"64", "64", "64", "255"};
+    merge::ChannelAdjustment adjustments[4];
+    bool oneFileModeEnabled = true;
+
+    bool IsTicked(merge::Option option) override { return ticked.count(option) > 0; }
+    void ColourFieldText(merge::Channel channel, char* buffer, int size) override {
+        const std::string& text = fields[static_cast<int>(channel)];
+        const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
+        std::memcpy(buffer, text.data(), n);
+        buffer[n] = '\0';
+    }
+    merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override {
+        return adjustments[static_cast<int>(channel)];
+    }
+    void EnableOneFileMode(bool enabled) override { oneFileModeEnabled = enabled; }
+    void AppendLog(const char* text) override { log += text; }
+    // The window's rule; the tests' paths are ASCII.
+    bool PathFits(const char* path) override { return std::strlen(path) < 260; }
+};
+
+}  // namespace testsupport
