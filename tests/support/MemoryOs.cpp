@@ -39,12 +39,6 @@ namespace {
 
 const Bytes Guard = {0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A, 0xA5, 0x5A};
 
-Status Failure(SystemError error) {
-    return Status{true, static_cast<uint32_t>(error), ErrorText(error),
-                  error == SystemError::DiskFull,
-                  error == SystemError::FileNotFound || error == SystemError::PathNotFound};
-}
-
 std::string ParentFolder(const std::string& path) {
     const size_t at = path.find_last_of("\\/");
     return at == std::string::npos ? std::string() : path.substr(0, at);
@@ -71,18 +65,16 @@ std::string ErrorText(SystemError error) {
     return texts.at(error) + "\r\n";
 }
 
+Status Failure(SystemError error) {
+    return Status{true, static_cast<uint32_t>(error), ErrorText(error),
+                  error == SystemError::DiskFull,
+                  error == SystemError::FileNotFound || error == SystemError::PathNotFound};
+}
+
 MemoryOs::~MemoryOs() {
     // What the code under test leaked is freed here; Held() has told.
     for (Stream* stream : streams) delete stream;
     for (const auto& block : blocks) delete[] block.first;
-}
-
-void MemoryOs::FailCall(Call call, int k, SystemError error) {
-    faults.insert({static_cast<int>(call), {k, error}});
-}
-
-void MemoryOs::Before(Call call, int k, std::function<void()> action) {
-    actions.insert({static_cast<int>(call), {k, std::move(action)}});
 }
 
 void MemoryOs::Change(const std::string& path, const Bytes& bytes) {
@@ -98,12 +90,6 @@ void MemoryOs::HardLink(const std::string& name, const std::string& existing) {
     versions[name] = versions[existing];
     files[name] = files[existing];
 }
-
-// Every call but the streams' reads and the blocks' releases comes here
-// first, and holds the lock until it returns.
-#define CALLED(call)                                    \
-    std::lock_guard<std::recursive_mutex> lock(mutex); \
-    Status status = Called(call)
 
 Status MemoryOs::Called(Call call) {
     const int k = ++calls[static_cast<int>(call)];
@@ -222,18 +208,6 @@ Status MemoryOs::CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t lengt
     return status;
 }
 
-Status MemoryOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
-    CALLED(Call::TakePermissions);
-    if (status.ok()) temporaries[outputs.at(file)].permissionsOf = target;
-    return status;
-}
-
-Status MemoryOs::Flush(merge::OutputFile* file) {
-    CALLED(Call::Flush);
-    if (status.ok()) temporaries[outputs.at(file)].flushed = true;
-    return status;
-}
-
 Status MemoryOs::CloseOutput(merge::OutputFile* file) {
     CALLED(Call::CloseOutput);
     auto it = outputs.find(file);
@@ -273,19 +247,6 @@ Status MemoryOs::Replace(const char* temporary, const char* target) {
     return Status{false, after.code, after.text};
 }
 
-// Asked for, even when it fails, it comes after the replacement.
-Status MemoryOs::SyncFolder(const char* folder) {
-    CALLED(Call::SyncFolder);
-    unflushedFolders.erase(folder);
-    return status;
-}
-
-void MemoryOs::Remove(const char* path) {
-    std::lock_guard<std::recursive_mutex> lock(mutex);
-    files.erase(path);
-    temporaries.erase(path);
-}
-
 void MemoryOs::RemoveFolder(const char* path) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     for (const auto& file : files)
@@ -293,16 +254,6 @@ void MemoryOs::RemoveFolder(const char* path) {
     for (const std::string& folder : folders)
         if (ParentFolder(folder) == path) return;
     folders.erase(path);
-}
-
-size_t MemoryOs::NameStart(const char* path) {
-    return std::string(path).find_last_of("\\/") + 1;
-}
-
-Status MemoryOs::ResolveLinks(const char* path, std::string* resolved) {
-    CALLED(Call::ResolveLinks);
-    *resolved = Followed(path);
-    return status;
 }
 
 uint8_t* MemoryOs::AllocateZeroed(size_t size) {
@@ -323,12 +274,6 @@ void MemoryOs::Release(uint8_t* block) {
     misuses += !std::equal(Guard.begin(), Guard.end(), block + found->second);
     blocks.erase(found);
     delete[] block;
-}
-
-Status MemoryOs::SyncFileSystem(const char*) {
-    CALLED(Call::SyncFileSystem);
-    for (auto& temporary : temporaries) temporary.second.flushed |= status.ok();
-    return status;
 }
 
 Status MemoryOs::FullPath(const char* name, std::string* full) {
@@ -352,13 +297,6 @@ Status MemoryOs::ListFolder(const char* path, std::vector<merge::FolderEntry>* e
         if (ParentFolder(folder) == path && folder != path)
             entries->push_back({folder.substr(start), true});
     return status;
-}
-
-Status MemoryOs::Interrupted() { return Failure(SystemError::Aborted); }
-
-bool MemoryOs::StartThread(std::function<void()> work, std::thread* thread) {
-    CALLED(Call::StartThread);
-    return status.ok() && merge::Os::StartThread(std::move(work), thread);
 }
 
 }  // namespace testsupport

@@ -29,6 +29,13 @@ enum class SystemError : uint32_t {
     KeptBoth = 1177,
 };
 std::string ErrorText(SystemError error);
+merge::Status Failure(SystemError error);
+
+// Every call but the streams' reads and the blocks' releases comes here
+// first, and holds the lock until it returns.
+#define CALLED(call)                                    \
+    std::lock_guard<std::recursive_mutex> lock(mutex); \
+    merge::Status status = Called(call)
 
 // The calls that faults can be injected into: every one that can fail.
 enum class Call {
@@ -40,10 +47,7 @@ enum class Call {
 };
 
 struct MemoryOs final : merge::Os {
-    MemoryOs() {
-        stop = &stopped;
-        abandon = &abandoned;
-    }
+    MemoryOs() { stop = &stopped, abandon = &abandoned; }
     ~MemoryOs();
     std::map<std::string, Bytes> files;
     std::set<std::string> folders;  // a file's folder must be one of these
@@ -52,10 +56,14 @@ struct MemoryOs final : merge::Os {
     // The k-th call (from 1) of call fails with error; a failed call may
     // still have filled its outputs. A failing Write stores half of its
     // bytes first, as a full disk would.
-    void FailCall(Call call, int k, SystemError error);
+    void FailCall(Call call, int k, SystemError error) {
+        faults.insert({static_cast<int>(call), {k, error}});
+    }
     // Before the k-th call of call (and any fault of it), does what another
     // program or the user would do then.
-    void Before(Call call, int k, std::function<void()> action);
+    void Before(Call call, int k, std::function<void()> action) {
+        actions.insert({static_cast<int>(call), {k, std::move(action)}});
+    }
     // Another program saves the file in place: new bytes under every name of
     // it, and a new stamp.
     void Change(const std::string& path, const Bytes& bytes);
@@ -79,10 +87,7 @@ struct MemoryOs final : merge::Os {
     int misuses = 0;
     // Temporary files neither moved nor removed yet, with the target whose
     // permissions each took and its flush; folders with a new name unflushed.
-    struct Temporary {
-        std::string permissionsOf;
-        bool flushed = false;
-    };
+    struct Temporary { std::string permissionsOf; bool flushed = false; };
     std::map<std::string, Temporary> temporaries;
     std::set<std::string> unflushedFolders;
     size_t largestAllocation = 0;
@@ -96,28 +101,57 @@ struct MemoryOs final : merge::Os {
     merge::Status MakeDirectory(const char* path, bool* made) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
-    merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override;
+    merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override {
+        CALLED(Call::TakePermissions);
+        if (status.ok()) temporaries[outputs.at(file)].permissionsOf = target;
+        return status;
+    }
     merge::Status CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
                             merge::OutputFile* file, uint64_t* copied) override;
-    merge::Status Flush(merge::OutputFile* file) override;
+    merge::Status Flush(merge::OutputFile* file) override {
+        CALLED(Call::Flush);
+        if (status.ok()) temporaries[outputs.at(file)].flushed = true;
+        return status;
+    }
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
-    merge::Status SyncFolder(const char* folder) override;
-    void Remove(const char* path) override;
+    // Asked for, even when it fails, it comes after the replacement.
+    merge::Status SyncFolder(const char* folder) override {
+        CALLED(Call::SyncFolder);
+        unflushedFolders.erase(folder);
+        return status;
+    }
+    void Remove(const char* path) override {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        files.erase(path), temporaries.erase(path);
+    }
     void RemoveFolder(const char* path) override;
-    size_t NameStart(const char* path) override;
-    merge::Status ResolveLinks(const char* path, std::string* resolved) override;
+    size_t NameStart(const char* path) override {
+        return std::string(path).find_last_of("\\/") + 1;
+    }
+    merge::Status ResolveLinks(const char* path, std::string* resolved) override {
+        CALLED(Call::ResolveLinks);
+        *resolved = Followed(path);
+        return status;
+    }
     uint8_t* AllocateZeroed(size_t size) override;
     void Release(uint8_t* block) override;
-    merge::Status SyncFileSystem(const char* path) override;
+    merge::Status SyncFileSystem(const char*) override {
+        CALLED(Call::SyncFileSystem);
+        for (auto& temporary : temporaries) temporary.second.flushed |= status.ok();
+        return status;
+    }
     bool SyncsWholeFileSystems() override { return syncsWholeFileSystems; }
     // Relative names are below C:\work.
     merge::Status FullPath(const char* name, std::string* full) override;
     merge::Status ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) override;
-    merge::Status Interrupted() override;
+    merge::Status Interrupted() override { return Failure(SystemError::Aborted); }
     char Separator() override { return '\\'; }
     bool NamesIgnoreCase() override { return ignoresCase; }
-    bool StartThread(std::function<void()> work, std::thread* thread) override;
+    bool StartThread(std::function<void()> work, std::thread* thread) override {
+        CALLED(Call::StartThread);
+        return status.ok() && merge::Os::StartThread(std::move(work), thread);
+    }
 
 private:
     struct Stream;

@@ -6,6 +6,7 @@
 #include "merge/DropSequence.h"
 #include "tests/support/MemoryOs.h"
 #include "tests/support/MemorySession.h"
+#include "tests/support/Models.h"
 
 namespace testsupport {
 
@@ -14,7 +15,23 @@ namespace testsupport {
 // replacement made only once its file had the target's permissions and was
 // on the disk and its folder flushed after it, the box enabled, and waiting
 // for a day model.
-std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
-                          const merge::DropSequence& sequence);
+inline std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
+                                 const merge::DropSequence& sequence) {
+    std::string problems;
+    if (os.Held() || os.misuses)
+        problems += "blocks or files held, let go twice or replaced too soon\n";
+    for (const auto& temporary : os.temporaries)
+        problems += "temporary file left: " + temporary.first + "\n";
+    for (const std::string& folder : os.unflushedFolders)
+        problems += "folder not flushed: " + folder + "\n";
+    if (sequence.Plan || sequence.Output) problems += "chunks or files still named\n";
+    if (sequence.state != merge::SequenceState::AwaitingDay)
+        problems += "not awaiting a day model\n";
+    if (!session.oneFileModeEnabled) problems += "\"Don't request 2 DFF\" left disabled\n";
+    const std::string& log = session.log;
+    if (log.size() < Ready.size() || log.compare(log.size() - Ready.size(), Ready.size(), Ready))
+        problems += "the log does not end with the ready prompt\n";
+    return problems;
+}
 
 }  // namespace testsupport
