@@ -22,6 +22,8 @@ void HandleDrop(HDROP drop) {
     const std::string path = ToCodePage(wide.c_str(), CP_ACP, &exact);
     Win32Os os;
     WindowSession session;
-    merge::HandleDroppedPath(Sequence, os, session, path.c_str(),
-                             exact ? merge::PathForm::Exact : merge::PathForm::Approximated);
+    // The window has no count of models to keep: the log has said what came of it.
+    (void)merge::HandleDroppedPath(Sequence, os, session, path.c_str(),
+                                   exact ? merge::PathForm::Exact
+                                         : merge::PathForm::Approximated);
 }

@@ -14,7 +14,7 @@ extern HBRUSH BackgroundBrush;
 // Makes the shared objects, registers the class and creates MainWindow, whose
 // WM_CREATE builds the controls and writes the first log line. Returns false,
 // with everything it made released, when the class or the window cannot be made.
-bool StartUp();
+[[nodiscard]] bool StartUp();
 // Runs until WM_QUIT or a GetMessageA failure.
 void RunMessageLoop();
 // Start-up, the loop and the end of the process, always with exit code 0.

@@ -57,7 +57,7 @@ std::set<std::string> OrderJobsThatShareFiles(std::vector<Job>& jobs, merge::Os&
 // Where a batch's logs go, each model's whole and in order, and how far it is.
 struct BatchOutput {
     // False once the logs can no longer be written.
-    virtual bool WriteLog(const std::string& text) = 0;
+    [[nodiscard]] virtual bool WriteLog(const std::string& text) = 0;
     virtual void ShowProgress(size_t done, size_t total) = 0;
 
 protected:

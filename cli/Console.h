@@ -36,6 +36,6 @@ void OpenConsole(Console& console);
 std::string WithLineEnds(const std::string& text, bool crlf);
 // Takes the progress line away and flushes the log; false when standard
 // output has failed.
-bool CloseConsole(Console& console);
+[[nodiscard]] bool CloseConsole(Console& console);
 
 }  // namespace cli

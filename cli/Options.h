@@ -47,7 +47,7 @@ struct Options {
 
 enum class Command { Merge, Help, Version, UsageError };
 
-struct CommandLine {
+struct [[nodiscard]] CommandLine {
     Command command = Command::Merge;
     Options options;
     std::string error;  // one line, for Command::UsageError

@@ -235,7 +235,8 @@ void CheckStripped(const Bytes& merged, const Bytes& dayBytes, const ModelShape&
     for (size_t k = 0; k < day.geometries.size(); ++k)
         old = old || (Strips(day, k, every) && day.geometries[k].nightChunkIndex >= 0 &&
                       day.geometries[k].hasExtension);
-    merge::HandleDroppedPath(sequence, os, session, Day.c_str());
+    // What came of it is judged by the log and the files.
+    (void)merge::HandleDroppedPath(sequence, os, session, Day.c_str());
     const std::string problems = ProblemsAtEnd(os, session, sequence);
     if (!problems.empty()) Broken("stripped: " + problems, session);
     if (patched || (old && (day.truncateAt != SIZE_MAX || Resized(day)))) return;
@@ -254,7 +255,9 @@ void CheckPreview(MemoryOs& os, MemorySession& session, const std::map<std::stri
     merge::Picture picture;
     if (!merge::MakePreviewPicture(1, &picture)) Broken("no picture for one tile", session);
     const bool oneFile = session.ticked.count(Option::OneFileMode) > 0;
-    merge::PreviewModel(os, session, Day, oneFile ? "" : Night, merge::PathForm::Exact, picture, 0);
+    // Drawn or failed, it must end clean: that is what is checked.
+    (void)merge::PreviewModel(os, session, Day, oneFile ? "" : Night, merge::PathForm::Exact,
+                              picture, 0);
     const std::string problems = ProblemsAtEnd(os, session, merge::DropSequence{});
     if (!problems.empty()) Broken(problems, session);
     const std::string png = "C:\\models\\preview.png";
@@ -329,9 +332,10 @@ void Check(Input& in) {
     const std::set<std::string> folders = os.folders;
     sequence.DryRun = (more & 0x40) != 0;
 
-    merge::HandleDroppedPath(sequence, os, session, Day.c_str());
+    // What came of it is judged by the log and the files.
+    (void)merge::HandleDroppedPath(sequence, os, session, Day.c_str());
     if (sequence.state == merge::SequenceState::AwaitingNight)
-        merge::HandleDroppedPath(sequence, os, session, nightIsDay ? Day.c_str() : Night.c_str());
+        (void)merge::HandleDroppedPath(sequence, os, session, nightIsDay ? Day.c_str() : Night.c_str());
     if (sequence.DryRun) return CheckDryRun(os, session, sequence, before, folders, target);
 
     const bool created = session.log.find("\r\nDFF created: " + target + "\r\n") != std::string::npos;

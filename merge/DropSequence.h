@@ -106,7 +106,7 @@ struct DropSequence {
 enum class PathForm { Exact, Approximated };
 
 // What a drop came to.
-enum class DropResult {
+enum class [[nodiscard]] DropResult {
     NotWritten,  // refused, failed, or waiting for a night model
     Written,     // the output replaced its target
     LeftAsItIs,  // a model that holds night colours already, with SkipMerged
@@ -133,7 +133,7 @@ void ReturnToAwaitingDay(DropSequence& sequence, Session& session);
 // The stages, in the order a sequence runs them. Each that can fail has
 // logged why before it returns false.
 
-enum class DayResult { Failed, Analysed, LeftAsItIs };
+enum class [[nodiscard]] DayResult { Failed, Analysed, LeftAsItIs };
 
 // Day stage: opens and checks the DayFile, and plans the output: the chunks
 // to put in, each with the colours of its geometry, and the sizes that
@@ -149,7 +149,7 @@ uint8_t AdjustChannel(uint8_t value, ChannelAdjustment adjustment);
 void AdjustNightColours(const OutputPlan& plan, Session& session);
 // Night stage: checks the NightFile and copies its colours into the chunks;
 // the NightFile is closed when it returns.
-bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
+[[nodiscard]] bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);
 
 // The output stage, in two steps. PrepareOutput: OutputPath (the day model
 // or its name in the "dff" folder, made when missing), the target through
@@ -181,7 +181,7 @@ struct PendingCommit {
 // why not); then each sequence waits for a day model.
 void CommitOutputs(std::vector<PendingCommit>& group, Os& os);
 
-enum class WriteResult { Written, ReadFailed, WriteFailed };
+enum class [[nodiscard]] WriteResult { Written, ReadFailed, WriteFailed };
 
 // Writes the merged model to file: the day file's bytes, copied from it,
 // with the new sizes and chunks from memory where they lie. ReadFailed when

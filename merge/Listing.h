@@ -15,7 +15,7 @@ namespace merge {
 // "Always Merge" reads it: one that such a merge refuses is one line, the
 // path and the merge's error, and false; one refused only because no
 // geometry can take night colours is listed all the same.
-bool ListModel(Os& os, const std::string& path, std::string* lines);
+[[nodiscard]] bool ListModel(Os& os, const std::string& path, std::string* lines);
 
 // Whether the model at path holds night colours in every geometry that a
 // merge would give them: the first, or, with every geometry, each with

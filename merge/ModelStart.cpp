@@ -27,9 +27,10 @@ bool ReadGeometryData(rw::ByteStream& file, GeometryFields& geometry) {
 
 const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prelitRequired) {
     uint32_t value = 0;
-    if (!rw::ReadField32(stream, &value) || value != rw::TypeClump) return text::NoClump;
-    rw::Skip(stream, 4);
-    if (!rw::ReadField32(stream, &value)) return text::NoClump;
+    // The Clump's size is not read: the search below is bounded by the file.
+    if (!rw::ReadField32(stream, &value) || value != rw::TypeClump || !rw::Skip(stream, 4) ||
+        !rw::ReadField32(stream, &value))
+        return text::NoClump;
     if (value != rw::LibraryVersion) return text::WrongVersion;
     // From the Clump's Struct, whose type is never examined, in no bounds
     // but the file's.

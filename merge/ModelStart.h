@@ -37,7 +37,7 @@ const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prel
 // first geometry without prelit colours fails, unless it may be left as it
 // is (its count is then logged all the same). False once the reason is
 // logged.
-bool OpenAndCheckModel(Os& os, Session& session, const char* path, InputFile* file,
+[[nodiscard]] bool OpenAndCheckModel(Os& os, Session& session, const char* path, InputFile* file,
                        ModelStart* start, FileStamp* stamp = nullptr, bool prelitRequired = true);
 
 // The Geometry chunks of the Geometry List at list, each with its fixed

@@ -22,7 +22,7 @@ namespace merge {
 
 // The outcome of one system call: success, or the system's error code and
 // its English text (ending in CR LF).
-struct Status {
+struct [[nodiscard]] Status {
     bool failed = false;
     uint32_t code = 0;
     std::string text;
@@ -128,7 +128,7 @@ struct Os {
     virtual bool NamesIgnoreCase() = 0;
     // Starts work on a thread of its own; false when the system has no
     // thread to give.
-    virtual bool StartThread(std::function<void()> work, std::thread* thread) {
+    [[nodiscard]] virtual bool StartThread(std::function<void()> work, std::thread* thread) {
         try {
             *thread = std::thread(std::move(work));
             return true;

@@ -20,7 +20,7 @@ std::vector<Argument> ProgramArguments(int argc, char** argv);
 // Makes the standard streams fit for the log: a closed one is opened on the
 // null device, so that no model file can take its place, and the console
 // shows UTF-8. False when standard output was closed.
-bool PrepareStandardStreams();
+[[nodiscard]] bool PrepareStandardStreams();
 
 bool IsTerminal(std::FILE* stream);
 

@@ -15,7 +15,7 @@ struct ByteStream {
     // Moves the position; a position past the end is allowed (the next read
     // then comes up short), one before the start is not. Returns false when
     // the move is refused, and leaves the position where it was.
-    virtual bool Seek(int64_t distance, SeekFrom from, uint64_t* newPosition) = 0;
+    [[nodiscard]] virtual bool Seek(int64_t distance, SeekFrom from, uint64_t* newPosition) = 0;
     virtual uint64_t Size() = 0;
 
 protected:
@@ -24,7 +24,7 @@ protected:
 
 // For streams that keep their own position: moves it as Seek does, and tells
 // whether the move was allowed.
-inline bool MovePosition(uint64_t& position, int64_t distance, SeekFrom from,
+[[nodiscard]] inline bool MovePosition(uint64_t& position, int64_t distance, SeekFrom from,
                          uint64_t* newPosition) {
     const uint64_t base = from == SeekFrom::Start ? 0 : position;
     if (distance < 0 && uint64_t(0) - static_cast<uint64_t>(distance) > base) return false;

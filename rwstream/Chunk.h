@@ -10,13 +10,13 @@ namespace rw {
 
 // True only when all bytes of the field arrived; the position moves past
 // whatever was read.
-bool ReadField32(ByteStream& stream, uint32_t* value);
-bool ReadFlags16(ByteStream& stream, uint16_t* value);
+[[nodiscard]] bool ReadField32(ByteStream& stream, uint32_t* value);
+[[nodiscard]] bool ReadFlags16(ByteStream& stream, uint16_t* value);
 
 // Moves the position by distance bytes (forward or back) or to an absolute
 // position; newPosition, when given, receives the position after the move.
-bool Skip(ByteStream& stream, int64_t distance, uint64_t* newPosition = nullptr);
-bool SeekTo(ByteStream& stream, uint64_t position);
+[[nodiscard]] bool Skip(ByteStream& stream, int64_t distance, uint64_t* newPosition = nullptr);
+[[nodiscard]] bool SeekTo(ByteStream& stream, uint64_t position);
 
 // A chunk's end: its start, its header and its payload.
 constexpr uint64_t ChunkEnd(uint64_t start, uint32_t size) {
@@ -40,13 +40,13 @@ struct Child {
 // read as far as the stream holds it. False when start is at or past
 // containerEnd: no child begins there. A walk goes on at child.end while
 // the child is not cut.
-bool ReadChild(ByteStream& stream, uint64_t start, uint64_t containerEnd, Child* child);
+[[nodiscard]] bool ReadChild(ByteStream& stream, uint64_t start, uint64_t containerEnd, Child* child);
 
 // The sibling search, over that walk: from the chunk at first (whose type
 // is passed over), the first later child of wantedType whose whole header
 // lies before containerEnd (its type alone need be in the stream). True
 // with the position on its size field; false when the walk ends first.
-bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd, uint32_t wantedType,
+[[nodiscard]] bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd, uint32_t wantedType,
                  Child* found);
 
 uint32_t Load32(const uint8_t* bytes);

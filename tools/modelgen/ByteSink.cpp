@@ -13,8 +13,8 @@ constexpr size_t BlockSize = size_t{1} << 20;
 
 }  // namespace
 
-bool Flush(ByteSink& sink) {
-    if (sink.used == 0) return !sink.failed;
+void Flush(ByteSink& sink) {
+    if (sink.used == 0) return;
     // The staged bytes end at sink.position; keep those below the limit.
     uint64_t first = sink.position - sink.used;
     size_t keep = 0;
@@ -25,7 +25,6 @@ bool Flush(ByteSink& sink) {
         if (std::fwrite(sink.block.get(), 1, keep, sink.file) != keep) sink.failed = true;
     }
     sink.used = 0;
-    return !sink.failed;
 }
 
 uint8_t* Reserve(ByteSink& sink, size_t count) {

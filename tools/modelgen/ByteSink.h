@@ -47,7 +47,7 @@ void Put32(ByteSink& sink, uint32_t value);
 void PutFloat(ByteSink& sink, float value);
 
 // Hands the staged bytes on to the vector or file (minus what lies past the
-// limit). Returns false when a file write failed, now or before.
-bool Flush(ByteSink& sink);
+// limit). A failed file write is kept in failed.
+void Flush(ByteSink& sink);
 
 }  // namespace modelgen

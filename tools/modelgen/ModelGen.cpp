@@ -275,8 +275,8 @@ bool WriteModelFile(const ModelShape& shape, const std::string& path) {
     sink.file = file;
     sink.limit = shape.truncateAt;
     PutModel(sink, shape);
-    bool written = Flush(sink);
-    return std::fclose(file) == 0 && written;
+    Flush(sink);
+    return std::fclose(file) == 0 && !sink.failed;
 }
 
 Bytes NightColourChunk(const Bytes& colours) {

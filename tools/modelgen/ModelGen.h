@@ -101,7 +101,7 @@ void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
 // Writes the model straight to a file, without holding it in memory; fast
 // enough for models of hundreds of megabytes. False when the file cannot be
 // written.
-bool WriteModelFile(const ModelShape& shape, const std::string& path);
+[[nodiscard]] bool WriteModelFile(const ModelShape& shape, const std::string& path);
 
 // A night colour chunk's header, 4-byte field and colours.
 Bytes NightColourChunk(const Bytes& colours);
