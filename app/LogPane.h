@@ -1,13 +1,6 @@
 // The log pane: the only place where the program speaks to the user.
 #pragma once
 
-#include "platform/Win32Os.h"
-
-// Appends text at the end of the edit control, whatever the user has
-// selected; no line break is added. canUndo is passed to EM_REPLACESEL.
-void AppendLog(HWND edit, const char* text, BOOL canUndo);
-// Appends text to the log pane of MainWindow.
+// Appends text at the end of MainWindow's log pane, whatever the user has
+// selected there; no line break is added.
 void AppendLog(const char* text);
-// Writes prefix, "Error: " and the system's English text for the last error.
-// Call it directly after the failing call.
-void ReportLastError(const char* prefix);

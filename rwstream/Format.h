@@ -28,12 +28,6 @@
 
 namespace rw {
 
-struct ChunkHeader {
-    uint32_t type;
-    uint32_t size;
-    uint32_t version;
-};
-
 constexpr uint32_t ChunkHeaderSize = 12;
 
 constexpr uint32_t TypeStruct = 0x00000001;

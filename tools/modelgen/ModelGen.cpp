@@ -136,11 +136,7 @@ void PutGeometryExtension(ByteSink& sink, const GeometryShape& geometry, bool fi
         for (size_t i = 0; i <= geometry.plugins.size(); ++i) {
             if (geometry.nightChunkIndex >= 0 && static_cast<size_t>(geometry.nightChunkIndex) == i) {
                 uint64_t colourBytes = uint64_t{rw::ColourSize} * geometry.nightChunkVertices;
-                if (layout && s.layout) {
-                    layout->nightChunk = s.position;
-                    layout->nightChunkLength =
-                        static_cast<size_t>(rw::NightColourChunkLength(geometry.nightChunkVertices));
-                }
+                if (layout && s.layout) layout->nightChunk = s.position;
                 PutNightColourPrefix(s, colourBytes);
                 if (geometry.nightColours.empty())
                     PutFill(s, NightChunkFill, colourBytes);

@@ -81,7 +81,6 @@ struct ModelLayout {
     size_t firstExtension = 0;     // SIZE_MAX when the geometry has none
     size_t firstExtensionEnd = 0;  // first byte after its payload
     size_t nightChunk = 0;         // SIZE_MAX when there is none
-    size_t nightChunkLength = 0;   // header included
 };
 
 struct Model {
