@@ -1,10 +1,12 @@
 // The output stage in two steps, with one owner: prepare (where the merged
-// model goes, and a new temporary file beside its target that holds it,
-// copied from the day file) and commit (the file on the disk, the target
-// still the file that was first found there, the temporary file moved over
-// it, its folder flushed, the log). The window commits each output as soon
-// as it is prepared; a batch decides when to commit a group of them. A
-// failure at any step leaves the target as it was.
+// model goes, its folder made, and a new temporary file beside its target
+// that holds it, copied from the day file, with the target's permissions,
+// left open and not yet on the disk) and commit (the file flushed and
+// closed, the target still the file that was first found there, the
+// temporary file moved over it, its folder flushed, the log). The window
+// commits each output as soon as it is prepared; a batch decides when to
+// commit a group of them. A failure before the move leaves the target as it
+// was.
 #include <map>
 #include <string>
 
@@ -31,8 +33,8 @@ void LogPathAndText(Session& session, const char* line, const std::string& path,
     session.AppendLog(text.c_str());
 }
 
-// OutputPath from DayPath; false, logged, when it is longer than the session
-// takes.
+// OutputPath: the chosen one, or DayPath's own or its name in the "dff"
+// folder; false, logged, when it is longer than the session takes.
 bool BuildOutputPath(DropSequence& sequence, Os& os, Session& session, bool inDffFolder) {
     sequence.OutputPath = sequence.ChosenOutput.empty()
                               ? OutputPathFor(os, sequence.DayPath, inDffFolder)

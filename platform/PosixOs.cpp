@@ -97,9 +97,10 @@ bool IsReadOnly(const char* path, const struct stat& status) {
     return access(path, W_OK) != 0 || (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The whole model is read into one block: on a model of a hundred megabytes,
-// faulting its pages in one by one took half the time of the read. Only
-// advice, and only where the system has huge pages.
+// A block holds a geometry's colours or a preview's points, megabytes for a
+// geometry of millions of vertices: one that large is asked for huge pages,
+// so that its pages are not faulted in one by one. Only advice, and only
+// where the system has huge pages.
 void AskForHugePages(void* block, size_t size) {
 #ifdef MADV_HUGEPAGE
     constexpr size_t LargeBlock = size_t{4} << 20;
@@ -266,7 +267,8 @@ ssize_t CopyFileRange(int from, off64_t* fromOffset, int to, off64_t* toOffset, 
 
 Status PosixOs::CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
                           merge::OutputFile* file, uint64_t* copied) {
-    // At most a gigabyte a call, as the system copies no more at once anyway.
+    // At most a gigabyte a call (the system copies little more at once); the
+    // caller asks again after a short copy.
     constexpr uint64_t Most = uint64_t{1} << 30;
     off64_t at = static_cast<off64_t>(offset);
     *copied = 0;
