@@ -5,6 +5,7 @@
 #include "app/LogPane.h"
 #include "app/MainWindow.h"
 #include "merge/Messages.h"
+#include "merge/Session.h"
 
 namespace {
 
@@ -20,33 +21,32 @@ struct ControlRow {
     bool font;
 };
 
-// WS_CHILD | WS_VISIBLE with: BS_AUTOCHECKBOX, BS_GROUPBOX, SS_LEFT, and for
-// the fields ES_NUMBER | ES_RIGHT. No control takes Tab stops.
-constexpr DWORD CheckBox = 0x50000003;
-constexpr DWORD GroupBox = 0x50000007;
-constexpr DWORD Label = 0x50000000;
-constexpr DWORD Field = 0x50002002;
-// UDS_ARROWKEYS | UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_WRAP.
-constexpr DWORD UpDown = 0x50000027;
-// WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_AUTOVSCROLL | ES_MULTILINE: long
-// lines are scrolled to, never wrapped.
-constexpr DWORD Log = 0x50300844;
+// No control takes Tab stops.
+constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
+constexpr DWORD CheckBox = Child | BS_AUTOCHECKBOX;
+constexpr DWORD GroupBox = Child | BS_GROUPBOX;
+constexpr DWORD Label = Child | SS_LEFT;
+constexpr DWORD Field = Child | ES_NUMBER | ES_RIGHT;
+constexpr DWORD UpDown = Child | UDS_ARROWKEYS | UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_WRAP;
+// Long lines are scrolled to, never wrapped.
+constexpr DWORD Log =
+    Child | WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_AUTOVSCROLL | ES_MULTILINE;
 
 constexpr ControlRow Controls[] = {
     {IdAlwaysMerge, "BUTTON", "Always Merge", 0, CheckBox, 0, 0, 128, 24, true},
     {IdOutputInDffFolder, "BUTTON", "Output in DFF Folder", 0, CheckBox, 0, 104, 192, 24, true},
     {IdFrame, "BUTTON", "Complemented NVC", 0, GroupBox, 16, 24, 296, 76, true},
     {IdLabelR, "STATIC", "R:", 0, Label, 24, 50, 16, 20, true},
-    {IdFieldR, "EDIT", "64", WS_EX_CLIENTEDGE, Field, 40, 48, 48, 24, true},
+    {IdFieldR, "EDIT", merge::DefaultColourTexts[0], WS_EX_CLIENTEDGE, Field, 40, 48, 48, 24, true},
     {IdUpDownR, UpDownClass, nullptr, 0, UpDown, 72, 48, 16, 24, false},
     {IdLabelG, "STATIC", "G:", 0, Label, 96, 50, 16, 20, true},
-    {IdFieldG, "EDIT", "64", WS_EX_CLIENTEDGE, Field, 112, 48, 48, 24, true},
+    {IdFieldG, "EDIT", merge::DefaultColourTexts[1], WS_EX_CLIENTEDGE, Field, 112, 48, 48, 24, true},
     {IdUpDownG, UpDownClass, nullptr, 0, UpDown, 144, 48, 16, 24, false},
     {IdLabelB, "STATIC", "B:", 0, Label, 168, 50, 16, 20, true},
-    {IdFieldB, "EDIT", "64", WS_EX_CLIENTEDGE, Field, 184, 48, 48, 24, true},
+    {IdFieldB, "EDIT", merge::DefaultColourTexts[2], WS_EX_CLIENTEDGE, Field, 184, 48, 48, 24, true},
     {IdUpDownB, UpDownClass, nullptr, 0, UpDown, 216, 48, 16, 24, false},
     {IdLabelA, "STATIC", "A:", 0, Label, 240, 50, 16, 20, true},
-    {IdFieldA, "EDIT", "255", WS_EX_CLIENTEDGE, Field, 256, 48, 48, 24, true},
+    {IdFieldA, "EDIT", merge::DefaultColourTexts[3], WS_EX_CLIENTEDGE, Field, 256, 48, 48, 24, true},
     {IdUpDownA, UpDownClass, nullptr, 0, UpDown, 288, 48, 16, 24, false},
     {IdCopyDayColours, "BUTTON", "Copy Day Vertex Color", 0, CheckBox, 24, 72, 280, 24, true},
     {IdOneFileMode, "BUTTON", "Don't request 2 DFF", 0, CheckBox, 136, 0, 176, 24, true},

@@ -11,11 +11,9 @@ HBRUSH BackgroundBrush = nullptr;
 
 namespace {
 
-constexpr char ClassName[] = "NORMAL0";
-constexpr char Title[] = "Tintweld";
-// WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX: no sizing border and
-// no maximise box; visible from creation, so no ShowWindow follows.
-constexpr DWORD MainWindowStyle = 0x10CA0000;
+// No sizing border and no maximise box; visible from creation, so no
+// ShowWindow follows.
+constexpr DWORD MainWindowStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int MainWindowWidth = 318;
 constexpr int MainWindowHeight = 409;
 
@@ -46,7 +44,7 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     windowClass.hIconSm = LoadIconA(nullptr, IDI_WINLOGO);
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = BackgroundBrush;
-    windowClass.lpszClassName = ClassName;
+    windowClass.lpszClassName = MainWindowClass;
     return RegisterClassExA(&windowClass) != 0;
 }
 
@@ -101,7 +99,7 @@ bool StartUp() {
     BackgroundBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     HINSTANCE instance = GetModuleHandleA(nullptr);
     bool created = RegisterMainWindowClass(instance) &&
-                   CreateWindowExA(WS_EX_ACCEPTFILES, ClassName, Title, MainWindowStyle,
+                   CreateWindowExA(WS_EX_ACCEPTFILES, MainWindowClass, MainWindowTitle, MainWindowStyle,
                                    CW_USEDEFAULT, CW_USEDEFAULT, MainWindowWidth,
                                    MainWindowHeight, nullptr, nullptr, instance,
                                    nullptr) != nullptr;

@@ -4,6 +4,10 @@
 
 #include "platform/Win32Os.h"
 
+// What MainWindow is found by, from outside the program too.
+constexpr char MainWindowClass[] = "NORMAL0";
+constexpr char MainWindowTitle[] = "Tintweld";
+
 // Set while MainWindow handles WM_CREATE; every control is found through it.
 extern HWND MainWindowHandle;
 // Given to every control except the up-down controls.

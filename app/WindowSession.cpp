@@ -6,21 +6,40 @@
 
 namespace {
 
-// In the order of merge::Option and merge::Channel.
-constexpr int OptionIds[] = {IdAlwaysMerge, IdOutputInDffFolder, IdCopyDayColours, IdOneFileMode};
-constexpr int FieldIds[] = {IdFieldR, IdFieldG, IdFieldB, IdFieldA};
+// Each option's box and each channel's field; the command line's options
+// have no box here.
+template <typename Key>
+struct ControlOf {
+    Key key;
+    int id;
+};
+using merge::Channel;
+using merge::Option;
+constexpr ControlOf<Option> OptionBoxes[] = {
+    {Option::AlwaysMerge, IdAlwaysMerge}, {Option::OutputInDffFolder, IdOutputInDffFolder},
+    {Option::CopyDayColours, IdCopyDayColours}, {Option::OneFileMode, IdOneFileMode}};
+constexpr ControlOf<Channel> ChannelFields[] = {{Channel::Red, IdFieldR},
+                                                {Channel::Green, IdFieldG},
+                                                {Channel::Blue, IdFieldB},
+                                                {Channel::Alpha, IdFieldA}};
+
+// The control of key; null where the table has none.
+template <typename Key, size_t N>
+HWND Find(const ControlOf<Key> (&table)[N], Key key) {
+    for (const ControlOf<Key>& row : table)
+        if (row.key == key) return GetDlgItem(MainWindowHandle, row.id);
+    return nullptr;
+}
 
 }  // namespace
 
 bool WindowSession::IsTicked(merge::Option option) {
-    // The command line's options have no box here.
-    if (static_cast<size_t>(option) >= sizeof OptionIds / sizeof OptionIds[0]) return false;
-    HWND box = GetDlgItem(MainWindowHandle, OptionIds[static_cast<int>(option)]);
-    return SendMessageA(box, BM_GETCHECK, 0, 0) != 0;
+    HWND box = Find(OptionBoxes, option);
+    return box && SendMessageA(box, BM_GETCHECK, 0, 0) != 0;
 }
 
 void WindowSession::ColourFieldText(merge::Channel channel, char* buffer, int size) {
-    GetDlgItemTextA(MainWindowHandle, FieldIds[static_cast<int>(channel)], buffer, size);
+    GetWindowTextA(Find(ChannelFields, channel), buffer, size);
 }
 
 // The command line's scale and offset have no field here: colours as they are.

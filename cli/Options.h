@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "merge/Session.h"
+
 namespace cli {
 
 struct Options {
@@ -14,9 +16,9 @@ struct Options {
     // The folder of the outputs, each at its model's path below the folder
     // named as DAY (a model named: its name), or none.
     std::string outputFolder;
-    // The texts of the R, G, B and A fields, read by the fields' own rules;
-    // these are the fields' texts when the window opens.
-    std::string colourTexts[4] = {"64", "64", "64", "255"};
+    // The texts of the R, G, B and A fields, read by the fields' own rules.
+    std::string colourTexts[4] = {merge::DefaultColourTexts[0], merge::DefaultColourTexts[1],
+                                  merge::DefaultColourTexts[2], merge::DefaultColourTexts[3]};
     // Each night colour's channels, R, G, B and A: scaled by a percentage,
     // then moved by an offset.
     int scale[4] = {100, 100, 100, 100};

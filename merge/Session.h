@@ -22,6 +22,9 @@ enum class Option {
 
 enum class Channel { Red, Green, Blue, Alpha };
 
+// The colour fields' texts as the window starts, in the order of Channel.
+inline constexpr const char* DefaultColourTexts[] = {"64", "64", "64", "255"};
+
 // How each night colour's channel is changed before it is written: scaled by
 // a whole percentage (0 to 1000), rounded, moved by an offset (-255 to 255)
 // and kept within 0 to 255. The defaults change nothing.

@@ -56,7 +56,7 @@ struct WindowTest : testing::Test {
         EXPECT_TRUE(PumpMessages()) << "WM_DESTROY posts WM_QUIT";
         EXPECT_EQ(ControlFont, nullptr);
         EXPECT_EQ(BackgroundBrush, nullptr);
-        UnregisterClassA("NORMAL0", GetModuleHandleA(nullptr));
+        UnregisterClassA(MainWindowClass, GetModuleHandleA(nullptr));
     }
 };
 

@@ -14,7 +14,8 @@ namespace testsupport {
 struct MemorySession final : merge::Session {
     std::string log;
     std::set<merge::Option> ticked;
-    std::string fields[4] = {"64", "64", "64", "255"};
+    std::string fields[4] = {merge::DefaultColourTexts[0], merge::DefaultColourTexts[1],
+                             merge::DefaultColourTexts[2], merge::DefaultColourTexts[3]};
     merge::ChannelAdjustment adjustments[4];
     bool oneFileModeEnabled = true;
 

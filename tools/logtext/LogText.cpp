@@ -1,7 +1,8 @@
 // logtext: prints the text of the log pane of the running Tintweld window, as
 // it stands, to standard output (line breaks as the log holds them, CR LF).
 // Exit status 1 when no such window is there.
-#include <windows.h>
+#include "app/Controls.h"  // windows.h first
+#include "app/MainWindow.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -11,8 +12,8 @@
 #include <vector>
 
 int main() {
-    HWND window = FindWindowA("NORMAL0", "Tintweld");
-    HWND log = window ? GetDlgItem(window, 1017) : nullptr;
+    HWND window = FindWindowA(MainWindowClass, MainWindowTitle);
+    HWND log = window ? GetDlgItem(window, IdLogPane) : nullptr;
     if (!log) {
         std::fputs("logtext: no Tintweld window\n", stderr);
         return 1;
