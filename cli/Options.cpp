@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "cli/OptionTable.h"
+
 #include <iterator>
 #include <string>
 #include <utility>
@@ -79,8 +81,6 @@ const char UsageTail[] =
     "   Analyzing file...\n"
     "   830 vertex.\n"
     "   Error: File already contain Night Vertex Color.\n";
-
-using Setter = bool (*)(CommandLine& line, const std::string& value);
 
 bool Fail(CommandLine& line, const std::string& error) {
     line.command = Command::UsageError;
@@ -186,16 +186,6 @@ bool Asks(CommandLine& line, Command command) {
     return true;
 }
 
-// One option a row: what parsing does with it, and what --help (and so the
-// manual page) says of it. Help lines after the first are indented.
-struct OptionRow {
-    char shortName;  // none: '\0'
-    const char* longName;
-    const char* value;  // its name in the help, or null when it takes none
-    const char* help;
-    Setter apply;
-};
-
 // An option that ticks a box, and one that takes a name.
 #define SETS(field) [](CommandLine& line, const std::string&) { return line.options.field = true; }
 #define TAKES(field)                                 \
@@ -203,7 +193,7 @@ struct OptionRow {
         return !(line.options.field = value).empty(); \
     }
 
-constexpr OptionRow Rows[] = {
+constexpr OptionRow<CommandLine> Rows[] = {
     {'a', "always-merge", nullptr,
      "replace night colours that a model already has\n"
      "(without it such a model is refused)",
@@ -290,56 +280,9 @@ constexpr OptionRow Rows[] = {
 #undef SETS
 #undef TAKES
 
-const OptionRow* FindLong(const std::string& name) {
-    for (const OptionRow& row : Rows)
-        if (name == row.longName) return &row;
-    return nullptr;
-}
-
-const OptionRow* FindShort(char name) {
-    for (const OptionRow& row : Rows)
-        if (row.shortName != '\0' && name == row.shortName) return &row;
-    return nullptr;
-}
-
-bool Apply(CommandLine& line, const OptionRow& row, const std::string& value) {
-    if (row.value && value.empty())
-        return Fail(line, std::string("option '--") + row.longName + "' needs a value");
-    return row.apply(line, value);
-}
-
-// "--name", "--name=value" or "--name value"; moves i past a separate value.
-bool ParseLong(CommandLine& line, const std::vector<std::string>& arguments, size_t& i) {
-    const std::string& text = arguments[i];
-    const size_t equals = text.find('=');
-    const std::string name = text.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const OptionRow* row = FindLong(name);
-    if (!row) return Fail(line, "unknown option '--" + name + "'");
-    if (!row->value) {
-        if (equals != std::string::npos)
-            return Fail(line, "option '--" + name + "' takes no value");
-        return Apply(line, *row, "");
-    }
-    if (equals != std::string::npos) return Apply(line, *row, text.substr(equals + 1));
-    if (i + 1 >= arguments.size()) return Fail(line, "option '--" + name + "' needs a value");
-    return Apply(line, *row, arguments[++i]);
-}
-
-// "-acd", "-nNIGHT" or "-n NIGHT"; moves i past a separate value.
-bool ParseShort(CommandLine& line, const std::vector<std::string>& arguments, size_t& i) {
-    const std::string& text = arguments[i];
-    for (size_t c = 1; c < text.size(); ++c) {
-        const OptionRow* row = FindShort(text[c]);
-        if (!row) return Fail(line, std::string("unknown option '-") + text[c] + "'");
-        if (!row->value) {
-            if (!Apply(line, *row, "")) return false;
-            continue;
-        }
-        if (c + 1 < text.size()) return Apply(line, *row, text.substr(c + 1));
-        if (i + 1 >= arguments.size())
-            return Fail(line, std::string("option '-") + text[c] + "' needs a value");
-        return Apply(line, *row, arguments[++i]);
-    }
+bool AddDay(CommandLine& line, const std::string& name) {
+    if (name.empty()) return Fail(line, "an empty name is no model");
+    line.options.days.push_back(name);
     return true;
 }
 
@@ -381,43 +324,14 @@ void CheckTogether(CommandLine& line) {
 
 }  // namespace
 
-std::string UsageText() {
-    constexpr size_t HelpColumn = 27;
-    std::string text = UsageHead;
-    for (const OptionRow& row : Rows) {
-        std::string names =
-            row.shortName ? std::string("  -") + row.shortName + ", --" : "      --";
-        names += row.longName;
-        if (row.value) names += std::string("=") + row.value;
-        names.append(names.size() < HelpColumn - 1 ? HelpColumn - names.size() : 2, ' ');
-        // Lines after the first stand two further in.
-        for (const char* c = row.help; *c; ++c)
-            names += *c == '\n' ? "\n" + std::string(HelpColumn + 2, ' ') : std::string(1, *c);
-        text += names + "\n";
-    }
-    return text + UsageTail;
-}
+std::string UsageText() { return UsageHead + OptionHelp(Rows) + UsageTail; }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
-    bool optionsEnded = false;
-    // Options may stand anywhere before "--", as with most Unix tools.
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        bool ok = true;
-        if (argument.empty())
-            ok = Fail(line, "an empty name is no model");
-        else if (optionsEnded || argument[0] != '-' || argument.size() == 1)
-            line.options.days.push_back(argument);
-        else if (argument == "--")
-            optionsEnded = true;
-        else if (argument[1] == '-')
-            ok = ParseLong(line, arguments, i);
-        else
-            ok = ParseShort(line, arguments, i);
-        if (!ok) return line;
-    }
-    if (line.command == Command::Merge) CheckTogether(line);
+    if (!ParseOptions(Rows, arguments, line, AddDay))
+        line.command = Command::UsageError;
+    else if (line.command == Command::Merge)
+        CheckTogether(line);
     return line;
 }
 
