@@ -9,6 +9,8 @@
 
 namespace {
 
+using merge::DefaultColourTexts;
+
 constexpr char UpDownClass[] = UPDOWN_CLASSA;
 
 struct ControlRow {
@@ -37,16 +39,16 @@ constexpr ControlRow Controls[] = {
     {IdOutputInDffFolder, "BUTTON", "Output in DFF Folder", 0, CheckBox, 0, 104, 192, 24, true},
     {IdFrame, "BUTTON", "Complemented NVC", 0, GroupBox, 16, 24, 296, 76, true},
     {IdLabelR, "STATIC", "R:", 0, Label, 24, 50, 16, 20, true},
-    {IdFieldR, "EDIT", merge::DefaultColourTexts[0], WS_EX_CLIENTEDGE, Field, 40, 48, 48, 24, true},
+    {IdFieldR, "EDIT", DefaultColourTexts[0], WS_EX_CLIENTEDGE, Field, 40, 48, 48, 24, true},
     {IdUpDownR, UpDownClass, nullptr, 0, UpDown, 72, 48, 16, 24, false},
     {IdLabelG, "STATIC", "G:", 0, Label, 96, 50, 16, 20, true},
-    {IdFieldG, "EDIT", merge::DefaultColourTexts[1], WS_EX_CLIENTEDGE, Field, 112, 48, 48, 24, true},
+    {IdFieldG, "EDIT", DefaultColourTexts[1], WS_EX_CLIENTEDGE, Field, 112, 48, 48, 24, true},
     {IdUpDownG, UpDownClass, nullptr, 0, UpDown, 144, 48, 16, 24, false},
     {IdLabelB, "STATIC", "B:", 0, Label, 168, 50, 16, 20, true},
-    {IdFieldB, "EDIT", merge::DefaultColourTexts[2], WS_EX_CLIENTEDGE, Field, 184, 48, 48, 24, true},
+    {IdFieldB, "EDIT", DefaultColourTexts[2], WS_EX_CLIENTEDGE, Field, 184, 48, 48, 24, true},
     {IdUpDownB, UpDownClass, nullptr, 0, UpDown, 216, 48, 16, 24, false},
     {IdLabelA, "STATIC", "A:", 0, Label, 240, 50, 16, 20, true},
-    {IdFieldA, "EDIT", merge::DefaultColourTexts[3], WS_EX_CLIENTEDGE, Field, 256, 48, 48, 24, true},
+    {IdFieldA, "EDIT", DefaultColourTexts[3], WS_EX_CLIENTEDGE, Field, 256, 48, 48, 24, true},
     {IdUpDownA, UpDownClass, nullptr, 0, UpDown, 288, 48, 16, 24, false},
     {IdCopyDayColours, "BUTTON", "Copy Day Vertex Color", 0, CheckBox, 24, 72, 280, 24, true},
     {IdOneFileMode, "BUTTON", "Don't request 2 DFF", 0, CheckBox, 136, 0, 176, 24, true},

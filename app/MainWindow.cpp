@@ -99,8 +99,8 @@ bool StartUp() {
     BackgroundBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     HINSTANCE instance = GetModuleHandleA(nullptr);
     bool created = RegisterMainWindowClass(instance) &&
-                   CreateWindowExA(WS_EX_ACCEPTFILES, MainWindowClass, MainWindowTitle, MainWindowStyle,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, MainWindowWidth,
+                   CreateWindowExA(WS_EX_ACCEPTFILES, MainWindowClass, MainWindowTitle,
+                                   MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, MainWindowWidth,
                                    MainWindowHeight, nullptr, nullptr, instance,
                                    nullptr) != nullptr;
     // Without a window the loop would wait forever: end in order instead.

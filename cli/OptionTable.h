@@ -108,10 +108,10 @@ bool ParseOptions(const OptionRow<Target> (&rows)[N], const std::vector<std::str
 }
 
 // The rows as --help lists them, a line each (and the lines of their help),
-// their help in a column of its own; a heading as it is.
+// their help in a column of its own, within 80 columns; a heading as it is.
 template <typename Target, size_t N>
 std::string OptionHelp(const OptionRow<Target> (&rows)[N]) {
-    constexpr size_t HelpColumn = 27;
+    constexpr size_t HelpColumn = 27, Width = 80;
     std::string text;
     for (const OptionRow<Target>& row : rows) {
         if (!row.longName) {
@@ -122,7 +122,13 @@ std::string OptionHelp(const OptionRow<Target> (&rows)[N]) {
             row.shortName ? std::string("  -") + row.shortName + ", --" : "      --";
         names += row.longName;
         if (row.value) names += std::string("=") + row.value;
-        names.append(names.size() < HelpColumn - 1 ? HelpColumn - names.size() : 2, ' ');
+        const std::string help = row.help;
+        size_t column = names.size();
+        if (column + 2 + help.substr(0, help.find('\n')).size() > Width) {
+            names += "\n";
+            column = 0;
+        }
+        names.append(column < HelpColumn - 1 ? HelpColumn - column : 2, ' ');
         for (const char* c = row.help; *c; ++c)
             names += *c == '\n' ? "\n" + std::string(HelpColumn + 2, ' ') : std::string(1, *c);
         text += names + "\n";

@@ -38,7 +38,8 @@ const char* CheckModelStart(rw::ByteStream& stream, ModelStart* start, bool prel
 // is (its count is then logged all the same). False once the reason is
 // logged.
 [[nodiscard]] bool OpenAndCheckModel(Os& os, Session& session, const char* path, InputFile* file,
-                       ModelStart* start, FileStamp* stamp = nullptr, bool prelitRequired = true);
+                                     ModelStart* start, FileStamp* stamp = nullptr,
+                                     bool prelitRequired = true);
 
 // The Geometry chunks of the Geometry List at list, each with its fixed
 // fields, found by the sibling search kept inside the list. Null, or the

@@ -53,12 +53,14 @@ void DrawText(Picture& picture, uint32_t x, uint32_t y, uint32_t width, const st
 // logged as for a merge, but writes nothing: draws the model's tile instead,
 // with the colours the merge would leave in it, or its error line. True when
 // it shows the views, false when an error line.
-[[nodiscard]] bool PreviewModel(Os& os, Session& session, const std::string& day, const std::string& night,
-                  PathForm form, Picture& picture, size_t tile);
+[[nodiscard]] bool PreviewModel(Os& os, Session& session, const std::string& day,
+                                const std::string& night, PathForm form, Picture& picture,
+                                size_t tile);
 
 // Writes the picture as a PNG file at path, as every output is written (a
 // new file beside it, flushed, then moved over it), and logs "Preview
 // written: " and the path, or why not.
-[[nodiscard]] bool WritePicture(Os& os, Session& session, const std::string& path, const Picture& picture);
+[[nodiscard]] bool WritePicture(Os& os, Session& session, const std::string& path,
+                                const Picture& picture);
 
 }  // namespace merge

@@ -25,7 +25,7 @@ protected:
 // For streams that keep their own position: moves it as Seek does, and tells
 // whether the move was allowed.
 [[nodiscard]] inline bool MovePosition(uint64_t& position, int64_t distance, SeekFrom from,
-                         uint64_t* newPosition) {
+                                       uint64_t* newPosition) {
     const uint64_t base = from == SeekFrom::Start ? 0 : position;
     if (distance < 0 && uint64_t(0) - static_cast<uint64_t>(distance) > base) return false;
     position = base + static_cast<uint64_t>(distance);

@@ -40,14 +40,15 @@ struct Child {
 // read as far as the stream holds it. False when start is at or past
 // containerEnd: no child begins there. A walk goes on at child.end while
 // the child is not cut.
-[[nodiscard]] bool ReadChild(ByteStream& stream, uint64_t start, uint64_t containerEnd, Child* child);
+[[nodiscard]] bool ReadChild(ByteStream& stream, uint64_t start, uint64_t containerEnd,
+                             Child* child);
 
 // The sibling search, over that walk: from the chunk at first (whose type
 // is passed over), the first later child of wantedType whose whole header
 // lies before containerEnd (its type alone need be in the stream). True
 // with the position on its size field; false when the walk ends first.
-[[nodiscard]] bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd, uint32_t wantedType,
-                 Child* found);
+[[nodiscard]] bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd,
+                               uint32_t wantedType, Child* found);
 
 uint32_t Load32(const uint8_t* bytes);
 void Store32(uint8_t* bytes, uint32_t value);

@@ -18,7 +18,8 @@ void Flush(ByteSink& sink) {
     // The staged bytes end at sink.position; keep those below the limit.
     uint64_t first = sink.position - sink.used;
     size_t keep = 0;
-    if (first < sink.limit) keep = static_cast<size_t>(std::min<uint64_t>(sink.used, sink.limit - first));
+    if (first < sink.limit)
+        keep = static_cast<size_t>(std::min<uint64_t>(sink.used, sink.limit - first));
     if (keep > 0 && sink.memory) {
         sink.memory->insert(sink.memory->end(), sink.block.get(), sink.block.get() + keep);
     } else if (keep > 0 && sink.file && !sink.failed) {

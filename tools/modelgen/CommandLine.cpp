@@ -1,5 +1,7 @@
 #include "tools/modelgen/CommandLine.h"
 
+#include "cli/OptionTable.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -8,56 +10,6 @@
 
 namespace modelgen {
 
-const char* const UsageText =
-    "Usage: modelgen [OPTION]... OUT.dff\n"
-    "Writes a synthetic RW binary stream model (DFF) to OUT.dff: a Clump with a\n"
-    "Frame List, a Geometry List of prelit geometries, Atomics and Extensions.\n"
-    "\n"
-    "Geometries (every option applies to each geometry):\n"
-    "  --vertices N             vertices per geometry (default 3)\n"
-    "  --triangles N            triangles per geometry (default vertices / 3)\n"
-    "  --geometries K           number of geometries (default 1)\n"
-    "  --no-prelit              no prelit colours (format flag 0x08 clear)\n"
-    "  --colour R,G,B,A         every vertex this colour (default: a pattern that\n"
-    "                           differs per vertex and per geometry)\n"
-    "  --no-extension           no Extension in the geometries\n"
-    "  --plugin TYPE:LEN        a chunk of type TYPE (hex) and LEN bytes in each\n"
-    "                           geometry's Extension; repeatable, kept in order\n"
-    "  --night-chunk INDEX:VERTICES[@GEOMETRY]\n"
-    "                           a night colour chunk for VERTICES vertices in the\n"
-    "                           Extension of geometry GEOMETRY (from 1; the first\n"
-    "                           when not given), before plugin INDEX (INDEX =\n"
-    "                           number of plugins puts it last); repeatable\n"
-    "  --night-scale R,G,B,A    the night chunks' colours made from the geometry's\n"
-    "                           own, each channel scaled by these percentages\n"
-    "                           (0-1000), as tintweld-cli --copy-day --scale does\n"
-    "  --night-offset R,G,B,A   the same, with these added (-255-255), as\n"
-    "                           tintweld-cli --offset does\n"
-    "\n"
-    "Model:\n"
-    "  --version HEX            the Clump's version stamp (default 1803FFFF)\n"
-    "  --first-type HEX         the first chunk's type (default 10, Clump)\n"
-    "  --before-list TYPE:LEN   a chunk between the Clump's Struct and the Frame\n"
-    "                           List; repeatable\n"
-    "  --clump-plugin TYPE:LEN  a chunk in the Clump's Extension; repeatable\n"
-    "  --list-after-clump       the Geometry List after the end of the Clump\n"
-    "  --list-struct-extra LEN  LEN more bytes in the Geometry List's Struct,\n"
-    "                           after its count\n"
-    "\n"
-    "Malformed files:\n"
-    "  --vertex-count-field N   write N as the first geometry's vertex count\n"
-    "  --trailing N             append N bytes after the Clump\n"
-    "  --truncate N             cut the file after N bytes\n"
-    "  --size-change CHUNK:N    add N (may be negative) to the size field of the\n"
-    "                           clump, list, geometry or extension (those of the\n"
-    "                           first geometry); repeatable\n"
-    "\n"
-    "  -h, --help               show this help and exit\n"
-    "\n"
-    "Numbers are decimal, TYPE and HEX hexadecimal (with or without 0x).\n"
-    "Exit status: 0 when written, 1 when the file cannot be written, 2 on a\n"
-    "usage error.\n";
-
 namespace {
 
 constexpr uint8_t PluginFill = 0xC3;
@@ -65,9 +17,8 @@ constexpr uint8_t TrailingFill = 0xEE;
 
 bool ParseNumber(const std::string& text, int base, uint64_t max, uint64_t* value) {
     std::string digits = text;
-    if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] | 0x20) == 'x')
         digits = digits.substr(2);
-    }
     // strtoull would accept blanks and a sign; a number here is digits only.
     if (digits.empty() || !std::isxdigit(static_cast<unsigned char>(digits[0]))) return false;
     errno = 0;
@@ -130,7 +81,8 @@ bool ApplySizeChange(const std::string& text, GeometryShape& geometry, ModelShap
     const bool negative = !number.empty() && number[0] == '-';
     uint64_t magnitude;
     if (!ParseNumber(number.substr(negative ? 1 : 0), 10, INT32_MAX, &magnitude)) return false;
-    const int32_t change = static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude) : magnitude);
+    const int32_t change =
+        static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude) : magnitude);
     int32_t* field = chunk == "clump"       ? &shape.clumpSizeChange
                      : chunk == "list"      ? &shape.geometryListSizeChange
                      : chunk == "geometry"  ? &geometry.geometrySizeChange
@@ -160,7 +112,8 @@ void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
     if (!options.triangleCountGiven) geometry.triangleCount = geometry.vertexCount / 3;
     if (options.colourGiven) {
         geometry.colours.resize(size_t{4} * geometry.vertexCount);
-        for (size_t i = 0; i < geometry.colours.size(); ++i) geometry.colours[i] = options.colour[i % 4];
+        for (size_t i = 0; i < geometry.colours.size(); ++i)
+            geometry.colours[i] = options.colour[i % 4];
     }
     // The size changes are the first geometry's only.
     GeometryShape others = geometry;
@@ -182,140 +135,168 @@ void ApplyGeometryOptions(GeometryOptions& options, ModelShape& shape) {
     }
 }
 
-const char* const ValueOptions[] = {
-    "--vertices", "--triangles", "--geometries", "--colour", "--color", "--plugin", "--night-chunk", "--version",
-    "--first-type", "--before-list", "--clump-plugin", "--vertex-count-field", "--trailing", "--truncate",
-    "--size-change", "--list-struct-extra", "--night-scale", "--night-offset",
+// What the options have said so far.
+struct Reading : GeometryOptions {
+    ModelShape shape;
+    std::vector<std::string> paths;
+    bool help = false;
+    std::string error;
 };
 
-bool IsValueOption(const std::string& name) {
-    for (const char* option : ValueOptions) {
-        if (name == option) return true;
-    }
-    return false;
-}
+using Value = const std::string&;
 
-bool ApplyValueOption(const std::string& name, const std::string& value, GeometryOptions& options,
-                      ModelShape& shape) {
-    GeometryShape& geometry = options.geometry;
-    uint32_t number;
-    uint64_t size;
+bool TakeChunk(Value value, std::vector<RawChunk>& chunks) {
     RawChunk chunk;
-    if (name == "--vertices") return ParseU32(value, 10, &geometry.vertexCount);
-    if (name == "--triangles") return options.triangleCountGiven = ParseU32(value, 10, &geometry.triangleCount);
-    if (name == "--geometries") return ParseU32(value, 10, &options.count);
-    if (name == "--colour" || name == "--color") return options.colourGiven = ParseColour(value, options.colour);
-    if (name == "--night-scale")
-        return options.adjustmentGiven = ParseFour(value, 0, 1000, options.adjustment.scale);
-    if (name == "--night-offset")
-        return options.adjustmentGiven = ParseFour(value, -255, 255, options.adjustment.offset);
-    if (name == "--version") return ParseU32(value, 16, &shape.version);
-    if (name == "--first-type") return ParseU32(value, 16, &shape.firstChunkType);
-    if (name == "--vertex-count-field") {
-        return shape.overrideVertexCount = ParseU32(value, 10, &shape.vertexCountField);
-    }
-    if (name == "--night-chunk") {
-        const size_t at = value.find('@');
-        uint32_t vertices = 0, index = 1;
-        if (!ParsePair(value.substr(0, at), 10, &number, &vertices) || number > INT32_MAX ||
-            (at != std::string::npos && (!ParseU32(value.substr(at + 1), 10, &index) || index == 0)))
-            return false;
-        options.nightChunks[index - 1] = {static_cast<int>(number), vertices};
-        return true;
-    }
-    if (name == "--trailing") {
-        if (!ParseU32(value, 10, &number)) return false;
-        shape.trailing.assign(number, TrailingFill);
-        return true;
-    }
-    if (name == "--size-change") return ApplySizeChange(value, geometry, shape);
-    if (name == "--list-struct-extra") {
-        if (!ParseU32(value, 10, &number)) return false;
-        shape.listStructExtra.assign(number, PluginFill);
-        return true;
-    }
-    if (name == "--truncate") {
-        if (!ParseNumber(value, 10, SIZE_MAX, &size)) return false;
-        shape.truncateAt = static_cast<size_t>(size);
-        return true;
-    }
     if (!ParseChunk(value, &chunk)) return false;
-    if (name == "--plugin") geometry.plugins.push_back(chunk);
-    if (name == "--before-list") shape.chunksBeforeGeometryList.push_back(chunk);
-    if (name == "--clump-plugin") shape.clumpPlugins.push_back(chunk);
+    chunks.push_back(chunk);
     return true;
 }
+
+bool TakeNightChunk(Reading& r, Value value) {
+    const size_t at = value.find('@');
+    uint32_t before = 0, vertices = 0, index = 1;
+    if (!ParsePair(value.substr(0, at), 10, &before, &vertices) || before > INT32_MAX ||
+        (at != std::string::npos && (!ParseU32(value.substr(at + 1), 10, &index) || index == 0)))
+        return false;
+    r.nightChunks[index - 1] = {static_cast<int>(before), vertices};
+    return true;
+}
+
+// n bytes of fill, n given in decimal.
+bool TakeFill(Value value, uint8_t fill, Bytes& bytes) {
+    uint32_t n;
+    if (!ParseU32(value, 10, &n)) return false;
+    bytes.assign(n, fill);
+    return true;
+}
+
+bool TakeTruncation(Reading& r, Value value) {
+    uint64_t size;
+    if (!ParseNumber(value, 10, SIZE_MAX, &size)) return false;
+    r.shape.truncateAt = static_cast<size_t>(size);
+    return true;
+}
+
+bool TakePath(Reading& r, Value path) {
+    r.paths.push_back(path);
+    return true;
+}
+
+#define SETS(field, to) [](Reading& r, Value) { return (field = to), true; }
+
+constexpr cli::OptionRow<Reading> Rows[] = {
+    {'\0', nullptr, nullptr, "Geometries (every option applies to each geometry):", nullptr},
+    {'\0', "vertices", "N", "vertices per geometry (default 3)",
+     [](Reading& r, Value v) { return ParseU32(v, 10, &r.geometry.vertexCount); }},
+    {'\0', "triangles", "N", "triangles per geometry (default vertices / 3)",
+     [](Reading& r, Value v) {
+         return r.triangleCountGiven = ParseU32(v, 10, &r.geometry.triangleCount);
+     }},
+    {'\0', "geometries", "K", "number of geometries (default 1)",
+     [](Reading& r, Value v) { return ParseU32(v, 10, &r.count); }},
+    {'\0', "no-prelit", nullptr, "no prelit colours (format flag 0x08 clear)",
+     SETS(r.geometry.prelit, false)},
+    {'\0', "colour", "R,G,B,A",
+     "every vertex this colour (default: a pattern that\n"
+     "differs per vertex and per geometry)",
+     [](Reading& r, Value v) { return r.colourGiven = ParseColour(v, r.colour); }},
+    {'\0', "color", "R,G,B,A", "the same as --colour",
+     [](Reading& r, Value v) { return r.colourGiven = ParseColour(v, r.colour); }},
+    {'\0', "no-extension", nullptr, "no Extension in the geometries",
+     SETS(r.geometry.hasExtension, false)},
+    {'\0', "plugin", "TYPE:LEN",
+     "a chunk of type TYPE (hex) and LEN bytes in each\n"
+     "geometry's Extension; repeatable, kept in order",
+     [](Reading& r, Value v) { return TakeChunk(v, r.geometry.plugins); }},
+    {'\0', "night-chunk", "INDEX:VERTICES[@GEOMETRY]",
+     "a night colour chunk for VERTICES vertices in the\n"
+     "Extension of geometry GEOMETRY (from 1; the first\n"
+     "when not given), before plugin INDEX (INDEX =\n"
+     "number of plugins puts it last); repeatable",
+     TakeNightChunk},
+    {'\0', "night-scale", "R,G,B,A",
+     "the night chunks' colours made from the geometry's\n"
+     "own, each channel scaled by these percentages\n"
+     "(0-1000), as tintweld-cli --copy-day --scale does",
+     [](Reading& r, Value v) {
+         return r.adjustmentGiven = ParseFour(v, 0, 1000, r.adjustment.scale);
+     }},
+    {'\0', "night-offset", "R,G,B,A",
+     "the same, with these added (-255-255), as\n"
+     "tintweld-cli --offset does",
+     [](Reading& r, Value v) {
+         return r.adjustmentGiven = ParseFour(v, -255, 255, r.adjustment.offset);
+     }},
+    {'\0', nullptr, nullptr, "\nModel:", nullptr},
+    {'\0', "version", "HEX", "the Clump's version stamp (default 1803FFFF)",
+     [](Reading& r, Value v) { return ParseU32(v, 16, &r.shape.version); }},
+    {'\0', "first-type", "HEX", "the first chunk's type (default 10, Clump)",
+     [](Reading& r, Value v) { return ParseU32(v, 16, &r.shape.firstChunkType); }},
+    {'\0', "before-list", "TYPE:LEN",
+     "a chunk between the Clump's Struct and the Frame\n"
+     "List; repeatable",
+     [](Reading& r, Value v) { return TakeChunk(v, r.shape.chunksBeforeGeometryList); }},
+    {'\0', "clump-plugin", "TYPE:LEN", "a chunk in the Clump's Extension; repeatable",
+     [](Reading& r, Value v) { return TakeChunk(v, r.shape.clumpPlugins); }},
+    {'\0', "list-after-clump", nullptr, "the Geometry List after the end of the Clump",
+     SETS(r.shape.geometryListAfterClump, true)},
+    {'\0', "list-struct-extra", "LEN",
+     "LEN more bytes in the Geometry List's Struct,\n"
+     "after its count",
+     [](Reading& r, Value v) { return TakeFill(v, PluginFill, r.shape.listStructExtra); }},
+    {'\0', nullptr, nullptr, "\nMalformed files:", nullptr},
+    {'\0', "vertex-count-field", "N", "write N as the first geometry's vertex count",
+     [](Reading& r, Value v) {
+         return r.shape.overrideVertexCount = ParseU32(v, 10, &r.shape.vertexCountField);
+     }},
+    {'\0', "trailing", "N", "append N bytes after the Clump",
+     [](Reading& r, Value v) { return TakeFill(v, TrailingFill, r.shape.trailing); }},
+    {'\0', "truncate", "N", "cut the file after N bytes", TakeTruncation},
+    {'\0', "size-change", "CHUNK:N",
+     "add N (may be negative) to the size field of the\n"
+     "clump, list, geometry or extension (those of the\n"
+     "first geometry); repeatable",
+     [](Reading& r, Value v) { return ApplySizeChange(v, r.geometry, r.shape); }},
+    {'\0', nullptr, nullptr, "", nullptr},
+    {'h', "help", nullptr, "show this help and exit", SETS(r.help, true)},
+};
+
+#undef SETS
 
 }  // namespace
 
-bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* line, std::string* error) {
-    *line = CommandLine{};
-    ModelShape& shape = line->shape;
-    GeometryOptions options;
-    GeometryShape& geometry = options.geometry;
-    bool optionsEnded = false;
-    std::vector<std::string> paths;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        if (optionsEnded || name.size() < 2 || name[0] != '-') {
-            paths.push_back(name);
-            continue;
-        }
-        if (name == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (name == "-h" || name == "--help") {
-            line->help = true;
-            return true;
-        }
-        // Both "--name value" and "--name=value".
-        std::string value;
-        bool inlineValue = false;
-        size_t equals = name.find('=');
-        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-            inlineValue = true;
-        }
-        if (name == "--no-prelit" || name == "--no-extension" || name == "--list-after-clump") {
-            if (inlineValue) {
-                *error = "option '" + name + "' takes no value";
-                return false;
-            }
-            if (name == "--no-prelit") geometry.prelit = false;
-            if (name == "--no-extension") geometry.hasExtension = false;
-            if (name == "--list-after-clump") shape.geometryListAfterClump = true;
-            continue;
-        }
-        if (!IsValueOption(name)) {
-            *error = "unknown option '" + name + "'";
-            return false;
-        }
-        if (!inlineValue && i + 1 >= arguments.size()) {
-            *error = "option '" + name + "' needs a value";
-            return false;
-        }
-        if (!inlineValue) value = arguments[++i];
-        if (!ApplyValueOption(name, value, options, shape)) {
-            *error = "invalid value '" + value + "' for option '" + name + "'";
-            return false;
-        }
+std::string UsageText() {
+    return "Usage: modelgen [OPTION]... OUT.dff\n"
+           "Writes a synthetic RW binary stream model (DFF) to OUT.dff: a Clump with a\n"
+           "Frame List, a Geometry List of prelit geometries, Atomics and Extensions.\n"
+           "\n" +
+           cli::OptionHelp(Rows) +
+           "\n"
+           "Numbers are decimal, TYPE and HEX hexadecimal (with or without 0x).\n"
+           "Exit status: 0 when written, 1 when the file cannot be written, 2 on a\n"
+           "usage error.\n";
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    Reading r;
+    CommandLine line;
+    line.help = cli::ParseOptions(Rows, arguments, r, TakePath) && r.help;
+    if (line.help) return line;
+    if (r.error.empty() && r.paths.size() != 1)
+        r.error = r.paths.empty() ? "no output file given" : "more than one output file given";
+    for (const auto& chunk : r.nightChunks) {
+        if (!r.error.empty()) break;
+        if (chunk.second.first > static_cast<int>(r.geometry.plugins.size()) ||
+            chunk.first >= r.count)
+            r.error = "night chunk " + std::to_string(chunk.second.first) + "@" +
+                      std::to_string(chunk.first + 1) + " is past the plugins or the geometries";
     }
-    if (paths.size() != 1) {
-        *error = paths.empty() ? "no output file given" : "more than one output file given";
-        return false;
-    }
-    for (const auto& chunk : options.nightChunks) {
-        if (chunk.second.first > static_cast<int>(geometry.plugins.size()) || chunk.first >= options.count) {
-            *error = "night chunk " + std::to_string(chunk.second.first) + "@" + std::to_string(chunk.first + 1) +
-                     " is past the plugins or the geometries";
-            return false;
-        }
-    }
-    line->outputPath = paths[0];
-    ApplyGeometryOptions(options, shape);
-    return true;
+    line.error = r.error;
+    if (!line.error.empty()) return line;
+    line.outputPath = r.paths[0];
+    ApplyGeometryOptions(r, r.shape);
+    line.shape = r.shape;
+    return line;
 }
 
 }  // namespace modelgen

@@ -8,16 +8,16 @@
 
 namespace modelgen {
 
-struct CommandLine {
+struct [[nodiscard]] CommandLine {
     ModelShape shape;
     std::string outputPath;
     bool help = false;
+    std::string error;  // a usage error, one line; empty when there is none
 };
 
-extern const char* const UsageText;
+std::string UsageText();
 
-// Reads the arguments after the program name. False on a usage error, with
-// the reason in error.
-bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* line, std::string* error);
+// Reads the arguments after the program name.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace modelgen

@@ -134,7 +134,7 @@ void PutGeometryExtension(ByteSink& sink, const GeometryShape& geometry, bool fi
     if (layout) layout->firstExtension = sink.position;
     PutChunk(sink, rw::TypeExtension, ChunkVersion, [&](ByteSink& s) {
         for (size_t i = 0; i <= geometry.plugins.size(); ++i) {
-            if (geometry.nightChunkIndex >= 0 && static_cast<size_t>(geometry.nightChunkIndex) == i) {
+            if (geometry.nightChunkIndex == static_cast<int>(i)) {
                 uint64_t colourBytes = uint64_t{rw::ColourSize} * geometry.nightChunkVertices;
                 if (layout && s.layout) layout->nightChunk = s.position;
                 PutNightColourPrefix(s, colourBytes);
@@ -254,7 +254,8 @@ Model BuildModel(const ModelShape& shape) {
     Model model;
     ByteSink counter;
     PutModel(counter, shape);
-    model.bytes.reserve(static_cast<size_t>(std::min<uint64_t>(counter.position, shape.truncateAt)));
+    model.bytes.reserve(
+        static_cast<size_t>(std::min<uint64_t>(counter.position, shape.truncateAt)));
     ByteSink sink;
     sink.memory = &model.bytes;
     sink.limit = shape.truncateAt;
@@ -292,7 +293,8 @@ Model WithNightColours(ModelShape shape, const Bytes& colours) {
 Model WithNightColours(ModelShape shape, const std::map<uint32_t, Bytes>& colours) {
     for (const auto& entry : colours) {
         GeometryShape& geometry = shape.geometries[entry.first];
-        if (geometry.nightChunkIndex < 0) geometry.nightChunkIndex = static_cast<int>(geometry.plugins.size());
+        if (geometry.nightChunkIndex < 0)
+            geometry.nightChunkIndex = static_cast<int>(geometry.plugins.size());
         geometry.nightChunkVertices = static_cast<uint32_t>(entry.second.size() / rw::ColourSize);
         geometry.nightColours = entry.second;
     }

@@ -10,15 +10,12 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    modelgen::CommandLine line;
-    std::string error;
-    if (!modelgen::ParseCommandLine(arguments, &line, &error)) {
-        std::fprintf(stderr, "modelgen: %s\nTry 'modelgen --help' for more information.\n", error.c_str());
+    const modelgen::CommandLine line = modelgen::ParseCommandLine(arguments);
+    if (line.help) return std::fputs(modelgen::UsageText().c_str(), stdout) < 0;
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "modelgen: %s\nTry 'modelgen --help' for more information.\n",
+                     line.error.c_str());
         return 2;
-    }
-    if (line.help) {
-        std::fputs(modelgen::UsageText, stdout);
-        return 0;
     }
     errno = 0;
     if (!modelgen::WriteModelFile(line.shape, line.outputPath)) {
