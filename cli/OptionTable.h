@@ -2,6 +2,7 @@
 // so the manual page). The command line's table and the model generator's.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -20,88 +21,71 @@ struct OptionRow {
     bool (*apply)(Target& target, const std::string& value);
 };
 
-template <typename Target>
-struct OptionParser {
-    const OptionRow<Target>* rows;
-    size_t count;
-    Target& target;
-
-    bool Fail(const std::string& error) {
-        target.error = error;
-        return false;
-    }
-
-    const OptionRow<Target>* Find(const std::string& longName, char shortName) const {
-        for (size_t k = 0; k < count; ++k)
-            if (rows[k].longName && (shortName ? rows[k].shortName == shortName
-                                               : longName == rows[k].longName))
-                return &rows[k];
-        return nullptr;
-    }
-
-    bool Apply(const OptionRow<Target>& row, const std::string& value) {
-        const std::string name = std::string("option '--") + row.longName + "'";
-        if (row.value && value.empty()) return Fail(name + " needs a value");
-        if (row.apply(target, value)) return true;
-        if (target.error.empty()) Fail("invalid value '" + value + "' for " + name);
-        return false;
-    }
-
-    // "--name", "--name=value" or "--name value"; moves i past a separate value.
-    bool Long(const std::vector<std::string>& arguments, size_t& i) {
-        const std::string& text = arguments[i];
-        const size_t equals = text.find('=');
-        const std::string name = text.substr(2, equals == std::string::npos ? equals : equals - 2);
-        const OptionRow<Target>* row = Find(name, '\0');
-        if (!row) return Fail("unknown option '--" + name + "'");
-        if (!row->value) {
-            if (equals != std::string::npos)
-                return Fail("option '--" + name + "' takes no value");
-            return Apply(*row, "");
-        }
-        if (equals != std::string::npos) return Apply(*row, text.substr(equals + 1));
-        if (i + 1 >= arguments.size()) return Fail("option '--" + name + "' needs a value");
-        return Apply(*row, arguments[++i]);
-    }
-
-    // "-acd", "-nNIGHT" or "-n NIGHT"; moves i past a separate value.
-    bool Short(const std::vector<std::string>& arguments, size_t& i) {
-        const std::string& text = arguments[i];
-        for (size_t c = 1; c < text.size(); ++c) {
-            const OptionRow<Target>* row = Find("", text[c]);
-            if (!row) return Fail(std::string("unknown option '-") + text[c] + "'");
-            if (!row->value) {
-                if (!Apply(*row, "")) return false;
-                continue;
-            }
-            if (c + 1 < text.size()) return Apply(*row, text.substr(c + 1));
-            if (i + 1 >= arguments.size())
-                return Fail(std::string("option '-") + text[c] + "' needs a value");
-            return Apply(*row, arguments[++i]);
-        }
-        return true;
-    }
-};
-
 // Reads the arguments in order, options anywhere before "--", as with most
-// Unix tools: each option by its row; every other argument ("-" too) goes
-// to operand. False at the first error, which target.error then holds.
+// Unix tools: "--name", "--name=value", "--name value", "-acd", "-nNIGHT",
+// "-n NIGHT", each by its row; every other argument ("-" too) goes to
+// operand. False at the first error, which target.error then holds.
 template <typename Target, size_t N>
 bool ParseOptions(const OptionRow<Target> (&rows)[N], const std::vector<std::string>& arguments,
                   Target& target, bool (*operand)(Target& target, const std::string& argument)) {
-    OptionParser<Target> parser{rows, N, target};
+    const auto fail = [&target](const std::string& error) {
+        target.error = error;
+        return false;
+    };
+    const auto find = [&rows](const std::string& longName, char shortName) {
+        for (const OptionRow<Target>& row : rows)
+            if (row.longName &&
+                (shortName ? row.shortName == shortName : longName == row.longName))
+                return &row;
+        return static_cast<const OptionRow<Target>*>(nullptr);
+    };
+    const auto apply = [&](const OptionRow<Target>& row, const std::string& value) {
+        const std::string name = std::string("option '--") + row.longName + "'";
+        if (row.value && value.empty()) return fail(name + " needs a value");
+        if (row.apply(target, value)) return true;
+        return target.error.empty() ? fail("invalid value '" + value + "' for " + name) : false;
+    };
+    // A row's value: the one given with it, or else the next argument.
+    const auto take = [&](const OptionRow<Target>& row, const std::string& shown,
+                          const std::string* given, size_t& i) {
+        if (given) return apply(row, *given);
+        if (i + 1 >= arguments.size()) return fail("option '" + shown + "' needs a value");
+        return apply(row, arguments[++i]);
+    };
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
+        const std::string& text = arguments[i];
         bool ok = true;
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-')
-            ok = operand(target, argument);
-        else if (argument == "--")
+        if (optionsEnded || text.size() < 2 || text[0] != '-') {
+            ok = operand(target, text);
+        } else if (text == "--") {
             optionsEnded = true;
-        else if (argument[1] == '-')
-            ok = parser.Long(arguments, i);
-        else
-            ok = parser.Short(arguments, i);
+        } else if (text[1] == '-') {
+            const size_t equals = std::min(text.find('='), text.size());
+            const std::string name = "--" + text.substr(2, equals - 2);
+            const std::string value = text.substr(std::min(equals + 1, text.size()));
+            const OptionRow<Target>* row = find(name.substr(2), '\0');
+            const bool given = equals < text.size();
+            if (!row)
+                ok = fail("unknown option '" + name + "'");
+            else if (!row->value)
+                ok = !given ? apply(*row, "") : fail("option '" + name + "' takes no value");
+            else
+                ok = take(*row, name, given ? &value : nullptr, i);
+        } else {
+            for (size_t c = 1; ok && c < text.size(); ++c) {
+                const OptionRow<Target>* row = find("", text[c]);
+                const std::string name = std::string("-") + text[c], value = text.substr(c + 1);
+                if (!row) {
+                    ok = fail("unknown option '" + name + "'");
+                } else if (!row->value) {
+                    ok = apply(*row, "");
+                } else {
+                    ok = take(*row, name, value.empty() ? nullptr : &value, i);
+                    break;
+                }
+            }
+        }
         if (!ok) return false;
     }
     return true;
