@@ -1,33 +1,30 @@
 #include "app/WindowSession.h"
 
+#include <utility>
+
 #include "app/Controls.h"
 #include "app/LogPane.h"
 #include "app/MainWindow.h"
 
 namespace {
 
-// Each option's box and each channel's field; the command line's options
-// have no box here.
-template <typename Key>
-struct ControlOf {
-    Key key;
-    int id;
-};
 using merge::Channel;
 using merge::Option;
-constexpr ControlOf<Option> OptionBoxes[] = {
+
+// Each option's box and each channel's field, by id; the command line's
+// options have no box here.
+constexpr std::pair<Option, int> OptionBoxes[] = {
     {Option::AlwaysMerge, IdAlwaysMerge}, {Option::OutputInDffFolder, IdOutputInDffFolder},
     {Option::CopyDayColours, IdCopyDayColours}, {Option::OneFileMode, IdOneFileMode}};
-constexpr ControlOf<Channel> ChannelFields[] = {{Channel::Red, IdFieldR},
-                                                {Channel::Green, IdFieldG},
-                                                {Channel::Blue, IdFieldB},
-                                                {Channel::Alpha, IdFieldA}};
+constexpr std::pair<Channel, int> ChannelFields[] = {
+    {Channel::Red, IdFieldR}, {Channel::Green, IdFieldG}, {Channel::Blue, IdFieldB},
+    {Channel::Alpha, IdFieldA}};
 
 // The control of key; null where the table has none.
 template <typename Key, size_t N>
-HWND Find(const ControlOf<Key> (&table)[N], Key key) {
-    for (const ControlOf<Key>& row : table)
-        if (row.key == key) return GetDlgItem(MainWindowHandle, row.id);
+HWND Find(const std::pair<Key, int> (&table)[N], Key key) {
+    for (const auto& row : table)
+        if (row.first == key) return GetDlgItem(MainWindowHandle, row.second);
     return nullptr;
 }
 
