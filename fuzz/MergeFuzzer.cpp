@@ -1,6 +1,7 @@
 // libFuzzer target: one whole drop sequence through the real pipeline over
-// the in-memory system. The input is read as the options, the colour fields
-// and adjustments, one fault and the shapes of a day and a night model,
+// the in-memory system (or two alike, committed as one group, as a batch
+// does). The input is read as the options, the colour fields and
+// adjustments, one fault at any call and the shapes of a day and a night model,
 // which the generator makes, well-formed or not (or, with a patch, with four
 // bytes of the day model overwritten). Beyond what the sanitizers catch: a
 // refused sequence logs an error line; no file but the target changes; every
@@ -354,7 +355,8 @@ void Check(Input& in) {
     std::vector<merge::PendingCommit> commits;
     if (group) run(other, second, Two);
     for (auto& s : {std::make_pair(&sequence, &session), std::make_pair(&other, &second)})
-        if (s.first->state == merge::SequenceState::Prepared) commits.push_back({s.first, s.second});
+        if (s.first->state == merge::SequenceState::Prepared)
+            commits.push_back({s.first, s.second});
     if (group) merge::CommitOutputs(commits, os);
     const std::string target2 = target.substr(0, target.size() - 7) + "two.dff";
     const bool created2 = second.log.find("\r\nDFF created: " + target2) != std::string::npos;
