@@ -236,9 +236,10 @@ BOOL WINAPI StandInSetInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, L
 }
 
 // The temporary file lets its owner alone in, then takes the target's
-// access list (or, with no target, the one its folder gives a new file),
-// which the model keeps whichever way it replaces the target. Attributes
-// that cannot be put back afterwards are told, and the model is replaced.
+// access list (or, with no target, the one its folder gives a new file) and
+// creation time, which the model keeps whichever way it replaces the
+// target. Attributes that cannot be put back afterwards are told, and the
+// model is replaced.
 TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
     std::ofstream(Path("plain.dff")) << "plain";
     merge::OutputFile* file = nullptr;
