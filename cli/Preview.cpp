@@ -26,7 +26,7 @@ int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
     merge::Picture picture;
     if (!merge::MakePreviewPicture(jobs.size(), &picture)) {
         end.AppendLog(merge::text::TooLarge);
-        output.WriteLog(log.text);
+        (void)output.WriteLog(log.text);  // the exit code tells the failure already
         return 1;
     }
     bool logsWritten = true;

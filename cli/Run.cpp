@@ -269,7 +269,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
         }
     }
     if (notReached > 0 && logsWritten)
-        output.WriteLog(between + merge::text::NotReachedBefore + std::to_string(notReached) +
+        logsWritten = output.WriteLog(between + merge::text::NotReachedBefore + std::to_string(notReached) +
                         merge::text::NotReachedAfter);
     // Workers that wait end now: no job is left.
     r.changed.notify_all();

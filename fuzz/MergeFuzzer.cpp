@@ -1,6 +1,7 @@
 // libFuzzer target: one whole drop sequence through the real pipeline over
-// the in-memory system. The input is read as the options, the colour fields
-// and adjustments, one fault and the shapes of a day and a night model,
+// the in-memory system (or two alike, committed as one group, as a batch
+// does). The input is read as the options, the colour fields and
+// adjustments, one fault at any call and the shapes of a day and a night model,
 // which the generator makes, well-formed or not (or, with a patch, with four
 // bytes of the day model overwritten). Beyond what the sanitizers catch: a
 // refused sequence logs an error line; no file but the target changes; every
@@ -36,10 +37,8 @@ struct Input {
     uint32_t Below(uint32_t limit) { return Byte() % limit; }
 };
 
-const std::string Day = "C:\\models\\day.dff", Night = "C:\\models\\night.dff";
-// Each of these ends the sequence once it fails.
-const Call Faults[] = {Call::Open, Call::Allocate, Call::Write, Call::TakePermissions,
-                       Call::Flush, Call::CloseOutput, Call::Replace, Call::StampAt};
+const std::string Day = "C:\\models\\day.dff", Night = "C:\\models\\night.dff",
+                  Two = "C:\\models\\two.dff";
 
 GeometryShape ReadGeometry(Input& in) {
     GeometryShape g;
@@ -261,7 +260,9 @@ void CheckPreview(MemoryOs& os, MemorySession& session, const std::map<std::stri
     const std::string problems = ProblemsAtEnd(os, session, merge::DropSequence{});
     if (!problems.empty()) Broken(problems, session);
     const std::string png = "C:\\models\\preview.png";
-    const bool written = write && merge::WritePicture(os, session, png, picture);
+    if (write) (void)merge::WritePicture(os, session, png, picture);
+    // Written, though its folder may not be flushed.
+    const bool written = session.log.find("\r\nPreview written: " + png) != std::string::npos;
     std::map<std::string, Bytes> after = os.files;
     if (written != (after.erase(png) > 0))
         Broken("a picture written but not said, or said but not written", session);
@@ -312,7 +313,7 @@ void Check(Input& in) {
     }
     if (more & 0x08) session.ticked.insert(Option::Strip);
     const int fault = static_cast<int>(in.Below(4));  // 0: none, else the how-many-th call
-    const Call call = Faults[in.Below(sizeof Faults / sizeof Faults[0])];
+    const Call call = static_cast<Call>(in.Below(static_cast<uint32_t>(Call::Count)));
     if (fault) os.FailCall(call, fault, SystemError::AccessDenied);
     const bool nightIsDay = bits & 0x10, patched = bits & 0x40;
     const size_t patchAt = in.Byte() | in.Byte() << 8;
@@ -323,6 +324,11 @@ void Check(Input& in) {
     for (size_t i = patchAt; patched && i < patchAt + 4 && i < dayBytes.size(); ++i) dayBytes[i] = in.Byte();
     os.files[Day] = dayBytes;
     os.files[Night] = Build(night);
+    // Or with a second model alike, both committed as one group, as a batch
+    // commits them, with the file system flushed whole or each file.
+    const bool group = bits & 0x80;
+    os.syncsWholeFileSystems = !(more & 0x80);
+    if (group) os.files[Two] = dayBytes;
     if ((bits & 0x20) && target != Day) {  // an older output in the way
         os.folders.insert("C:\\models\\dff");
         os.files[target] = {'o', 'l', 'd'};
@@ -332,22 +338,49 @@ void Check(Input& in) {
     const std::set<std::string> folders = os.folders;
     sequence.DryRun = (more & 0x40) != 0;
 
-    // What came of it is judged by the log and the files.
-    (void)merge::HandleDroppedPath(sequence, os, session, Day.c_str());
-    if (sequence.state == merge::SequenceState::AwaitingNight)
-        (void)merge::HandleDroppedPath(sequence, os, session, nightIsDay ? Day.c_str() : Night.c_str());
+    MemorySession second = session;
+    merge::DropSequence other;
+    const std::pair<MemorySession*, merge::DropSequence*> both[] = {{&session, &sequence},
+                                                                    {&second, &other}};
+    const merge::CommitWhen when = group ? merge::CommitWhen::Later : merge::CommitWhen::AtOnce;
+    const auto run = [&](merge::DropSequence& s, MemorySession& m, const std::string& path) {
+        // What came of it is judged by the log and the files.
+        (void)merge::HandleDroppedPath(s, os, m, path.c_str(), merge::PathForm::Exact, when);
+        if (s.state == merge::SequenceState::AwaitingNight)
+            (void)merge::HandleDroppedPath(s, os, m, (nightIsDay ? path : Night).c_str(),
+                                     merge::PathForm::Exact, when);
+    };
+    run(sequence, session, Day);
     if (sequence.DryRun) return CheckDryRun(os, session, sequence, before, folders, target);
-
+    std::vector<merge::PendingCommit> commits;
+    if (group) run(other, second, Two);
+    for (const auto& s : both)
+        if (s.second->state == merge::SequenceState::Prepared)
+            commits.push_back({s.second, s.first});
+    merge::CommitOutputs(commits, os);  // none but a group's
+    // Each sequence says what it came to, and ends clean.
+    for (const auto& s : both) {
+        const std::string& log = s.first->log;
+        if (s.second == &other && !group) break;
+        const auto lacks = [&](const char* line) { return log.find(line) == std::string::npos; };
+        if (lacks("\r\nDFF created: ") && lacks(" Error: ") && lacks(" Skipped: File"))
+            Broken("no error line", *s.first);
+        const std::string problems = ProblemsAtEnd(os, *s.first, *s.second);
+        if (!problems.empty()) Broken(problems, *s.first);
+    }
+    const std::string target2 = target.substr(0, target.size() - 7) + "two.dff";
+    const bool created2 = second.log.find("\r\nDFF created: " + target2) != std::string::npos;
     const bool created = session.log.find("\r\nDFF created: " + target + "\r\n") != std::string::npos;
     // The model left as it is (a geometry alone may be, in a merged one).
     const bool left = session.log.find(" Skipped: File") != std::string::npos;
-    if (!created && !left && session.log.find(" Error: ") == std::string::npos) Broken("no error line", session);
     std::map<std::string, Bytes> after = os.files;
-    if (created) after.erase(target);
-    if (created && before.count(target)) after[target] = before.at(target);
+    if (created2 && created && os.files[target] != os.files[target2])
+        Broken("two models alike merged unlike", second);
+    for (const auto& t : {std::make_pair(created, target), std::make_pair(created2, target2)}) {
+        if (t.first) after.erase(t.second);
+        if (t.first && before.count(t.second)) after[t.second] = before.at(t.second);
+    }
     if (after != before) Broken("a file other than the target changed", session);
-    const std::string problems = ProblemsAtEnd(os, session, sequence);
-    if (!problems.empty()) Broken(problems, session);
     const bool every = session.ticked.count(Option::EveryGeometry) > 0;
     const bool cut = day.truncateAt != SIZE_MAX || night.truncateAt != SIZE_MAX;
     if (session.ticked.count(Option::Strip)) {
@@ -362,11 +395,16 @@ void Check(Input& in) {
     if (patched || Resized(day) || (every && (cut || Resized(night)))) return;
 
     std::map<uint32_t, Bytes> colours;
-    const bool fired = fault && os.calls[static_cast<int>(call)] >= fault;
+    // A fault ends the sequence, but in a temporary file that is then made
+    // under another name, or in a step after the replacement. Which of two
+    // sequences it hit is not known.
+    const bool fired = fault && os.calls[static_cast<int>(call)] >= fault && call != Call::Create &&
+                       call != Call::SyncFolder && call != Call::AfterReplace;
     Outcome outcome = cut ? ExpectedCut(session, day, night, &colours) : Expected(session, day, night, &colours);
     if (fired) outcome = Outcome::Refused;
     for (auto& chunk : colours) chunk.second = modelgen::Adjusted(chunk.second, adjustment);
-    if ((outcome == Outcome::Merged) != created || (outcome == Outcome::LeftAsItIs) != left)
+    if (!(fired && group) &&
+        ((outcome == Outcome::Merged) != created || (outcome == Outcome::LeftAsItIs) != left))
         Broken(created ? "took a model it must refuse" : "refused a model it must take", session);
     // A cut day model is cut as far into the merged one.
     ModelShape merged = day;

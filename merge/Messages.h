@@ -61,6 +61,8 @@ inline constexpr char FileChanged[] = " Error: File changed while it was merged.
 inline constexpr char KeptBefore[] = " Error: The model is kept as ";
 inline constexpr char KeptBetween[] = ", the merged model as ";
 inline constexpr char KeptAfter[] = ".\r\n";
+// The same where the model itself is gone (no backup name was free).
+inline constexpr char KeptMergedOnly[] = " Error: The merged model is kept as ";
 // A device, a FIFO or a socket (by its name or path, on Windows), or
 // anything that opens as no file on a disk.
 inline constexpr char NotADiskFile[] = "This is a device, not a file on a disk.\r\n";

@@ -89,10 +89,17 @@ Status TargetUnchanged(const DropSequence& sequence, Os& os, bool* unchanged) {
     return stamped.ok() || stamped.absent ? Status{} : stamped;
 }
 
-// Whether the day file is still the very file the day stage read.
-bool DayUnchanged(const DropSequence& sequence, Os& os, rw::ByteStream* day) {
+// Whether the day file is still the very file the day stage read; why not
+// (it changed, or the failure to look at it) is logged.
+bool DayUnchanged(const DropSequence& sequence, Os& os, Session& session, rw::ByteStream* day) {
     FileStamp stamp;
-    return os.StampOf(day, &stamp).ok() && SameFile(stamp, sequence.DayStamp);
+    const Status stamped = os.StampOf(day, &stamp);
+    const bool same = stamped.ok() && SameFile(stamp, sequence.DayStamp);
+    if (!stamped.ok())
+        ReportLastError(session, " ", stamped);
+    else if (!same)
+        session.AppendLog(text::FileChanged);
+    return same;
 }
 
 }  // namespace
@@ -145,10 +152,7 @@ void DropTemporary(DropSequence& sequence, Os& os) {
 // copied from the day file only while it is still the very file the day
 // stage read, from before the copy until it is whole.
 DropResult WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::ByteStream* day) {
-    if (!DayUnchanged(sequence, os, day)) {
-        session.AppendLog(text::FileChanged);
-        return DropResult::NotWritten;
-    }
+    if (!DayUnchanged(sequence, os, session, day)) return DropResult::NotWritten;
     OutputFile* file = nullptr;
     Status status = CreateTemporary(os, sequence.TargetPath, sequence.NamesInUse,
                                     &sequence.TemporaryPath, &file);
@@ -158,15 +162,13 @@ DropResult WriteTemporary(DropSequence& sequence, Os& os, Session& session, rw::
     WriteResult written = WriteResult::WriteFailed;
     if (status.ok()) written = WriteMergedModel(*sequence.Plan, os, *day, file, &status);
     const bool read = written != WriteResult::ReadFailed;
-    const bool same = !status.ok() || !read || DayUnchanged(sequence, os, day);
+    const bool same = !status.ok() || !read || DayUnchanged(sequence, os, session, day);
     if (status.ok() && read && same)
         status = os.TakePermissionsOf(file, sequence.TargetPath.c_str());
     if (status.ok() && read && same) return DropResult::Prepared;
     if (!read)
         session.AppendLog(text::Unreadable);
-    else if (!same)
-        session.AppendLog(text::FileChanged);
-    else
+    else if (same)  // otherwise said already
         ReportLastError(session, " ", status);
     DropTemporary(sequence, os);
     return status.outOfSpace ? DropResult::OutOfSpace : DropResult::NotWritten;

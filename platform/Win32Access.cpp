@@ -75,7 +75,8 @@ DWORD CopyAccessList(HANDLE from, HANDLE file) {
 
 }  // namespace
 
-Status TakeAccessOf(HANDLE file, const std::wstring& path, const std::wstring& target) {
+Status TakeAccessOf(const ReplaceCalls& calls, HANDLE file, const std::wstring& path,
+                    const std::wstring& target) {
     const bool lists = KeepsAccessLists(file);
     HANDLE from = CreateFileW(target.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -96,7 +97,7 @@ Status TakeAccessOf(HANDLE file, const std::wstring& path, const std::wstring& t
     // not used) keeps the moved file's own. Zero times stay as they are.
     FILE_BASIC_INFO created{};
     created.CreationTime = basic.CreationTime;
-    return SetFileInformationByHandle(file, FileBasicInfo, &created, sizeof created)
+    return calls.setInformation(file, FileBasicInfo, &created, sizeof created)
                ? Status{}
                : Win32Error(GetLastError());
 }

@@ -144,7 +144,7 @@ Status Win32Os::Write(merge::OutputFile* file, const void* data, uint32_t size) 
 // Through the handle, before the replacement, so that every way of
 // replacing keeps them; the attributes come after it (Replace).
 Status Win32Os::TakePermissionsOf(merge::OutputFile* file, const char* target) {
-    return TakeAccessOf(file->handle, file->path, WidePath(target));
+    return TakeAccessOf(calls, file->handle, file->path, WidePath(target));
 }
 
 // Copied through the caller's own buffer.

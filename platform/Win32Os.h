@@ -59,17 +59,21 @@ struct PrivateAccess {
 };
 merge::Status MakePrivateAccess(PrivateAccess* access);
 
-// Gives file (open for WRITE_DAC and FILE_WRITE_ATTRIBUTES, named path) the
-// access list and creation time of target; where target does not exist, the
-// access list that its folder gives a new file.
-merge::Status TakeAccessOf(HANDLE file, const std::wstring& path, const std::wstring& target);
-
 // The calls a replacement makes, as a test can stand in for them.
 struct ReplaceCalls {
     decltype(&ReplaceFileW) replaceFile = ReplaceFileW;
     decltype(&MoveFileExW) moveFile = MoveFileExW;
     decltype(&SetFileAttributesW) setAttributes = SetFileAttributesW;
+    decltype(&CreateFileW) createFile = CreateFileW;  // of a backup
+    // Of the temporary file's creation time.
+    decltype(&SetFileInformationByHandle) setInformation = SetFileInformationByHandle;
 };
+
+// Gives file (open for WRITE_DAC and FILE_WRITE_ATTRIBUTES, named path) the
+// access list and creation time of target; where target does not exist, the
+// access list that its folder gives a new file.
+merge::Status TakeAccessOf(const ReplaceCalls& calls, HANDLE file, const std::wstring& path,
+                           const std::wstring& target);
 
 // ReplaceFile with a backup beside the target, and whatever it returns, the
 // target afterwards holds its old bytes or the merged ones, or else both

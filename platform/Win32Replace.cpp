@@ -34,12 +34,12 @@ uint64_t FileAt(const std::wstring& path) {
 // A new, empty file beside the temporary one for ReplaceFile to move the
 // target to, so that no other file is ever overwritten as its backup; empty
 // when no name is free.
-std::wstring ReserveBackup(const std::wstring& temporary) {
+std::wstring ReserveBackup(const ReplaceCalls& calls, const std::wstring& temporary) {
     std::wstring backup = temporary;
     for (int k = 0; k < BackupTries; ++k) {
         backup += L'~';
-        HANDLE file = CreateFileW(backup.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = calls.createFile(backup.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) continue;
         CloseHandle(file);
         return backup;
@@ -61,13 +61,17 @@ Status KeepAttributes(const ReplaceCalls& calls, const std::wstring& target, DWO
     return Status{false, failed.code, failed.text};
 }
 
-// Both files kept: the failure's text, and where each model is.
+// Both files kept (or the merged one alone, where no backup was made and
+// the model is gone): the failure's text, and where each model is.
 Status Kept(const Status& failed, const std::wstring& backup, const std::wstring& temporary) {
     bool exact = true;
     Status kept = failed;
-    kept.text += merge::text::KeptBefore + NarrowPath(backup.c_str(), &exact) +
-                 merge::text::KeptBetween + NarrowPath(temporary.c_str(), &exact) +
-                 merge::text::KeptAfter;
+    if (backup.empty())
+        kept.text += merge::text::KeptMergedOnly;
+    else
+        kept.text += merge::text::KeptBefore + NarrowPath(backup.c_str(), &exact) +
+                     merge::text::KeptBetween;
+    kept.text += NarrowPath(temporary.c_str(), &exact) + merge::text::KeptAfter;
     return kept;
 }
 
@@ -96,7 +100,7 @@ Status ReplaceKeepingAModel(const ReplaceCalls& calls, const std::wstring& tempo
                             const std::wstring& target, bool* temporaryKept) {
     *temporaryKept = false;
     const uint64_t replaced = FileAt(target);
-    const std::wstring backup = ReserveBackup(temporary);
+    const std::wstring backup = ReserveBackup(calls, temporary);
     const wchar_t* backupName = backup.empty() ? nullptr : backup.c_str();
     if (calls.replaceFile(target.c_str(), temporary.c_str(), backupName, 0, nullptr, nullptr)) {
         if (backupName) DeleteFileW(backupName);

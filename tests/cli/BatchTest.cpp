@@ -263,6 +263,7 @@ TEST(Batch, WhatTheArgumentsComeTo) {
         int status;
         std::string errors;
         std::vector<std::string> merged;
+        bool hardLinked = false;  // C:\n\a.dff another name of C:\m\a.dff
     } rows[] = {
         {"AnEmptyFolder", {"C:\\empty", "C:\\m\\a.dff"}, false, 0,
          "tintweld-cli: no model in the folder 'C:\\empty'\n", {"C:\\m\\a.dff"}},
@@ -283,6 +284,9 @@ TEST(Batch, WhatTheArgumentsComeTo) {
         {"AListing", {"-l", "C:\\m\\a.dff", "C:\\m\\missing.dff"}, false, 1,
          "tintweld-cli: 2 models read, 1 with errors\n", {}},
         {"OutputFoldersWhereItDoesNot", {"-d", "-R", "C:\\m"}, true, 0, "", {"C:\\m\\dff\\a.dff"}},
+        // Named from two folders, one model writes one output.
+        {"OneModelUnderTwoNames", {"-o", "C:\\out", "C:\\m\\a.dff", "C:\\n\\a.dff"}, false, 0,
+         "tintweld-cli: 2 merged, 0 left as it was, 0 not merged\n", {"C:\\out\\a.dff"}, true},
     };
     for (const auto& row : rows) {
         const std::map<std::string, Bytes> files = {
@@ -290,6 +294,8 @@ TEST(Batch, WhatTheArgumentsComeTo) {
         const Outcome outcome = RunCli(files, "2", row.arguments, [&](MemoryOs& os) {
             os.folders.insert("C:\\empty");
             os.ignoresCase = row.ignoresCase;
+            os.folders.insert("C:\\n");
+            if (row.hardLinked) os.HardLink("C:\\n\\a.dff", "C:\\m\\a.dff");
         });
         EXPECT_EQ(outcome.status, row.status) << row.name;
         EXPECT_EQ(outcome.errors, row.errors) << row.name;

@@ -306,6 +306,8 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
          size(0xFFFFFFFFu - 28)},
         {"NoMemoryForTheColours", OneFile, Build(three), {}, noMemory, {},
          Fail(Call::Allocate, 1, SystemError::AccessDenied)},
+        {"NotStamped", OneFile, Build(three), {}, Error("Access is denied."), {},
+         Fail(Call::StampOf, 1, SystemError::AccessDenied)},
         // Refused whole, and named: cut, it could name another file.
         {"PathTooLong", OneFile, Build(three), {}, Error("Path is longer than 259 characters."), {},
          nullptr, longPath},
@@ -522,6 +524,29 @@ TEST(Scenario, OutputGoesOverTheDayModelOrIntoADffFolder) {
              os.files["C:\\models\\car.df0"] = {8};
          }},
         {"DffFolderMade", Dff, day, {}, log + Created(InDff), {{InDff, merged}}},
+        // Its parent looked at first, as for a parent that is missing.
+        {"DffFolderMadeOnASecondTry", Dff, day, {}, log + Created(InDff), {{InDff, merged}},
+         Fail(Call::MakeDirectory, 1, SystemError::PathNotFound)},
+        // No byte of the name can be changed into a temporary name's.
+        {"NoFreeTemporaryName", OneFile, day, {},
+         Open("C:\\models\\\xE8\xBB\x8A") + Counted(3) +
+             Error("No name for a temporary file is free beside the model.") + Ready,
+         {}, nullptr, "C:\\models\\\xE8\xBB\x8A"},
+        // A link stays a link, the model it names replaced; a model's other
+        // hard links keep it as it was.
+        {"ALinkStaysALink", OneFile, {}, {}, log + Created(Day), {{"C:\\models\\real.dff", merged}},
+         [&](MemoryOs& os, MemorySession&) {
+             os.links[Day] = "C:\\models\\real.dff";
+             os.files["C:\\models\\real.dff"] = day;
+         }},
+        {"HardLinked", OneFile, day, {}, log + Created(Day), {{Day, merged}},
+         [](MemoryOs& os, MemorySession&) { os.HardLink("C:\\models\\copy.dff", Day); }},
+        {"LinkToAPathTooLong", Dff, day, {},
+         log + Error("Output path is longer than 259 characters.") + Ready, {},
+         [=](MemoryOs& os, MemorySession&) {
+             os.folders.insert("C:\\models\\dff");
+             os.links[InDff] = folder + "\\" + std::string(20, 'n') + ".dff";
+         }},
         {"DffFolderFileReplaced", Dff, day, {}, log + Created(InDff), {{InDff, merged}},
          [](MemoryOs& os, MemorySession&) {
              os.folders.insert("C:\\models\\dff");
@@ -552,7 +577,8 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
     const Bytes day = Build(Shape(3));
     const std::string log = Open(Day) + Counted(3);
     for (Call call : {Call::Write, Call::CopyRange, Call::TakePermissions, Call::Flush, Call::CloseOutput,
-                      Call::Replace, Call::Create, Call::MakeDirectory, Call::StampAt}) {
+                      Call::Replace, Call::Create, Call::MakeDirectory, Call::StampAt,
+                      Call::ResolveLinks}) {
         for (int where = 0; where < 3; ++where) {
             // The folder's own failure, not the file's that would follow.
             const bool folder = call == Call::MakeDirectory, overDay = where == 0, made = where == 2;
@@ -570,6 +596,19 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
                          }});
         }
     }
+    // The day model looked at before its copy and after it.
+    for (int k : {2, 3})
+        RunSequence({"NotStamped" + std::to_string(k), OneFile, day, {},
+                     log + Error("Access is denied.") + Ready, {},
+                     Fail(Call::StampOf, k, SystemError::AccessDenied)});
+    // The model moved aside and the merged one not moved over it: both kept.
+    RunSequence({"KeptBoth", OneFile, day, {},
+                 log + " Error: " + ErrorText(SystemError::KeptBoth) +
+                     " Error: The model is kept as C:\\models\\car.df~~, the merged model as "
+                     "C:\\models\\car.df~.\r\n" + Ready,
+                 {{Day, {}}, {"C:\\models\\car.df~~", day},
+                  {"C:\\models\\car.df~", Merged(Shape(3), Grey(3))}},
+                 Fail(Call::Replace, 1, SystemError::KeptBoth)});
     // Where the system copies between files only so far a call, or not at
     // all, the rest goes through a buffer of ours: the same bytes.
     for (uint64_t most : {uint64_t{0}, uint64_t{5}})
@@ -625,6 +664,12 @@ TEST(Scenario, AModelSavedMeanwhileIsNeverLost) {
         {"OutputMadeMeanwhile", Dff, day, {}, log + changed, {{InDff, {2}}}, [](MemoryOs& os, MemorySession&) {
              os.folders.insert("C:\\models\\dff");
              os.Before(Call::Flush, 1, [&os] { os.Change(InDff, {2}); });
+         }},
+        // Saved under another of its names: the same file, changed.
+        {"SavedUnderAnotherName", OneFile, day, {}, log + changed,
+         {{Day, other}, {"C:\\models\\copy.dff", other}}, [=](MemoryOs& os, MemorySession&) {
+             os.HardLink("C:\\models\\copy.dff", Day);
+             os.Before(Call::Write, 1, [&os, other] { os.Change("C:\\models\\copy.dff", other); });
          }},
         // "dff\car.dff" a link to the day model, saved while its output waits.
         {"DffLinkToTheDay", Dff, day, {}, log + changed, {{Day, other}}, [=](MemoryOs& os, MemorySession&) {

@@ -147,12 +147,22 @@ BOOL WINAPI StandInMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
     return MoveFileExW(from, to, flags);
 }
 
+// Every name for a backup taken.
+bool NoBackup;
+HANDLE WINAPI StandInCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                            DWORD how, DWORD attributes, HANDLE model) {
+    if (!NoBackup) return CreateFileW(name, access, share, security, how, attributes, model);
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+}
+
 TEST_F(OsTest, AReplacementNeverLosesBothModels) {
     const struct {
         DWORD outcome;
         bool mergedCannotMove, oldCannotMove;
         const char* target;  // what the target holds afterwards, "" for nothing
         bool kept;           // both files kept, and named
+        bool noBackup = false;  // every name for a backup taken
     } rows[] = {
         {0, false, false, "new", false},
         {ERROR_UNABLE_TO_REMOVE_REPLACED, false, false, "old", false},
@@ -160,15 +170,19 @@ TEST_F(OsTest, AReplacementNeverLosesBothModels) {
         {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, false, false, "new", false},
         {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, false, "old", false},
         {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, true, "", true},
+        // Without a backup, 1176 has removed the model.
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, false, "new", false, true},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, false, "", true, true},
         {ERROR_SHARING_VIOLATION, false, false, "old", false},
     };
-    os.calls = {StandInReplace, StandInMove};
+    os.calls = {StandInReplace, StandInMove, SetFileAttributesW, StandInCreate};
     const std::string target = Path("model.dff"), temporary = Path("model.df~"), backup = Path("model.df~~");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.outcome);
         ReplaceOutcome = row.outcome;
         MergedCannotMove = row.mergedCannotMove;
         OldCannotMove = row.oldCannotMove;
+        NoBackup = row.noBackup;
         std::ofstream(target) << "old";
         std::ofstream(temporary) << "new";
         const merge::Status status = os.Replace(temporary.c_str(), target.c_str());
@@ -177,9 +191,11 @@ TEST_F(OsTest, AReplacementNeverLosesBothModels) {
         std::ifstream in(target);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.target);
         EXPECT_EQ(fs::exists(temporary), row.kept);
-        EXPECT_EQ(fs::exists(backup), row.kept);
-        EXPECT_EQ(status.text.find("The model is kept as " + backup + ", the merged model as " + temporary) !=
-                      std::string::npos, row.kept);
+        EXPECT_EQ(fs::exists(backup), row.kept && !row.noBackup);
+        const std::string where = row.noBackup ? "The merged model is kept as " + temporary + "."
+                                               : "The model is kept as " + backup +
+                                                     ", the merged model as " + temporary + ".";
+        EXPECT_EQ(status.text.find(where) != std::string::npos, row.kept);
         in.close();
         fs::remove(temporary);
         fs::remove(backup);
@@ -211,10 +227,19 @@ std::string AccessList(const std::string& path) {
     return std::string(list.begin(), list.end());
 }
 
+// The creation time given to a file (Wine keeps none of its own).
+LARGE_INTEGER GivenCreation;
+BOOL WINAPI StandInSetInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID data,
+                                  DWORD size) {
+    GivenCreation = static_cast<FILE_BASIC_INFO*>(data)->CreationTime;
+    return SetFileInformationByHandle(file, kind, data, size);
+}
+
 // The temporary file lets its owner alone in, then takes the target's
-// access list (or, with no target, the one its folder gives a new file),
-// which the model keeps whichever way it replaces the target. Attributes
-// that cannot be put back afterwards are told, and the model is replaced.
+// access list (or, with no target, the one its folder gives a new file) and
+// creation time, which the model keeps whichever way it replaces the
+// target. Attributes that cannot be put back afterwards are told, and the
+// model is replaced.
 TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
     std::ofstream(Path("plain.dff")) << "plain";
     merge::OutputFile* file = nullptr;
@@ -226,7 +251,8 @@ TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
     EXPECT_TRUE(os.CloseOutput(file).ok());
     EXPECT_EQ(AccessList(Path("new.df~")), AccessList(Path("plain.dff")));
 
-    os.calls = {StandInReplace, StandInMove, CannotSetAttributes};
+    os.calls = {StandInReplace, StandInMove, CannotSetAttributes, CreateFileW,
+                StandInSetInformation};
     MergedCannotMove = OldCannotMove = false;
     const std::string target = Path("model.dff"), temporary = Path("model.df~");
     // ReplaceFile; a move after ReplaceFile moved the target away; a move
@@ -251,6 +277,9 @@ TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
         ASSERT_NE(wanted, own);
         ASSERT_TRUE(os.CreateNewFile(temporary.c_str(), &file).ok());
         EXPECT_TRUE(os.Write(file, "new", 3).ok() && os.TakePermissionsOf(file, target.c_str()).ok());
+        WIN32_FILE_ATTRIBUTE_DATA found;
+        GetFileAttributesExW(fs::path(target).wstring().c_str(), GetFileExInfoStandard, &found);
+        EXPECT_EQ(GivenCreation.LowPart, found.ftCreationTime.dwLowDateTime);  // the target's
         EXPECT_TRUE(os.CloseOutput(file).ok());
         const merge::Status status = os.Replace(temporary.c_str(), target.c_str());
         EXPECT_TRUE(status.ok());
