@@ -34,7 +34,7 @@ void OpenConsole(Console& console) {
     console.crlf = process::LinesEndInCrLf;
     console.progressOnTerminal = process::IsTerminal(stderr);
     console.logOnTerminal = process::IsTerminal(stdout);
-    console.start = Clock::now();
+    console.start = console.now();
 }
 
 std::string WithLineEnds(const std::string& text, bool crlf) {
@@ -58,7 +58,7 @@ bool Console::WriteLog(const std::string& text) {
 
 void Console::ShowProgress(size_t done, size_t total) {
     if (!progressOnTerminal) return;
-    Clock::time_point now = Clock::now();
+    const Clock::time_point now = this->now();
     if (now - start < ProgressDelay) return;
     if (progressShown && now - lastDrawn < ProgressInterval) return;
     std::fflush(log);

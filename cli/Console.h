@@ -27,6 +27,8 @@ struct Console final : BatchOutput {
     bool logOnTerminal = false;       // stdout is a terminal
     bool progressShown = false;
     std::string failure;  // why standard output could not be written, once it could not
+    // The clock that times the progress line.
+    std::chrono::steady_clock::time_point (*now)() = std::chrono::steady_clock::now;
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point lastDrawn;
 };

@@ -2,6 +2,7 @@
 // colour fields, the models that stand for its drops, and how a batch runs.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ struct Options {
     bool quiet = false;          // only the models that were not merged cleanly shown
     std::string preview;         // the picture drawn instead of merging, or none
     unsigned jobs = 0;  // 0: one per processor
+    // Prepared outputs committed together at most, where the system flushes
+    // whole file systems: enough that one flush serves many, few enough that
+    // their commit overlaps the next ones' work.
+    size_t commitGroup = 256;
     // Models and folders of models, in the order given.
     std::vector<std::string> days;
 };

@@ -20,10 +20,6 @@ namespace {
 using State = Job::State;
 using merge::DropResult;
 
-// Prepared outputs wait to be committed together; so many at most, so that
-// their commit overlaps the next ones' work.
-constexpr size_t GroupSize = 256;
-
 struct Runner {
     std::vector<Job>& jobs;
     const Options& options;
@@ -254,7 +250,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os, Ba
         const size_t ready = Halted(r) ? SIZE_MAX : NextReady(r);
         const bool idle = r.running == 0 && ready == SIZE_MAX;
         if (!r.group.empty() &&
-            (r.group.size() >= GroupSize || idle || !r.retries.empty())) {
+            (r.group.size() >= options.commitGroup || idle || !r.retries.empty())) {
             Commit(r, lock);
         } else if (workers.empty() && ready != SIZE_MAX) {
             RunJob(r, ready, lock);

@@ -1,14 +1,13 @@
-// The batch in this process over the in-memory system: planning, ordering,
-// running and committing, with faults, other programs' changes and
-// interruptions injected. Every run must end clean: no temporary file, no
-// block or file held, no folder left unflushed.
+// tintweld-cli's batch in this process over the in-memory system: rows of
+// the files before, the command line, and the exact status, log, standard
+// error and files after, at any number of jobs; then faults, interruptions,
+// the console and the preview. Every run must end clean: no temporary file,
+// no block or file held, no folder left unflushed or made in vain.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#include <stb_image.h>
+#include <sstream>
 
 #include "cli/Batch.h"
 #include "cli/Console.h"
@@ -20,6 +19,8 @@ namespace {
 
 using namespace testsupport;
 using Prepare = std::function<void(MemoryOs&)>;
+using Files = std::map<std::string, Bytes>;
+using modelgen::ModelShape;
 
 struct Logs final : cli::BatchOutput {
     std::string text;
@@ -33,276 +34,415 @@ struct Logs final : cli::BatchOutput {
 struct Outcome {
     int status;
     std::string log, errors;
-    std::map<std::string, Bytes> files;
+    Files files;  // below At by their relative names
     int flushes;  // of whole file systems
 };
 
-// Runs tintweld-cli's batch on these files (their folders made) with "-j",
-// jobs and these arguments, after prepare.
-Outcome RunCli(const std::map<std::string, Bytes>& files, const std::string& jobs,
-               std::vector<std::string> arguments, const Prepare& prepare = nullptr) {
-    arguments.insert(arguments.begin(), {"-j", jobs});
+// Relative names are below this folder.
+const std::string At = "C:\\work\\";
+
+// The words of a line; '' stands for an empty one.
+std::vector<std::string> Words(const std::string& line) {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) words.push_back(word == "''" ? "" : word);
+    return words;
+}
+
+// Runs tintweld-cli's batch on these files (their folders made) with "-j"
+// jobs, the arguments and at most group outputs a commit, after prepare.
+Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& prepare = nullptr,
+               const std::string& jobs = "1", size_t group = 256) {
     MemoryOs os;
-    os.files = files;
-    for (const auto& file : files)
-        for (size_t at = file.first.find('\\'); at != std::string::npos; at = file.first.find('\\', at + 1))
-            os.folders.insert(file.first.substr(0, at));
+    for (const auto& file : files) {
+        const std::string path = file.first.find(':') == std::string::npos ? At + file.first
+                                                                           : file.first;
+        os.files[path] = file.second;
+        for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
+            os.folders.insert(path.substr(0, at));
+    }
     if (prepare) prepare(os);
-    const cli::CommandLine line = cli::ParseCommandLine(arguments);
+    const std::set<std::string> before = os.folders;
+    cli::CommandLine line = cli::ParseCommandLine(Words("-j " + jobs + " " + arguments));
     EXPECT_EQ(line.command, cli::Command::Merge) << line.error;
+    line.options.commitGroup = group;
     Logs logs;
-    std::string errors;
-    const int status = cli::RunBatch(line.options, {}, os, logs, &errors);
+    Outcome outcome{0, "", "", {}, 0};
+    outcome.status = cli::RunBatch(line.options, {}, os, logs, &outcome.errors);
     EXPECT_EQ(os.Held() + os.misuses + os.temporaries.size() + os.unflushedFolders.size(), 0u);
-    // A "dff" folder, or one in the output tree, that the batch made and
-    // wrote nothing into is gone.
+    // A folder that the batch made holds a file.
     for (const std::string& folder : os.folders) {
         const auto next = os.files.lower_bound(folder + "\\");
-        const bool empty = next == os.files.end() || next->first.rfind(folder + "\\", 0) != 0;
-        const bool made = (folder.size() > 4 && folder.compare(folder.size() - 4, 4, "\\dff") == 0) ||
-                          folder.rfind("C:\\out\\new\\", 0) == 0;
-        EXPECT_FALSE(empty && made) << folder;
+        EXPECT_TRUE(before.count(folder) ||
+                    (next != os.files.end() && next->first.rfind(folder + "\\", 0) == 0))
+            << folder;
     }
-    return {status, logs.text, errors, os.files, os.calls[static_cast<int>(Call::SyncFileSystem)]};
+    for (const auto& file : os.files)
+        outcome.files[file.first.rfind(At, 0) == 0 ? file.first.substr(At.size()) : file.first] =
+            file.second;
+    outcome.log = logs.text;
+    outcome.flushes = os.calls[static_cast<int>(Call::SyncFileSystem)];
+    return outcome;
 }
 
-// A model's lines in the command line's log: the window's, without its
-// prompts; an empty line stands between two models.
-std::string Merge(const std::string& path, uint32_t n = 3) {
-    return Open(path) + Counted(n) + "\r\nDFF created: " + path + "\r\n";
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Model(uint32_t n, const std::string& colours = "") { return Build(Shape(n, Text(colours))); }
+// The merged model of 3 vertices with these colours as its own, and these
+// as its night colours (none: the fields' defaults).
+Bytes Merged3(const std::string& own = "", const std::string& night = "") {
+    return Merged(Shape(3, Text(own)), night.empty() ? Grey(3) : Text(night));
 }
-const std::string Between = "\r\n";
-const Bytes Three = Build(Shape(3)), Merged3 = Merged(Shape(3), Grey(3));
+const Bytes Junk = Text("not a model");
+const std::string Day = "abcdefghijkl", Night = "AAAABBBBCCCC";
 
-// Jobs that share a file run in turn at any number of threads: a model
-// named twice, one model paired with two night models, outputs in dff
-// beside models read from dff.
+// The log's lines for a model, by relative names; an empty line between two.
+std::string Opened(const std::string& name) { return Open(At + name); }
+std::string Made(const std::string& output, const char* what = "DFF created: ") {
+    return "\r\n" + std::string(what) + At + output + "\r\n";
+}
+std::string Merge(const std::string& name, uint32_t n = 3) {
+    return Opened(name) + Counted(n) + Made(name);
+}
+std::string Into(const std::string& name, const std::string& output) {
+    return Opened(name) + Counted(3) + Made(output);
+}
+std::string Pair(const std::string& day, const std::string& night, const std::string& out = "") {
+    return Opened(day) + Counted(3) + Opened(night) + Counted(3) + Made(out.empty() ? day : out);
+}
+std::string Clumpless(const std::string& name) {
+    return Opened(name) + " Analyzing file...\r\n" + Error("File doesn't contain Clump.");
+}
+std::string Line(const std::string& text) { return " " + text + "\r\n"; }
+std::string Logs(std::initializer_list<std::string> models) {
+    std::string log;
+    for (const std::string& model : models) log += (log.empty() ? "" : "\r\n") + model;
+    return log;
+}
+std::string Counts(int merged, int left, int not_, const std::string& done = "merged") {
+    return "tintweld-cli: " + std::to_string(merged) + " " + done + ", " + std::to_string(left) +
+           " left as it was, " + std::to_string(not_) + " not " + done + "\n";
+}
+// At as a listing writes it.
+const std::string Listed = "C:\\\\work\\\\";
+const std::string Already = "File already contain Night Vertex Color.";
+
+// Three geometries of 3 vertices: the second without prelit colours, the
+// third with old night colours; a night model of two; two geometries, the
+// second with night colours.
+ModelShape EveryShape() {
+    ModelShape shape = Shape(3, Text(""));
+    shape.geometries.resize(3, shape.geometries[0]);
+    shape.geometries[1].prelit = false;
+    shape.geometries[2].nightChunkIndex = 0;
+    return shape;
+}
+ModelShape NightOfTwo() {
+    ModelShape shape = Shape(3, Text("999988887777"));
+    shape.geometries.push_back(Shape(3).geometries[0]);
+    return shape;
+}
+ModelShape SecondMerged() {
+    ModelShape shape = Shape(3, Text(""));
+    shape.geometries.resize(2, shape.geometries[0]);
+    shape.geometries[1].nightChunkIndex = 0;
+    return shape;
+}
+const std::string EveryLog =
+    Counted(3) + Line("Geometry 2: 3 vertex.") + Line("Geometry 3: 3 vertex.") +
+    Line("Geometry 2: Warning: Vertex Color missing: geometry left as it is.");
+const modelgen::ColourAdjustment Bluer = {{45, 45, 60, 100}, {0, 0, 8, 0}};
+const std::string Skip = Line("Geometry 2: Skipped: Geometry already contain Night Vertex Color.");
+
+struct Row {
+    std::string arguments;
+    Files files;
+    int status;
+    std::string log;
+    Files after = {};  // the files that change or appear
+    std::string errors = "";
+    Prepare prepare = nullptr;
+};
+
+// Every row at one, three and eight jobs: jobs that share a file run in
+// turn, so the result is the row's whatever the number.
 TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
-    const Bytes night = Build(Shape(3, PatternColours(1, 3)));
-    const struct {
-        const char* name;
-        std::map<std::string, Bytes> files;
-        std::vector<std::string> arguments;
-        int status;
-        std::string log;
-        Prepare prepare = nullptr;
-    } cases[] = {
-        {"OneModelTwice", {{"C:\\m\\a.dff", Three}}, {"C:\\m\\a.dff", "C:\\m\\a.dff"}, 1,
-         Merge("C:\\m\\a.dff") + Between + Open("C:\\m\\a.dff") + Counted(3) +
-             Error("File already contain Night Vertex Color.")},
-        {"OneModelTwoNights",
-         {{"C:\\day\\sub\\a.dff", Three}, {"C:\\n\\sub\\a.dff", night}, {"C:\\n\\a.dff", night}},
-         {"-R", "-N", "C:\\n", "C:\\day", "C:\\day\\sub"}, 1, ""},
-        {"DffOutputsAndTheirModels", {{"C:\\m\\a.dff", Three}, {"C:\\m\\dff\\a.dff", Three}},
-         {"-d", "C:\\m\\a.dff", "C:\\m\\dff\\a.dff"}, 1, ""},
-        {"Chain", {{"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}},
-         {"-a", "-n", "C:\\m\\a.dff", "C:\\m\\b.dff"}, 0, ""},
-        // Refused once its "dff" folder is made (not all of it can be read),
-        // beside a model merged into that folder, or alone in its own.
-        {"DffFolderMadeInVain", {{"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}, {"C:\\n\\b.dff", Three}},
-         {"-d", "C:\\m\\a.dff", "C:\\m\\b.dff", "C:\\n\\b.dff"}, 1, "",
-         [](MemoryOs& os) { os.readableUpTo["C:\\m\\b.dff"] = os.readableUpTo["C:\\n\\b.dff"] = Three.size() - 1; }},
-        // An output tree: its folders made by whichever job gets there first,
-        // one of them in vain.
-        {"AnOutputTree",
-         {{"C:\\m\\x\\a.dff", Three}, {"C:\\m\\x\\y\\b.dff", Three}, {"C:\\m\\x\\y\\z\\c.dff", Three}},
-         {"-R", "-o", "C:\\out\\new", "C:\\m"}, 1, "",
-         [](MemoryOs& os) { os.readableUpTo["C:\\m\\x\\y\\z\\c.dff"] = Three.size() - 1; }},
-        // A name the batch reads is never another job's temporary file.
-        {"ATemporaryNameNamed", {{"C:\\m\\a.dff", Three}}, {"C:\\m\\a.dff", "C:\\m\\a.df~"}, 1,
-         Merge("C:\\m\\a.dff") + Between + Open("C:\\m\\a.df~") +
-             Error("The system cannot find the file specified.")},
+    const Bytes every = modelgen::WithNightColours(EveryShape(), {{0, Grey(3)}, {2, Grey(3)}}).bytes,
+                second = modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}}).bytes,
+                a = Model(3), night = Model(3, Night), merged = Merged3();
+    const std::string missing = Error("The system cannot find the file specified."),
+                      again = Line("Warning: " + Already);
+    const Prepare empty = [](MemoryOs& os) { os.folders.insert(At + "e"); };
+    const Row rows[] = {
+        // Never at once: the second finds it merged; a name the batch reads
+        // is never another job's temporary file.
+        {"a.dff a.dff a.df~", {{"a.dff", a}}, 1,
+         Logs({Merge("a.dff"), Opened("a.dff") + Counted(3) + Error(Already),
+               Opened("a.df~") + missing}), {{"a.dff", merged}}, Counts(1, 0, 2)},
+        // One model named twice, its night model read by both.
+        {"-R -N n d d\\s", {{"d\\s\\a.dff", a}, {"n\\s\\a.dff", night}}, 1,
+         Logs({Pair("d\\s\\a.dff", "n\\s\\a.dff"),
+               Opened("d\\s\\a.dff") + Counted(3) + Error(Already)}),
+         {{"d\\s\\a.dff", Merged3("", Night)}}, Counts(1, 0, 1)},
+        // An output that is the next job's model; field texts in every form.
+        {"-d a.dff dff\\a.dff --rgba=1,&h2,&O377,064", {{"a.dff", a}, {"dff\\a.dff", a}}, 1,
+         Logs({Into("a.dff", "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already)}),
+         {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}, Counts(1, 0, 1)},
+        // The tree mirrored: the outputs no day models, folders made by
+        // whichever job gets there first, one of them in vain.
+        {"-R -o d\\o d", {{"d\\a.dff", a}, {"d\\s\\b.dff", a}, {"d\\s\\t\\c.dff", a},
+                          {"d\\o\\old.dff", Junk}}, 1,
+         Logs({Into("d\\a.dff", "d\\o\\a.dff"), Into("d\\s\\b.dff", "d\\o\\s\\b.dff"),
+               Opened("d\\s\\t\\c.dff") + Line("Analyzing file...") +
+                   Error("File doesn't contain Geometry List.")}),
+         {{"d\\o\\a.dff", merged}, {"d\\o\\s\\b.dff", merged}}, Counts(2, 0, 1),
+         [](MemoryOs& os) { os.readableUpTo[At + "d\\s\\t\\c.dff"] = 20; }},
+        {"--output=o d\\a.dff", {{"d\\a.dff", a}}, 0, Into("d\\a.dff", "o\\a.dff"),
+         {{"o\\a.dff", merged}}},
+        // The folder "dff" where case counts, and where it does not; with -d
+        // and -R, no folder "dff" is gone into.
+        {"-d -R C:\\work", {{"a.dff", a}, {"dff\\y.dff", a}, {"DFF\\x.dff", a}}, 0,
+         Logs({Into("DFF\\x.dff", "DFF\\dff\\x.dff"), Into("a.dff", "dff\\a.dff")}),
+         {{"DFF\\dff\\x.dff", merged}, {"dff\\a.dff", merged}}, Counts(2, 0, 0)},
+        {"-d -R C:\\work", {{"a.dff", a}, {"DFF\\x.dff", a}}, 0, Into("a.dff", "dff\\a.dff"),
+         {{"dff\\a.dff", merged}}, "", [](MemoryOs& os) { os.ignoresCase = true; }},
+        // Junk and a missing model fail alone; --quiet leaves out the clean
+        // merge alone, wherever it stands; "--" ends the options.
+        {"a.dff --quiet -ac -- b.dff c.dff missing.dff", {{"a.dff", a}, {"b.dff", Merged3(Day)},
+                                                           {"c.dff", Junk}}, 1,
+         Logs({Opened("b.dff") + Counted(3) + again + Made("b.dff"), Clumpless("c.dff"),
+               Opened("missing.dff") + missing}),
+         {{"a.dff", Merged(Shape(3), PatternColours(0, 3))}, {"b.dff", Merged3(Day, Day)}},
+         Counts(2, 0, 2)},
+        {"--night n.dff a.dff", {{"a.dff", a}, {"n.dff", night}}, 0, Pair("a.dff", "n.dff"),
+         {{"a.dff", Merged3("", Night)}}},
+        {"-nn.dff a.dff", {{"a.dff", Junk}, {"n.dff", a}}, 1, Clumpless("a.dff")},
+        // In name order; other files and, without -R, folders passed over.
+        {"e d", {{"d\\a.dff", a}, {"d\\B.DFF", Model(4)}, {"d\\.dff", a}, {"d\\c.txt", Junk},
+                 {"d\\dff", Junk}, {"d\\s\\d.dff", a}}, 0,
+         Logs({Merge("d\\.dff"), Merge("d\\B.DFF", 4), Merge("d\\a.dff")}),
+         {{"d\\a.dff", merged}, {"d\\B.DFF", Merged(Shape(4), Grey(4))}, {"d\\.dff", merged}},
+         "tintweld-cli: no model in the folder 'e'\n" + Counts(3, 0, 0), empty},
+        {"-l e", {}, 1, "", {},
+         "tintweld-cli: no model in the folder 'e'\n"
+         "tintweld-cli: no model to list: the folders named hold no .dff file\n", empty},
+        {"-n a.dff C:\\work", {{"a.dff", a}}, 2, "", {},
+         "tintweld-cli: --night merges one DAY, not the folder 'C:\\work' (see tintweld-cli "
+         "--help)\n"},
+        // A day model without its night model is named and not merged, left
+        // as it is, or given night colours of its own.
+        {"--night-folder n -R d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"d\\s\\c.dff", a},
+                                   {"n\\a.dff", night}, {"n\\s\\c.dff", Model(3, Day)}}, 1,
+         Logs({Pair("d\\a.dff", "n\\a.dff"),
+               Opened("d\\b.dff") + Counted(3) + Opened("n\\b.dff") + missing,
+               Pair("d\\s\\c.dff", "n\\s\\c.dff")}),
+         {{"d\\a.dff", Merged3("", Night)}, {"d\\s\\c.dff", Merged3("", Day)}}, Counts(2, 0, 1)},
+        {"-q -N n --unpaired=skip d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"n\\a.dff", night}}, 0,
+         Line("Skipped: Night model missing: " + At + "n\\b.dff"),
+         {{"d\\a.dff", Merged3("", Night)}}, Counts(1, 1, 0)},
+        {"-c -N n --unpaired=fill d\\b.dff", {{"d\\b.dff", Model(3, Day)}}, 0,
+         Line("Warning: Night model missing: " + At + "n\\b.dff") + Merge("d\\b.dff"),
+         {{"d\\b.dff", Merged3(Day, Day)}}, "", [](MemoryOs& os) { os.folders.insert(At + "n"); }},
+        // Every geometry: the second has no colours, the third old ones and
+        // no geometry in the night model; warnings about later geometries
+        // alone are shown with --quiet too.
+        {"-q -e -a -n n.dff m.dff", {{"m.dff", Build(EveryShape())}, {"n.dff", Build(NightOfTwo())}},
+         0, Opened("m.dff") + EveryLog + Line("Geometry 3: Warning: " + Already) + Opened("n.dff") +
+                Counted(3) + Line("Geometry 3: Warning: Night DFF contains no such geometry.") +
+                Made("m.dff"),
+         {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Text("999988887777")},
+                                                              {2, Grey(3)}}).bytes}}},
+        // The second geometry alone is left as it is; then the whole model.
+        {"-e -s a.dff b.dff", {{"a.dff", Build(SecondMerged())}, {"b.dff", second}}, 0,
+         Logs({Opened("a.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") + Skip + Made("a.dff"),
+               Opened("b.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") +
+                   Line("Skipped: Geometry already contain Night Vertex Color.") + Skip +
+                   Line("Skipped: " + Already)}),
+         {{"a.dff", second}}, Counts(1, 1, 0)},
+        // Listed: one line of tab-separated fields a geometry, whatever the
+        // names hold.
+        {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b.dff", merged}, {"c.dff", Junk},
+                                     {"d.dff", Merged(Shape(1), {})}}, 1,
+         Listed + "a\\tb\\x01.dff\t1\t3\tyes\t-\r\n" + Listed + "b.dff\t1\t3\tyes\t3\r\n" + Listed +
+             "c.dff\tError: File doesn't contain Clump.\r\n" + Listed + "d.dff\t1\t1\tyes\t0\r\n" +
+             Listed + "missing.dff\tError: The system cannot find the file specified.\r\n",
+         {}, "tintweld-cli: 5 models read, 2 with errors\n"},
+        {"-lq a.dff c.dff", {{"a.dff", a}, {"c.dff", Junk}}, 1,
+         Listed + "c.dff\tError: File doesn't contain Clump.\r\n", {},
+         "tintweld-cli: 2 models read, 1 with errors\n"},
+        // Night made darker and bluer from the day colours.
+        {"--copy-day --scale=45,45,60,100 --offset=0,0,8,0 a.dff", {{"a.dff", Model(3, Day)}}, 0,
+         Merge("a.dff"), {{"a.dff", Merged(Shape(3, Text(Day)), Adjusted(Text(Day), Bluer))}}},
+        // Taken out again; a model without night colours is left as it is,
+        // done, and shown with --quiet.
+        {"--strip -q -e -R d", {{"d\\a.dff", merged}, {"d\\b.dff", a}, {"d\\s\\c.dff", every}}, 0,
+         Logs({Opened("d\\b.dff") + Counted(3) +
+                   Line("Skipped: File doesn't contain Night Vertex Color."),
+               Opened("d\\s\\c.dff") + EveryLog + Made("d\\s\\c.dff")}),
+         {{"d\\a.dff", a}, {"d\\s\\c.dff", Build(modelgen::WithoutNightColours(EveryShape(), true))}},
+         Counts(2, 1, 0, "stripped")},
+        // Left as it is where its output goes; with -d, an output is made
+        // already when it holds night colours and is no older than its day
+        // and night models.
+        {"-sq a.dff b.dff", {{"a.dff", a}, {"b.dff", merged}}, 0,
+         Opened("b.dff") + Counted(3) + Line("Skipped: " + Already), {{"a.dff", merged}},
+         Counts(1, 1, 0)},
+        {"-s -d -N n d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"d\\c.dff", a}, {"n\\a.dff", night},
+                          {"n\\b.dff", night}, {"n\\c.dff", night}, {"d\\dff\\a.dff", merged},
+                          {"d\\dff\\b.dff", merged}, {"d\\dff\\c.dff", a}}, 0,
+         Logs({Opened("d\\a.dff") + Line("Skipped: Output is up to date: " + At + "d\\dff\\a.dff"),
+               Pair("d\\b.dff", "n\\b.dff", "d\\dff\\b.dff"),
+               Pair("d\\c.dff", "n\\c.dff", "d\\dff\\c.dff")}),
+         {{"d\\b.dff", Model(3, Day)}, {"d\\dff\\b.dff", Merged3(Day, Night)},
+          {"d\\dff\\c.dff", Merged3("", Night)}}, Counts(2, 1, 0),
+         [](MemoryOs& os) { os.Change(At + "d\\b.dff", Model(3, Day)); }},
+        // What the same command would do, and no file or folder made.
+        {"--dry-run -s -d C:\\work", {{"a.dff", a}, {"b.dff", a}, {"dff\\b.dff", merged},
+                                      {"c.dff", Junk}}, 1,
+         Logs({Opened("a.dff") + Counted(3) + Made("dff\\a.dff", "DFF would be created: "),
+               Opened("b.dff") + Line("Skipped: Output is up to date: " + At + "dff\\b.dff"),
+               Clumpless("c.dff")}),
+         {}, "tintweld-cli: 1 would be merged, 1 would be left as it is, 1 would not be merged\n"},
+        {"--dry-run -o o\\p a.dff", {{"a.dff", a}}, 0,
+         Opened("a.dff") + Counted(3) + Made("o\\p\\a.dff", "DFF would be created: ")},
     };
-    for (const auto& c : cases) {
-        const Outcome first = RunCli(c.files, "1", c.arguments, c.prepare);
-        EXPECT_EQ(first.status, c.status) << c.name << first.log;
-        EXPECT_EQ(first.log, c.log.empty() ? first.log : c.log) << c.name;
-        for (const char* jobs : {"2", "8", "2", "8"}) {
-            const Outcome other = RunCli(c.files, jobs, c.arguments, c.prepare);
-            EXPECT_EQ(other.status, first.status) << c.name << jobs;
-            EXPECT_EQ(other.log, first.log) << c.name << jobs;
-            EXPECT_TRUE(other.files == first.files) << c.name << jobs;
+    for (const Row& row : rows) {
+        Files after = row.files;
+        for (const auto& file : row.after) after[file.first] = file.second;
+        for (const char* jobs : {"1", "3", "8"}) {
+            SCOPED_TRACE(row.arguments + " -j " + jobs);
+            const Outcome outcome = RunCli(row.files, row.arguments, row.prepare, jobs);
+            EXPECT_EQ(outcome.status, row.status);
+            EXPECT_EQ(outcome.log, row.log);
+            EXPECT_EQ(outcome.errors, row.errors);
+            EXPECT_TRUE(outcome.files == after);
         }
     }
+}
+
+const std::string Full = Error("There is not enough space on the disk.");
+
+// Models 1.dff to n.dff of one vertex, and after a run: each merged but
+// those for which failed gives the end of their log.
+struct Numbered {
+    Files files, after;
+    std::string arguments, log;
+};
+Numbered Models(int n, const std::function<std::string(int)>& failed = nullptr) {
+    Numbered b;
+    for (int i = 1; i <= n; ++i) {
+        const std::string name = std::to_string(i) + ".dff", error = failed ? failed(i) : "";
+        b.files[name] = Model(1);
+        b.after[name] = error.empty() ? Merged(Shape(1), Grey(1)) : Model(1);
+        b.arguments += name + " ";
+        b.log += (i > 1 ? "\r\n" : "") +
+                 (error.empty() ? Merge(name, 1) : Opened(name) + Counted(1) + error);
+    }
+    return b;
 }
 
 // A group of outputs flushed together, then committed: each way a commit
 // can fail, for the one model it concerns or the whole group.
 TEST(Batch, EveryWayACommitFails) {
-    const std::map<std::string, Bytes> files = {
-        {"C:\\m\\a.dff", Three}, {"C:\\m\\b.dff", Three}, {"C:\\m\\c.dff", Three}};
-    const std::vector<std::string> all = {"C:\\m\\a.dff", "C:\\m\\b.dff", "C:\\m\\c.dff"};
-    const std::string a = Merge(all[0]), c = Merge(all[2]), b = Open(all[1]) + Counted(3),
-                      full = Error(ErrorText(SystemError::DiskFull).substr(0, 38));
-    const Bytes other = Build(Shape(5));
+    const Bytes other = Model(5);
+    const std::string folder = " Error: Cannot flush folder C:\\work: Access is denied.\r\n";
     const struct {
         const char* name;
         Prepare prepare;
-        std::string log;
-        std::map<std::string, Bytes> after;
+        std::function<std::string(int)> failed;
+        const char* quiet;
     } rows[] = {
-        {"FileSystemNotFlushed", [](MemoryOs& os) { os.FailCall(Call::SyncFileSystem, 1, SystemError::DiskFull); },
-         Open(all[0]) + Counted(3) + full + Between + b + full + Between + Open(all[2]) + Counted(3) + full, files},
+        {"FileSystemNotFlushed",
+         [](MemoryOs& os) { os.FailCall(Call::SyncFileSystem, 1, SystemError::DiskFull); },
+         [&](int) { return Full; }, ""},
         {"NotReplaced", [](MemoryOs& os) { os.FailCall(Call::Replace, 2, SystemError::AccessDenied); },
-         a + Between + b + Error("Access is denied.") + Between + c,
-         {{all[0], Merged3}, {all[1], Three}, {all[2], Merged3}}},
-        {"TargetChanged", [&](MemoryOs& os) { os.Before(Call::SyncFileSystem, 1, [&] { os.Change(all[1], other); }); },
-         a + Between + b + Error("File changed while it was merged.") + Between + c,
-         {{all[0], Merged3}, {all[1], other}, {all[2], Merged3}}},
-        // Replaced, but their names may not be on the disk yet: said after
-        // each "DFF created".
-        {"FolderNotFlushed", [](MemoryOs& os) { os.FailCall(Call::SyncFolder, 1, SystemError::AccessDenied); }, [&] {
-             std::string log;
-             for (const std::string& path : all)
-                 log += (log.empty() ? "" : Between) + Merge(path) +
-                        " Error: Cannot flush folder C:\\m: Access is denied.\r\n";
-             return log;
-         }(), {{all[0], Merged3}, {all[1], Merged3}, {all[2], Merged3}}},
+         [](int i) { return i == 2 ? Error("Access is denied.") : ""; }, ""},
+        {"TargetChanged",
+         [&](MemoryOs& os) {
+             os.Before(Call::SyncFileSystem, 1, [&] { os.Change(At + "2.dff", other); });
+         },
+         [](int i) { return i == 2 ? Error("File changed while it was merged.") : ""; }, ""},
     };
     for (const auto& row : rows) {
-        const Outcome outcome = RunCli(files, "1", all, row.prepare);
-        EXPECT_EQ(outcome.status, 1) << row.name;
-        EXPECT_EQ(outcome.log, row.log) << row.name;
-        EXPECT_TRUE(outcome.files == row.after) << row.name;
-        EXPECT_EQ(outcome.flushes, 1) << row.name;
+        SCOPED_TRACE(row.name);
+        Numbered b = Models(3, row.failed);
+        if (std::string(row.name) == "TargetChanged") b.after["2.dff"] = other;
+        const Outcome outcome = RunCli(b.files, b.arguments, row.prepare);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.log, b.log);
+        EXPECT_TRUE(outcome.files == b.after);
+        EXPECT_EQ(outcome.flushes, 1);
     }
-    // Replaced, though a step after the replacement failed: merged, and
-    // worth a look with --quiet.
-    std::vector<std::string> quiet = all;
-    quiet.insert(quiet.begin(), "-q");
-    const Outcome partly =
-        RunCli(files, "1", quiet, [](MemoryOs& os) { os.FailCall(Call::AfterReplace, 2, SystemError::AccessDenied); });
-    EXPECT_EQ(partly.status, 0);
-    EXPECT_EQ(partly.log, b + "\r\nDFF created: " + all[1] +
-                              "\r\n Warning: The model is replaced, but its attributes could not be kept: " +
-                              ErrorText(SystemError::AccessDenied));
-}
-
-// Where the system gives no thread, the batch runs on its own; 260 outputs
-// are two groups, each flushed once: the second flush fails its four.
-TEST(Batch, NoThreadsAndAGroupBoundary) {
-    std::map<std::string, Bytes> files;
-    std::vector<std::string> arguments;
-    for (int i = 0; i < 260; ++i) {
-        const std::string path = "C:\\m\\" + std::to_string(1000 + i) + ".dff";
-        files[path] = Build(Shape(1));
-        arguments.push_back(path);
-    }
-    const Outcome outcome = RunCli(files, "4", arguments, [](MemoryOs& os) {
-        os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
-        os.FailCall(Call::SyncFileSystem, 2, SystemError::DiskFull);
+    // Replaced, but their names may not be on the disk yet, or the model's
+    // attributes not kept: said after "DFF created", worth a look with -q.
+    Numbered b = Models(2);
+    Outcome outcome = RunCli(b.files, b.arguments, [](MemoryOs& os) {
+        os.FailCall(Call::SyncFolder, 1, SystemError::AccessDenied);
     });
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.flushes, 2);
-    int merged = 0;
-    for (const auto& file : outcome.files) merged += file.second == Merged(Shape(1), Grey(1));
-    EXPECT_EQ(merged, 256);
-    EXPECT_EQ(outcome.files.at(arguments[255]), Merged(Shape(1), Grey(1)));
-    EXPECT_EQ(outcome.files.at(arguments[256]), Build(Shape(1)));
+    EXPECT_EQ(outcome.log, Logs({Merge("1.dff", 1) + folder, Merge("2.dff", 1) + folder}));
+    EXPECT_TRUE(outcome.files == b.after);
+    outcome = RunCli(b.files, "-q " + b.arguments, [](MemoryOs& os) {
+        os.FailCall(Call::AfterReplace, 2, SystemError::AccessDenied);
+    });
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.log, Merge("2.dff", 1) +
+                               " Warning: The model is replaced, but its attributes could not be "
+                               "kept: " + ErrorText(SystemError::AccessDenied));
+    EXPECT_TRUE(outcome.files == b.after);
+}
+
+// Where the system gives no thread, the batch runs on its own; eight
+// outputs in groups of three are three flushes: the second fails its three.
+TEST(Batch, NoThreadsAndAGroupBoundary) {
+    const Numbered b = Models(8, [](int i) { return i >= 4 && i <= 6 ? Full : ""; });
+    const Outcome outcome = RunCli(b.files, b.arguments, [](MemoryOs& os) {
+        os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
+        os.FailCall(Call::SyncFileSystem, 2, SystemError::DiskFull);
+    }, "4", 3);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.log, b.log);
+    EXPECT_EQ(outcome.errors, Counts(5, 0, 3));
+    EXPECT_TRUE(outcome.files == b.after);
+    EXPECT_EQ(outcome.flushes, 3);
 }
 
 // A disk that fills while outputs wait for their commit: the group is
 // committed, and the model whose output found no space is merged once more,
-// alone, with the log of a first try.
+// alone, with the log of a first try; then the rest are a group again.
 TEST(Batch, AFullDiskCommitsTheGroupAndTriesAgain) {
-    std::map<std::string, Bytes> files;
-    std::vector<std::string> arguments;
-    std::string log;
-    for (int i = 0; i < 10; ++i) {
-        arguments.push_back("C:\\m\\" + std::to_string(i) + ".dff");
-        files[arguments.back()] = Three;
-        log += (i ? Between : "") + Merge(arguments.back());
-    }
-    // The fourth model's writes are the 19th to the 24th.
-    const Outcome outcome = RunCli(files, "1", arguments, [](MemoryOs& os) {
-        os.FailCall(Call::Write, 20, SystemError::DiskFull);
+    const Numbered b = Models(6);
+    // The third model's writes are the 13th to the 18th.
+    const Outcome outcome = RunCli(b.files, b.arguments, [](MemoryOs& os) {
+        os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
+        os.FailCall(Call::Write, 14, SystemError::DiskFull);
     });
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.log, log);
-    for (const auto& file : outcome.files) EXPECT_EQ(file.second, Merged3) << file.first;
+    EXPECT_EQ(outcome.log, b.log);
+    EXPECT_TRUE(outcome.files == b.after);
+    EXPECT_EQ(outcome.flushes, 2);
 }
 
-// Interrupted with several jobs running: the outputs already whole are put
-// in place, the models at hand abandoned, no job starts after, the others
-// are one line, and every model is as it was or merged.
-TEST(Batch, AnInterruptionWithSeveralJobsRunning) {
-    std::map<std::string, Bytes> files;
-    std::vector<std::string> arguments;
-    for (int i = 0; i < 40; ++i) {
-        arguments.push_back("C:\\m\\" + std::to_string(i) + ".dff");
-        files[arguments.back()] = Three;
-    }
-    const Outcome outcome = RunCli(files, "4", arguments, [](MemoryOs& os) {
-        os.Before(Call::Create, 6, [&os] { os.stopped = true; });
-    });
-    EXPECT_EQ(outcome.status, 1);
-    int merged = 0;
-    for (const auto& file : outcome.files) {
-        EXPECT_TRUE(file.second == Three || file.second == Merged3) << file.first;
-        merged += file.second == Merged3;
-    }
-    // The five made before, the sixth, and those the three other threads
-    // were about to make.
-    EXPECT_LE(merged, 9);
-    const size_t line = outcome.log.rfind("\r\nInterrupted: ");
-    ASSERT_NE(line, std::string::npos) << outcome.log;
-    size_t models = 0;
-    for (size_t at = 0; (at = outcome.log.find("Opening file", at)) != std::string::npos; ++at) ++models;
-    EXPECT_EQ(outcome.log.substr(line), "\r\nInterrupted: " + std::to_string(40 - models) +
-                                             " models not reached.\r\n");
-}
-
-// What the arguments come to: folders with or without models, output
-// folders passed over by their exact name where case counts, and a night
-// model for a folder.
-TEST(Batch, WhatTheArgumentsComeTo) {
-    const struct {
-        const char* name;
-        std::vector<std::string> arguments;
-        bool ignoresCase;
-        int status;
-        std::string errors;
-        std::vector<std::string> merged;
-        bool hardLinked = false;  // C:\n\a.dff another name of C:\m\a.dff
-    } rows[] = {
-        {"AnEmptyFolder", {"C:\\empty", "C:\\m\\a.dff"}, false, 0,
-         "tintweld-cli: no model in the folder 'C:\\empty'\n", {"C:\\m\\a.dff"}},
-        {"NoModelAtAll", {"C:\\empty"}, false, 1,
-         "tintweld-cli: no model in the folder 'C:\\empty'\n"
-         "tintweld-cli: no model to merge: the folders named hold no .dff file\n", {}},
-        {"NoModelToList", {"-l", "C:\\empty"}, false, 1,
-         "tintweld-cli: no model in the folder 'C:\\empty'\n"
-         "tintweld-cli: no model to list: the folders named hold no .dff file\n", {}},
-        {"NightForAFolder", {"-n", "C:\\m\\a.dff", "C:\\m"}, false, 2,
-         "tintweld-cli: --night merges one DAY, not the folder 'C:\\m' (see tintweld-cli --help)\n", {}},
-        // More than one model: a count at the end.
-        {"OutputFoldersWhereCaseCounts", {"-d", "-R", "C:\\m"}, false, 0,
-         "tintweld-cli: 2 merged, 0 left as it was, 0 not merged\n",
-         {"C:\\m\\DFF\\dff\\x.dff", "C:\\m\\dff\\a.dff"}},
-        {"ADryRun", {"--dry-run", "-R", "C:\\m", "C:\\m\\missing.dff"}, false, 1,
-         "tintweld-cli: 3 would be merged, 0 would be left as it is, 1 would not be merged\n", {}},
-        {"AListing", {"-l", "C:\\m\\a.dff", "C:\\m\\missing.dff"}, false, 1,
-         "tintweld-cli: 2 models read, 1 with errors\n", {}},
-        {"OutputFoldersWhereItDoesNot", {"-d", "-R", "C:\\m"}, true, 0, "", {"C:\\m\\dff\\a.dff"}},
-        // Named from two folders, one model writes one output.
-        {"OneModelUnderTwoNames", {"-o", "C:\\out", "C:\\m\\a.dff", "C:\\n\\a.dff"}, false, 0,
-         "tintweld-cli: 2 merged, 0 left as it was, 0 not merged\n", {"C:\\out\\a.dff"}, true},
-    };
-    for (const auto& row : rows) {
-        const std::map<std::string, Bytes> files = {
-            {"C:\\m\\a.dff", Three}, {"C:\\m\\dff\\y.dff", Three}, {"C:\\m\\DFF\\x.dff", Three}};
-        const Outcome outcome = RunCli(files, "2", row.arguments, [&](MemoryOs& os) {
-            os.folders.insert("C:\\empty");
-            os.ignoresCase = row.ignoresCase;
-            os.folders.insert("C:\\n");
-            if (row.hardLinked) os.HardLink("C:\\n\\a.dff", "C:\\m\\a.dff");
+// Interrupted: the outputs already whole are put in place (a second
+// interruption abandons them), no job starts after, and the models not
+// reached are one line at the end.
+TEST(Batch, AnInterruption) {
+    for (const bool abandoned : {false, true}) {
+        Numbered b = Models(3, [&](int) {
+            return abandoned ? " Error: " + ErrorText(SystemError::Aborted) : "";
         });
-        EXPECT_EQ(outcome.status, row.status) << row.name;
-        EXPECT_EQ(outcome.errors, row.errors) << row.name;
-        std::vector<std::string> merged;
-        for (const auto& file : outcome.files)
-            if (file.second == Merged3) merged.push_back(file.first);
-        EXPECT_EQ(merged, row.merged) << row.name;
+        Files files = b.files;
+        for (const char* name : {"4.dff", "5.dff"}) b.files[name] = b.after[name] = Model(1);
+        const Outcome outcome = RunCli(b.files, b.arguments + "4.dff 5.dff", [&](MemoryOs& os) {
+            os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
+            os.Before(Call::Create, 3, [&os, abandoned] {
+                os.stopped = true;
+                os.abandoned = abandoned;
+            });
+        }, "4");
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.log, b.log + "\r\nInterrupted: 2 models not reached.\r\n");
+        EXPECT_EQ(outcome.errors, "");
+        EXPECT_TRUE(outcome.files == b.after);
     }
 }
 
@@ -318,75 +458,101 @@ TEST(Batch, AFailedLogStopsTheBatch) {
     os.syncsWholeFileSystems = false;
     os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
     cli::Options options;
-    options.jobs = 1;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 5; ++i) {
         options.days.push_back("C:\\m\\" + std::to_string(i) + ".dff");
-        os.files[options.days.back()] = Three;
+        os.files[options.days.back()] = Model(3);
     }
     std::string errors;
-    cli::RunBatch(options, {}, os, full, &errors);
-    int merged = 0;
-    for (const auto& file : os.files) merged += file.second == Merged3;
-    EXPECT_EQ(merged, 1);
+    EXPECT_EQ(cli::RunBatch(options, {}, os, full, &errors), 1);
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(os.files[options.days[0]], Merged3());
+    EXPECT_EQ(os.files[options.days[1]], Model(3));
 }
 
-// On a terminal, after half a second, a progress line drawn a few times a
-// second at most, never inside the log, and gone at the end.
-TEST(Batch, ProgressOnATerminal) {
+std::chrono::steady_clock::time_point now;
+
+// On a terminal, after half a second, a progress line drawn ten times a
+// second at most, never inside the log, and gone at the end; the log's
+// line ends LF.
+TEST(Console, ProgressOnATerminal) {
     cli::Console console;
     console.log = console.progress = std::tmpfile();
     console.progressOnTerminal = console.logOnTerminal = true;
-    console.start = std::chrono::steady_clock::now();
-    console.ShowProgress(1, 4);  // too soon
-    console.start -= std::chrono::seconds(1);
-    for (size_t done : {2, 3}) console.ShowProgress(done, 4);  // once a tenth of a second
-    console.WriteLog("log\r\n");
-    console.ShowProgress(4, 4);
+    console.now = [] { return now; };
+    console.start = now;
+    for (const auto& step : {std::pair<int, size_t>{499, 1}, {500, 2}, {599, 3}, {600, 4}}) {
+        now = console.start + std::chrono::milliseconds(step.first);
+        console.ShowProgress(step.second, 5);
+    }
+    console.WriteLog("a\rb\r\n\r");
+    console.ShowProgress(5, 5);
     EXPECT_TRUE(cli::CloseConsole(console));
     std::rewind(console.log);
-    char text[200] = {};
+    char text[300] = {};
     std::fread(text, 1, sizeof text - 1, console.log);
     const std::string erase = "\r" + std::string(40, ' ') + "\r";
-    EXPECT_EQ(text, "\rtintweld-cli: 2 of 4 models" + erase + "log\n\rtintweld-cli: 4 of 4 models" + erase);
+    EXPECT_EQ(text, "\rtintweld-cli: 2 of 5 models\rtintweld-cli: 4 of 5 models" + erase +
+                        "a\rb\n\r\rtintweld-cli: 5 of 5 models" + erase);
     std::fclose(console.log);
 }
 
-}  // namespace
-
-namespace {
-
-// The preview's PNG read back; width 0 when it is none.
-merge::Picture Decoded(const Bytes& png) {
-    merge::Picture picture;
-    int width = 0, height = 0, channels = 0;
-    uint8_t* pixels = stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width,
-                                            &height, &channels, 3);
-    if (!pixels) return picture;
-    picture.width = width, picture.height = height;
-    picture.pixels.assign(pixels, pixels + size_t(width) * height * 3);
-    stbi_image_free(pixels);
-    return picture;
-}
-
-std::vector<uint8_t> PixelAt(const merge::Picture& p, uint32_t x, uint32_t y) {
-    const uint8_t* pixel = &p.pixels[(size_t(y) * p.width + x) * 3];
-    return {pixel[0], pixel[1], pixel[2]};
-}
-
-// Whether text is drawn from (x, y) on, over a background of the colour at
-// (x - 1, y): each pixel of its lines differs from it exactly where the font
-// sets one.
-bool ShowsText(const merge::Picture& p, uint32_t x, uint32_t y, const std::string& text) {
-    merge::Picture expected;
-    if (!merge::MakePreviewPicture(1, &expected)) return false;
-    const uint32_t width = static_cast<uint32_t>(text.size() * 6);
-    merge::DrawText(expected, 0, 0, width, text, {255, 255, 255});
-    for (uint32_t row = 0; row < 7; ++row)
-        for (uint32_t column = 0; column < width; ++column)
-            if ((PixelAt(p, x + column, y + row) != PixelAt(p, x - 1, y)) !=
-                (PixelAt(expected, column, row)[0] == 255))
-                return false;
-    return true;
+// What a wrong command line is told: one line, naming the fault.
+TEST(Options, UsageErrors) {
+    const std::string rgba = "--rgba wants four whole numbers R,G,B,A from 0 to 255 (or &HFF, "
+                             "&O377), not '",
+                      scale = "--scale wants four whole numbers R,G,B,A from 0 to 1000, not '",
+                      offset = "--offset wants four whole numbers R,G,B,A from -255 to 255, not '",
+                      jobs = "--jobs wants a number from 1 to 9999, not '",
+                      night = "option '--night' needs a value", apart = " do not go together";
+    const std::pair<std::string, std::string> rows[] = {
+        {"", "missing DAY"},
+        {"-n n.dff", "missing DAY after --night NIGHT"},
+        {"--bogus a.dff", "unknown option '--bogus'"},
+        {"-x a.dff", "unknown option '-x'"},
+        {"''", "an empty name is no model"},
+        {"--night n.dff a.dff b.dff", "--night merges one DAY, not 2"},
+        {"--night= a.dff", night},
+        {"-n '' a.dff", night},
+        {"a.dff --night", night},
+        {"a.dff -n", "option '-n' needs a value"},
+        {"--always-merge=1 a.dff", "option '--always-merge' takes no value"},
+        {"--dry-run=1 a.dff", "option '--dry-run' takes no value"},
+        {"-j 0 a.dff", jobs + "0'"},
+        {"--jobs=x a.dff", jobs + "x'"},
+        {"-j 10000 a.dff", jobs + "10000'"},
+        {"--rgba 1,2,3 a.dff", rgba + "1,2,3'"},
+        {"--rgba red,300,-1,25x5 a.dff", rgba + "red,300,-1,25x5'"},
+        {"--rgba=1,2,3,&H100 a.dff", rgba + "1,2,3,&H100'"},
+        {"-r 1,2,3,&O8 a.dff", rgba + "1,2,3,&O8'"},
+        {"-r1,2,3,& a.dff", rgba + "1,2,3,&'"},
+        {"--scale=1,2,3 a.dff", scale + "1,2,3'"},
+        {"--scale 0,0,0,1001 a.dff", scale + "0,0,0,1001'"},
+        {"--scale=1,2,3,4.5 a.dff", scale + "1,2,3,4.5'"},
+        {"--scale=1,2,3,4,5 a.dff", scale + "1,2,3,4,5'"},
+        {"--offset=0,0,0,-256 a.dff", offset + "0,0,0,-256'"},
+        {"--offset=1,,3,4 a.dff", offset + "1,,3,4'"},
+        {"--offset=1,2,3,+12345 a.dff", offset + "1,2,3,+12345'"},
+        {"--unpaired=later -N n a.dff", "--unpaired wants error, skip or fill, not 'later'"},
+        {"--unpaired=skip a.dff", "--unpaired goes with --night-folder only"},
+        {"-n n.dff --night-folder m a.dff", "--night and --night-folder" + apart},
+        {"-d -o out a.dff", "--output and --dff-folder" + apart},
+        {"-l --preview=p.png a.dff", "--list and --preview" + apart},
+        {"--dry-run -l a.dff", "--dry-run and --list" + apart},
+        {"--dry-run --preview=p.png a.dff", "--dry-run and --preview" + apart},
+        {"-s -a a.dff", "--skip-merged and --always-merge" + apart},
+        {"--strip -c a.dff", "--strip and --copy-day" + apart},
+        {"--strip --rgba=64,64,64,255 a.dff", "--strip and --rgba" + apart},
+        {"--strip --offset=0,0,0,0 a.dff", "--strip and --offset" + apart},
+        {"--strip -n n a.dff", "--strip and --night" + apart},
+        {"--strip -N n a.dff", "--strip and --night-folder" + apart},
+        {"--strip -a a.dff", "--strip and --always-merge" + apart},
+        {"--strip -s a.dff", "--strip and --skip-merged" + apart},
+    };
+    for (const auto& row : rows) {
+        const cli::CommandLine line = cli::ParseCommandLine(Words(row.first));
+        EXPECT_EQ(line.command, cli::Command::UsageError) << row.first;
+        EXPECT_EQ(line.error, row.second) << row.first;
+    }
 }
 
 // A square of 4 vertices and two triangles, all of one colour.
@@ -401,76 +567,42 @@ Bytes Patched(Bytes model, size_t at, uint8_t value) {
     return model;
 }
 
-// A folder of models previewed: each tile's name under it, in order; a
-// square's day colour in its left view, the night colour a merge would leave
-// in it in its right view, the view's background around it; the tile texts
-// of a refused model and of geometry data that holds nothing to draw or not
-// what it counts; and no file changed but the picture.
+// A folder of models previewed, a tile each in two rows: a square lit by its
+// day colour (left) and by the night colour a merge would leave in it
+// (right), with night colours before, without triangles, native, holding
+// not what it counts, without an extension, without positions (its first
+// morph target), with a second geometry that has nothing to draw, and a
+// name cut, with a byte the font lacks: exactly the picture kept beside this
+// test, and no other file changed. With --quiet, no line; never over a model.
 TEST(Batch, Preview) {
-    const Bytes red = {200, 40, 40, 255}, green = {30, 180, 60, 255}, blue = {20, 20, 120};
-    const Bytes square = Build(Square(red));
-    const modelgen::Model merged = modelgen::WithNightColours(Square(red), Repeat(green, 4));
-    modelgen::ModelShape noExtension = Square(red);
+    const Bytes red = {200, 40, 40, 255}, square = Build(Square(red));
+    modelgen::ModelShape noExtension = Square(red), noTriangles = Square(red);
     noExtension.geometries[0].hasExtension = false;
-    modelgen::ModelShape noTriangles = Square(red);
     noTriangles.geometries[0].triangleCount = 0;
-    // With -e, a geometry with nothing to draw after one with something.
-    modelgen::ModelShape twoGeometries = Square(red);
-    twoGeometries.geometries.push_back(noTriangles.geometries[0]);
-    const struct {
-        const char* name;
-        Bytes model;
-        Bytes right;       // the night view's centre, or none
-        const char* text;  // the start of the tile's text, or none
-    } tiles[] = {
-        {"a.dff", square, blue, nullptr},
-        {"b.dff", merged.bytes, {30, 180, 60}, nullptr},
-        {"c.dff", Build(noTriangles), {}, "No triangles."},
-        {"d.dff", Patched(square, 3, 1), {}, "Native"},
-        {"e.dff", Patched(square, 7, 0x10), {}, "Error: Geometry data"},
-        {"f.dff", Build(noExtension), {}, "Error: File doesn't"},
-        // The first morph target without positions.
-        {"g.dff", Patched(square, 16 + 16 + 16 + 16, 0), {}, "No positions."},
-        {"h.dff", Build(twoGeometries), blue, nullptr},
-    };
-    std::map<std::string, Bytes> files;
-    for (const auto& tile : tiles) files[std::string("C:\\m\\") + tile.name] = tile.model;
-    Outcome run =
-        RunCli(files, "2", {"--preview=C:\\p.png", "-s", "-e", "-r", "20,20,120,255", "C:\\m"});
+    modelgen::ModelShape two = Square(red);
+    two.geometries.push_back(noTriangles.geometries[0]);
+    const Files files = {
+        {"m\\a.dff", square}, {"m\\b.dff", Merged(Square(red), Repeat({30, 180, 60, 255}, 4))},
+        {"m\\c.dff", Build(noTriangles)}, {"m\\d.dff", Patched(square, 3, 1)},
+        {"m\\e.dff", Patched(square, 7, 0x10)}, {"m\\f.dff", Build(noExtension)},
+        {"m\\g.dff", Patched(square, 64, 0)}, {"m\\h.dff", Build(two)},
+        {"m\\i\xE9" + std::string(40, 'j') + ".dff", square}};
+    Outcome run = RunCli(files, "--preview=C:\\p.png -s -e -r 20,20,120,255 m", nullptr, "2");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.log.find(Error("Geometry data doesn't hold what it counts.")), std::string::npos);
-    EXPECT_NE(run.log.find("\r\nPreview written: C:\\p.png\r\n"), std::string::npos);
-    EXPECT_EQ(run.errors, "tintweld-cli: 8 models drawn, 2 with errors\n");
-    const merge::Picture picture = Decoded(run.files["C:\\p.png"]);
+    EXPECT_EQ(run.log.substr(run.log.size() - 31), "\r\n\r\nPreview written: C:\\p.png\r\n");
+    EXPECT_EQ(run.errors, "tintweld-cli: 9 models drawn, 2 with errors\n");
+    std::ifstream kept(PREVIEW_TILES, std::ios::binary);
+    EXPECT_TRUE(run.files["C:\\p.png"] == Bytes(std::istreambuf_iterator<char>(kept), {}));
     run.files.erase("C:\\p.png");
-    EXPECT_EQ(run.files, files);
-    merge::Picture grid;
-    ASSERT_TRUE(merge::MakePreviewPicture(std::size(tiles), &grid));
-    ASSERT_EQ(picture.width, grid.width);
-    ASSERT_EQ(picture.height, grid.height);
-    const uint32_t right = merge::TileWidth - merge::ViewSize, middle = merge::ViewSize / 2;
-    const std::vector<uint8_t> background = {merge::ViewBackground.r, merge::ViewBackground.g,
-                                             merge::ViewBackground.b};
-    for (size_t k = 0; k < std::size(tiles); ++k) {
-        SCOPED_TRACE(tiles[k].name);
-        uint32_t x = 0, y = 0;
-        merge::TileCorner(grid, k, &x, &y);
-        EXPECT_TRUE(ShowsText(picture, x, merge::NameLine(y), tiles[k].name));
-        const uint32_t inset = merge::TextInset;
-        if (tiles[k].text) {
-            EXPECT_TRUE(ShowsText(picture, x + inset, y + inset, tiles[k].text));
-        }
-        if (tiles[k].right.empty()) continue;
-        EXPECT_EQ(PixelAt(picture, x + middle, y + middle),
-                  std::vector<uint8_t>(red.begin(), red.end() - 1));
-        EXPECT_EQ(PixelAt(picture, x + right + middle, y + middle), tiles[k].right);
-        EXPECT_EQ(PixelAt(picture, x + 1, y + 1), background);
-        EXPECT_EQ(PixelAt(picture, x + right + 1, y + 1), background);
-    }
-    // Never over a model.
-    run = RunCli(files, "1", {"--preview", "C:\\m\\b.dff", "C:\\m"});
+    EXPECT_TRUE(run.files == files);
+    run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff");
+    EXPECT_EQ(run.status + run.log.size() + run.errors.size(), 0u);
+    run = RunCli(files, "--preview m\\b.dff m");
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.files, files);
+    EXPECT_EQ(run.errors, "tintweld-cli: --preview would replace the model 'C:\\work\\m\\b.dff' "
+                          "(see tintweld-cli --help)\n");
+    EXPECT_TRUE(run.files == files);
 }
 
 }  // namespace
