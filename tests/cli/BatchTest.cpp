@@ -5,6 +5,7 @@
 // no block or file held, no folder left unflushed or made in vain.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -100,11 +101,8 @@ std::string Opened(const std::string& name) { return Open(At + name); }
 std::string Made(const std::string& output, const char* what = "DFF created: ") {
     return "\r\n" + std::string(what) + At + output + "\r\n";
 }
-std::string Merge(const std::string& name, uint32_t n = 3) {
-    return Opened(name) + Counted(n) + Made(name);
-}
-std::string Into(const std::string& name, const std::string& output) {
-    return Opened(name) + Counted(3) + Made(output);
+std::string Merge(const std::string& name, uint32_t n = 3, const std::string& output = "") {
+    return Opened(name) + Counted(n) + Made(output.empty() ? name : output);
 }
 std::string Pair(const std::string& day, const std::string& night, const std::string& out = "") {
     return Opened(day) + Counted(3) + Opened(night) + Counted(3) + Made(out.empty() ? day : out);
@@ -127,8 +125,7 @@ const std::string Listed = "C:\\\\work\\\\";
 const std::string Already = "File already contain Night Vertex Color.";
 
 // Three geometries of 3 vertices: the second without prelit colours, the
-// third with old night colours; a night model of two; two geometries, the
-// second with night colours.
+// third with old night colours; a night model of two.
 ModelShape EveryShape() {
     ModelShape shape = Shape(3, Text(""));
     shape.geometries.resize(3, shape.geometries[0]);
@@ -141,17 +138,10 @@ ModelShape NightOfTwo() {
     shape.geometries.push_back(Shape(3).geometries[0]);
     return shape;
 }
-ModelShape SecondMerged() {
-    ModelShape shape = Shape(3, Text(""));
-    shape.geometries.resize(2, shape.geometries[0]);
-    shape.geometries[1].nightChunkIndex = 0;
-    return shape;
-}
 const std::string EveryLog =
     Counted(3) + Line("Geometry 2: 3 vertex.") + Line("Geometry 3: 3 vertex.") +
     Line("Geometry 2: Warning: Vertex Color missing: geometry left as it is.");
 const modelgen::ColourAdjustment Bluer = {{45, 45, 60, 100}, {0, 0, 8, 0}};
-const std::string Skip = Line("Geometry 2: Skipped: Geometry already contain Night Vertex Color.");
 
 struct Row {
     std::string arguments;
@@ -166,9 +156,7 @@ struct Row {
 // Every row at one, three and eight jobs: jobs that share a file run in
 // turn, so the result is the row's whatever the number.
 TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
-    const Bytes every = modelgen::WithNightColours(EveryShape(), {{0, Grey(3)}, {2, Grey(3)}}).bytes,
-                second = modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}}).bytes,
-                a = Model(3), night = Model(3, Night), merged = Merged3();
+    const Bytes a = Model(3), night = Model(3, Night), merged = Merged3();
     const std::string missing = Error("The system cannot find the file specified."),
                       again = Line("Warning: " + Already);
     const Prepare empty = [](MemoryOs& os) { os.folders.insert(At + "e"); };
@@ -185,25 +173,25 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          {{"d\\s\\a.dff", Merged3("", Night)}}, Counts(1, 0, 1)},
         // An output that is the next job's model; field texts in every form.
         {"-d a.dff dff\\a.dff --rgba=1,&h2,&O377,064", {{"a.dff", a}, {"dff\\a.dff", a}}, 1,
-         Logs({Into("a.dff", "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already)}),
+         Logs({Merge("a.dff", 3, "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already)}),
          {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}, Counts(1, 0, 1)},
         // The tree mirrored: the outputs no day models, folders made by
         // whichever job gets there first, one of them in vain.
         {"-R -o d\\o d", {{"d\\a.dff", a}, {"d\\s\\b.dff", a}, {"d\\s\\t\\c.dff", a},
                           {"d\\o\\old.dff", Junk}}, 1,
-         Logs({Into("d\\a.dff", "d\\o\\a.dff"), Into("d\\s\\b.dff", "d\\o\\s\\b.dff"),
+         Logs({Merge("d\\a.dff", 3, "d\\o\\a.dff"), Merge("d\\s\\b.dff", 3, "d\\o\\s\\b.dff"),
                Opened("d\\s\\t\\c.dff") + Line("Analyzing file...") +
                    Error("File doesn't contain Geometry List.")}),
          {{"d\\o\\a.dff", merged}, {"d\\o\\s\\b.dff", merged}}, Counts(2, 0, 1),
          [](MemoryOs& os) { os.readableUpTo[At + "d\\s\\t\\c.dff"] = 20; }},
-        {"--output=o d\\a.dff", {{"d\\a.dff", a}}, 0, Into("d\\a.dff", "o\\a.dff"),
+        {"--output=o d\\a.dff", {{"d\\a.dff", a}}, 0, Merge("d\\a.dff", 3, "o\\a.dff"),
          {{"o\\a.dff", merged}}},
         // The folder "dff" where case counts, and where it does not; with -d
         // and -R, no folder "dff" is gone into.
         {"-d -R C:\\work", {{"a.dff", a}, {"dff\\y.dff", a}, {"DFF\\x.dff", a}}, 0,
-         Logs({Into("DFF\\x.dff", "DFF\\dff\\x.dff"), Into("a.dff", "dff\\a.dff")}),
+         Logs({Merge("DFF\\x.dff", 3, "DFF\\dff\\x.dff"), Merge("a.dff", 3, "dff\\a.dff")}),
          {{"DFF\\dff\\x.dff", merged}, {"dff\\a.dff", merged}}, Counts(2, 0, 0)},
-        {"-d -R C:\\work", {{"a.dff", a}, {"DFF\\x.dff", a}}, 0, Into("a.dff", "dff\\a.dff"),
+        {"-d -R C:\\work", {{"a.dff", a}, {"DFF\\x.dff", a}}, 0, Merge("a.dff", 3, "dff\\a.dff"),
          {{"dff\\a.dff", merged}}, "", [](MemoryOs& os) { os.ignoresCase = true; }},
         // Junk and a missing model fail alone; --quiet leaves out the clean
         // merge alone, wherever it stands; "--" ends the options.
@@ -251,13 +239,6 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                 Made("m.dff"),
          {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Text("999988887777")},
                                                               {2, Grey(3)}}).bytes}}},
-        // The second geometry alone is left as it is; then the whole model.
-        {"-e -s a.dff b.dff", {{"a.dff", Build(SecondMerged())}, {"b.dff", second}}, 0,
-         Logs({Opened("a.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") + Skip + Made("a.dff"),
-               Opened("b.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") +
-                   Line("Skipped: Geometry already contain Night Vertex Color.") + Skip +
-                   Line("Skipped: " + Already)}),
-         {{"a.dff", second}}, Counts(1, 1, 0)},
         // Listed: one line of tab-separated fields a geometry, whatever the
         // names hold.
         {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b.dff", merged}, {"c.dff", Junk},
@@ -274,12 +255,9 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          Merge("a.dff"), {{"a.dff", Merged(Shape(3, Text(Day)), Adjusted(Text(Day), Bluer))}}},
         // Taken out again; a model without night colours is left as it is,
         // done, and shown with --quiet.
-        {"--strip -q -e -R d", {{"d\\a.dff", merged}, {"d\\b.dff", a}, {"d\\s\\c.dff", every}}, 0,
-         Logs({Opened("d\\b.dff") + Counted(3) +
-                   Line("Skipped: File doesn't contain Night Vertex Color."),
-               Opened("d\\s\\c.dff") + EveryLog + Made("d\\s\\c.dff")}),
-         {{"d\\a.dff", a}, {"d\\s\\c.dff", Build(modelgen::WithoutNightColours(EveryShape(), true))}},
-         Counts(2, 1, 0, "stripped")},
+        {"--strip -q a.dff b.dff", {{"a.dff", merged}, {"b.dff", a}}, 0,
+         Opened("b.dff") + Counted(3) + Line("Skipped: File doesn't contain Night Vertex Color."),
+         {{"a.dff", a}}, Counts(1, 1, 0, "stripped")},
         // Left as it is where its output goes; with -d, an output is made
         // already when it holds night colours and is no older than its day
         // and night models.
@@ -319,130 +297,79 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
     }
 }
 
-const std::string Full = Error("There is not enough space on the disk.");
-
-// Models 1.dff to n.dff of one vertex, and after a run: each merged but
-// those for which failed gives the end of their log.
-struct Numbered {
-    Files files, after;
-    std::string arguments, log;
-};
-Numbered Models(int n, const std::function<std::string(int)>& failed = nullptr) {
-    Numbered b;
-    for (int i = 1; i <= n; ++i) {
-        const std::string name = std::to_string(i) + ".dff", error = failed ? failed(i) : "";
-        b.files[name] = Model(1);
-        b.after[name] = error.empty() ? Merged(Shape(1), Grey(1)) : Model(1);
-        b.arguments += name + " ";
-        b.log += (i > 1 ? "\r\n" : "") +
-                 (error.empty() ? Merge(name, 1) : Opened(name) + Counted(1) + error);
-    }
-    return b;
+// A fault at the k-th call of call.
+Prepare Fail(Call call, int k, SystemError error) {
+    return [=](MemoryOs& os) { os.FailCall(call, k, error); };
+}
+Prepare Both(Prepare first, Prepare second) {
+    return [=](MemoryOs& os) { first(os), second(os); };
 }
 
-// A group of outputs flushed together, then committed: each way a commit
-// can fail, for the one model it concerns or the whole group.
-TEST(Batch, EveryWayACommitFails) {
+// Faults at one job, the outputs committed in groups of three. Models 1.dff
+// on, each of one vertex and its fate a letter: m merged; w merged, but its
+// attributes not kept; s merged, but its folder not flushed; f its flush
+// failed, the disk full; d not replaced, access denied; c saved meanwhile by
+// another program; i interrupted twice, abandoned; - not reached.
+TEST(Batch, Faults) {
+    const Prepare alone = Fail(Call::StartThread, 1, SystemError::AccessDenied);
+    const auto stop = [](bool abandon) {
+        return [abandon](MemoryOs& os) {
+            os.Before(Call::Create, 3, [&os, abandon] { os.stopped = true, os.abandoned = abandon; });
+        };
+    };
     const Bytes other = Model(5);
-    const std::string folder = " Error: Cannot flush folder C:\\work: Access is denied.\r\n";
     const struct {
-        const char* name;
+        const char* fates;
         Prepare prepare;
-        std::function<std::string(int)> failed;
-        const char* quiet;
+        int status, flushes;
+        const char* options = "";
     } rows[] = {
-        {"FileSystemNotFlushed",
-         [](MemoryOs& os) { os.FailCall(Call::SyncFileSystem, 1, SystemError::DiskFull); },
-         [&](int) { return Full; }, ""},
-        {"NotReplaced", [](MemoryOs& os) { os.FailCall(Call::Replace, 2, SystemError::AccessDenied); },
-         [](int i) { return i == 2 ? Error("Access is denied.") : ""; }, ""},
-        {"TargetChanged",
-         [&](MemoryOs& os) {
+        {"fff", Fail(Call::SyncFileSystem, 1, SystemError::DiskFull), 1, 1},
+        {"mdm", Fail(Call::Replace, 2, SystemError::AccessDenied), 1, 1},
+        {"mcm", [&other](MemoryOs& os) {
              os.Before(Call::SyncFileSystem, 1, [&] { os.Change(At + "2.dff", other); });
-         },
-         [](int i) { return i == 2 ? Error("File changed while it was merged.") : ""; }, ""},
+         }, 1, 1},
+        {"ss", Fail(Call::SyncFolder, 1, SystemError::AccessDenied), 1, 1},
+        {"mw", Fail(Call::AfterReplace, 2, SystemError::AccessDenied), 0, 1, "-q"},
+        // Without threads, eight outputs are three groups, three flushes.
+        {"mmmfffmm", Both(alone, Fail(Call::SyncFileSystem, 2, SystemError::DiskFull)), 1, 3},
+        // A disk that fills while outputs wait: the group is committed, and
+        // the third model (its writes the 13th to the 18th) merged once
+        // more, alone, with the log of a first try; the rest a group again.
+        {"mmmmmm", Both(alone, Fail(Call::Write, 14, SystemError::DiskFull)), 0, 2},
+        // The outputs already whole put in place, or abandoned.
+        {"mmm--", Both(alone, stop(false)), 1, 1},
+        {"iii--", Both(alone, stop(true)), 1, 1},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        Numbered b = Models(3, row.failed);
-        if (std::string(row.name) == "TargetChanged") b.after["2.dff"] = other;
-        const Outcome outcome = RunCli(b.files, b.arguments, row.prepare);
-        EXPECT_EQ(outcome.status, 1);
-        EXPECT_EQ(outcome.log, b.log);
-        EXPECT_TRUE(outcome.files == b.after);
-        EXPECT_EQ(outcome.flushes, 1);
-    }
-    // Replaced, but their names may not be on the disk yet, or the model's
-    // attributes not kept: said after "DFF created", worth a look with -q.
-    Numbered b = Models(2);
-    Outcome outcome = RunCli(b.files, b.arguments, [](MemoryOs& os) {
-        os.FailCall(Call::SyncFolder, 1, SystemError::AccessDenied);
-    });
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.log, Logs({Merge("1.dff", 1) + folder, Merge("2.dff", 1) + folder}));
-    EXPECT_TRUE(outcome.files == b.after);
-    outcome = RunCli(b.files, "-q " + b.arguments, [](MemoryOs& os) {
-        os.FailCall(Call::AfterReplace, 2, SystemError::AccessDenied);
-    });
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.log, Merge("2.dff", 1) +
-                               " Warning: The model is replaced, but its attributes could not be "
-                               "kept: " + ErrorText(SystemError::AccessDenied));
-    EXPECT_TRUE(outcome.files == b.after);
-}
-
-// Where the system gives no thread, the batch runs on its own; eight
-// outputs in groups of three are three flushes: the second fails its three.
-TEST(Batch, NoThreadsAndAGroupBoundary) {
-    const Numbered b = Models(8, [](int i) { return i >= 4 && i <= 6 ? Full : ""; });
-    const Outcome outcome = RunCli(b.files, b.arguments, [](MemoryOs& os) {
-        os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
-        os.FailCall(Call::SyncFileSystem, 2, SystemError::DiskFull);
-    }, "4", 3);
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.log, b.log);
-    EXPECT_EQ(outcome.errors, Counts(5, 0, 3));
-    EXPECT_TRUE(outcome.files == b.after);
-    EXPECT_EQ(outcome.flushes, 3);
-}
-
-// A disk that fills while outputs wait for their commit: the group is
-// committed, and the model whose output found no space is merged once more,
-// alone, with the log of a first try; then the rest are a group again.
-TEST(Batch, AFullDiskCommitsTheGroupAndTriesAgain) {
-    const Numbered b = Models(6);
-    // The third model's writes are the 13th to the 18th.
-    const Outcome outcome = RunCli(b.files, b.arguments, [](MemoryOs& os) {
-        os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
-        os.FailCall(Call::Write, 14, SystemError::DiskFull);
-    });
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.log, b.log);
-    EXPECT_TRUE(outcome.files == b.after);
-    EXPECT_EQ(outcome.flushes, 2);
-}
-
-// Interrupted: the outputs already whole are put in place (a second
-// interruption abandons them), no job starts after, and the models not
-// reached are one line at the end.
-TEST(Batch, AnInterruption) {
-    for (const bool abandoned : {false, true}) {
-        Numbered b = Models(3, [&](int) {
-            return abandoned ? " Error: " + ErrorText(SystemError::Aborted) : "";
-        });
-        Files files = b.files;
-        for (const char* name : {"4.dff", "5.dff"}) b.files[name] = b.after[name] = Model(1);
-        const Outcome outcome = RunCli(b.files, b.arguments + "4.dff 5.dff", [&](MemoryOs& os) {
-            os.FailCall(Call::StartThread, 1, SystemError::AccessDenied);
-            os.Before(Call::Create, 3, [&os, abandoned] {
-                os.stopped = true;
-                os.abandoned = abandoned;
-            });
-        }, "4");
-        EXPECT_EQ(outcome.status, 1);
-        EXPECT_EQ(outcome.log, b.log + "\r\nInterrupted: 2 models not reached.\r\n");
-        EXPECT_EQ(outcome.errors, "");
-        EXPECT_TRUE(outcome.files == b.after);
+        SCOPED_TRACE(row.fates);
+        Files files, after;
+        std::string arguments = row.options, log;
+        int unreached = 0;
+        for (int i = 1; row.fates[i - 1]; ++i) {
+            const char fate = row.fates[i - 1];
+            const std::string name = std::to_string(i) + ".dff", read = Opened(name) + Counted(1);
+            const std::map<char, std::string> logs = {
+                {'m', *row.options ? "" : Merge(name, 1)},
+                {'w', Merge(name, 1) + " Warning: The model is replaced, but its attributes could "
+                                       "not be kept: " + ErrorText(SystemError::AccessDenied)},
+                {'s', Merge(name, 1) + " Error: Cannot flush folder C:\\work: Access is denied.\r\n"},
+                {'f', read + Error("There is not enough space on the disk.")},
+                {'d', read + Error("Access is denied.")},
+                {'c', read + Error("File changed while it was merged.")},
+                {'i', read + " Error: " + ErrorText(SystemError::Aborted)}, {'-', ""}};
+            files[name] = Model(1);
+            after[name] = fate == 'c' ? other : strchr("mws", fate) ? Merged(Shape(1), Grey(1)) : Model(1);
+            arguments += " " + name;
+            log += (log.empty() || logs.at(fate).empty() ? "" : "\r\n") + logs.at(fate);
+            unreached += fate == '-';
+        }
+        if (unreached) log += "\r\nInterrupted: " + std::to_string(unreached) + " models not reached.\r\n";
+        const Outcome outcome = RunCli(files, arguments, row.prepare, "1", 3);
+        EXPECT_EQ(outcome.status, row.status);
+        EXPECT_EQ(outcome.log, log);
+        EXPECT_TRUE(outcome.files == after);
+        EXPECT_EQ(outcome.flushes, row.flushes);
     }
 }
 
@@ -505,27 +432,18 @@ TEST(Options, UsageErrors) {
                       jobs = "--jobs wants a number from 1 to 9999, not '",
                       night = "option '--night' needs a value", apart = " do not go together";
     const std::pair<std::string, std::string> rows[] = {
-        {"", "missing DAY"},
-        {"-n n.dff", "missing DAY after --night NIGHT"},
-        {"--bogus a.dff", "unknown option '--bogus'"},
-        {"-x a.dff", "unknown option '-x'"},
+        {"", "missing DAY"}, {"-n n.dff", "missing DAY after --night NIGHT"},
+        {"--bogus a.dff", "unknown option '--bogus'"}, {"-x a.dff", "unknown option '-x'"},
         {"''", "an empty name is no model"},
-        {"--night n.dff a.dff b.dff", "--night merges one DAY, not 2"},
-        {"--night= a.dff", night},
-        {"-n '' a.dff", night},
-        {"a.dff --night", night},
-        {"a.dff -n", "option '-n' needs a value"},
+        {"--night n.dff a.dff b.dff", "--night merges one DAY, not 2"}, {"--night= a.dff", night},
+{"a.dff --night", night}, {"a.dff -n", "option '-n' needs a value"},
         {"--always-merge=1 a.dff", "option '--always-merge' takes no value"},
-        {"--dry-run=1 a.dff", "option '--dry-run' takes no value"},
-        {"-j 0 a.dff", jobs + "0'"},
-        {"--jobs=x a.dff", jobs + "x'"},
-        {"-j 10000 a.dff", jobs + "10000'"},
+        {"--dry-run=1 a.dff", "option '--dry-run' takes no value"}, {"-j 0 a.dff", jobs + "0'"},
+        {"--jobs=x a.dff", jobs + "x'"}, {"-j 10000 a.dff", jobs + "10000'"},
         {"--rgba 1,2,3 a.dff", rgba + "1,2,3'"},
         {"--rgba red,300,-1,25x5 a.dff", rgba + "red,300,-1,25x5'"},
         {"--rgba=1,2,3,&H100 a.dff", rgba + "1,2,3,&H100'"},
-        {"-r 1,2,3,&O8 a.dff", rgba + "1,2,3,&O8'"},
-        {"-r1,2,3,& a.dff", rgba + "1,2,3,&'"},
-        {"--scale=1,2,3 a.dff", scale + "1,2,3'"},
+        {"-r 1,2,3,&O8 a.dff", rgba + "1,2,3,&O8'"}, {"-r1,2,3,& a.dff", rgba + "1,2,3,&'"},
         {"--scale 0,0,0,1001 a.dff", scale + "0,0,0,1001'"},
         {"--scale=1,2,3,4.5 a.dff", scale + "1,2,3,4.5'"},
         {"--scale=1,2,3,4,5 a.dff", scale + "1,2,3,4,5'"},
