@@ -81,14 +81,11 @@ struct Folder {
         }
         return files;
     }
-    // The command that runs the tool here, so that names are relative.
-    std::string Command(const std::string& arguments) const {
-        return "cd '" + path + "' && " TINTWELD_CLI " " + arguments;
-    }
-    // Runs the tool: its exit status; its standard output and error in out
-    // and err.
+    // Runs the tool here, so that names are relative: its exit status; its
+    // standard output and error in out and err.
     int Run(const std::string& arguments, const std::string& redirect = ">../.out 2>../.err") {
-        const int status = std::system((Command(arguments) + " " + redirect).c_str());
+        const int status = std::system(
+            ("cd '" + path + "' && " TINTWELD_CLI " " + arguments + " " + redirect).c_str());
         out = Read("../.out");
         err = Read("../.err");
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
