@@ -173,7 +173,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          {{"d\\s\\a.dff", Merged3("", Night)}}, Counts(1, 0, 1)},
         // An output that is the next job's model; field texts in every form.
         {"-d a.dff dff\\a.dff --rgba=1,&h2,&O377,064", {{"a.dff", a}, {"dff\\a.dff", a}}, 1,
-         Logs({Merge("a.dff", 3, "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already)}),
+         Logs({Merge("a.dff", 3, "dff\\a.dff"),
+               Opened("dff\\a.dff") + Counted(3) + Error(Already)}),
          {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}, Counts(1, 0, 1)},
         // The tree mirrored: the outputs no day models, folders made by
         // whichever job gets there first, one of them in vain.
@@ -233,8 +234,9 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         // Every geometry: the second has no colours, the third old ones and
         // no geometry in the night model; warnings about later geometries
         // alone are shown with --quiet too.
-        {"-q -e -a -n n.dff m.dff", {{"m.dff", Build(EveryShape())}, {"n.dff", Build(NightOfTwo())}},
-         0, Opened("m.dff") + EveryLog + Line("Geometry 3: Warning: " + Already) + Opened("n.dff") +
+        {"-q -e -a -n n.dff m.dff",
+         {{"m.dff", Build(EveryShape())}, {"n.dff", Build(NightOfTwo())}}, 0,
+         Opened("m.dff") + EveryLog + Line("Geometry 3: Warning: " + Already) + Opened("n.dff") +
                 Counted(3) + Line("Geometry 3: Warning: Night DFF contains no such geometry.") +
                 Made("m.dff"),
          {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Text("999988887777")},
@@ -314,7 +316,9 @@ TEST(Batch, Faults) {
     const Prepare alone = Fail(Call::StartThread, 1, SystemError::AccessDenied);
     const auto stop = [](bool abandon) {
         return [abandon](MemoryOs& os) {
-            os.Before(Call::Create, 3, [&os, abandon] { os.stopped = true, os.abandoned = abandon; });
+            os.Before(Call::Create, 3, [&os, abandon] {
+                os.stopped = true, os.abandoned = abandon;
+            });
         };
     };
     const Bytes other = Model(5);
@@ -356,18 +360,22 @@ TEST(Batch, Faults) {
                 {'m', *row.options ? "" : Merge(name, 1)},
                 {'w', Merge(name, 1) + " Warning: The model is replaced, but its attributes could "
                                        "not be kept: " + ErrorText(SystemError::AccessDenied)},
-                {'s', Merge(name, 1) + " Error: Cannot flush folder C:\\work: Access is denied.\r\n"},
+                {'s', Merge(name, 1) +
+                          Line("Error: Cannot flush folder C:\\work: Access is denied.")},
                 {'f', read + Error("There is not enough space on the disk.")},
                 {'d', read + Error("Access is denied.")},
                 {'c', read + Error("File changed while it was merged.")},
                 {'i', read + " Error: " + ErrorText(SystemError::Aborted)}, {'-', ""}};
             files[name] = Model(1);
-            after[name] = fate == 'c' ? other : strchr("mws", fate) ? Merged(Shape(1), Grey(1)) : Model(1);
+            after[name] = fate == 'c'               ? other
+                          : std::strchr("mws", fate) ? Merged(Shape(1), Grey(1))
+                                                     : Model(1);
             arguments += " " + name;
             log += (log.empty() || logs.at(fate).empty() ? "" : "\r\n") + logs.at(fate);
             unreached += fate == '-';
         }
-        if (unreached) log += "\r\nInterrupted: " + std::to_string(unreached) + " models not reached.\r\n";
+        if (unreached)
+            log += "\r\nInterrupted: " + std::to_string(unreached) + " models not reached.\r\n";
         const Outcome outcome = RunCli(files, arguments, row.prepare, "1", 3, row.logsFail);
         EXPECT_EQ(outcome.status, row.status);
         EXPECT_EQ(outcome.log, row.logsFail ? "" : log);

@@ -165,8 +165,8 @@ TEST(Cli, TheModelKeepsItsOwnerGroupAndMode) {
     folder.Put("a.dff", Model(3));
     const std::string a = folder.path + "/a.dff";
     ASSERT_EQ(chown(a.c_str(), 1234, 4321) | chmod(a.c_str(), 0640), 0);
-    EXPECT_EQ(folder.Run("a.dff", ">/dev/null && umask 077 && " TINTWELD_CLI " -ad a.dff >/dev/null"),
-              0);
+    EXPECT_EQ(
+        folder.Run("a.dff", ">/dev/null && umask 077 && " TINTWELD_CLI " -ad a.dff >/dev/null"), 0);
     struct stat model, made, output;
     ASSERT_EQ(stat(a.c_str(), &model) | stat((folder.path + "/dff").c_str(), &made) |
                   stat((folder.path + "/dff/a.dff").c_str(), &output),
@@ -187,7 +187,8 @@ TEST(Cli, AFailedLogEndsTheRunWithAMessage) {
     EXPECT_EQ(folder.Run("-h", ">/dev/full 2>../.err"), 1);
     EXPECT_EQ(folder.err, "tintweld-cli: standard output: No space left on device\n");
     EXPECT_EQ(folder.Run("b.dff", ">&- 2>../.err"), 1);
-    EXPECT_EQ(folder.err, "tintweld-cli: standard output is closed: the log could not be written\n");
+    EXPECT_EQ(folder.err,
+              "tintweld-cli: standard output is closed: the log could not be written\n");
     EXPECT_EQ(folder.Get("b.dff"), Model(3));
 }
 
@@ -281,7 +282,8 @@ TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         // The models reached: those whose file was opened.
         int reached = -1;
-        for (size_t at = 0; (at = log.find("Opening file", at)) != std::string::npos; ++at) ++reached;
+        for (size_t at = 0; (at = log.find("Opening file", at)) != std::string::npos; ++at)
+            ++reached;
         EXPECT_GE(reached, 1);
         // After the first model's log, its every geometry left as it is.
         const size_t first = log.find("\n\n Opening file: ");
@@ -299,11 +301,13 @@ TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
             after[name] = saved ? Model(7) : i < reached && !abandoned ? Merged3() : Model(3);
         }
         if (reached < count)
-            expected += "\nInterrupted: " + std::to_string(count - reached) + " models not reached.\n";
+            expected += "\nInterrupted: " + std::to_string(count - reached) +
+                        " models not reached.\n";
         EXPECT_EQ(log.substr(first + 1), folder.Expand(expected));
         EXPECT_TRUE(folder.Files() == after);
         EXPECT_EQ(folder.Read("../.err"),
-                  signals.empty() ? "tintweld-cli: 9 merged, 1 left as it was, 1 not merged\n" : "");
+                  signals.empty() ? "tintweld-cli: 9 merged, 1 left as it was, 1 not merged\n"
+                                  : "");
         if (signals.empty()) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
         else EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signals[0]);
     }
