@@ -124,23 +124,13 @@ std::string Counts(int merged, int left, int not_, const std::string& done = "me
 const std::string Listed = "C:\\\\work\\\\";
 const std::string Already = "File already contain Night Vertex Color.";
 
-// Three geometries of 3 vertices: the second without prelit colours, the
-// third with old night colours; a night model of two.
-ModelShape EveryShape() {
+// Two geometries of 3 vertices, the second with night colours.
+ModelShape SecondMerged() {
     ModelShape shape = Shape(3, Text(""));
-    shape.geometries.resize(3, shape.geometries[0]);
-    shape.geometries[1].prelit = false;
-    shape.geometries[2].nightChunkIndex = 0;
+    shape.geometries.resize(2, shape.geometries[0]);
+    shape.geometries[1].nightChunkIndex = 0;
     return shape;
 }
-ModelShape NightOfTwo() {
-    ModelShape shape = Shape(3, Text("999988887777"));
-    shape.geometries.push_back(Shape(3).geometries[0]);
-    return shape;
-}
-const std::string EveryLog =
-    Counted(3) + Line("Geometry 2: 3 vertex.") + Line("Geometry 3: 3 vertex.") +
-    Line("Geometry 2: Warning: Vertex Color missing: geometry left as it is.");
 const modelgen::ColourAdjustment Bluer = {{45, 45, 60, 100}, {0, 0, 8, 0}};
 
 struct Row {
@@ -231,16 +221,11 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"-c -N n --unpaired=fill d\\b.dff", {{"d\\b.dff", Model(3, Day)}}, 0,
          Line("Warning: Night model missing: " + At + "n\\b.dff") + Merge("d\\b.dff"),
          {{"d\\b.dff", Merged3(Day, Day)}}, "", [](MemoryOs& os) { os.folders.insert(At + "n"); }},
-        // Every geometry: the second has no colours, the third old ones and
-        // no geometry in the night model; warnings about later geometries
-        // alone are shown with --quiet too.
-        {"-q -e -a -n n.dff m.dff",
-         {{"m.dff", Build(EveryShape())}, {"n.dff", Build(NightOfTwo())}}, 0,
-         Opened("m.dff") + EveryLog + Line("Geometry 3: Warning: " + Already) + Opened("n.dff") +
-                Counted(3) + Line("Geometry 3: Warning: Night DFF contains no such geometry.") +
-                Made("m.dff"),
-         {{"m.dff", modelgen::WithNightColours(EveryShape(), {{0, Text("999988887777")},
-                                                              {2, Grey(3)}}).bytes}}},
+        // A warning about a later geometry alone is shown with --quiet too.
+        {"-q -e -a m.dff", {{"m.dff", Build(SecondMerged())}}, 0,
+         Opened("m.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") +
+             Line("Geometry 2: Warning: " + Already) + Made("m.dff"),
+         {{"m.dff", modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}, {1, Grey(3)}}).bytes}}},
         // Listed: one line of tab-separated fields a geometry, whatever the
         // names hold.
         {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b.dff", merged}, {"c.dff", Junk},

@@ -98,7 +98,8 @@ struct Folder {
     std::string run, path, out, err;
 };
 
-TEST(Cli, UsageErrorsHelpAndVersion) {
+// A usage error, help and version; then standard output full or closed.
+TEST(Cli, UsageHelpVersionAndAFailedLog) {
     Folder folder;
     EXPECT_EQ(folder.Run("a.dff --bogus"), 2);
     EXPECT_EQ(folder.out, "");
@@ -115,6 +116,16 @@ TEST(Cli, UsageErrorsHelpAndVersion) {
     EXPECT_NE(folder.out.find("\n      --scale=R,G,B,A      scale each"), std::string::npos);
     EXPECT_EQ(folder.Run("a.dff --version"), 0);
     EXPECT_EQ(folder.out, "tintweld-cli (Tintweld) " TINTWELD_VERSION "\n");
+    folder.Put("a.dff", Model(3));
+    folder.Put("b.dff", Model(3));
+    EXPECT_EQ(folder.Run("a.dff", ">/dev/full 2>../.err"), 1);
+    EXPECT_EQ(folder.err, "tintweld-cli: the log could not be written: No space left on device\n");
+    EXPECT_EQ(folder.Run("-h", ">/dev/full 2>../.err"), 1);
+    EXPECT_EQ(folder.err, "tintweld-cli: standard output: No space left on device\n");
+    EXPECT_EQ(folder.Run("b.dff", ">&- 2>../.err"), 1);
+    EXPECT_EQ(folder.err,
+              "tintweld-cli: standard output is closed: the log could not be written\n");
+    EXPECT_EQ(folder.Get("b.dff"), Model(3));
 }
 
 // What only real files have: a name spelled two ways; a model twice the
@@ -176,20 +187,6 @@ TEST(Cli, TheModelKeepsItsOwnerGroupAndMode) {
               std::vector<unsigned>({1234, 4321, 0640, 0700, 0600}));
     EXPECT_EQ(folder.Get("a.dff"), Merged3());
     EXPECT_EQ(folder.Get("dff/a.dff"), Merged3());
-}
-
-TEST(Cli, AFailedLogEndsTheRunWithAMessage) {
-    Folder folder;
-    folder.Put("a.dff", Model(3));
-    folder.Put("b.dff", Model(3));
-    EXPECT_EQ(folder.Run("a.dff", ">/dev/full 2>../.err"), 1);
-    EXPECT_EQ(folder.err, "tintweld-cli: the log could not be written: No space left on device\n");
-    EXPECT_EQ(folder.Run("-h", ">/dev/full 2>../.err"), 1);
-    EXPECT_EQ(folder.err, "tintweld-cli: standard output: No space left on device\n");
-    EXPECT_EQ(folder.Run("b.dff", ">&- 2>../.err"), 1);
-    EXPECT_EQ(folder.err,
-              "tintweld-cli: standard output is closed: the log could not be written\n");
-    EXPECT_EQ(folder.Get("b.dff"), Model(3));
 }
 
 // strace shows the calls: the temporary file made for us alone, flushed
