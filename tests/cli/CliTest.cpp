@@ -1,7 +1,7 @@
 // tintweld-cli run as a program in a folder of generated models, for what
-// only a real process shows: exit statuses and the two streams, names,
-// links and devices on a real disk, owners, a full or closed standard
-// output, system calls in order, times, and signals.
+// only a real process shows: exit statuses and the two streams, names and
+// links on a real disk, owners, a full or closed standard output, system
+// calls in order, and signals.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,9 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <sstream>
-#include <string>
 #include <thread>
 
 #include "tests/support/Models.h"
@@ -38,10 +36,9 @@ std::string Open(const std::string& name) { return " Opening file: {}/" + name +
 std::string Counted(uint32_t n) {
     return " Analyzing file...\n " + std::to_string(n) + " vertex.\n";
 }
-std::string Created(const std::string& name) { return "\nDFF created: {}/" + name + "\n"; }
 std::string Refused(const std::string& error) { return " Error: " + error + "\n"; }
 std::string Merge(const std::string& name, uint32_t n = 3) {
-    return Open(name) + Counted(n) + Created(name);
+    return Open(name) + Counted(n) + "\nDFF created: {}/" + name + "\n";
 }
 // Models' logs, an empty line between two.
 std::string Logs(std::initializer_list<std::string> models) {
@@ -289,12 +286,11 @@ TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
         for (int i = 0; i < count; ++i) {
             const std::string name = "m" + std::to_string(10 + i) + ".dff";
             const bool saved = signals.empty() && i == 0, abandoned = signals.size() > 1;
+            const std::string error =
+                saved ? "File changed while it was merged." : "Interrupted system call";
             if (i < reached)
-                expected += "\n" + (saved ? Open(name) + Counted(3) +
-                                                Refused("File changed while it was merged.")
-                                    : abandoned ? Open(name) + Counted(3) +
-                                                      Refused("Interrupted system call")
-                                                : Merge(name));
+                expected += "\n" + (saved || abandoned ? Open(name) + Counted(3) + Refused(error)
+                                                        : Merge(name));
             after[name] = saved ? Model(7) : i < reached && !abandoned ? Merged3() : Model(3);
         }
         if (reached < count)
