@@ -27,10 +27,12 @@ struct Console final : BatchOutput {
     bool logOnTerminal = false;       // stdout is a terminal
     bool progressShown = false;
     std::string failure;  // why standard output could not be written, once it could not
-    // The clock that times the progress line.
-    std::chrono::steady_clock::time_point (*now)() = std::chrono::steady_clock::now;
-    std::chrono::steady_clock::time_point start;
-    std::chrono::steady_clock::time_point lastDrawn;
+    // The clock that times the progress line: when the batch started, and
+    // when the line was last drawn.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point (*now)() = [] { return Clock::now(); };
+    Clock::time_point start;
+    Clock::time_point lastDrawn;
 };
 
 void OpenConsole(Console& console);
