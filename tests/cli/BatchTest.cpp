@@ -71,6 +71,8 @@ Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& 
     Outcome outcome{0, "", "", {}, 0};
     outcome.status = cli::RunBatch(line.options, {}, os, logs, &outcome.errors);
     EXPECT_EQ(os.Held() + os.misuses + os.temporaries.size() + os.unflushedFolders.size(), 0u);
+    // A dry run makes no file, not even for a while.
+    EXPECT_FALSE(line.options.dryRun && os.calls[static_cast<int>(Call::Create)] > 0);
     // A folder that the batch made holds a file.
     for (const std::string& folder : os.folders) {
         const auto next = os.files.lower_bound(folder + "\\");
@@ -161,11 +163,14 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          Logs({Pair("d\\s\\a.dff", "n\\s\\a.dff"),
                Opened("d\\s\\a.dff") + Counted(3) + Error(Already)}),
          {{"d\\s\\a.dff", Merged3("", Night)}}, Counts(1, 0, 1)},
-        // An output that is the next job's model; field texts in every form.
-        {"-d a.dff dff\\a.dff --rgba=1,&h2,&O377,064", {{"a.dff", a}, {"dff\\a.dff", a}}, 1,
-         Logs({Merge("a.dff", 3, "dff\\a.dff"),
-               Opened("dff\\a.dff") + Counted(3) + Error(Already)}),
-         {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}, Counts(1, 0, 1)},
+        // An output that is the next job's model; a folder "dff" made in vain;
+        // field texts in every form.
+        {"-d a.dff dff\\a.dff n\\b.dff --rgba=1,&h2,&O377,064",
+         {{"a.dff", a}, {"dff\\a.dff", a}, {"n\\b.dff", a}}, 1,
+         Logs({Merge("a.dff", 3, "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already),
+               Opened("n\\b.dff") + Counted(3) + Error("File could not be read.")}),
+         {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}, Counts(1, 0, 2),
+         [a](MemoryOs& os) { os.readableUpTo[At + "n\\b.dff"] = a.size() - 1; }},
         // The tree mirrored: the outputs no day models, folders made by
         // whichever job gets there first, one of them in vain.
         {"-R -o d\\o d", {{"d\\a.dff", a}, {"d\\s\\b.dff", a}, {"d\\s\\t\\c.dff", a},
@@ -225,7 +230,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"-q -e -a m.dff", {{"m.dff", Build(SecondMerged())}}, 0,
          Opened("m.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") +
              Line("Geometry 2: Warning: " + Already) + Made("m.dff"),
-         {{"m.dff", modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}, {1, Grey(3)}}).bytes}}},
+         {{"m.dff",
+           modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}, {1, Grey(3)}}).bytes}}},
         // Listed: one line of tab-separated fields a geometry, whatever the
         // names hold.
         {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b.dff", merged}, {"c.dff", Junk},
