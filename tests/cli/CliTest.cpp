@@ -131,7 +131,7 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
 // which stays while the model it names is replaced in its own folder; a
 // link put where the temporary file goes, never followed; a path of 600
 // characters; a model only root may write, and a missing model.
-TEST(Cli, RealNamesLinksAndDevices) {
+TEST(Cli, RealNamesAndLinks) {
     Folder folder;
     const std::string odd[] = {"a\\b.dff", "\x95\x5C.dff", "x\ry\nz.dff"};
     const std::string longName = std::string(200, 'a') + "/" + std::string(200, 'b') + "/" +
