@@ -182,6 +182,13 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          [](MemoryOs& os) { os.readableUpTo[At + "d\\s\\t\\c.dff"] = 20; }},
         {"--output=o d\\a.dff", {{"d\\a.dff", a}}, 0, Merge("d\\a.dff", 3, "o\\a.dff"),
          {{"o\\a.dff", merged}}},
+        // Named from two folders, one model writes one output.
+        {"-o o m\\a.dff n\\a.dff", {{"m\\a.dff", a}}, 0,
+         Logs({Merge("m\\a.dff", 3, "o\\a.dff"), Merge("n\\a.dff", 3, "o\\a.dff")}),
+         {{"o\\a.dff", merged}, {"n\\a.dff", a}}, Counts(2, 0, 0), [](MemoryOs& os) {
+             os.folders.insert(At + "n");
+             os.HardLink(At + "n\\a.dff", At + "m\\a.dff");
+         }},
         // The folder "dff" where case counts, and where it does not; with -d
         // and -R, no folder "dff" is gone into.
         {"-d -R C:\\work", {{"a.dff", a}, {"dff\\y.dff", a}, {"DFF\\x.dff", a}}, 0,
