@@ -10,8 +10,6 @@ namespace cli {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr auto ProgressDelay = std::chrono::milliseconds(500);
 constexpr auto ProgressInterval = std::chrono::milliseconds(100);
 constexpr int ProgressWidth = 40;
@@ -58,15 +56,15 @@ bool Console::WriteLog(const std::string& text) {
 
 void Console::ShowProgress(size_t done, size_t total) {
     if (!progressOnTerminal) return;
-    const Clock::time_point now = this->now();
-    if (now - start < ProgressDelay) return;
-    if (progressShown && now - lastDrawn < ProgressInterval) return;
+    const Clock::time_point time = now();
+    if (time - start < ProgressDelay) return;
+    if (progressShown && time - lastDrawn < ProgressInterval) return;
     std::fflush(log);
     std::fprintf(progress, "\rtintweld-cli: %lu of %lu models", static_cast<unsigned long>(done),
                  static_cast<unsigned long>(total));
     std::fflush(progress);
     progressShown = true;
-    lastDrawn = now;
+    lastDrawn = time;
 }
 
 bool CloseConsole(Console& console) {
