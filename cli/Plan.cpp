@@ -8,8 +8,6 @@ namespace cli {
 
 namespace {
 
-const char OutputFolder[] = "dff";
-
 struct Planner {
     const Options& options;
     merge::Os& os;
@@ -29,21 +27,8 @@ std::string Join(merge::Os& os, const std::string& folder, const std::string& na
     return separated ? folder + name : folder + os.Separator() + name;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-bool SameName(merge::Os& os, std::string a, std::string b) {
-    if (os.NamesIgnoreCase()) {
-        std::transform(a.begin(), a.end(), a.begin(), Lower);
-        std::transform(b.begin(), b.end(), b.begin(), Lower);
-    }
-    return a == b;
-}
-
 bool IsModel(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string extension = name.substr(name.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(), Lower);
-    return extension == ".dff";
+    return name.size() >= 4 && merge::LowerAscii(name.substr(name.size() - 4)) == ".dff";
 }
 
 // relative: the model's path below the folder named as DAY, or its name.
@@ -79,7 +64,7 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
         }
         // The outputs of an earlier run are no day models.
         if (!p.options.recursive ||
-            (p.options.dffFolder && SameName(p.os, entry.name, OutputFolder)) ||
+            (p.options.dffFolder && merge::ComparedName(p.os, entry.name) == merge::OutputFolder) ||
             (!p.output.empty() && merge::FileIdentity(p.os, path) ==
                                       merge::FileIdentity(p.os, p.output)))
             continue;

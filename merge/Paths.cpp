@@ -1,18 +1,19 @@
 // Paths as the output and the batch take them apart and compare them.
 #include "merge/Paths.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace merge {
 
-namespace {
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
 
-const char OutputFolder[] = "dff";
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-}  // namespace
+std::string ComparedName(Os& os, const std::string& name) {
+    return os.NamesIgnoreCase() ? LowerAscii(name) : name;
+}
 
 std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder) {
     if (!inDffFolder) return day;
@@ -84,9 +85,7 @@ std::string FileIdentity(Os& os, const std::string& path) {
         identity = std::to_string(stamp.device) + ":" + std::to_string(stamp.index);
         for (const std::string& name : missing) identity += os.Separator() + name;
     }
-    if (os.NamesIgnoreCase())
-        std::transform(identity.begin(), identity.end(), identity.begin(), Lower);
-    return identity;
+    return ComparedName(os, identity);
 }
 
 }  // namespace merge

@@ -8,6 +8,9 @@
 
 namespace merge {
 
+// The folder beside a model that "Output in DFF Folder" writes into.
+inline constexpr char OutputFolder[] = "dff";
+
 // The output path for a day model: itself, or its name in the "dff" folder
 // beside it.
 std::string OutputPathFor(Os& os, const std::string& day, bool inDffFolder);
@@ -19,6 +22,12 @@ std::string FolderOf(Os& os, const std::string& path);
 // Makes folder, and first the folders above it that are missing; each one
 // made is appended to made, the outermost first. The failure to make one.
 Status MakeFolders(Os& os, const std::string& folder, std::vector<std::string>* made);
+
+// The text with its ASCII letters lowered, the others as they are.
+std::string LowerAscii(std::string text);
+
+// A name as this system compares names: lowered where it ignores case.
+std::string ComparedName(Os& os, const std::string& name);
 
 // A text that two full paths give alike exactly when they name the same
 // file (through links, or as hard links), or, for a file not made yet, the

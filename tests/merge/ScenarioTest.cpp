@@ -259,7 +259,10 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
          {}, Refused(3, "Clump runs past the end of the file.")},
         // The image (file size + 16 + 4n) fits 32 bits, checked before allocating, or is refused.
         {"ImageOver32Bits", OneFile, Build(three), {}, Refused(3, "File is too large."), {},
-         [](MemoryOs& os, MemorySession&) { os.declaredSize[Day] = 0xFFFFFFFFu - 28 + 1; }},
+         [](MemoryOs& os, MemorySession&) {  // refused before anything is allocated
+             os.declaredSize[Day] = 0xFFFFFFFFu - 28 + 1;
+             os.FailCall(Call::Allocate, 1, Denied);
+         }},
         {"ImageOf32Bits", OneFile, Build(three), {}, Refused(3, "File could not be read."), {},
          [](MemoryOs& os, MemorySession&) { os.declaredSize[Day] = 0xFFFFFFFFu - 28; }},
         {"NoMemoryForTheColours", OneFile, Build(three), {}, Refused(3, "Not enough memory."), {},
@@ -278,6 +281,13 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
         RunSequence(row);
         ListSkipAndReplaceAgree(row);
     }
+    // No path at all: an empty one, which cannot be opened.
+    MemoryOs os;
+    MemorySession session;
+    merge::DropSequence sequence;
+    EXPECT_EQ(merge::HandleDroppedPath(sequence, os, session, nullptr),
+              merge::DropResult::NotWritten);
+    EXPECT_EQ(session.log, Open("") + Error("The system cannot find the path specified.") + Ready);
 }
 
 TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
@@ -470,9 +480,9 @@ TEST(Scenario, OutputGoesOverTheDayModelOrIntoADffFolder) {
          Fail(Call::MakeDirectory, 1, SystemError::PathNotFound)},
         // No byte of the name can be changed into a temporary name's.
         {"NoFreeTemporaryName", OneFile, day, {},
-         Open("C:\\models\\\xE8\xBB\x8A") + Counted(3) +
+         Open("C:\\models\\\xE8\x80\x80") + Counted(3) +
              Error("No name for a temporary file is free beside the model.") + Ready,
-         {}, nullptr, "C:\\models\\\xE8\xBB\x8A"},
+         {}, nullptr, "C:\\models\\\xE8\x80\x80"},
         // A link stays a link, the model it names replaced; its other hard links keep it as it was.
         {"ALinkStaysALink", OneFile, {}, {}, log + Created(Day), {{"C:\\models\\real.dff", merged}},
          [&](MemoryOs& os, MemorySession&) {
@@ -754,6 +764,12 @@ TEST(Scenario, FoldersOfPaths) {
     for (const auto& path : std::map<std::string, std::string>{
              {"/a.dff", "/"}, {"C:\\a.dff", "C:\\"}, {"a.dff", "."}, {"C:\\m\\a.dff", "C:\\m"}})
         EXPECT_EQ(merge::FolderOf(os, path.first), path.second);
+    // Names compared as the system compares them: only ASCII letters in any case.
+    for (const bool ignoresCase : {false, true}) {
+        os.ignoresCase = ignoresCase;
+        EXPECT_EQ(merge::ComparedName(os, "@AZ[az\xC3\x84"),
+                  ignoresCase ? "@az[az\xC3\x84" : "@AZ[az\xC3\x84");
+    }
 }
 
 // The adjustment at its edges (scales, channel and offset ends, a half); the generator's too.
