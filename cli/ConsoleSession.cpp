@@ -1,6 +1,5 @@
 #include "cli/ConsoleSession.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "merge/Messages.h"
@@ -47,11 +46,7 @@ bool ConsoleSession::IsTicked(merge::Option option) {
 }
 
 void ConsoleSession::ColourFieldText(merge::Channel channel, char* buffer, int size) {
-    const std::string& text = options.colourTexts[static_cast<int>(channel)];
-    // Cut as the window's fields are read: at most size - 1 characters.
-    const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
+    merge::CopyFieldText(options.colourTexts[static_cast<int>(channel)], buffer, size);
 }
 
 void ConsoleSession::AppendLog(const char* line) {

@@ -1,10 +1,18 @@
 #include "merge/Session.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "merge/Messages.h"
 
 namespace merge {
+
+void CopyFieldText(const std::string& text, char* buffer, int size) {
+    const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
 
 void ReportLastError(Session& session, const char* prefix, const Status& error) {
     session.AppendLog(prefix);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "merge/Os.h"
 
@@ -51,6 +52,10 @@ struct Session {
 protected:
     ~Session() = default;
 };
+
+// Puts text into a field's buffer of size bytes as the window reads its
+// fields: cut to size - 1 characters, NUL-terminated.
+void CopyFieldText(const std::string& text, char* buffer, int size);
 
 // prefix, "Error: " and the system's text of the failed call.
 void ReportLastError(Session& session, const char* prefix, const Status& error);

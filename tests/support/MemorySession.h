@@ -2,7 +2,6 @@
 // ticked and the fields 64, 64, 64, 255.
 #pragma once
 
-#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -21,10 +20,7 @@ struct MemorySession final : merge::Session {
 
     bool IsTicked(merge::Option option) override { return ticked.count(option) > 0; }
     void ColourFieldText(merge::Channel channel, char* buffer, int size) override {
-        const std::string& text = fields[static_cast<int>(channel)];
-        const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
-        std::memcpy(buffer, text.data(), n);
-        buffer[n] = '\0';
+        merge::CopyFieldText(fields[static_cast<int>(channel)], buffer, size);
     }
     merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override {
         return adjustments[static_cast<int>(channel)];
