@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "rwstream/Chunk.h"
+
 namespace merge {
 
 namespace {
@@ -25,18 +27,17 @@ struct Position {
 };
 
 Position Load(const uint8_t bytes[12]) {
-    float value[3];
-    for (int k = 0; k < 3; ++k) {
-        const uint32_t bits = uint32_t{bytes[4 * k]} | uint32_t{bytes[4 * k + 1]} << 8 |
-                              uint32_t{bytes[4 * k + 2]} << 16 | uint32_t{bytes[4 * k + 3]} << 24;
-        std::memcpy(&value[k], &bits, 4);
-    }
-    const bool finite =
-        std::isfinite(value[0]) && std::isfinite(value[1]) && std::isfinite(value[2]);
-    return {value[0], value[1], value[2], finite};
+    const auto coordinate = [bytes](int k) {
+        const uint32_t bits = rw::Load32(bytes + 4 * k);
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    };
+    const float x = coordinate(0), y = coordinate(1), z = coordinate(2);
+    return {x, y, z, std::isfinite(x) && std::isfinite(y) && std::isfinite(z)};
 }
 
-double Along(const Position& p, const double axis[3]) {
+double Along(const Position& p, const double (&axis)[3]) {
     return p.x * axis[0] + p.y * axis[1] + p.z * axis[2];
 }
 
