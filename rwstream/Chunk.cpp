@@ -15,15 +15,15 @@ void Store32(uint8_t* bytes, uint32_t value) {
 }
 
 bool ReadField32(ByteStream& stream, uint32_t* value) {
-    uint8_t bytes[4];
-    if (stream.Read(bytes, 4) != 4) return false;
+    uint8_t bytes[sizeof *value];
+    if (stream.Read(bytes, sizeof bytes) != sizeof bytes) return false;
     *value = Load32(bytes);
     return true;
 }
 
 bool ReadFlags16(ByteStream& stream, uint16_t* value) {
-    uint8_t bytes[2];
-    if (stream.Read(bytes, 2) != 2) return false;
+    uint8_t bytes[sizeof *value];
+    if (stream.Read(bytes, sizeof bytes) != sizeof bytes) return false;
     *value = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
     return true;
 }
