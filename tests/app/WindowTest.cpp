@@ -111,23 +111,31 @@ TEST_F(WindowTest, EighteenControlsAsLaidOut) {
         EXPECT_EQ(HFONT(SendMessageA(control, WM_GETFONT, 0, 0)) == ControlFont, expected.font);
         EXPECT_TRUE(IsWindowEnabled(control));
         const std::string kind = expected.className;
-        if (kind == "Button") {
-            EXPECT_EQ(SendMessageA(control, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-        }
+        if (kind == "Button") EXPECT_EQ(SendMessageA(control, BM_GETCHECK, 0, 0), BST_UNCHECKED);
         if (kind != "msctls_updown32") continue;
         // An up-down steps the field before it from 0 to 255.
         EXPECT_EQ(HWND(SendMessageA(control, UDM_GETBUDDY, 0, 0)), Control(expected.id - 1));
         int low = -1, high = -1;
         SendMessageA(control, UDM_GETRANGE32, WPARAM(&low), LPARAM(&high));
-        EXPECT_EQ(low, 0);
-        EXPECT_EQ(high, 255);
+        EXPECT_EQ(std::make_pair(low, high), std::make_pair(0, 255));
     }
 }
 
 std::string Utf8(const std::wstring& text) { return std::filesystem::path(text).u8string(); }
 Bytes ReadFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+void WriteFile(const std::wstring& path, const Bytes& bytes) {
+    std::ofstream(path.c_str(), std::ios::binary) << std::string(bytes.begin(), bytes.end());
+}
+// A new folder in the temporary folder.
+std::wstring Folder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = temp + name + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
 }
 
 // A drop of these files, as the shell makes it: DROPFILES and the wide
@@ -147,15 +155,11 @@ void Drop(const std::vector<std::wstring>& paths) {
 
 void Tick(int id) { SendMessageA(Control(id), BM_SETCHECK, BST_CHECKED, 0); }
 TEST_F(WindowTest, ATwoFileSequenceDroppedOnTheWindow) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder =
-        std::wstring(temp) + L"tintweld żółw мод 表-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring folder = Folder(L"tintweld żółw мод 表-");
     const std::wstring day = folder + L"\\day.dff", night = folder + L"\\ночь.dff";
-    const Bytes dayModel = Build(Shape(4)), nightModel = Build(Shape(2, {1, 2, 3, 4, 5, 6, 7, 8}));
-    std::ofstream(day.c_str(), std::ios::binary) << std::string(dayModel.begin(), dayModel.end());
-    std::ofstream(night.c_str(), std::ios::binary) << std::string(nightModel.begin(), nightModel.end());
+    const Bytes dayModel = Build(Shape(4));
+    WriteFile(day, dayModel);
+    WriteFile(night, Build(Shape(2, {1, 2, 3, 4, 5, 6, 7, 8})));
 
     // The user's selection in the log does not take the appended text.
     SendMessageA(Control(IdLogPane), EM_SETSEL, 0, 5);
@@ -170,10 +174,10 @@ TEST_F(WindowTest, ATwoFileSequenceDroppedOnTheWindow) {
     Drop({night});
 
     const std::wstring output = folder + L"\\dff\\day.dff";
-    EXPECT_EQ(WindowText(Control(IdLogPane)), Ready.substr(2) + Open(Utf8(day)) + Counted(4) +
-                                                  "\r\nDrop night dff file.\r\n" + Open(Utf8(night)) + Counted(2) +
-                                                  " Warning: Night DFF contains not enough vertex.\r\n" +
-                                                  Created(Utf8(output)));
+    EXPECT_EQ(WindowText(Control(IdLogPane)),
+              Ready.substr(2) + Open(Utf8(day)) + Counted(4) + "\r\nDrop night dff file.\r\n" +
+                  Open(Utf8(night)) + Counted(2) +
+                  " Warning: Night DFF contains not enough vertex.\r\n" + Created(Utf8(output)));
     EXPECT_EQ(ReadFile(output),
               Merged(Shape(4), {1, 2, 3, 4, 5, 6, 7, 8, 16, 64, 64, 255, 16, 64, 64, 255}));
     EXPECT_EQ(ReadFile(day), dayModel);
@@ -188,14 +192,10 @@ TEST_F(WindowTest, ATwoFileSequenceDroppedOnTheWindow) {
 
 // Windows' classic limit counts UTF-16 code units, not the bytes of the
 // process code page (UTF-8): a path of 259 Cyrillic or CJK characters is
-// merged whole, one of 260 is refused, named, and left alone; so is a
-// device's name.
-TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabetAndNoDevice) {
+// merged whole, one of 260 is refused, named, and left alone.
+TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabet) {
     Tick(IdOneFileMode);
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring base = std::wstring(temp) + L"tw" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(base.c_str(), nullptr);
+    const std::wstring base = Folder(L"tw");
     std::string expected = Ready.substr(2);
     for (wchar_t letter : {L'\x0436', L'\x6A21'}) {  // ж, 模
         // Folders of 50 letters (a name of at most 255 bytes on Linux) up to
@@ -206,22 +206,16 @@ TEST_F(WindowTest, PathsOf259CharactersInAnyAlphabetAndNoDevice) {
             folder += L"\\" + std::wstring(50, letter);
             ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
         }
-        const std::wstring fits = folder + L"\\" + std::wstring(259 - folder.size() - 5, letter) + L".dff";
-        const std::wstring tooLong = folder + L"\\" + std::wstring(260 - folder.size() - 5, letter) + L".dff";
-        ASSERT_EQ(fits.size(), 259u);
-        const Bytes model = Build(Shape(3));
+        const std::wstring name = folder + L"\\" + std::wstring(259 - folder.size() - 5, letter);
+        const std::wstring fits = name + L".dff", tooLong = name + letter + L".dff";
         for (const std::wstring& path : {fits, tooLong})
-            std::ofstream((L"\\\\?\\" + path).c_str(), std::ios::binary)
-                << std::string(model.begin(), model.end());
+            WriteFile(L"\\\\?\\" + path, Build(Shape(3)));
         Drop({fits});
         Drop({tooLong});
         expected += Open(Utf8(fits)) + Counted(3) + Created(Utf8(fits)) + Open(Utf8(tooLong)) +
                     Error("Path is longer than 259 characters.") + Ready;
         EXPECT_EQ(ReadFile(fits), Merged(Shape(3), Grey(3)));
     }
-    // A device's name is refused as such, at once.
-    Drop({base + L"\\nul.dff"});
-    expected += Open(Utf8(base) + "\\nul.dff") + Error("This is a device, not a file on a disk.") + Ready;
     EXPECT_EQ(WindowText(Control(IdLogPane)), expected);
     std::filesystem::remove_all(L"\\\\?\\" + base);
 }

@@ -15,13 +15,10 @@
 #ifdef _WIN32
 #include <aclapi.h>
 #include <sddl.h>
-#endif
-
-#ifndef _WIN32
+#else
+#include <fcntl.h>
 #include <grp.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -29,6 +26,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+const std::string NoDiskFile = "This is a device, not a file on a disk.\r\n";
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 struct OsTest : ::testing::Test {
     OsTest() { fs::create_directory(dir); }
@@ -48,31 +52,41 @@ struct OsTest : ::testing::Test {
     SystemOs os;
 };
 
+// Small reads come from a read ahead, large ones past it; at any position
+// they give the file's own bytes.
 TEST_F(OsTest, FilesFoldersAndPaths) {
-    std::ofstream(Path("ten")) << "0123456789";
+    std::string bytes(200000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+    std::ofstream(Path("model"), std::ios::binary) << bytes;
     rw::ByteStream* file = nullptr;
-    ASSERT_TRUE(os.OpenForReading(Path("ten").c_str(), &file).ok());
-    char buffer[4] = {};
+    ASSERT_TRUE(os.OpenForReading(Path("model").c_str(), &file).ok());
+    EXPECT_EQ(file->Size(), bytes.size());
+    const struct { int64_t at; uint32_t count, got; } reads[] = {  // at -1: where it is
+        {0, 3, 3}, {-1, 5, 5}, {150000, 2, 2}, {-1, 100000, 49998}, {10, 150000, 150000},
+        {-1, 2, 2}, {1, 8, 8}, {199999, 4, 1}, {200000, 4, 0},
+    };
     uint64_t position = 0;
-    EXPECT_TRUE(file->Seek(9, rw::SeekFrom::Start, &position));
-    EXPECT_EQ(file->Read(buffer, 4), 1u);  // short, by one byte
-    EXPECT_FALSE(file->Seek(-11, rw::SeekFrom::Current, &position));
-    EXPECT_EQ(position, 9u);
-    EXPECT_TRUE(file->Seek(-10, rw::SeekFrom::Current, &position));  // back to the start
-    EXPECT_EQ(position, 0u);
-    std::vector<char> large(100000);  // read straight into the caller's buffer
-    EXPECT_EQ(file->Read(large.data(), 100000), 10u);
+    for (const auto& read : reads) {
+        EXPECT_TRUE(read.at < 0 || file->Seek(read.at, rw::SeekFrom::Start, &position));
+        const uint64_t from = position;
+        std::string got(read.count, '\0');
+        EXPECT_EQ(file->Read(&got[0], read.count), read.got) << read.at;
+        EXPECT_EQ(got.substr(0, read.got), bytes.substr(from, read.got)) << read.at;
+        EXPECT_TRUE(file->Seek(0, rw::SeekFrom::Current, &position) && position == from + read.got);
+    }
+    EXPECT_FALSE(file->Seek(-200001, rw::SeekFrom::Current, &position));
     os.Close(file);
     EXPECT_FALSE(os.OpenForReading(dir.string().c_str(), &file).ok());  // a folder is no file
 
     // Names of one file, also through a folder not made yet, are one file.
-    EXPECT_EQ(merge::FileIdentity(os, Path("ten")), merge::FileIdentity(os, Path("dff/../ten")));
+    const auto identity = [&](const char* name) { return merge::FileIdentity(os, Path(name)); };
+    EXPECT_EQ(identity("model"), identity("dff/../model"));
     bool made = false;
     EXPECT_TRUE(os.MakeDirectory(Path("dff").c_str(), &made).ok() && made);
     EXPECT_TRUE(os.MakeDirectory(Path("dff").c_str(), &made).ok() && !made);
-    EXPECT_FALSE(os.MakeDirectory(Path("ten").c_str(), &made).ok() || made);
-    EXPECT_EQ(merge::FileIdentity(os, Path("dff/new")), merge::FileIdentity(os, Path("dff/../dff/new")));
-    EXPECT_NE(merge::FileIdentity(os, Path("dff/new")), merge::FileIdentity(os, Path("dff/old")));
+    EXPECT_FALSE(os.MakeDirectory(Path("model").c_str(), &made).ok() || made);
+    EXPECT_EQ(identity("dff/new"), identity("dff/../dff/new"));
+    EXPECT_NE(identity("dff/new"), identity("dff/old"));
     // Only an empty folder is removed.
     std::ofstream(Path("dff/kept")) << "kept";
     os.RemoveFolder(Path("dff").c_str());
@@ -93,6 +107,8 @@ TEST(Win32Names, SeparatorsAreCharactersAndErrorsAlwaysHaveText) {
     EXPECT_EQ(NameStartIn("C:\\x\\\x83\x5C.dff", 1252), 7u);
     EXPECT_EQ(NameStartIn("C:/x/y.dff", 65001), 5u);
     EXPECT_EQ(SystemErrorText(0x20001234), "Unknown error 536875572\r\n");
+    // Counted as Windows counts a path: UTF-16 code units.
+    EXPECT_EQ(Utf16Length("\xD0\xB6\xE6\xA8\xA1\xF0\x9F\x98\x80"), 4u);  // ж, 模 and a pair
 }
 
 // Names in the process code page: UTF-8 under the manifest (by UTF-8's own
@@ -100,12 +116,8 @@ TEST(Win32Names, SeparatorsAreCharactersAndErrorsAlwaysHaveText) {
 TEST(Win32Names, ConvertedExactlyOrKnownInexact) {
     ASSERT_EQ(GetACP(), 65001u);
     const wchar_t* polish = L"\x017C\x00F3\x0142w";  // żółw
-    const struct {
-        const wchar_t* text;
-        UINT codePage;
-        const char* converted;
-        bool exact;
-    } cases[] = {
+    struct Case { const wchar_t* text; UINT codePage; const char* converted; bool exact; };
+    const Case cases[] = {
         {polish, CP_ACP, "\xC5\xBC\xC3\xB3\xC5\x82w", true},
         {polish, CP_UTF8, "\xC5\xBC\xC3\xB3\xC5\x82w", true},
         {L"a\xD800" L"b", CP_ACP, "a\xEF\xBF\xBD" "b", false},  // an unpaired surrogate
@@ -113,13 +125,11 @@ TEST(Win32Names, ConvertedExactlyOrKnownInexact) {
         {L"\x30BD\x30D5\x30C8", 932, "\x83\x5C\x83\x74\x83\x67", true},  // ソフト
         {polish, 932, "???w", false},
     };
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
         bool exact = !c.exact;
         EXPECT_EQ(ToCodePage(c.text, c.codePage, &exact), c.converted) << c.codePage;
         EXPECT_EQ(exact, c.exact) << c.codePage;
     }
-    // Counted as Windows counts a path: UTF-16 code units.
-    EXPECT_EQ(Utf16Length("\xD0\xB6\xE6\xA8\xA1\xF0\x9F\x98\x80"), 4u);  // ж, 模 and a pair
 }
 
 // Each outcome that ReplaceFile documents, done to the files as documented,
@@ -127,11 +137,13 @@ TEST(Win32Names, ConvertedExactlyOrKnownInexact) {
 // merged one, or else both are kept and named; the temporary file goes only
 // when the target holds one of them.
 DWORD ReplaceOutcome;
-bool MergedCannotMove, OldCannotMove;
+bool MergedCannotMove, OldCannotMove, NoBackup;  // the last: every name for a backup taken
 
-BOOL WINAPI StandInReplace(LPCWSTR target, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID, LPVOID) {
-    if (ReplaceOutcome == 0) return ReplaceFileW(target, replacement, backup, flags, nullptr, nullptr);
-    if (ReplaceOutcome == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExW(target, backup, MOVEFILE_REPLACE_EXISTING);
+BOOL WINAPI StandInReplace(LPCWSTR target, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                           LPVOID, LPVOID) {
+    if (!ReplaceOutcome) return ReplaceFileW(target, replacement, backup, flags, nullptr, nullptr);
+    if (ReplaceOutcome == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        MoveFileExW(target, backup, MOVEFILE_REPLACE_EXISTING);
     if (ReplaceOutcome == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !backup) DeleteFileW(target);
     SetLastError(ReplaceOutcome);
     return FALSE;
@@ -140,71 +152,57 @@ BOOL WINAPI StandInReplace(LPCWSTR target, LPCWSTR replacement, LPCWSTR backup, 
 BOOL WINAPI StandInMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
     const std::wstring name = from;
     const bool merged = name.back() == L'~' && name[name.size() - 2] != L'~';
-    if (merged ? MergedCannotMove : OldCannotMove) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (merged ? MergedCannotMove : OldCannotMove) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
     return MoveFileExW(from, to, flags);
 }
 
-// Every name for a backup taken.
-bool NoBackup;
-HANDLE WINAPI StandInCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                            DWORD how, DWORD attributes, HANDLE model) {
+HANDLE WINAPI StandInCreate(LPCWSTR name, DWORD access, DWORD share,
+                            LPSECURITY_ATTRIBUTES security, DWORD how, DWORD attributes,
+                            HANDLE model) {
     if (!NoBackup) return CreateFileW(name, access, share, security, how, attributes, model);
-    SetLastError(ERROR_FILE_EXISTS);
-    return INVALID_HANDLE_VALUE;
+    return SetLastError(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
 }
 
 TEST_F(OsTest, AReplacementNeverLosesBothModels) {
     const struct {
         DWORD outcome;
-        bool mergedCannotMove, oldCannotMove;
+        bool mergedCannotMove, oldCannotMove, noBackup;
         const char* target;  // what the target holds afterwards, "" for nothing
         bool kept;           // both files kept, and named
-        bool noBackup = false;  // every name for a backup taken
     } rows[] = {
-        {0, false, false, "new", false},
-        {ERROR_UNABLE_TO_REMOVE_REPLACED, false, false, "old", false},
-        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, false, "old", false},
-        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, false, false, "new", false},
-        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, false, "old", false},
-        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, true, "", true},
+        {0, false, false, false, "new", false},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, false, false, false, "old", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, false, false, "old", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, false, false, false, "new", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, false, false, "old", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, true, false, "", true},
         // Without a backup, 1176 has removed the model.
-        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, false, "new", false, true},
-        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, false, "", true, true},
-        {ERROR_SHARING_VIOLATION, false, false, "old", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, false, true, "new", false},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, false, true, "", true},
+        {ERROR_SHARING_VIOLATION, false, false, false, "old", false},
     };
     os.calls = {StandInReplace, StandInMove, SetFileAttributesW, StandInCreate};
-    const std::string target = Path("model.dff"), temporary = Path("model.df~"), backup = Path("model.df~~");
+    const std::string target = Path("model.dff"), temporary = Path("model.df~");
+    const std::string backup = Path("model.df~~");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.outcome);
-        ReplaceOutcome = row.outcome;
-        MergedCannotMove = row.mergedCannotMove;
-        OldCannotMove = row.oldCannotMove;
-        NoBackup = row.noBackup;
+        ReplaceOutcome = row.outcome, MergedCannotMove = row.mergedCannotMove;
+        OldCannotMove = row.oldCannotMove, NoBackup = row.noBackup;
         std::ofstream(target) << "old";
         std::ofstream(temporary) << "new";
         const merge::Status status = os.Replace(temporary.c_str(), target.c_str());
         EXPECT_EQ(status.ok(), std::string(row.target) == "new");
         EXPECT_EQ(status.code, status.ok() ? 0u : row.outcome);
-        std::ifstream in(target);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), row.target);
+        EXPECT_EQ(Contents(target), row.target);
         EXPECT_EQ(fs::exists(temporary), row.kept);
         EXPECT_EQ(fs::exists(backup), row.kept && !row.noBackup);
         const std::string where = row.noBackup ? "The merged model is kept as " + temporary + "."
                                                : "The model is kept as " + backup +
                                                      ", the merged model as " + temporary + ".";
         EXPECT_EQ(status.text.find(where) != std::string::npos, row.kept);
-        in.close();
         fs::remove(temporary);
         fs::remove(backup);
     }
-}
-
-BOOL WINAPI CannotSetAttributes(LPCWSTR, DWORD) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
 }
 
 // A file's access list, as the system reads it back, in its text form.
@@ -215,16 +213,21 @@ std::string AccessList(const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     PACL acl = nullptr;
     wchar_t* text = nullptr;
+    const SECURITY_INFORMATION dacl = DACL_SECURITY_INFORMATION;
     if (file != INVALID_HANDLE_VALUE &&
-        GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+        GetSecurityInfo(file, SE_FILE_OBJECT, dacl, nullptr, nullptr, &acl, nullptr,
                         &descriptor) == ERROR_SUCCESS)
-        ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+        ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, dacl,
                                                              &text, nullptr);
     const std::wstring list = text ? text : L"none";
     LocalFree(text);
     LocalFree(descriptor);
     CloseHandle(file);
     return std::string(list.begin(), list.end());
+}
+
+BOOL WINAPI CannotSetAttributes(LPCWSTR, DWORD) {
+    return SetLastError(ERROR_ACCESS_DENIED), FALSE;
 }
 
 // The creation time given to a file (Wine keeps none of its own).
@@ -245,7 +248,7 @@ TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
     merge::OutputFile* file = nullptr;
     ASSERT_TRUE(os.CreateNewFile(Path("new.df~").c_str(), &file).ok());
     const std::string own = AccessList(Path("new.df~"));
-    EXPECT_EQ(own.find(";;;WD)"), std::string::npos) << own;  // Wine adds SYSTEM (SY) to what it shows
+    EXPECT_EQ(own.find(";;;WD)"), std::string::npos) << own;  // Wine adds SYSTEM (SY) to it
     EXPECT_NE(own, AccessList(Path("plain.dff")));
     EXPECT_TRUE(os.TakePermissionsOf(file, Path("new.dff").c_str()).ok());
     EXPECT_TRUE(os.CloseOutput(file).ok());
@@ -255,6 +258,7 @@ TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
                 StandInSetInformation};
     MergedCannotMove = OldCannotMove = false;
     const std::string target = Path("model.dff"), temporary = Path("model.df~");
+    const std::wstring wideTarget = fs::path(target).wstring();
     // ReplaceFile; a move after ReplaceFile moved the target away; a move
     // straight over it, beside its twin in another case.
     for (int way = 0; way < 3; ++way) {
@@ -263,32 +267,34 @@ TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
         if (way == 2) std::ofstream(Path("MODEL.dff")) << "twin";
         std::ofstream(target) << "old";
         PSECURITY_DESCRIPTOR readOnly = nullptr;  // everyone may read it, and only read it
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)(A;;FR;;;WD)",
-                                                                         SDDL_REVISION_1, &readOnly, nullptr));
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;;FA;;;OW)(A;;FR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
         BOOL present = FALSE, defaulted = FALSE;
         PACL acl = nullptr;
         GetSecurityDescriptorDacl(readOnly, &present, &acl, &defaulted);
-        ASSERT_EQ(SetNamedSecurityInfoW(&fs::path(target).wstring()[0], SE_FILE_OBJECT,
-                                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                        nullptr, acl, nullptr), DWORD{ERROR_SUCCESS});
+        ASSERT_EQ(SetNamedSecurityInfoW(&std::wstring(wideTarget)[0], SE_FILE_OBJECT,
+                                        DACL_SECURITY_INFORMATION |
+                                            PROTECTED_DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, acl, nullptr),
+                  DWORD{ERROR_SUCCESS});
         LocalFree(readOnly);
-        SetFileAttributesW(fs::path(target).wstring().c_str(), FILE_ATTRIBUTE_SYSTEM);
+        SetFileAttributesW(wideTarget.c_str(), FILE_ATTRIBUTE_SYSTEM);
         const std::string wanted = AccessList(target);
         ASSERT_NE(wanted, own);
         ASSERT_TRUE(os.CreateNewFile(temporary.c_str(), &file).ok());
-        EXPECT_TRUE(os.Write(file, "new", 3).ok() && os.TakePermissionsOf(file, target.c_str()).ok());
+        EXPECT_TRUE(os.Write(file, "new", 3).ok());
+        EXPECT_TRUE(os.TakePermissionsOf(file, target.c_str()).ok());
         WIN32_FILE_ATTRIBUTE_DATA found;
-        GetFileAttributesExW(fs::path(target).wstring().c_str(), GetFileExInfoStandard, &found);
+        GetFileAttributesExW(wideTarget.c_str(), GetFileExInfoStandard, &found);
         EXPECT_EQ(GivenCreation.LowPart, found.ftCreationTime.dwLowDateTime);  // the target's
         EXPECT_TRUE(os.CloseOutput(file).ok());
         const merge::Status status = os.Replace(temporary.c_str(), target.c_str());
         EXPECT_TRUE(status.ok());
-        EXPECT_EQ(status.text, SystemErrorText(ERROR_ACCESS_DENIED));  // Wine drops the target's attributes
-        std::ifstream in(target);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+        // Wine drops the target's attributes.
+        EXPECT_EQ(status.text, SystemErrorText(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(Contents(target), "new");
         EXPECT_EQ(AccessList(target), wanted);
-        in.close();
-        SetFileAttributesW(fs::path(target).wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(wideTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
         fs::remove(target);
         fs::remove(Path("MODEL.dff"));
     }
@@ -300,7 +306,8 @@ TEST_F(OsTest, NamesAsTheyAreAndNoDevices) {
     // Made as the exact names they are.
     const auto put = [&](const char* name) {
         const std::wstring path = L"\\\\?\\" + dir.wstring() + L"\\" + fs::u8path(name).wstring();
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD written = 0;
         WriteFile(file, "model", 5, &written, nullptr);
         CloseHandle(file);
@@ -319,38 +326,39 @@ TEST_F(OsTest, NamesAsTheyAreAndNoDevices) {
     EXPECT_FALSE(os.OpenForReading(Path("sub\\in.dff").c_str(), &file).ok());
     // COM¹ and lpt³ (superscript digits), and what the system's reading of
     // a name drops: trailing dots and blanks.
-    for (const char* device : {"aux.dff", "COM1.dff", "con.txt.dff", "NUL .dff", "lpt9", "COM\xC2\xB9.dff",
-                               "lpt\xC2\xB3.dff", "Prn. .x.dff", "cOm\xC2\xB2"}) {
+    for (const char* device : {"aux.dff", "COM1.dff", "con.txt.dff", "NUL .dff", "lpt9",
+                               "cOm\xC2\xB2", "COM\xC2\xB9.dff", "lpt\xC2\xB3.dff",
+                               "Prn. .x.dff"}) {
         put(device);
         EXPECT_TRUE(IsDeviceName(device)) << device;
         // Joined here: the standard library's own conversion may not be UTF-8.
         const std::string path = dir.string() + "\\" + device;
-        EXPECT_EQ(os.OpenForReading(path.c_str(), &file).text, "This is a device, not a file on a disk.\r\n");
+        EXPECT_EQ(os.OpenForReading(path.c_str(), &file).text, NoDiskFile);
     }
-    for (const char* name : {"auxiliary.dff", "com10.dff", "lpt0.dff", "nul_.dff", "com\xC2\xB4.dff", "lpt\xC2\xB9x"})
+    for (const char* name : {"auxiliary.dff", "com10.dff", "lpt0.dff", "nul_.dff",
+                             "com\xC2\xB4.dff", "lpt\xC2\xB9x"})
         EXPECT_FALSE(IsDeviceName(name)) << name;
     // The device namespace, however it is written, and a \\?\ path that
     // names no file on a disk; a drive's, a share's and a volume's do.
     const std::string here = Path("t.dff");
-    for (const std::string& path : {"\\\\.\\" + here, "//./" + here, std::string("\\\\?\\pipe\\x"), "//?/" + here,
-                                    std::string(R"(\\.\pipe\x)")})
+    for (const std::string& path : {"\\\\.\\" + here, "//./" + here, "//?/" + here,
+                                    std::string(R"(\\?\pipe\x)"), std::string(R"(\\.\pipe\x)")})
         EXPECT_TRUE(IsDevicePath(path.c_str())) << path;
     for (const std::string& path : {"\\\\?\\" + here, std::string(R"(\\?\UNC\s\share\t.dff)"),
                                     std::string(R"(\\?\Volume{0}\t.dff)"), here})
         EXPECT_FALSE(IsDevicePath(path.c_str())) << path;
     // Through \\?\, "t.dff." is itself, not "t.dff", from the full path on.
     put("t.dff.");
+    const std::string dotted = "\\\\?\\" + Path("t.dff.");
     std::string full;
-    ASSERT_TRUE(os.FullPath(("\\\\?\\" + Path("t.dff.")).c_str(), &full).ok());
-    EXPECT_EQ(full, "\\\\?\\" + Path("t.dff."));
-    ASSERT_TRUE(os.FullPath(Path("t.dff.").c_str(), &full).ok());
-    EXPECT_EQ(full, Path("t.dff."));
-    EXPECT_EQ(os.OpenForReading(("\\\\?\\" + Path("t.dff.")).c_str(), &file).ok() ? file->Size() : 0, 5u);
+    EXPECT_TRUE(os.FullPath(dotted.c_str(), &full).ok() && full == dotted);
+    EXPECT_TRUE(os.FullPath(Path("t.dff.").c_str(), &full).ok() && full == Path("t.dff."));
+    EXPECT_EQ(os.OpenForReading(dotted.c_str(), &file).ok() ? file->Size() : 0, 5u);
     if (file) os.Close(file);
     bool exact = false;
     EXPECT_EQ(NarrowPath(L"\\\\?\\Volume{0}\\a.", &exact), "\\\\?\\Volume{0}\\a.");
     // No disk file behind a name that is none of the devices': Wine's own.
-    EXPECT_EQ(os.OpenForReading("Z:\\dev\\null", &file).text, "This is a device, not a file on a disk.\r\n");
+    EXPECT_EQ(os.OpenForReading("Z:\\dev\\null", &file).text, NoDiskFile);
     EXPECT_EQ(WidePath("C:/a/b.dff"), L"\\\\?\\C:\\a\\b.dff");
     EXPECT_EQ(WidePath("\\\\server\\share\\b.dff"), L"\\\\?\\UNC\\server\\share\\b.dff");
     EXPECT_EQ(WidePath("b.dff"), L"b.dff");
@@ -378,82 +386,126 @@ TEST_F(OsTest, SetIdBitsGoOnlyWithTheirOwnerAndGroup) {
     ASSERT_EQ(exit, 0);
     struct stat status;
     ASSERT_EQ(stat(Path("day.df~").c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 02777u);
-    EXPECT_EQ(status.st_uid, 65534u);
-    EXPECT_EQ(status.st_gid, 4321u);
+    EXPECT_EQ(std::vector<unsigned>({status.st_mode & 07777, status.st_uid, status.st_gid}),
+              std::vector<unsigned>({02777, 65534, 4321}));
 }
 
-// The system's copy between files, and each way a file system refuses it:
-// nothing copied, for the caller to copy through a buffer of its own; an
-// interrupted copy is tried again; a failure of the disk is a failure.
+// The system's copy between files fails with these errors, one after the
+// other: an interrupted copy is tried again; a file system that cannot copy
+// so copies nothing, for the caller to copy through a buffer of its own.
 int CopyErrors[2];
-ssize_t StandInCopy(int from, off64_t* fromOffset, int to, off64_t* toOffset, size_t length, unsigned flags) {
-    for (int& error : CopyErrors) {
-        if (error == 0) continue;
-        errno = error;
-        error = 0;
-        return -1;
-    }
-    return CopyFileRange(from, fromOffset, to, toOffset, length, flags);
+ssize_t StandInCopy(int from, off64_t* fromAt, int to, off64_t* toAt, size_t length, unsigned) {
+    for (int& error : CopyErrors)
+        if (error != 0) return errno = error, error = 0, -1;
+    return CopyFileRange(from, fromAt, to, toAt, length, 0);
 }
 
-TEST_F(OsTest, CopiesBetweenFilesOrSaysItCannot) {
+unsigned ModeOf(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+TEST_F(OsTest, WritesCopiesStampsAndReplaces) {
     std::ofstream(Path("from")) << "0123456789";
     rw::ByteStream* from = nullptr;
     merge::OutputFile* to = nullptr;
-    ASSERT_TRUE(os.OpenForReading(Path("from").c_str(), &from).ok() && os.CreateNewFile(Path("to").c_str(), &to).ok());
+    ASSERT_TRUE(os.OpenForReading(Path("from").c_str(), &from).ok());
+    ASSERT_TRUE(os.CreateNewFile(Path("to").c_str(), &to).ok());
+    EXPECT_EQ(os.CreateNewFile(Path("to").c_str(), &to).code, unsigned{EEXIST});
     os.copyFileRange = StandInCopy;
-    const struct {
-        int first, second;
-        bool ok;
-        uint64_t copied;
-    } rows[] = {
-        {0, 0, true, 5}, {EINTR, 0, true, 5}, {EXDEV, 0, true, 0}, {EINVAL, 0, true, 0},
-        {ENOSYS, 0, true, 0}, {EOPNOTSUPP, 0, true, 0}, {EINTR, EIO, false, 0},
+    const struct { int first, second; uint64_t copied; uint32_t error; } rows[] = {
+        {0, 0, 5, 0}, {EINTR, 0, 5, 0}, {EXDEV, 0, 0, 0}, {EINVAL, 0, 0, 0},
+        {ENOSYS, 0, 0, 0}, {EOPNOTSUPP, 0, 0, 0}, {EINTR, EIO, 0, EIO},
     };
     for (const auto& row : rows) {
         CopyErrors[0] = row.first, CopyErrors[1] = row.second;
         uint64_t copied = 99;
-        EXPECT_EQ(os.CopyRange(from, 2, 5, to, &copied).ok(), row.ok) << row.first;
+        EXPECT_EQ(os.CopyRange(from, 2, 5, to, &copied).code, row.error) << row.first;
         EXPECT_EQ(copied, row.copied) << row.first;
     }
-    // At the end of the file there is nothing to copy, and nothing wrong.
-    uint64_t copied = 99;
+    uint64_t copied = 99;  // at the end of the file: nothing to copy, and nothing wrong
     EXPECT_TRUE(os.CopyRange(from, 10, 5, to, &copied).ok() && copied == 0);
-    os.Close(from);
+    EXPECT_TRUE(os.Write(to, "ab", 2).ok() && os.Flush(to).ok());
+    // With no target, the permissions a new file gets; else the target's.
+    EXPECT_TRUE(os.TakePermissionsOf(to, Path("none").c_str()).ok());
+    EXPECT_EQ(ModeOf(Path("to")), os.newFileMode);
+    chmod(Path("from").c_str(), 0444);
+    EXPECT_TRUE(os.TakePermissionsOf(to, Path("from").c_str()).ok());
     EXPECT_TRUE(os.CloseOutput(to).ok());
-    std::ifstream in(Path("to"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "2345623456");
+    EXPECT_EQ(ModeOf(Path("to")), 0444u);
+    EXPECT_EQ(Contents(Path("to")), "2345623456ab");
+
+    // Times in nanoseconds; the open file's stamp is its name's.
+    const timespec times[2] = {{7, 5}, {7, 5}};
+    ASSERT_EQ(utimensat(AT_FDCWD, Path("from").c_str(), times, 0), 0);
+    struct stat status;
+    ASSERT_EQ(stat(Path("from").c_str(), &status), 0);
+    merge::FileStamp at, of;
+    EXPECT_TRUE(os.StampAt(Path("from").c_str(), &at).ok() && os.StampOf(from, &of).ok());
+    EXPECT_TRUE(merge::SameFile(at, of));
+    EXPECT_EQ(std::vector<int64_t>({at.modified, at.changed}),
+              std::vector<int64_t>({7000000005, status.st_ctim.tv_sec * 1000000000 +
+                                                    status.st_ctim.tv_nsec}));
+    EXPECT_EQ(std::vector<uint64_t>({at.device, at.index, at.size}),
+              std::vector<uint64_t>({status.st_dev, status.st_ino, 10}));
+    EXPECT_TRUE(os.StampAt(Path("from/x").c_str(), &at).absent);  // ENOTDIR
+    os.Close(from);
+
+    // Over a model read-only to everyone (even to root) nothing is moved.
+    std::ofstream(Path("new")) << "new";
+    EXPECT_EQ(os.Replace(Path("new").c_str(), Path("from").c_str()).code, unsigned{EACCES});
+    EXPECT_FALSE(fs::exists(Path("new")));
+    EXPECT_TRUE(os.Replace(Path("to").c_str(), Path("model").c_str()).ok());
+    EXPECT_EQ(Contents(Path("model")), "2345623456ab");
+    EXPECT_TRUE(os.Replace(Path("to").c_str(), Path("other").c_str()).absent);
+    // The disk, or the user's share of it, full.
+    for (int code : {ENOSPC, EDQUOT, EIO}) EXPECT_EQ(PosixError(code).outOfSpace, code != EIO);
 }
 
-// A FIFO, a device and a socket are no models: refused with one line on
-// every system, and never waited for.
-TEST_F(OsTest, OnlyFilesOnADisk) {
-    ASSERT_EQ(mkfifo(Path("fifo.dff").c_str(), 0600), 0);
-    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", Path("socket.dff").c_str());
-    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    for (const std::string& path : {Path("fifo.dff"), std::string("/dev/null"), Path("socket.dff")}) {
-        rw::ByteStream* file = nullptr;
-        EXPECT_EQ(os.OpenForReading(path.c_str(), &file).text, "This is a device, not a file on a disk.\r\n");
-    }
-    close(listening);
-}
-
-TEST_F(OsTest, LinksFlushesAndNewFiles) {
-    fs::create_symlink(Path("gone.dff"), Path("dangling.dff"));
-    std::string resolved;
-    EXPECT_EQ(os.ResolveLinks(Path("dangling.dff").c_str(), &resolved).text, "No such file or directory\r\n");
-    // A link to a folder is listed, but not as a folder to go into.
+// A FIFO and a device are no models: refused with one line on every system,
+// and never waited for. A link to a folder is listed, but not as a folder
+// to go into.
+TEST_F(OsTest, LinksFoldersAndPaths) {
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    rw::ByteStream* file = nullptr;
+    EXPECT_EQ(os.OpenForReading(Path("fifo").c_str(), &file).text, NoDiskFile);
+    EXPECT_EQ(os.OpenForReading("/dev/null", &file).text, NoDiskFile);
+    std::ofstream(Path("a")) << "a";
+    fs::create_directory(Path("sub"));
+    fs::create_symlink(Path("a"), Path("link"));
+    fs::create_symlink(Path("gone"), Path("dangling"));
     fs::create_directory_symlink(dir, Path("loop"));
+    std::string resolved;
+    EXPECT_TRUE(os.ResolveLinks(Path("link").c_str(), &resolved).ok());
+    EXPECT_EQ(resolved, fs::canonical(Path("a")).string());
+    EXPECT_TRUE(os.ResolveLinks(Path("a").c_str(), &resolved).ok() && resolved == Path("a"));
+    EXPECT_EQ(os.ResolveLinks(Path("dangling").c_str(), &resolved).text,
+              "No such file or directory\r\n");
+    for (const std::string& folder : {dir.string(), dir.string() + "/"}) {
+        std::vector<merge::FolderEntry> entries;
+        ASSERT_TRUE(os.ListFolder(folder.c_str(), &entries).ok());
+        std::set<std::pair<std::string, bool>> listed;
+        for (const merge::FolderEntry& entry : entries) listed.insert({entry.name, entry.isFolder});
+        EXPECT_EQ(listed, (std::set<std::pair<std::string, bool>>{
+                              {"a", false}, {"dangling", false}, {"fifo", false},
+                              {"link", false}, {"loop", false}, {"sub", true}}));
+    }
     std::vector<merge::FolderEntry> entries;
-    ASSERT_TRUE(os.ListFolder(dir.c_str(), &entries).ok());
-    for (const merge::FolderEntry& entry : entries) EXPECT_FALSE(entry.isFolder) << entry.name;
+    EXPECT_TRUE(os.ListFolder(Path("none").c_str(), &entries).absent);
     EXPECT_FALSE(os.SyncFolder(Path("none").c_str()).ok());
-    EXPECT_TRUE(os.SyncFileSystem(dir.c_str()).ok());
+    EXPECT_TRUE(os.SyncFolder(dir.c_str()).ok() && os.SyncFileSystem(dir.c_str()).ok());
     EXPECT_FALSE(os.SyncFileSystem(Path("none").c_str()).ok());
+    EXPECT_EQ(os.NameStart("/a/b.dff"), 3u);
+    EXPECT_EQ(os.NameStart("b.dff"), 0u);
+    // Without "." parts and repeated separators; "..", which links make
+    // meaningful, stays.
+    const std::string here = fs::current_path().string();
+    for (const auto& row : std::vector<std::pair<std::string, std::string>>{
+             {"/a//b/./c/", "/a/b/c"}, {"/./", "/"}, {"/a/../b", "/a/../b"},
+             {"x/./y", here + "/x/y"}}) {
+        std::string full;
+        EXPECT_TRUE(os.FullPath(row.first.c_str(), &full).ok() && full == row.second) << full;
+    }
 }
 #endif
 

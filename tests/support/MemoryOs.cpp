@@ -10,8 +10,7 @@ namespace testsupport {
 
 using merge::Status;
 
-// A file open for reading: a copy of its bytes and its stamp at the moment
-// of opening.
+// A file open for reading: its bytes and stamp as they were when opened.
 struct MemoryOs::Stream final : rw::ByteStream {
     std::string path;
     Bytes bytes;
@@ -19,10 +18,10 @@ struct MemoryOs::Stream final : rw::ByteStream {
     uint64_t size = 0, readable = 0, position = 0;
     MemoryOs* os = nullptr;
 
+    uint64_t End() const { return std::min<uint64_t>(readable, bytes.size()); }
     uint32_t Read(void* buffer, uint32_t count) override {
-        const uint64_t end = std::min<uint64_t>(readable, bytes.size());
-        if (position >= end) return 0;
-        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, end - position));
+        if (position >= End()) return 0;
+        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, End() - position));
         std::memcpy(buffer, bytes.data() + position, n);
         position += n;
         std::lock_guard<std::recursive_mutex> lock(os->mutex);
@@ -93,13 +92,13 @@ void MemoryOs::HardLink(const std::string& name, const std::string& existing) {
 
 Status MemoryOs::Called(Call call) {
     const int k = ++calls[static_cast<int>(call)];
-    auto range = actions.equal_range(static_cast<int>(call));
+    Status status;
+    auto range = planned.equal_range({call, k});
     for (auto it = range.first; it != range.second; ++it)
-        if (it->second.first == k) it->second.second();
-    auto faulted = faults.equal_range(static_cast<int>(call));
-    for (auto it = faulted.first; it != faulted.second; ++it)
-        if (it->second.first == k) return Failure(it->second.second);
-    return {};
+        if (it->second.action) it->second.action();
+    for (auto it = range.first; it != range.second && status.ok(); ++it)
+        if (!it->second.action) status = Failure(it->second.error);
+    return status;
 }
 
 std::string MemoryOs::Followed(std::string path) {
@@ -115,6 +114,11 @@ merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
     stamp.modified = versions[path];
     stamp.size = files[path].size();
     return stamp;
+}
+
+Status MemoryOs::Makeable(const std::string& path) {
+    if (files.count(path) || links.count(path)) return Failure(SystemError::FileExists);
+    return folders.count(ParentFolder(path)) ? Status{} : Failure(SystemError::PathNotFound);
 }
 
 Status MemoryOs::OpenForReading(const char* name, rw::ByteStream** file) {
@@ -164,18 +168,15 @@ Status MemoryOs::StampAt(const char* name, merge::FileStamp* stamp) {
 Status MemoryOs::MakeDirectory(const char* path, bool* made) {
     CALLED(Call::MakeDirectory);
     *made = false;
-    if (!status.ok()) return status;
-    if (files.count(path) || links.count(path)) return Failure(SystemError::FileExists);
-    if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
+    if (!status.ok() || folders.count(path)) return status;
+    if (!(status = Makeable(path)).ok()) return status;
     *made = folders.insert(path).second;
     return status;
 }
 
 Status MemoryOs::CreateNewFile(const char* path, merge::OutputFile** file) {
     CALLED(Call::Create);
-    if (!status.ok()) return status;
-    if (files.count(path) || links.count(path)) return Failure(SystemError::FileExists);
-    if (!folders.count(ParentFolder(path))) return Failure(SystemError::PathNotFound);
+    if (!status.ok() || !(status = Makeable(path)).ok()) return status;
     files[path];
     identities[path] = versions[path] = ++lastVersion;
     temporaries[path] = {};
@@ -199,7 +200,7 @@ Status MemoryOs::CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t lengt
     if (!status.ok()) return status;
     // As far as the file can be read, as the system would.
     const Stream& stream = *static_cast<Stream*>(from);
-    const uint64_t end = std::min<uint64_t>(stream.readable, stream.bytes.size());
+    const uint64_t end = stream.End();
     const uint64_t n = offset < end ? std::min({length, end - offset, copiesAtMost}) : 0;
     Bytes& to = files[outputs.at(file)];
     to.insert(to.end(), stream.bytes.begin() + offset, stream.bytes.begin() + offset + n);
@@ -210,9 +211,7 @@ Status MemoryOs::CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t lengt
 
 Status MemoryOs::CloseOutput(merge::OutputFile* file) {
     CALLED(Call::CloseOutput);
-    auto it = outputs.find(file);
-    if (it == outputs.end()) return ++misuses, Failure(SystemError::AccessDenied);
-    outputs.erase(it);
+    if (!outputs.erase(file)) return ++misuses, Failure(SystemError::AccessDenied);
     return status;
 }
 
@@ -231,10 +230,7 @@ Status MemoryOs::Replace(const char* temporary, const char* target) {
                        merge::text::KeptAfter;
         return status;
     }
-    if (!status.ok()) {
-        Remove(temporary);
-        return status;
-    }
+    if (!status.ok()) return Remove(temporary), status;
     files[target] = std::move(files[temporary]);
     versions[target] = versions[temporary];
     identities[target] = identities[temporary];
@@ -289,13 +285,13 @@ Status MemoryOs::ListFolder(const char* path, std::vector<merge::FolderEntry>* e
     if (!folders.count(path))
         return Failure(files.count(path) ? SystemError::NotAFolder : SystemError::PathNotFound);
     const size_t start = std::strlen(path) + 1;
-    for (const auto& file : files)
-        if (ParentFolder(file.first) == path) entries->push_back({file.first.substr(start)});
-    for (const auto& link : links)
-        if (ParentFolder(link.first) == path) entries->push_back({link.first.substr(start)});
-    for (const std::string& folder : folders)
-        if (ParentFolder(folder) == path && folder != path)
-            entries->push_back({folder.substr(start), true});
+    const auto add = [&](const std::string& name, bool isFolder) {
+        if (ParentFolder(name) == path && name != path)
+            entries->push_back({name.substr(start), isFolder});
+    };
+    for (const auto& file : files) add(file.first, false);
+    for (const auto& link : links) add(link.first, false);
+    for (const std::string& folder : folders) add(folder, true);
     return status;
 }
 

@@ -1,8 +1,6 @@
-// The operating system in memory, as the pipeline and the batch use it:
-// files, folders, symbolic and hard links keyed by Windows-style paths; a
-// fault, or another program's change, at any call; and a record of what the
-// pipeline did: its temporary files, and every block, handle and byte read.
-// Safe to use from several threads.
+// The operating system in memory: files, folders, symbolic and hard links
+// under Windows-style paths; a fault, or another program's change, at any
+// call; and a record of what the pipeline did. Safe from several threads.
 #pragma once
 
 #include <atomic>
@@ -24,26 +22,22 @@ using Bytes = std::vector<uint8_t>;
 enum class SystemError : uint32_t {
     FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, SharingViolation = 32,
     FileExists = 80, DiskFull = 112, NotAFolder = 267, Aborted = 995,
-    // Of Replace: the target moved aside and the temporary file not moved
-    // over it; both kept, and named.
-    KeptBoth = 1177,
+    KeptBoth = 1177,  // of Replace: the target moved aside, both files kept and named
 };
 std::string ErrorText(SystemError error);
 merge::Status Failure(SystemError error);
 
-// Every call but the streams' reads and the blocks' releases comes here
-// first, and holds the lock until it returns.
+// Every call but reads and releases holds the lock and meets its planned fault.
 #define CALLED(call)                                    \
     std::lock_guard<std::recursive_mutex> lock(mutex); \
     merge::Status status = Called(call)
 
-// The calls that faults can be injected into: every one that can fail.
+// The calls that can fail, and a step after the replacement (whose fault
+// leaves the target replaced).
 enum class Call {
     Open, MakeDirectory, Create, Write, TakePermissions, Flush, CloseOutput, Replace,
     SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, CopyRange, StampOf,
-    ResolveLinks, FullPath, ListFolder,
-    // A step after the replacement: its fault leaves the target replaced.
-    AfterReplace, Count
+    ResolveLinks, FullPath, ListFolder, AfterReplace, Count
 };
 
 struct MemoryOs final : merge::Os {
@@ -53,40 +47,30 @@ struct MemoryOs final : merge::Os {
     std::set<std::string> folders;  // a file's folder must be one of these
     std::map<std::string, std::string> links;  // symbolic, and the paths they name
 
-    // The k-th call (from 1) of call fails with error; a failed call may
-    // still have filled its outputs. A failing Write stores half of its
-    // bytes first, as a full disk would.
-    void FailCall(Call call, int k, SystemError error) {
-        faults.insert({static_cast<int>(call), {k, error}});
-    }
-    // Before the k-th call of call (and any fault of it), does what another
-    // program or the user would do then.
+    // The k-th call (from 1) fails, perhaps with its outputs filled; a Write
+    // stores half of its bytes first, as a full disk would.
+    void FailCall(Call call, int k, SystemError error) { planned.insert({{call, k}, {error, {}}}); }
+    // Before the k-th call (and its fault), what another program or the user does.
     void Before(Call call, int k, std::function<void()> action) {
-        actions.insert({static_cast<int>(call), {k, std::move(action)}});
+        planned.insert({{call, k}, {SystemError{}, std::move(action)}});
     }
-    // Another program saves the file in place: new bytes under every name of
-    // it, and a new stamp.
+    // Another program saves the file in place: new bytes under each of its names.
     void Change(const std::string& path, const Bytes& bytes);
-    // Gives the file at existing one more name.
     void HardLink(const std::string& name, const std::string& existing);
     std::atomic<bool> stopped{false};    // an interruption
     std::atomic<bool> abandoned{false};  // a second one
     bool ignoresCase = false;
-    // What the system's copy between files does: copies all it is asked
-    // for, copies so many bytes at most a call, or refuses (0).
+    // The system's copy between files: at most so many bytes a call (0: refused).
     uint64_t copiesAtMost = UINT64_MAX;
     bool syncsWholeFileSystems = true;
-    // Reads stop at this offset, though the size says more; the size a file
-    // claims instead of its number of bytes.
+    // Reads stop at this offset; the size a file claims instead of its own.
     std::map<std::string, uint64_t> readableUpTo, declaredSize;
 
     int calls[static_cast<int>(Call::Count)] = {};
-    // Blocks released twice or written past their end, handles closed
-    // twice, files moved over their target before they had its permissions
-    // and were on the disk.
+    // Blocks released twice or overrun, handles closed twice, and files moved
+    // over their target without its permissions or before they were on the disk.
     int misuses = 0;
-    // Temporary files neither moved nor removed yet, with the target whose
-    // permissions each took and its flush; folders with a new name unflushed.
+    // Temporary files not yet moved or removed; folders with an unflushed new name.
     struct Temporary { std::string permissionsOf; bool flushed = false; };
     std::map<std::string, Temporary> temporaries;
     std::set<std::string> unflushedFolders;
@@ -115,10 +99,9 @@ struct MemoryOs final : merge::Os {
     }
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
-    // Asked for, even when it fails, it comes after the replacement.
     merge::Status SyncFolder(const char* folder) override {
         CALLED(Call::SyncFolder);
-        unflushedFolders.erase(folder);
+        unflushedFolders.erase(folder);  // even when it fails: it comes after the replacement
         return status;
     }
     void Remove(const char* path) override {
@@ -142,8 +125,7 @@ struct MemoryOs final : merge::Os {
         return status;
     }
     bool SyncsWholeFileSystems() override { return syncsWholeFileSystems; }
-    // Relative names are below C:\work.
-    merge::Status FullPath(const char* name, std::string* full) override;
+    merge::Status FullPath(const char* name, std::string* full) override;  // below C:\work
     merge::Status ListFolder(const char* path, std::vector<merge::FolderEntry>* entries) override;
     merge::Status Interrupted() override { return Failure(SystemError::Aborted); }
     char Separator() override { return '\\'; }
@@ -155,17 +137,16 @@ struct MemoryOs final : merge::Os {
 
 private:
     struct Stream;
-    // The failure asked for this call of call, if any.
-    merge::Status Called(Call call);
-    // The file a path names, through its symbolic links.
-    std::string Followed(std::string path);
+    struct Planned { SystemError error; std::function<void()> action; };
+    merge::Status Called(Call call);  // the planned actions run, and the planned fault
+    std::string Followed(std::string path);  // through symbolic links
     merge::FileStamp StampOfPath(const std::string& path);
+    // Why nothing new can be made at path: its name taken or its folder missing.
+    merge::Status Makeable(const std::string& path);
 
     std::recursive_mutex mutex;
-    std::multimap<int, std::pair<int, SystemError>> faults;
-    std::multimap<int, std::pair<int, std::function<void()>>> actions;
-    // Each name's file (a new identity for every file made, shared by its
-    // hard links) and version (a new one for every change too).
+    std::multimap<std::pair<Call, int>, Planned> planned;
+    // Each name's file (shared by its hard links) and version (new at each change).
     std::map<std::string, uint64_t> identities, versions;
     uint64_t lastVersion = 0;
     std::set<Stream*> streams;
