@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "merge/Paths.h"
+#include "platform/Process.h"
 #include "platform/SystemOs.h"
 
 #ifdef _WIN32
@@ -520,6 +521,9 @@ TEST_F(OsTest, LinksFoldersAndPaths) {
              {"/a//b/./c/", "/a/b/c"}, {"/./", "/"}, {"/a/../b", "/a/../b"},
              {"x/./y", here + "/x/y"}})
         EXPECT_TRUE(os.FullPath(row.first.c_str(), &full).ok() && full == row.second) << full;
+    // Standard input, closed, is opened on the null device: no model takes its place.
+    EXPECT_TRUE(process::PrepareStandardStreams());
+    EXPECT_EQ(fs::read_symlink("/proc/self/fd/0"), "/dev/null");
 }
 #endif
 

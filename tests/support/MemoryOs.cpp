@@ -107,12 +107,10 @@ std::string MemoryOs::Followed(std::string path) {
 }
 
 merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
-    merge::FileStamp stamp;
     uint64_t& identity = identities[path];
     if (identity == 0) identity = ++lastVersion;  // a file the test put there
-    stamp.index = identity;
-    stamp.modified = versions[path];
-    stamp.size = files[path].size();
+    merge::FileStamp stamp;
+    stamp.index = identity, stamp.modified = versions[path], stamp.size = files[path].size();
     return stamp;
 }
 
@@ -130,9 +128,7 @@ Status MemoryOs::OpenForReading(const char* name, rw::ByteStream** file) {
         return Failure(folders.count(ParentFolder(path)) ? SystemError::FileNotFound
                                                          : SystemError::PathNotFound);
     Stream* stream = new Stream;
-    stream->path = path;
-    stream->bytes = found->second;
-    stream->stamp = StampOfPath(path);
+    stream->path = path, stream->bytes = found->second, stream->stamp = StampOfPath(path);
     stream->readable = readableUpTo.count(path) ? readableUpTo[path] : stream->bytes.size();
     stream->size = declaredSize.count(path) ? declaredSize[path] : stream->bytes.size();
     stream->os = this;
@@ -232,8 +228,7 @@ Status MemoryOs::Replace(const char* temporary, const char* target) {
     }
     if (!status.ok()) return Remove(temporary), status;
     files[target] = std::move(files[temporary]);
-    versions[target] = versions[temporary];
-    identities[target] = identities[temporary];
+    versions[target] = versions[temporary], identities[target] = identities[temporary];
     files.erase(temporary);
     const Temporary made = temporaries[temporary];
     misuses += made.permissionsOf != target || !made.flushed;
@@ -245,10 +240,8 @@ Status MemoryOs::Replace(const char* temporary, const char* target) {
 
 void MemoryOs::RemoveFolder(const char* path) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    for (const auto& file : files)
-        if (ParentFolder(file.first) == path) return;
-    for (const std::string& folder : folders)
-        if (ParentFolder(folder) == path) return;
+    for (const auto& file : files) if (ParentFolder(file.first) == path) return;
+    for (const std::string& folder : folders) if (ParentFolder(folder) == path) return;
     folders.erase(path);
 }
 

@@ -10,11 +10,8 @@
 
 namespace testsupport {
 
-// What is wrong with the state a sequence ended in, empty when nothing is:
-// every block released once, no file open, no temporary file left, every
-// replacement made only once its file had the target's permissions and was
-// on the disk and its folder flushed after it, the box enabled, and waiting
-// for a day model.
+// What is wrong with the state a sequence ended in (empty: nothing): a block or
+// file held or let go twice, a replacement made too soon or left unflushed.
 inline std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& session,
                                  const merge::DropSequence& sequence) {
     std::string problems;
