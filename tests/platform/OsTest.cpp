@@ -113,7 +113,7 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
 }
 
 #ifdef _WIN32
-TEST(Win32Names, SeparatorsAreCharactersAndErrorsAlwaysHaveText) {
+TEST(Win32Names, SeparatorsErrorTextsAndCodePages) {
     // ソ is 0x83 0x5C in code page 932: its second byte is no separator.
     EXPECT_EQ(NameStartIn("C:\\x\\\x83\x5C.dff", 932), 5u);
     EXPECT_EQ(NameStartIn("C:\\x\\\x83\x5C.dff", 1252), 7u);
@@ -121,11 +121,8 @@ TEST(Win32Names, SeparatorsAreCharactersAndErrorsAlwaysHaveText) {
     EXPECT_EQ(SystemErrorText(0x20001234), "Unknown error 536875572\r\n");
     // Counted as Windows counts a path: UTF-16 code units.
     EXPECT_EQ(Utf16Length("\xD0\xB6\xE6\xA8\xA1\xF0\x9F\x98\x80"), 4u);  // ж, 模 and a pair
-}
-
-// Names in the process code page: UTF-8 under the manifest (by UTF-8's own
-// rules: only a broken UTF-16 name is inexact), best fit refused elsewhere.
-TEST(Win32Names, ConvertedExactlyOrKnownInexact) {
+    // Names in the process code page: UTF-8 under the manifest (by UTF-8's own
+    // rules: only a broken UTF-16 name is inexact), best fit refused elsewhere.
     ASSERT_EQ(GetACP(), 65001u);
     const wchar_t* polish = L"\x017C\x00F3\x0142w";  // żółw
     struct Case { const wchar_t* text; UINT codePage; const char* converted; bool exact; };
@@ -281,14 +278,7 @@ TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
         PSECURITY_DESCRIPTOR readOnly = nullptr;  // everyone may read it, and only read it
         ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
             L"D:P(A;;FA;;;OW)(A;;FR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
-        BOOL present = FALSE, defaulted = FALSE;
-        PACL acl = nullptr;
-        GetSecurityDescriptorDacl(readOnly, &present, &acl, &defaulted);
-        ASSERT_EQ(SetNamedSecurityInfoW(&std::wstring(wideTarget)[0], SE_FILE_OBJECT,
-                                        DACL_SECURITY_INFORMATION |
-                                            PROTECTED_DACL_SECURITY_INFORMATION,
-                                        nullptr, nullptr, acl, nullptr),
-                  DWORD{ERROR_SUCCESS});
+        ASSERT_TRUE(SetFileSecurityW(wideTarget.c_str(), DACL_SECURITY_INFORMATION, readOnly));
         LocalFree(readOnly);
         SetFileAttributesW(wideTarget.c_str(), FILE_ATTRIBUTE_SYSTEM);
         const std::string wanted = AccessList(target);
@@ -317,12 +307,7 @@ TEST_F(OsTest, TheTargetsAccessListOnEveryReplacement) {
 TEST_F(OsTest, NamesAsTheyAreAndNoDevices) {
     // Made as the exact names they are.
     const auto put = [&](const char* name) {
-        const std::wstring path = L"\\\\?\\" + dir.wstring() + L"\\" + fs::u8path(name).wstring();
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        WriteFile(file, "model", 5, &written, nullptr);
-        CloseHandle(file);
+        std::ofstream(fs::path(L"\\\\?\\" + (dir / fs::u8path(name)).wstring())) << "model";
     };
     for (const char* name : {"sub.", "x ", "sub"})
         CreateDirectoryW((L"\\\\?\\" + fs::path(Path(name)).wstring()).c_str(), nullptr);
