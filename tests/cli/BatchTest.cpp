@@ -1,8 +1,5 @@
-// tintweld-cli's batch in this process over the in-memory system: rows of
-// the files before, the command line, and the exact status, log, standard
-// error and files after, at any number of jobs; then faults, interruptions,
-// the console and the preview. Every run must end clean: no temporary file,
-// no block or file held, no folder left unflushed or made in vain.
+// tintweld-cli's batch in process over the in-memory system, so that every run is checked to
+// end clean: no temporary file, nothing held, no folder unflushed or made in vain.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -90,8 +87,7 @@ Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& 
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 Bytes Model(uint32_t n, const std::string& colours = "") { return Build(Shape(n, Text(colours))); }
-// The merged model of 3 vertices with these colours as its own, and these
-// as its night colours (none: the fields' defaults).
+// Merged, 3 vertices with these own and night colours (no night: the fields' defaults).
 Bytes Merged3(const std::string& own = "", const std::string& night = "") {
     return Merged(Shape(3, Text(own)), night.empty() ? Grey(3) : Text(night));
 }
@@ -145,34 +141,25 @@ struct Row {
     Prepare prepare = nullptr;
 };
 
-// Every row at one, three and eight jobs: jobs that share a file run in
-// turn, so the result is the row's whatever the number.
+// Jobs that share a file run in turn, so each row's result holds at any number of jobs.
 TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
     const Bytes a = Model(3), night = Model(3, Night), merged = Merged3();
     const std::string missing = Error("The system cannot find the file specified."),
                       again = Line("Warning: " + Already);
     const Prepare empty = [](MemoryOs& os) { os.folders.insert(At + "e"); };
     const Row rows[] = {
-        // Never at once: the second finds it merged; a name the batch reads
-        // is never another job's temporary file.
+        // Never at once; a name the batch reads is never another job's temporary file.
         {"a.dff a.dff a.df~", {{"a.dff", a}}, 1,
          Logs({Merge("a.dff"), Opened("a.dff") + Counted(3) + Error(Already),
                Opened("a.df~") + missing}), {{"a.dff", merged}}, Counts(1, 0, 2)},
-        // One model named twice, its night model read by both.
-        {"-R -N n d d\\s", {{"d\\s\\a.dff", a}, {"n\\s\\a.dff", night}}, 1,
-         Logs({Pair("d\\s\\a.dff", "n\\s\\a.dff"),
-               Opened("d\\s\\a.dff") + Counted(3) + Error(Already)}),
-         {{"d\\s\\a.dff", Merged3("", Night)}}, Counts(1, 0, 1)},
-        // An output that is the next job's model; a folder "dff" made in vain;
-        // field texts in every form.
+        // An output that is the next job's model; a "dff" made in vain; fields in every form.
         {"-d a.dff dff\\a.dff n\\b.dff --rgba=1,&h2,&O377,064",
          {{"a.dff", a}, {"dff\\a.dff", a}, {"n\\b.dff", a}}, 1,
          Logs({Merge("a.dff", 3, "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already),
                Opened("n\\b.dff") + Counted(3) + Error("File could not be read.")}),
          {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}, Counts(1, 0, 2),
          [a](MemoryOs& os) { os.readableUpTo[At + "n\\b.dff"] = a.size() - 1; }},
-        // The tree mirrored: the outputs no day models, folders made by
-        // whichever job gets there first, one of them in vain.
+        // The tree mirrored, folders made by whichever job comes first, one in vain.
         {"-R -o d\\o d", {{"d\\a.dff", a}, {"d\\s\\b.dff", a}, {"d\\s\\t\\c.dff", a},
                           {"d\\o\\old.dff", Junk}}, 1,
          Logs({Merge("d\\a.dff", 3, "d\\o\\a.dff"), Merge("d\\s\\b.dff", 3, "d\\o\\s\\b.dff"),
@@ -180,8 +167,6 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                    Error("File doesn't contain Geometry List.")}),
          {{"d\\o\\a.dff", merged}, {"d\\o\\s\\b.dff", merged}}, Counts(2, 0, 1),
          [](MemoryOs& os) { os.readableUpTo[At + "d\\s\\t\\c.dff"] = 20; }},
-        {"--output=o d\\a.dff", {{"d\\a.dff", a}}, 0, Merge("d\\a.dff", 3, "o\\a.dff"),
-         {{"o\\a.dff", merged}}},
         // Named from two folders, one model writes one output.
         {"-o o m\\a.dff n\\a.dff", {{"m\\a.dff", a}}, 0,
          Logs({Merge("m\\a.dff", 3, "o\\a.dff"), Merge("n\\a.dff", 3, "o\\a.dff")}),
@@ -189,15 +174,13 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
              os.folders.insert(At + "n");
              os.HardLink(At + "n\\a.dff", At + "m\\a.dff");
          }},
-        // The folder "dff" where case counts, and where it does not; with -d
-        // and -R, no folder "dff" is gone into.
+        // With -d and -R no folder "dff" is gone into, whether case counts or not.
         {"-d -R C:\\work", {{"a.dff", a}, {"dff\\y.dff", a}, {"DFF\\x.dff", a}}, 0,
          Logs({Merge("DFF\\x.dff", 3, "DFF\\dff\\x.dff"), Merge("a.dff", 3, "dff\\a.dff")}),
          {{"DFF\\dff\\x.dff", merged}, {"dff\\a.dff", merged}}, Counts(2, 0, 0)},
         {"-d -R C:\\work", {{"a.dff", a}, {"DFF\\x.dff", a}}, 0, Merge("a.dff", 3, "dff\\a.dff"),
          {{"dff\\a.dff", merged}}, "", [](MemoryOs& os) { os.ignoresCase = true; }},
-        // Junk and a missing model fail alone; --quiet leaves out the clean
-        // merge alone, wherever it stands; "--" ends the options.
+        // Junk and a missing model fail alone; --quiet hides clean merges; "--" ends options.
         {"a.dff --quiet -ac -- b.dff c.dff missing.dff", {{"a.dff", a}, {"b.dff", Merged3(Day)},
                                                            {"c.dff", Junk}}, 1,
          Logs({Opened("b.dff") + Counted(3) + again + Made("b.dff"), Clumpless("c.dff"),
@@ -206,7 +189,6 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          Counts(2, 0, 2)},
         {"--night n.dff a.dff", {{"a.dff", a}, {"n.dff", night}}, 0, Pair("a.dff", "n.dff"),
          {{"a.dff", Merged3("", Night)}}},
-        {"-nn.dff a.dff", {{"a.dff", Junk}, {"n.dff", a}}, 1, Clumpless("a.dff")},
         // In name order; other files and, without -R, folders passed over.
         {"e d", {{"d\\a.dff", a}, {"d\\B.DFF", Model(4)}, {"d\\.dff", a}, {"d\\c.txt", Junk},
                  {"d\\dff", Junk}, {"d\\s\\d.dff", a}}, 0,
@@ -216,11 +198,9 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"-l e", {}, 1, "", {},
          "tintweld-cli: no model in the folder 'e'\n"
          "tintweld-cli: no model to list: the folders named hold no .dff file\n", empty},
-        {"-n a.dff C:\\work", {{"a.dff", a}}, 2, "", {},
-         "tintweld-cli: --night merges one DAY, not the folder 'C:\\work' (see tintweld-cli "
-         "--help)\n"},
-        // A day model without its night model is named and not merged, left
-        // as it is, or given night colours of its own.
+        {"-n a.dff C:\\work", {{"a.dff", a}}, 2, "", {}, "tintweld-cli: --night merges one DAY, "
+         "not the folder 'C:\\work' (see tintweld-cli --help)\n"},
+        // A day model without its night model: not merged, left as it is, or filled.
         {"--night-folder n -R d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"d\\s\\c.dff", a},
                                    {"n\\a.dff", night}, {"n\\s\\c.dff", Model(3, Day)}}, 1,
          Logs({Pair("d\\a.dff", "n\\a.dff"),
@@ -239,28 +219,23 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
              Line("Geometry 2: Warning: " + Already) + Made("m.dff"),
          {{"m.dff",
            modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}, {1, Grey(3)}}).bytes}}},
-        // Listed: one line of tab-separated fields a geometry, whatever the
-        // names hold.
+        // Listed: a line of tab-separated fields a geometry, whatever the names hold.
         {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b.dff", merged}, {"c.dff", Junk},
                                      {"d.dff", Merged(Shape(1), {})}}, 1,
          Listed + "a\\tb\\x01.dff\t1\t3\tyes\t-\r\n" + Listed + "b.dff\t1\t3\tyes\t3\r\n" + Listed +
              "c.dff\tError: File doesn't contain Clump.\r\n" + Listed + "d.dff\t1\t1\tyes\t0\r\n" +
              Listed + "missing.dff\tError: The system cannot find the file specified.\r\n",
          {}, "tintweld-cli: 5 models read, 2 with errors\n"},
-        {"-lq a.dff c.dff", {{"a.dff", a}, {"c.dff", Junk}}, 1,
-         Listed + "c.dff\tError: File doesn't contain Clump.\r\n", {},
-         "tintweld-cli: 2 models read, 1 with errors\n"},
+        {"-lq a.dff c.dff", {{"a.dff", a}, {"c.dff", Junk}}, 1, Listed + "c.dff\tError: File "
+         "doesn't contain Clump.\r\n", {}, "tintweld-cli: 2 models read, 1 with errors\n"},
         // Night made darker and bluer from the day colours.
         {"--copy-day --scale=45,45,60,100 --offset=0,0,8,0 a.dff", {{"a.dff", Model(3, Day)}}, 0,
          Merge("a.dff"), {{"a.dff", Merged(Shape(3, Text(Day)), Adjusted(Text(Day), Bluer))}}},
-        // Taken out again; a model without night colours is left as it is,
-        // done, and shown with --quiet.
+        // Taken out again; a model without night colours left as it is, shown with --quiet.
         {"--strip -q a.dff b.dff", {{"a.dff", merged}, {"b.dff", a}}, 0,
          Opened("b.dff") + Counted(3) + Line("Skipped: File doesn't contain Night Vertex Color."),
          {{"a.dff", a}}, Counts(1, 1, 0, "stripped")},
-        // Left as it is where its output goes; with -d, an output is made
-        // already when it holds night colours and is no older than its day
-        // and night models.
+        // Skipped: a merged model; with -d, an output no older than its day and night models.
         {"-sq a.dff b.dff", {{"a.dff", a}, {"b.dff", merged}}, 0,
          Opened("b.dff") + Counted(3) + Line("Skipped: " + Already), {{"a.dff", merged}},
          Counts(1, 1, 0)},
@@ -280,8 +255,6 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                Opened("b.dff") + Line("Skipped: Output is up to date: " + At + "dff\\b.dff"),
                Clumpless("c.dff")}),
          {}, "tintweld-cli: 1 would be merged, 1 would be left as it is, 1 would not be merged\n"},
-        {"--dry-run -o o\\p a.dff", {{"a.dff", a}}, 0,
-         Opened("a.dff") + Counted(3) + Made("o\\p\\a.dff", "DFF would be created: ")},
     };
     for (const Row& row : rows) {
         Files after = row.files;
@@ -305,11 +278,9 @@ Prepare Both(Prepare first, Prepare second) {
     return [=](MemoryOs& os) { first(os), second(os); };
 }
 
-// Faults at one job, the outputs committed in groups of three. Models 1.dff
-// on, each of one vertex and its fate a letter: m merged; w merged, but its
-// attributes not kept; s merged, but its folder not flushed; f its flush
-// failed, the disk full; d not replaced, access denied; c saved meanwhile by
-// another program; i interrupted twice, abandoned; - not reached.
+// Faults at one job, groups of three. Models 1.dff on, one vertex each, a fate a letter: m merged;
+// w merged, attributes lost; s merged, folder unflushed; f flush failed, disk full; d access
+// denied; c saved meanwhile by another program; i interrupted twice, abandoned; - not reached.
 TEST(Batch, Faults) {
     const Prepare alone = Fail(Call::StartThread, 1, SystemError::AccessDenied);
     const auto stop = [](bool abandon) {
@@ -336,9 +307,7 @@ TEST(Batch, Faults) {
         {"mw", Fail(Call::AfterReplace, 2, SystemError::AccessDenied), 0, 1, "-q"},
         // Without threads, eight outputs are three groups, three flushes.
         {"mmmfffmm", Both(alone, Fail(Call::SyncFileSystem, 2, SystemError::DiskFull)), 1, 3},
-        // A disk that fills while outputs wait: the group is committed, and
-        // the third model (its writes the 13th to the 18th) merged once
-        // more, alone, with the log of a first try; the rest a group again.
+        // The disk fills while outputs wait: the group committed, the third model merged alone.
         {"mmmmmm", Both(alone, Fail(Call::Write, 14, SystemError::DiskFull)), 0, 2},
         // The outputs already whole put in place, or abandoned.
         {"mmm--", Both(alone, stop(false)), 1, 1},
@@ -384,9 +353,8 @@ TEST(Batch, Faults) {
 
 std::chrono::steady_clock::time_point now;
 
-// On a terminal, after half a second, a progress line drawn ten times a
-// second at most, never inside the log, and gone at the end; the log's
-// line ends LF.
+// On a terminal: progress after half a second, ten a second at most, never inside the log,
+// gone at the end; the log's line ends LF.
 TEST(Console, ProgressOnATerminal) {
     cli::Console console;
     console.log = console.progress = std::tmpfile();
@@ -420,16 +388,15 @@ TEST(Options, UsageErrors) {
     const std::pair<std::string, std::string> rows[] = {
         {"", "missing DAY"}, {"-n n.dff", "missing DAY after --night NIGHT"},
         {"--bogus a.dff", "unknown option '--bogus'"}, {"-x a.dff", "unknown option '-x'"},
-        {"''", "an empty name is no model"},
-        {"--night n.dff a.dff b.dff", "--night merges one DAY, not 2"}, {"--night= a.dff", night},
-{"a.dff --night", night}, {"a.dff -n", "option '-n' needs a value"},
+        {"''", "an empty name is no model"}, {"--night= a.dff", night}, {"a.dff --night", night},
+        {"--night n.dff a.dff b.dff", "--night merges one DAY, not 2"},
+        {"a.dff -n", "option '-n' needs a value"}, {"-j 0 a.dff", jobs + "0'"},
         {"--always-merge=1 a.dff", "option '--always-merge' takes no value"},
-        {"--dry-run=1 a.dff", "option '--dry-run' takes no value"}, {"-j 0 a.dff", jobs + "0'"},
+        {"--dry-run=1 a.dff", "option '--dry-run' takes no value"},
         {"--jobs=x a.dff", jobs + "x'"}, {"-j 10000 a.dff", jobs + "10000'"},
-        {"--rgba 1,2,3 a.dff", rgba + "1,2,3'"},
+        {"--rgba 1,2,3 a.dff", rgba + "1,2,3'"}, {"-r 1,2,3,&O8 a.dff", rgba + "1,2,3,&O8'"},
         {"--rgba red,300,-1,25x5 a.dff", rgba + "red,300,-1,25x5'"},
-        {"--rgba=1,2,3,&H100 a.dff", rgba + "1,2,3,&H100'"},
-        {"-r 1,2,3,&O8 a.dff", rgba + "1,2,3,&O8'"}, {"-r1,2,3,& a.dff", rgba + "1,2,3,&'"},
+        {"--rgba=1,2,3,&H100 a.dff", rgba + "1,2,3,&H100'"}, {"-r1,2,3,& a.dff", rgba + "1,2,3,&'"},
         {"--scale 0,0,0,1001 a.dff", scale + "0,0,0,1001'"},
         {"--scale=1,2,3,4.5 a.dff", scale + "1,2,3,4.5'"},
         {"--scale=1,2,3,4,5 a.dff", scale + "1,2,3,4,5'"},
@@ -445,10 +412,10 @@ TEST(Options, UsageErrors) {
         {"--dry-run --preview=p.png a.dff", "--dry-run and --preview" + apart},
         {"-s -a a.dff", "--skip-merged and --always-merge" + apart},
         {"--strip -c a.dff", "--strip and --copy-day" + apart},
-        {"--strip --rgba=64,64,64,255 a.dff", "--strip and --rgba" + apart},
-        {"--strip --offset=0,0,0,0 a.dff", "--strip and --offset" + apart},
         {"--strip -n n a.dff", "--strip and --night" + apart},
         {"--strip -N n a.dff", "--strip and --night-folder" + apart},
+        {"--strip --rgba=64,64,64,255 a.dff", "--strip and --rgba" + apart},
+        {"--strip --offset=0,0,0,0 a.dff", "--strip and --offset" + apart},
         {"--strip -a a.dff", "--strip and --always-merge" + apart},
         {"--strip -s a.dff", "--strip and --skip-merged" + apart},
     };
@@ -473,15 +440,8 @@ Bytes Patched(Bytes model, std::map<size_t, uint8_t> bytes) {
     return model;
 }
 
-// A folder of models previewed, a tile each in two rows: a square lit by its
-// day colour (left) and by the night colour a merge would leave in it
-// (right); with night colours before, without triangles, native, holding
-// not what it counts, without an extension, without positions (its first
-// morph target), with a second geometry that has nothing to draw; a name
-// cut, with a byte the font lacks; a vertex not a number and one moved by
-// a low byte; no morph target, the triangles ending the data; a second
-// geometry refused. Exactly the picture kept beside this test, and no other
-// file changed. With --quiet, no line; never over a model.
+// Every odd model a tile of the picture kept beside this test (day left, night right), and no
+// other file changed; with --quiet no line; never over a model.
 TEST(Batch, Preview) {
     const Bytes red = {200, 40, 40, 255}, square = Build(Square(red));
     modelgen::ModelShape noExtension = Square(red), noTriangles = Square(red);
