@@ -1,10 +1,7 @@
-// tintweld-cli run as a program in a folder of generated models, for what
-// only a real process shows: exit statuses and the two streams, names and
-// links on a real disk, owners, a full or closed standard output, system
-// calls in order, and signals.
+// tintweld-cli as a real program, for what only a process shows: exit statuses, streams, names
+// and links on a disk, owners, system calls in order, and signals.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,8 +45,7 @@ std::string Logs(std::initializer_list<std::string> models) {
 }
 const std::string Already = "File already contain Night Vertex Color.";
 
-// The models' folder, in a temporary folder that also holds the run's own
-// files (.out, .err, .trace).
+// The models' folder, in a temporary folder that also holds .out, .err and .trace.
 struct Folder {
     Folder() {
         char pattern[] = "/tmp/tintweld-cli-XXXXXX";
@@ -78,8 +74,7 @@ struct Folder {
         }
         return files;
     }
-    // Runs the tool here, so that names are relative: its exit status; its
-    // standard output and error in out and err.
+    // Runs the tool here, names relative: its exit status, its streams in out and err.
     int Run(const std::string& arguments, const std::string& redirect = ">../.out 2>../.err") {
         const int status = std::system(
             ("cd '" + path + "' && " TINTWELD_CLI " " + arguments + " " + redirect).c_str());
@@ -103,7 +98,7 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     EXPECT_EQ(folder.err, "tintweld-cli: unknown option '--bogus' (see tintweld-cli --help)\n");
     EXPECT_EQ(folder.Run("-h"), 0);
     EXPECT_EQ(folder.out.rfind("Usage: tintweld-cli", 0), 0u);
-    // The options' table laid out: help at one column, a long name's further.
+    // Help at one column, a long name's further.
     EXPECT_NE(folder.out.find(
                   "\n  -e, --every-geometry     night colours for every geometry of a model, "
                   "each from\n                             the night model's geometry of its "
@@ -113,8 +108,7 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     EXPECT_NE(folder.out.find("\n      --scale=R,G,B,A      scale each"), std::string::npos);
     EXPECT_EQ(folder.Run("a.dff --version"), 0);
     EXPECT_EQ(folder.out, "tintweld-cli (Tintweld) " TINTWELD_VERSION "\n");
-    folder.Put("a.dff", Model(3));
-    folder.Put("b.dff", Model(3));
+    for (const char* name : {"a.dff", "b.dff"}) folder.Put(name, Model(3));
     EXPECT_EQ(folder.Run("a.dff", ">/dev/full 2>../.err"), 1);
     EXPECT_EQ(folder.err, "tintweld-cli: the log could not be written: No space left on device\n");
     EXPECT_EQ(folder.Run("-h", ">/dev/full 2>../.err"), 1);
@@ -125,20 +119,16 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     EXPECT_EQ(folder.Get("b.dff"), Model(3));
 }
 
-// What only real files have: a name spelled two ways; a model twice the
-// reader's 64 KB read ahead; bytes that are a separator or the second half
-// of a double-byte character elsewhere, and line breaks, in names; a link,
-// which stays while the model it names is replaced in its own folder; a
-// link put where the temporary file goes, never followed; a path of 600
-// characters; a model only root may write, and a missing model.
+// A name spelled two ways, a model over the 64 KB read ahead, odd bytes in names, a link kept, a
+// link where the temporary file goes never followed, a 600-character path, a read-only model.
 TEST(Cli, RealNamesAndLinks) {
     Folder folder;
-    const std::string odd[] = {"a\\b.dff", "\x95\x5C.dff", "x\ry\nz.dff"};
     const std::string longName = std::string(200, 'a') + "/" + std::string(200, 'b') + "/" +
                                  std::string(190, 'c') + ".dff";
-    for (const std::string& name : {odd[0], odd[1], odd[2], longName, std::string("real/c.dff"),
-                                    std::string("a.dff"), std::string("ro.dff")})
-        folder.Put(name, Model(3));
+    const std::string odd[] = {"a\\b.dff", "\x95\x5C.dff", "x\ry\nz.dff", longName, "real/c.dff",
+                               "a.dff"};
+    for (const std::string& name : odd) folder.Put(name, Model(3));
+    folder.Put("ro.dff", Model(3));
     folder.Put("big.dff", Model(40000));
     folder.Put("victim", Text("secret"));
     fs::create_directory(folder.path + "/links");
@@ -146,9 +136,7 @@ TEST(Cli, RealNamesAndLinks) {
     fs::create_symlink("../victim", folder.path + "/real/c.df~");
     ASSERT_EQ(chmod((folder.path + "/ro.dff").c_str(), 0444), 0);
     std::map<std::string, Bytes> after = folder.Files();
-    for (const std::string& name : {odd[0], odd[1], odd[2], longName, std::string("real/c.dff"),
-                                    std::string("a.dff")})
-        after[name] = Copied(3);
+    for (const std::string& name : odd) after[name] = Copied(3);
     after["big.dff"] = Copied(40000);
     EXPECT_EQ(folder.Run("-c a.dff .//a.dff big.dff 'a\\b.dff' \"$(printf '\\225\\134.dff')\" "
                          "x?y?z.dff links/c.dff " + longName + " ro.dff missing.dff"),
@@ -164,9 +152,7 @@ TEST(Cli, RealNamesAndLinks) {
     EXPECT_TRUE(folder.Files() == after);
 }
 
-// Owner, group and mode survive; a root run gives another account's model
-// back to it. A new output in a new folder is made as any new file is, under
-// the strictest umask ours alone.
+// Owner, group and mode survive a root run; a new output and folder follow the umask.
 TEST(Cli, TheModelKeepsItsOwnerGroupAndMode) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file away";
     Folder folder;
@@ -186,14 +172,10 @@ TEST(Cli, TheModelKeepsItsOwnerGroupAndMode) {
     EXPECT_EQ(folder.Get("dff/a.dff"), Merged3());
 }
 
-// strace shows the calls: the temporary file made for us alone, flushed
-// before it is renamed, and its folder flushed after; a batch flushes its
-// file system once instead of each file.
+// The temporary file ours alone, flushed before its rename, the folder after; a batch syncs once.
 TEST(Cli, OutputsReachTheDiskBeforeTheirNames) {
     Folder folder;
-    folder.Put("a.dff", Model(3));
-    folder.Put("b.dff", Model(3));
-    folder.Put("c.dff", Model(3));
+    for (const char* name : {"a.dff", "b.dff", "c.dff"}) folder.Put(name, Model(3));
     for (const char* arguments : {"a.dff", "-j 1 b.dff c.dff"}) {
         // LeakSanitizer, in the sanitizer build, cannot work under strace.
         ASSERT_EQ(std::system(("cd '" + folder.path + "' && ASAN_OPTIONS=detect_leaks=0 strace -f"
@@ -227,14 +209,8 @@ bool WaitFor(const std::function<bool()>& done) {
     return done();
 }
 
-// Interrupted (SIGINT, SIGTERM, SIGHUP) while outputs wait for their
-// commit: those outputs, whole, are still put in place, a second signal
-// abandons them and their models stay as they were; no job starts after, the
-// models not reached are one line, no temporary file is left, and the
-// process ends by the first signal. Without a signal, a model saved by
-// another program meanwhile (a new file moved over it) is not replaced.
-// Outputs wait while the log of a model before them, left as it is, fills
-// a pipe that is read only then.
+// A signal while outputs wait (on a full log pipe): they are put in place, a second abandons
+// them, nothing starts after, the process ends by the first. A model saved meanwhile is kept.
 TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
     modelgen::ModelShape all = Shape(3);
     all.geometries.resize(1000, all.geometries[0]);
@@ -255,23 +231,19 @@ TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
                   nullptr);
             _exit(127);
         }
-        const int out = open((folder.run + "/.out").c_str(), O_RDONLY);
+        std::ifstream out(folder.run + "/.out", std::ios::binary);
         ASSERT_TRUE(WaitFor([&] { return folder.Get("m10.df~") == Merged3(); }));
         if (signals.empty()) fs::rename(folder.run + "/saved", folder.path + "/m10.dff");
         for (int signal : signals) {
             ASSERT_EQ(kill(pid, signal), 0);
-            // Taken by the program: pending no more.
-            ASSERT_TRUE(WaitFor([&] {
+            ASSERT_TRUE(WaitFor([&] {  // taken by the program: pending no more
                 std::ifstream status("/proc/" + std::to_string(pid) + "/status");
                 std::string line;
                 while (std::getline(status, line) && line.rfind("ShdPnd:", 0) != 0) {}
                 return line.find_first_not_of("ShdPnd:\t0") == std::string::npos;
             }));
         }
-        std::string log;
-        char buffer[4096];
-        for (ssize_t n; (n = read(out, buffer, sizeof buffer)) > 0;) log.append(buffer, size_t(n));
-        close(out);
+        const std::string log(std::istreambuf_iterator<char>(out), {});
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         // The models reached: those whose file was opened.
@@ -285,16 +257,14 @@ TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
         std::map<std::string, Bytes> after = {{"all.dff", Build(all)}};
         for (int i = 0; i < count; ++i) {
             const std::string name = "m" + std::to_string(10 + i) + ".dff";
-            // The model at hand when a signal came is merged only if its
-            // output was begun.
+            // The model at hand when the signal came is merged only if its output was begun.
             const bool saved = signals.empty() && i == 0,
                        merged = i < reached && !saved && signals.size() < 2 &&
                                 (i + 1 < reached || folder.Get(name) == Merged3());
-            const std::string error =
+            const std::string why =
                 saved ? "File changed while it was merged." : "Interrupted system call";
             if (i < reached)
-                expected +=
-                    "\n" + (merged ? Merge(name) : Open(name) + Counted(3) + Refused(error));
+                expected += "\n" + (merged ? Merge(name) : Open(name) + Counted(3) + Refused(why));
             after[name] = saved ? Model(7) : merged ? Merged3() : Model(3);
         }
         if (reached < count)
