@@ -10,6 +10,7 @@
 #include "cli/Batch.h"
 #include "cli/Console.h"
 #include "merge/Preview.h"
+#include "rwstream/Chunk.h"
 #include "tests/support/MemoryOs.h"
 #include "tests/support/Models.h"
 
@@ -147,17 +148,19 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
     const std::string missing = Error("The system cannot find the file specified."),
                       again = Line("Warning: " + Already);
     const Prepare empty = [](MemoryOs& os) { os.folders.insert(At + "e"); };
+    Bytes broken = merged;
+    rw::Store32(&broken[modelgen::LayoutOf(Shape(3)).firstExtension + 4], 1000);
     const Row rows[] = {
         // Never at once; a name the batch reads is never another job's temporary file.
         {"a.dff a.dff a.df~", {{"a.dff", a}}, 1,
          Logs({Merge("a.dff"), Opened("a.dff") + Counted(3) + Error(Already),
                Opened("a.df~") + missing}), {{"a.dff", merged}}, Counts(1, 0, 2)},
         // An output that is the next job's model; a "dff" made in vain; fields in every form.
-        {"-d a.dff dff\\a.dff n\\b.dff --rgba=1,&h2,&O377,064",
+        {"-d a.dff dff\\a.dff n\\b.dff --rgba=1,&hA,&O377,064",
          {{"a.dff", a}, {"dff\\a.dff", a}, {"n\\b.dff", a}}, 1,
          Logs({Merge("a.dff", 3, "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already),
                Opened("n\\b.dff") + Counted(3) + Error("File could not be read.")}),
-         {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 2, 255, 64}, 3))}}, Counts(1, 0, 2),
+         {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 10, 255, 64}, 3))}}, Counts(1, 0, 2),
          [a](MemoryOs& os) { os.readableUpTo[At + "n\\b.dff"] = a.size() - 1; }},
         // The tree mirrored, folders made by whichever job comes first, one in vain.
         {"-R -o d\\o d", {{"d\\a.dff", a}, {"d\\s\\b.dff", a}, {"d\\s\\t\\c.dff", a},
@@ -226,6 +229,10 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
              "c.dff\tError: File doesn't contain Clump.\r\n" + Listed + "d.dff\t1\t1\tyes\t0\r\n" +
              Listed + "missing.dff\tError: The system cannot find the file specified.\r\n",
          {}, "tintweld-cli: 5 models read, 2 with errors\n"},
+        {"-l a.dff", {{"a.dff", a}}, 0, Listed + "a.dff\t1\t3\tyes\t-\r\n"},
+        // An output whose first Extension runs past its geometry holds no night colours.
+        {"-s -d a.dff", {{"a.dff", a}, {"dff\\a.dff", broken}}, 0, Merge("a.dff", 3, "dff\\a.dff"),
+         {{"dff\\a.dff", merged}}},
         {"-lq a.dff c.dff", {{"a.dff", a}, {"c.dff", Junk}}, 1, Listed + "c.dff\tError: File "
          "doesn't contain Clump.\r\n", {}, "tintweld-cli: 2 models read, 1 with errors\n"},
         // Night made darker and bluer from the day colours.
@@ -365,7 +372,7 @@ TEST(Console, ProgressOnATerminal) {
         now = console.start + std::chrono::milliseconds(step.first);
         console.ShowProgress(step.second, 5);
     }
-    console.WriteLog("a\rb\r\n\r");
+    EXPECT_TRUE(console.WriteLog("a\rb\r\n\r"));
     console.ShowProgress(5, 5);
     EXPECT_TRUE(cli::CloseConsole(console));
     std::rewind(console.log);
@@ -374,6 +381,8 @@ TEST(Console, ProgressOnATerminal) {
     const std::string erase = "\r" + std::string(40, ' ') + "\r";
     EXPECT_EQ(text, "\rtintweld-cli: 2 of 5 models\rtintweld-cli: 4 of 5 models" + erase +
                         "a\rb\n\r\rtintweld-cli: 5 of 5 models" + erase);
+    console.failure = "full";
+    EXPECT_FALSE(console.WriteLog("c"));
     std::fclose(console.log);
 }
 
@@ -397,6 +406,7 @@ TEST(Options, UsageErrors) {
         {"--rgba 1,2,3 a.dff", rgba + "1,2,3'"}, {"-r 1,2,3,&O8 a.dff", rgba + "1,2,3,&O8'"},
         {"--rgba red,300,-1,25x5 a.dff", rgba + "red,300,-1,25x5'"},
         {"--rgba=1,2,3,&H100 a.dff", rgba + "1,2,3,&H100'"}, {"-r1,2,3,& a.dff", rgba + "1,2,3,&'"},
+        {"-r 1h1,2,3,4 a.dff", rgba + "1h1,2,3,4'"},
         {"--scale 0,0,0,1001 a.dff", scale + "0,0,0,1001'"},
         {"--scale=1,2,3,4.5 a.dff", scale + "1,2,3,4.5'"},
         {"--scale=1,2,3,4,5 a.dff", scale + "1,2,3,4,5'"},
