@@ -482,6 +482,11 @@ TEST(Batch, Preview) {
     EXPECT_FALSE(merge::MakePreviewPicture(size_t{1} << 20, &huge));
     run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff");
     EXPECT_EQ(run.status + run.log.size() + run.errors.size(), 0u);
+    const SystemError denied = SystemError::AccessDenied;
+    run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff", Fail(Call::SyncFolder, 1, denied));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.log, "\r\nPreview written: C:\\p.png\r\n Error: Cannot flush folder C:\\: " +
+                           ErrorText(denied));
     run = RunCli(files, "--preview m\\b.dff m");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.errors, "tintweld-cli: --preview would replace the model 'C:\\work\\m\\b.dff' "
