@@ -312,6 +312,7 @@ TEST(Batch, Faults) {
          }, 1, 1},
         {"ss", Fail(Call::SyncFolder, 1, SystemError::AccessDenied), 1, 1},
         {"mw", Fail(Call::AfterReplace, 2, SystemError::AccessDenied), 0, 1, "-q"},
+        {"m", nullptr, 0, 0},  // one model: its file flushed alone, at once
         // Without threads, eight outputs are three groups, three flushes.
         {"mmmfffmm", Both(alone, Fail(Call::SyncFileSystem, 2, SystemError::DiskFull)), 1, 3},
         // The disk fills while outputs wait: the group committed, the third model merged alone.
@@ -487,6 +488,11 @@ TEST(Batch, Preview) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.log, "\r\nPreview written: C:\\p.png\r\n Error: Cannot flush folder C:\\: " +
                            ErrorText(denied));
+    // A picture that cannot be put in place, or whose log cannot be written, is not written.
+    run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff", Fail(Call::Replace, 1, denied));
+    EXPECT_EQ(run.status + run.files.count("C:\\p.png"), 1u);
+    run = RunCli(files, "--preview=C:\\p.png m\\a.dff", nullptr, "1", 256, true);
+    EXPECT_EQ(run.status + run.files.count("C:\\p.png"), 1u);
     run = RunCli(files, "--preview m\\b.dff m");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.errors, "tintweld-cli: --preview would replace the model 'C:\\work\\m\\b.dff' "

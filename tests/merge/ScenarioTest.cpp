@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "merge/Listing.h"
+#include "merge/Messages.h"
 #include "rwstream/Chunk.h"
 #include "tests/support/Models.h"
 #include "tests/support/ProblemsAtEnd.h"
@@ -288,6 +289,7 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
     EXPECT_EQ(merge::HandleDroppedPath(sequence, os, session, nullptr),
               merge::DropResult::NotWritten);
     EXPECT_EQ(session.log, Open("") + Error("The system cannot find the path specified.") + Ready);
+    EXPECT_STREQ(merge::text::FirstLogLine, "Ready. Drop day dff file.\r\n");  // the window's
 }
 
 TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
