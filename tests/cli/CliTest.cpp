@@ -117,6 +117,20 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     EXPECT_EQ(folder.err,
               "tintweld-cli: standard output is closed: the log could not be written\n");
     EXPECT_EQ(folder.Get("b.dff"), Model(3));
+    // A reader gone away: a failed write, not a process ended by SIGPIPE.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(ends[1], 1);
+        execl(TINTWELD_CLI, TINTWELD_CLI, (folder.path + "/b.dff").c_str(), nullptr);
+        _exit(127);
+    }
+    close(ends[1]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
 // A name spelled two ways, a model over the 64 KB read ahead, odd bytes in names, a link kept, a
