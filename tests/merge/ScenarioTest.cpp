@@ -353,6 +353,14 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
     const Bytes cut(merged.bytes.begin(), merged.bytes.begin() + merged.layout.firstExtensionEnd);
     RunSequence({"CutAfterTheFirstGeometry", OneFile, Cut(two, LayoutOf(two).firstExtensionEnd), {},
                  Open(Day) + Counted(3) + Created(Day), {{Day, cut}}});
+    // A strip reads no colours: a count the file cannot hold is no reason to keep a chunk.
+    const ModelShape huge = With(WithOldChunk(1, 4), [](ModelShape& s) {
+        s.overrideVertexCount = true;
+        s.vertexCountField = 0xFFFFFF;
+    });
+    RunSequence({"StripACountTooLarge", Stripping, Build(huge), {},
+                 Open(Day) + Counted(0xFFFFFF) + Created(Day),
+                 {{Day, Build(modelgen::WithoutNightColours(huge, false))}}});
 }
 
 // Every channel changed another way: darker, lower, bluer, and alpha scaled to its ends.
