@@ -489,10 +489,12 @@ TEST(Batch, Preview) {
     EXPECT_EQ(run.log, "\r\nPreview written: C:\\p.png\r\n Error: Cannot flush folder C:\\: " +
                            ErrorText(denied));
     // A picture that cannot be put in place, or whose log cannot be written, is not written.
-    run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff", Fail(Call::Replace, 1, denied));
-    EXPECT_EQ(run.status + run.files.count("C:\\p.png"), 1u);
-    run = RunCli(files, "--preview=C:\\p.png m\\a.dff", nullptr, "1", 256, true);
-    EXPECT_EQ(run.status + run.files.count("C:\\p.png"), 1u);
+    for (const bool logsFail : {false, true}) {
+        run = RunCli(files, "--preview=C:\\p.png m\\a.dff",
+                     logsFail ? nullptr : Fail(Call::Replace, 1, denied), "1", 256, logsFail);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.files.count("C:\\p.png"), 0u);
+    }
     run = RunCli(files, "--preview m\\b.dff m");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.errors, "tintweld-cli: --preview would replace the model 'C:\\work\\m\\b.dff' "
