@@ -128,7 +128,7 @@ Planned PlanChunk(Planner& p, const GeometryFields& geometry, uint32_t index) {
     at.chunk.VertexCount = geometry.vertexCount;
     // At least one byte, so that a geometry without vertices does not depend
     // on what a system gives for an empty block.
-    at.chunk.Colours = AllocateBlock(p.os, colourBytes ? colourBytes : 1);
+    at.chunk.Colours = AllocateBlock(p.os, colourBytes);
     if (!at.chunk.Colours) return Fail(p, text::NoMemory, index);
     // Read only where they become the night colours: otherwise the output's
     // copy of the day file reads them, as the rest of it.

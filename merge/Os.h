@@ -109,7 +109,7 @@ struct Os {
     // itself when it names no link or nothing at all.
     virtual Status ResolveLinks(const char* path, std::string* resolved) = 0;
 
-    // A zero-filled block; null when it cannot be allocated.
+    // A zero-filled block of any size, 0 too; null when it cannot be allocated.
     virtual uint8_t* AllocateZeroed(size_t size) = 0;
     virtual void Release(uint8_t* block) = 0;
 

@@ -25,14 +25,6 @@ const char TemporaryCharacters[] = "~0123456789_-";
 constexpr size_t TemporaryCharacterCount = sizeof TemporaryCharacters - 1;
 constexpr size_t TemporaryPositions = 2;
 
-void LogPathAndText(Session& session, const char* line, const std::string& path,
-                    const std::string& text) {
-    session.AppendLog(line);
-    session.AppendLog(path.c_str());
-    session.AppendLog(text::PathFailedBecause);
-    session.AppendLog(text.c_str());
-}
-
 // OutputPath: the chosen one, or DayPath's own or its name in the "dff"
 // folder; false, logged, when it is longer than the session takes.
 bool BuildOutputPath(DropSequence& sequence, Os& os, Session& session, bool inDffFolder) {

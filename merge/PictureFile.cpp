@@ -78,10 +78,7 @@ bool WritePicture(Os& os, Session& session, const std::string& path, const Pictu
     const std::string folder = FolderOf(os, target);
     const Status synced = os.SyncFolder(folder.c_str());
     if (synced.ok()) return true;
-    session.AppendLog(text::FolderNotFlushed);
-    session.AppendLog(folder.c_str());
-    session.AppendLog(text::PathFailedBecause);
-    session.AppendLog(synced.text.c_str());
+    LogPathAndText(session, text::FolderNotFlushed, folder, synced.text);
     return false;
 }
 

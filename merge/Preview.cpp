@@ -142,7 +142,7 @@ const uint8_t* NightColours(ModelViews& m, uint32_t k, const uint8_t* day, Block
         extension.nightPastFile || extension.nightSize < 4)
         return day;
     const uint64_t n = m.data[k].vertexCount;
-    night = AllocateBlock(m.os, std::max<uint64_t>(n * rw::ColourSize, 1));
+    night = AllocateBlock(m.os, n * rw::ColourSize);
     if (!night) return nullptr;
     std::memcpy(night.get(), day, n * rw::ColourSize);
     // Never a colour past the chunk's end, nor past the geometry's vertices.
@@ -158,8 +158,8 @@ const char* DrawGeometry(ModelViews& m, TileViews& views, uint32_t k) {
     const GeometryData& data = m.data[k];
     const uint64_t n = data.vertexCount;
     // At least one byte each, for a geometry without vertices.
-    Block points = AllocateBlock(m.os, std::max<uint64_t>(n * sizeof(ViewPoint), 1));
-    Block day = AllocateBlock(m.os, std::max<uint64_t>(n * rw::ColourSize, 1));
+    Block points = AllocateBlock(m.os, n * sizeof(ViewPoint));
+    Block day = AllocateBlock(m.os, n * rw::ColourSize);
     if (!points || !day) return text::NoMemory;
     ViewPoint* projected = reinterpret_cast<ViewPoint*>(points.get());
     uint8_t batch[BatchSize * PositionSize];

@@ -20,6 +20,14 @@ void ReportLastError(Session& session, const char* prefix, const Status& error) 
     session.AppendLog(error.text.c_str());
 }
 
+void LogPathAndText(Session& session, const char* line, const std::string& path,
+                    const std::string& text) {
+    session.AppendLog(line);
+    session.AppendLog(path.c_str());
+    session.AppendLog(text::PathFailedBecause);
+    session.AppendLog(text.c_str());
+}
+
 void AppendGeometryLine(Session& session, uint32_t geometry, const char* line) {
     if (geometry == 0) return session.AppendLog(line);
     session.AppendLog(text::GeometryBefore);

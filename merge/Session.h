@@ -60,6 +60,10 @@ void CopyFieldText(const std::string& text, char* buffer, int size);
 // prefix, "Error: " and the system's text of the failed call.
 void ReportLastError(Session& session, const char* prefix, const Status& error);
 
+// line, the path, " because " and the system's text: a failure about a path.
+void LogPathAndText(Session& session, const char* line, const std::string& path,
+                    const std::string& text);
+
 // A line about a geometry (its index from 0): the line as it is for the
 // first geometry; for another, " Geometry N:" in place of its leading blank.
 void AppendGeometryLine(Session& session, uint32_t geometry, const char* line);

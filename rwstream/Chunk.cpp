@@ -53,7 +53,7 @@ bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd, uint
                  Child* found) {
     for (uint64_t at = first; ReadChild(stream, at, containerEnd, found); at = found->end) {
         if (!found->typed || found->start + ChunkHeaderSize > containerEnd) return false;
-        if (at != first && found->type == wantedType) return SeekTo(stream, at + 4);
+        if (at != first && found->type == wantedType) return true;
         if (!found->sized) return false;
     }
     return false;

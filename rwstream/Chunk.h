@@ -46,7 +46,7 @@ struct Child {
 // The sibling search, over that walk: from the chunk at first (whose type
 // is passed over), the first later child of wantedType whose whole header
 // lies before containerEnd (its type alone need be in the stream). True
-// with the position on its size field; false when the walk ends first.
+// when found; false when the walk ends first.
 [[nodiscard]] bool FindSibling(ByteStream& stream, uint64_t first, uint64_t containerEnd,
                                uint32_t wantedType, Child* found);
 
