@@ -223,9 +223,9 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          {{"m.dff",
            modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}, {1, Grey(3)}}).bytes}}},
         // Listed: a line of tab-separated fields a geometry, whatever the names hold.
-        {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b.dff", merged}, {"c.dff", Junk},
+        {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b .dff", merged}, {"c.dff", Junk},
                                      {"d.dff", Merged(Shape(1), {})}}, 1,
-         Listed + "a\\tb\\x01.dff\t1\t3\tyes\t-\r\n" + Listed + "b.dff\t1\t3\tyes\t3\r\n" + Listed +
+         Listed + "a\\tb\\x01.dff\t1\t3\tyes\t-\r\n" + Listed + "b .dff\t1\t3\tyes\t3\r\n" + Listed +
              "c.dff\tError: File doesn't contain Clump.\r\n" + Listed + "d.dff\t1\t1\tyes\t0\r\n" +
              Listed + "missing.dff\tError: The system cannot find the file specified.\r\n",
          {}, "tintweld-cli: 5 models read, 2 with errors\n"},
@@ -495,6 +495,27 @@ TEST(Batch, Preview) {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.files.count("C:\\p.png"), 0u);
     }
+    // Drawn as any other: night colours left as they are, from the first geometry alone
+    // without -e; a geometry without an Extension whose Struct ends the file; a night colour
+    // chunk too small for its field, as none (the day colours, as -c gives them).
+    const auto picture = [](const Bytes& model, const std::string& options) {
+        return RunCli({{"a.dff", model}}, "-s --preview=C:\\p.png " + options + " a.dff")
+            .files["C:\\p.png"];
+    };
+    EXPECT_TRUE(picture(files.at("m\\b.dff"), "") == picture(files.at("m\\b.dff"), "-e"));
+    modelgen::ModelShape shape = Square(red), small = Square(red);
+    shape.geometries[0].nightChunkIndex = small.geometries[0].nightChunkIndex = 0;
+    shape.geometries[0].nightChunkVertices = 4;
+    shape.geometries.push_back(noExtension.geometries[0]);
+    const Bytes whole = Build(shape);
+    const size_t first = modelgen::LayoutOf(shape).firstGeometry;
+    const size_t second = first + 12 + rw::Load32(&whole[first + 4]);
+    const Bytes cut(whole.begin(), whole.begin() + second + 24 + rw::Load32(&whole[second + 16]));
+    EXPECT_TRUE(picture(whole, "-e") == picture(cut, "-e"));
+    small.geometries[0].extensionSizeChange = -2;
+    Bytes tooSmall = Build(small);
+    rw::Store32(&tooSmall[modelgen::LayoutOf(small).nightChunk + 4], 2);
+    EXPECT_TRUE(picture(tooSmall, "") == picture(square, "-c"));
     run = RunCli(files, "--preview m\\b.dff m");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.errors, "tintweld-cli: --preview would replace the model 'C:\\work\\m\\b.dff' "

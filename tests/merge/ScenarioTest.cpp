@@ -553,6 +553,9 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
                          }});
         }
     }
+    // The copy up to the new chunk: after the four sizes' copies.
+    RunSequence({"CopyBeforeTheChunk", OneFile, day, {}, log + Error("Access is denied.") + Ready,
+                 {}, Fail(Call::CopyRange, 5, Denied)});
     // The day model looked at before its copy and after it.
     for (int k : {2, 3})
         RunSequence({"NotStamped" + std::to_string(k), OneFile, day, {},

@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -389,10 +390,11 @@ TEST_F(OsTest, SetIdBitsGoOnlyWithTheirOwnerAndGroup) {
 // The system's copy fails with these errors in turn: an interrupted one is tried again; a
 // file system that cannot copy so copies nothing, for the caller to copy through a buffer.
 int CopyErrors[2];
-ssize_t StandInCopy(int from, off64_t* fromAt, int to, off64_t* toAt, size_t length, unsigned) {
+ssize_t StandInCopy(int from, off64_t* fromAt, int to, off64_t* toAt, size_t length,
+                    unsigned flags) {
     for (int& error : CopyErrors)
         if (error != 0) return errno = error, error = 0, -1;
-    return CopyFileRange(from, fromAt, to, toAt, length, 0);
+    return CopyFileRange(from, fromAt, to, toAt, length, flags);
 }
 
 unsigned ModeOf(const std::string& path) {
@@ -427,6 +429,17 @@ TEST_F(OsTest, WritesCopiesStampsAndReplaces) {
     EXPECT_TRUE(os.CopyRange(from, 10, 5, to, &copied).ok() && copied == 0);
     errno = EINTR;  // left by an earlier call: no failure of a write that succeeds
     EXPECT_TRUE(os.Write(to, "ab", 2).ok() && os.Flush(to).ok());
+    // Cut short by the largest file we may write: the rest is tried, then refused.
+    merge::OutputFile* cut = nullptr;
+    struct rlimit limit;
+    ASSERT_TRUE(os.CreateNewFile(Path("cut").c_str(), &cut).ok() &&
+                getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit small = {4, limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const uint32_t code = os.Write(cut, "abcdef", 6).code;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_TRUE(code == EFBIG && os.CloseOutput(cut).ok() && Contents(Path("cut")) == "abcd");
     // With no target, the permissions a new file gets; else the target's.
     EXPECT_TRUE(os.TakePermissionsOf(to, Path("none").c_str()).ok());
     EXPECT_EQ(ModeOf(Path("to")), os.newFileMode);
