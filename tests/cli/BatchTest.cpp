@@ -363,6 +363,19 @@ std::chrono::steady_clock::time_point now;
 
 // On a terminal: progress after half a second, ten a second at most, never inside the log,
 // gone at the end; the log's line ends LF.
+// A job waits for the earlier jobs that write what it reads (its night model too) or writes.
+TEST(Batch, JobsThatShareFilesRunInTurn) {
+    MemoryOs os;
+    std::vector<cli::Job> jobs(3);
+    jobs[0].day = jobs[0].output = "C:\\a.dff";
+    jobs[1].day = jobs[1].output = "C:\\b.dff";
+    jobs[1].night = jobs[2].output = "C:\\a.dff";
+    jobs[2].day = "C:\\c.dff";
+    EXPECT_EQ(cli::OrderJobsThatShareFiles(jobs, os).size(), 3u);
+    EXPECT_EQ(jobs[1].after, std::vector<size_t>({0}));
+    EXPECT_EQ(jobs[2].after, std::vector<size_t>({0, 1}));
+}
+
 TEST(Console, ProgressOnATerminal) {
     cli::Console console;
     console.log = console.progress = std::tmpfile();

@@ -319,6 +319,13 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
              s.clumpSizeChange = rest(at.clump), s.geometryListSizeChange = rest(at.geometryList);
              s.geometries[0].geometrySizeChange = rest(at.firstGeometry);
          })},
+        // The Geometry List is the Clump's last child, the rest after the Clump.
+        {"ListEndsTheClump", With(three, [](ModelShape& s) {
+             const Bytes plain = Build(s);
+             const size_t list = LayoutOf(s).geometryList;
+             s.clumpSizeChange = static_cast<int32_t>(list + rw::Load32(&plain[list + 4])) -
+                                 static_cast<int32_t>(rw::Load32(&plain[4]));
+         })},
         // Only a child of the first Geometry's Extension is an old chunk: not one after the Clump,
         // in a later geometry, among the Clump's children or in its own Extension.
         {"NightChunkAfterAnEmptyExtension", With(after(three), [](ModelShape& s) {

@@ -70,7 +70,7 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
     EXPECT_EQ(file->Size(), bytes.size());
     const struct { int64_t at; uint32_t count, got; } reads[] = {  // at -1: where it is
         {0, 3, 3}, {-1, 5, 5}, {150000, 2, 2}, {-1, 100000, 49998}, {10, 150000, 150000},
-        {-1, 2, 2}, {1, 8, 8}, {199999, 4, 1}, {200000, 4, 0},
+        {-1, 2, 2}, {1, 8, 8}, {199999, 4, 1}, {200000, 4, 0}, {200000, 70000, 0},
     };
     uint64_t position = 0;
     for (const auto& read : reads) {
