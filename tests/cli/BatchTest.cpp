@@ -130,6 +130,11 @@ ModelShape SecondMerged() {
     shape.geometries[1].nightChunkIndex = 0;
     return shape;
 }
+ModelShape Unmerged() {
+    ModelShape shape = SecondMerged();
+    shape.geometries[1].nightChunkIndex = -1;
+    return shape;
+}
 const modelgen::ColourAdjustment Bluer = {{45, 45, 60, 100}, {0, 0, 8, 0}};
 
 struct Row {
@@ -148,6 +153,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
     const std::string missing = Error("The system cannot find the file specified."),
                       again = Line("Warning: " + Already);
     const Prepare empty = [](MemoryOs& os) { os.folders.insert(At + "e"); };
+    const Bytes bothMerged =
+        modelgen::WithNightColours(Unmerged(), {{0, Grey(3)}, {1, Grey(3)}}).bytes;
     Bytes broken = merged;
     rw::Store32(&broken[modelgen::LayoutOf(Shape(3)).firstExtension + 4], 1000);
     const Row rows[] = {
@@ -220,14 +227,17 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"-q -e -a m.dff", {{"m.dff", Build(SecondMerged())}}, 0,
          Opened("m.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") +
              Line("Geometry 2: Warning: " + Already) + Made("m.dff"),
-         {{"m.dff",
-           modelgen::WithNightColours(SecondMerged(), {{0, Grey(3)}, {1, Grey(3)}}).bytes}}},
+         {{"m.dff", bothMerged}}},
+        // With -e, an output is made already only when every geometry holds night colours.
+        {"-s -e -d m.dff", {{"m.dff", Build(Unmerged())}, {"dff\\m.dff", Build(SecondMerged())}},
+         0, Opened("m.dff") + Counted(3) + Line("Geometry 2: 3 vertex.") + Made("dff\\m.dff"),
+         {{"dff\\m.dff", bothMerged}}},
         // Listed: a line of tab-separated fields a geometry, whatever the names hold.
         {"-l C:\\work missing.dff", {{"a\tb\x01.dff", a}, {"b .dff", merged}, {"c.dff", Junk},
                                      {"d.dff", Merged(Shape(1), {})}}, 1,
-         Listed + "a\\tb\\x01.dff\t1\t3\tyes\t-\r\n" + Listed + "b .dff\t1\t3\tyes\t3\r\n" + Listed +
-             "c.dff\tError: File doesn't contain Clump.\r\n" + Listed + "d.dff\t1\t1\tyes\t0\r\n" +
-             Listed + "missing.dff\tError: The system cannot find the file specified.\r\n",
+         Listed + "a\\tb\\x01.dff\t1\t3\tyes\t-\r\n" + Listed + "b .dff\t1\t3\tyes\t3\r\n" +
+             Listed + "c.dff\tError: File doesn't contain Clump.\r\n" + Listed +
+             "d.dff\t1\t1\tyes\t0\r\n" + Listed + "missing.dff\tError: The system cannot find the file specified.\r\n",
          {}, "tintweld-cli: 5 models read, 2 with errors\n"},
         {"-l a.dff", {{"a.dff", a}}, 0, Listed + "a.dff\t1\t3\tyes\t-\r\n"},
         // An output whose first Extension runs past its geometry holds no night colours.

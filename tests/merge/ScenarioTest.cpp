@@ -817,7 +817,7 @@ TEST(ColourField, TextsAndTheChannelsTheyGive) {
         {"&o17", 15}, {"&O8", 0}, {"&H", 0}, {"&X1", 0}, {"  &H1F", 31}, {"12.9", 12}, {".5", 0},
         {"-1", 255}, {"-12.9", 244}, {"+7", 7}, {"- 5", 0}, {"-&HFF", 0}, {"1e3", 1}, {"64abc", 64},
         {"1,5", 1}, {"abc", 0}, {"9999999999", 127}, {"&Hfffffff", 255}, {"&Haf", 175},
-        {"&HAG", 10},
+        {"&HAG", 10}, {"6@", 6},
     };
     MemorySession session;
     for (const auto& c : cases) {
