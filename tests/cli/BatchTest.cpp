@@ -237,7 +237,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                                      {"d.dff", Merged(Shape(1), {})}}, 1,
          Listed + "a\\tb\\x01.dff\t1\t3\tyes\t-\r\n" + Listed + "b .dff\t1\t3\tyes\t3\r\n" +
              Listed + "c.dff\tError: File doesn't contain Clump.\r\n" + Listed +
-             "d.dff\t1\t1\tyes\t0\r\n" + Listed + "missing.dff\tError: The system cannot find the file specified.\r\n",
+             "d.dff\t1\t1\tyes\t0\r\n" + Listed +
+             "missing.dff\tError: The system cannot find the file specified.\r\n",
          {}, "tintweld-cli: 5 models read, 2 with errors\n"},
         {"-l a.dff", {{"a.dff", a}}, 0, Listed + "a.dff\t1\t3\tyes\t-\r\n"},
         // An output whose first Extension runs past its geometry holds no night colours.
