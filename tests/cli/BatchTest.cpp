@@ -540,6 +540,10 @@ TEST(Batch, Preview) {
     Bytes tooSmall = Build(small);
     rw::Store32(&tooSmall[modelgen::LayoutOf(small).nightChunk + 4], 2);
     EXPECT_TRUE(picture(tooSmall, "") == picture(square, "-c"));
+    // One triangle more than the Struct holds, its positions still there: they run past it.
+    EXPECT_EQ(RunCli({{"a.dff", Patched(square, {{4, 3}, {72, 1}})}, {"b.dff", square}},
+                     "--preview=C:\\p.png a.dff b.dff").errors,
+              "tintweld-cli: 2 models drawn, 1 with errors\n");
     run = RunCli(files, "--preview m\\b.dff m");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.errors, "tintweld-cli: --preview would replace the model 'C:\\work\\m\\b.dff' "
