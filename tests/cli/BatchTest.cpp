@@ -370,10 +370,6 @@ TEST(Batch, Faults) {
     }
 }
 
-std::chrono::steady_clock::time_point now;
-
-// On a terminal: progress after half a second, ten a second at most, never inside the log,
-// gone at the end; the log's line ends LF.
 // A job waits for the earlier jobs that write what it reads (its night model too) or writes.
 TEST(Batch, JobsThatShareFilesRunInTurn) {
     MemoryOs os;
@@ -387,6 +383,10 @@ TEST(Batch, JobsThatShareFilesRunInTurn) {
     EXPECT_EQ(jobs[2].after, std::vector<size_t>({0, 1}));
 }
 
+std::chrono::steady_clock::time_point now;
+
+// On a terminal: progress after half a second, ten a second at most, never inside the log,
+// gone at the end; the log's line ends LF.
 TEST(Console, ProgressOnATerminal) {
     cli::Console console;
     console.log = console.progress = std::tmpfile();
