@@ -126,8 +126,7 @@ Planned PlanChunk(Planner& p, const GeometryFields& geometry, uint32_t index) {
     if (fileSize + rw::NightColourChunkLength(geometry.vertexCount) > UINT32_MAX)
         return Fail(p, text::TooLarge, index);
     at.chunk.VertexCount = geometry.vertexCount;
-    // At least one byte, so that a geometry without vertices does not depend
-    // on what a system gives for an empty block.
+    // A geometry without vertices gets a block too: an empty one.
     at.chunk.Colours = AllocateBlock(p.os, colourBytes);
     if (!at.chunk.Colours) return Fail(p, text::NoMemory, index);
     // Read only where they become the night colours: otherwise the output's

@@ -157,7 +157,6 @@ const uint8_t* NightColours(ModelViews& m, uint32_t k, const uint8_t* day, Block
 const char* DrawGeometry(ModelViews& m, TileViews& views, uint32_t k) {
     const GeometryData& data = m.data[k];
     const uint64_t n = data.vertexCount;
-    // At least one byte each, for a geometry without vertices.
     Block points = AllocateBlock(m.os, n * sizeof(ViewPoint));
     Block day = AllocateBlock(m.os, n * rw::ColourSize);
     if (!points || !day) return text::NoMemory;

@@ -60,7 +60,7 @@ void CopyFieldText(const std::string& text, char* buffer, int size);
 // prefix, "Error: " and the system's text of the failed call.
 void ReportLastError(Session& session, const char* prefix, const Status& error);
 
-// line, the path, " because " and the system's text: a failure about a path.
+// line, the path, ": " and the system's text: a failure about a path.
 void LogPathAndText(Session& session, const char* line, const std::string& path,
                     const std::string& text);
 
