@@ -2,6 +2,7 @@
 // and the release's tests do not reach: POSIX natively, Win32 under Wine.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,8 +20,8 @@
 #else
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
