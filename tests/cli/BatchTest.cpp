@@ -434,6 +434,7 @@ TEST(Options, UsageErrors) {
         {"-r 1h1,2,3,4 a.dff", rgba + "1h1,2,3,4'"},
         {"--scale 0,0,0,1001 a.dff", scale + "0,0,0,1001'"},
         {"--scale=1,2,3,4.5 a.dff", scale + "1,2,3,4.5'"},
+        {"--scale=1,2,3,00100 a.dff", scale + "1,2,3,00100'"},
         {"--scale=1,2,3,4,5 a.dff", scale + "1,2,3,4,5'"},
         {"--offset=0,0,0,-256 a.dff", offset + "0,0,0,-256'"},
         {"--offset=1,,3,4 a.dff", offset + "1,,3,4'"},
@@ -540,10 +541,20 @@ TEST(Batch, Preview) {
     Bytes tooSmall = Build(small);
     rw::Store32(&tooSmall[modelgen::LayoutOf(small).nightChunk + 4], 2);
     EXPECT_TRUE(picture(tooSmall, "") == picture(square, "-c"));
-    // One triangle more than the Struct holds, its positions still there: they run past it.
-    EXPECT_EQ(RunCli({{"a.dff", Patched(square, {{4, 3}, {72, 1}})}, {"b.dff", square}},
-                     "--preview=C:\\p.png a.dff b.dff").errors,
-              "tintweld-cli: 2 models drawn, 1 with errors\n");
+    // Positions that run past the Struct: one triangle more than it holds (its positions still
+    // there), or a set of texture coordinates that the flags do not tell of.
+    EXPECT_EQ(RunCli({{"a.dff", Patched(square, {{4, 3}, {72, 1}})}, {"b.dff", square},
+                      {"c.dff", Patched(square, {{2, 1}, {96, 1}})}},
+                     "--preview=C:\\p.png a.dff b.dff c.dff").errors,
+              "tintweld-cli: 3 models drawn, 2 with errors\n");
+    // An old chunk of fewer colours than vertices: none read past it.
+    modelgen::ModelShape fewer = Square(red), fewerToo;
+    fewer.geometries[0].nightChunkIndex = 0;
+    fewer.geometries[0].nightChunkVertices = 2;
+    fewerToo = fewer;
+    fewer.geometries[0].plugins = {{0x0116, Bytes(8, 1)}};
+    fewerToo.geometries[0].plugins = {{0x0120, Bytes(8, 2)}};
+    EXPECT_TRUE(picture(Build(fewer), "") == picture(Build(fewerToo), ""));
     run = RunCli(files, "--preview m\\b.dff m");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.errors, "tintweld-cli: --preview would replace the model 'C:\\work\\m\\b.dff' "

@@ -118,6 +118,7 @@ void RunSequence(const Row& row,
                            session.log.find(" Error: ") == std::string::npos);
     EXPECT_TRUE(os.files == expected);
     EXPECT_TRUE(written || os.folders == folders);  // a "dff" folder made in vain is gone
+    EXPECT_TRUE(!written || os.calls[static_cast<int>(Call::CopyRange)] > 0);  // the system's copy
     EXPECT_EQ(ProblemsAtEnd(os, session, sequence), "");
     // No block the file cannot fill; the day model read whole once, before that only its headers.
     EXPECT_TRUE(!os.declaredSize.empty() || os.largestAllocation < size_t{1} << 20);
