@@ -205,6 +205,11 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          Logs({Merge("d\\.dff"), Merge("d\\B.DFF", 4), Merge("d\\a.dff")}),
          {{"d\\a.dff", merged}, {"d\\B.DFF", Merged(Shape(4), Grey(4))}, {"d\\.dff", merged}},
          "tintweld-cli: no model in the folder 'e'\n" + Counts(3, 0, 0), empty},
+        // A folder that cannot be listed is a job whose log tells why.
+        {"-R d", {{"d\\a.dff", a}, {"d\\s\\b.dff", a}}, 1,
+         Logs({Merge("d\\a.dff"), Opened("d\\s") + Error("Access is denied.")}),
+         {{"d\\a.dff", merged}}, Counts(1, 0, 1),
+         [](MemoryOs& os) { os.FailCall(Call::ListFolder, 2, SystemError::AccessDenied); }},
         {"-l e", {}, 1, "", {},
          "tintweld-cli: no model in the folder 'e'\n"
          "tintweld-cli: no model to list: the folders named hold no .dff file\n", empty},

@@ -630,6 +630,12 @@ TEST(Scenario, AModelSavedMeanwhileIsNeverLost) {
          save(Call::Open, 2, other)},
         {"RemovedBetweenTheDrops", {}, day, NightModel(3), log + night + changed, {{Day, {}}},
          save(Call::Open, 3, {})},
+        // Saved as a write fails: the failure is what is told.
+        {"WhileAWriteFails", OneFile, day, {}, log + " Error: " + ErrorText(SystemError::DiskFull) +
+         Ready, {{Day, other}}, [=](MemoryOs& os, MemorySession& s) {
+             save(Call::Write, 1, other)(os, s);
+             os.FailCall(Call::Write, 1, SystemError::DiskFull);
+         }},
         // Into the "dff" folder, the copy must be the day model whole.
         {"WhileCopied", Dff, day, {}, log + changed, {{Day, other}},
          save(Call::CopyRange, 2, other)},

@@ -124,6 +124,7 @@ Status MemoryOs::OpenForReading(const char* name, rw::ByteStream** file) {
     const std::string path = Followed(name);
     auto found = files.find(path);
     if (!status.ok()) return status;
+    if (folders.count(path)) return Failure(SystemError::AccessDenied);  // as Windows opens one
     if (found == files.end())
         return Failure(folders.count(ParentFolder(path)) ? SystemError::FileNotFound
                                                          : SystemError::PathNotFound);
