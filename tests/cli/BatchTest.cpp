@@ -278,6 +278,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                Opened("b.dff") + Line("Skipped: Output is up to date: " + At + "dff\\b.dff"),
                Clumpless("c.dff")}),
          {}, "tintweld-cli: 1 would be merged, 1 would be left as it is, 1 would not be merged\n"},
+        {"-q -s -d a.dff", {{"a.dff", a}, {"dff\\a.dff", merged}}, 0,
+         Opened("a.dff") + Line("Skipped: Output is up to date: " + At + "dff\\a.dff")},
         {"--dry-run -o o a.dff", {{"a.dff", a}}, 0,
          Opened("a.dff") + Counted(3) + Made("o\\a.dff", "DFF would be created: ")},
     };

@@ -708,8 +708,13 @@ TEST(Scenario, EveryGeometry) {
     const modelgen::Model unmerged = modelgen::BuildModel(plain),
                           merged = modelgen::WithNightColours(plain, greys);
     const Bytes cut(merged.bytes.begin(), merged.bytes.begin() + listEnd(merged));
-    Bytes miscount = unmerged.bytes;
+    Bytes miscount = unmerged.bytes, cutHeader = unmerged.bytes;
     rw::Store32(&miscount[unmerged.layout.geometryList + 24], 2);  // the list's count
+    // The list ends inside the third Geometry's header, after its size.
+    size_t third = unmerged.layout.firstGeometry;
+    for (int k = 0; k < 2; ++k) third += 12 + rw::Load32(&unmerged.bytes[third + 4]);
+    rw::Store32(&cutHeader[unmerged.layout.geometryList + 4],
+                static_cast<uint32_t>(third + 8 - unmerged.layout.geometryList - 12));
     const std::vector<Row> rows = {
         {"AllThree", every, Build(plain), {}, opened + Created(Day), {{Day, Merged(plain, greys)}}},
         {"OneWithoutColours", every, Build(noColours), {}, opened + missing + Created(Day),
@@ -747,6 +752,8 @@ TEST(Scenario, EveryGeometry) {
         {"NoExtensionNothingToStrip", Stripping, Build(With(Shape(3), NoExtension)), {},
          Open(Day) + Counted(3) + NothingToStrip + Ready},
         {"Miscounted", every, miscount, {}, Open(Day) + Refused(3, miscounted) + Ready},
+        {"AGeometryCutByTheListsEnd", every, cutHeader, {},
+         Open(Day) + Refused(3, miscounted) + Ready},
         {"ANightModelMiscounted", night, Build(plain), miscount,
          opened + NightPrompt + Open(Night) + Refused(3, miscounted) + Ready},
         // A Geometry after the end of the list is none of its geometries.
