@@ -469,6 +469,7 @@ TEST(Options, UsageErrors) {
         EXPECT_EQ(line.command, cli::Command::UsageError) << row.first;
         EXPECT_EQ(line.error, row.second) << row.first;
     }
+    EXPECT_EQ(cli::ParseCommandLine(Words("-j 9999 a.dff")).options.jobs, 9999u);  // the most
 }
 
 // A square of 4 vertices and two triangles, all of one colour.
