@@ -557,6 +557,12 @@ TEST(Batch, Preview) {
                       {"c.dff", Patched(square, {{2, 1}, {96, 1}})}},
                      "--preview=C:\\p.png a.dff b.dff c.dff").errors,
               "tintweld-cli: 3 models drawn, 2 with errors\n");
+    // Each geometry with its own colours copied; a triangle with a corner past the vertices
+    // drawn as one without area: not at all.
+    const Bytes copied = modelgen::WithNightColours(Unmerged(), {{0, PatternColours(0, 3)},
+                                                                 {1, PatternColours(1, 3)}}).bytes;
+    EXPECT_TRUE(picture(Build(Unmerged()), "-e -c") == picture(copied, "-e"));
+    EXPECT_TRUE(picture(Patched(square, {{42, 9}}), "") == picture(Patched(square, {{42, 1}}), ""));
     // An old chunk of fewer colours than vertices: none read past it.
     modelgen::ModelShape fewer = Square(red), fewerToo;
     fewer.geometries[0].nightChunkIndex = 0;
