@@ -21,17 +21,19 @@ using Prepare = std::function<void(MemoryOs&)>;
 using Files = std::map<std::string, Bytes>;
 using modelgen::ModelShape;
 
-// The logs, or none when they cannot be written.
+// The logs, or none when they cannot be written; the progress shown, as "done/total ".
 struct Logs final : cli::BatchOutput {
-    std::string text;
+    std::string text, progress;
     bool fails = false;
     bool WriteLog(const std::string& log) override { return !fails && (text += log, true); }
-    void ShowProgress(size_t, size_t) override {}
+    void ShowProgress(size_t done, size_t total) override {
+        progress += std::to_string(done) + "/" + std::to_string(total) + " ";
+    }
 };
 
 struct Outcome {
     int status;
-    std::string log, errors;
+    std::string log, errors, progress;
     Files files;  // below At by their relative names
     int flushes;  // of whole file systems
 };
@@ -66,7 +68,7 @@ Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& 
     line.options.commitGroup = group;
     Logs logs;
     logs.fails = logsFail;
-    Outcome outcome{0, "", "", {}, 0};
+    Outcome outcome{0, "", "", "", {}, 0};
     outcome.status = cli::RunBatch(line.options, {}, os, logs, &outcome.errors);
     EXPECT_EQ(os.Held() + os.misuses + os.temporaries.size() + os.unflushedFolders.size(), 0u);
     // A dry run makes no file, not even for a while.
@@ -82,6 +84,7 @@ Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& 
         outcome.files[file.first.rfind(At, 0) == 0 ? file.first.substr(At.size()) : file.first] =
             file.second;
     outcome.log = logs.text;
+    outcome.progress = logs.progress;
     outcome.flushes = os.calls[static_cast<int>(Call::SyncFileSystem)];
     return outcome;
 }
@@ -510,6 +513,9 @@ TEST(Batch, Preview) {
     EXPECT_NE(run.log.find(Error("Geometry data doesn't hold what it counts.")), std::string::npos);
     EXPECT_EQ(run.log.substr(run.log.size() - 31), "\r\n\r\nPreview written: C:\\p.png\r\n");
     EXPECT_EQ(run.errors, "tintweld-cli: 12 models drawn, 3 with errors\n");
+    std::string progress;
+    for (int k = 1; k <= 12; ++k) progress += std::to_string(k) + "/12 ";
+    EXPECT_EQ(run.progress, progress);
     std::ifstream kept(PREVIEW_TILES, std::ios::binary);
     EXPECT_TRUE(run.files["C:\\p.png"] == Bytes(std::istreambuf_iterator<char>(kept), {}));
     run.files.erase("C:\\p.png");
