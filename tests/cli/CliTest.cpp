@@ -2,6 +2,7 @@
 // and links on a disk, owners, system calls in order, and signals.
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,6 +124,7 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     close(ends[0]);
     const pid_t pid = fork();
     if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // gone with the test, should it be stopped
         dup2(ends[1], 1);
         execl(TINTWELD_CLI, TINTWELD_CLI, (folder.path + "/b.dff").c_str(), nullptr);
         _exit(127);
@@ -240,6 +242,7 @@ TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
         ASSERT_EQ(mkfifo((folder.run + "/.out").c_str(), 0600), 0);
         const pid_t pid = fork();
         if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // the program, once exec'd: gone with the test
             execl("/bin/sh", "sh", "-c", ("cd '" + folder.path + "' && exec " TINTWELD_CLI
                                           " -s -e -j 1 . >../.out 2>../.err").c_str(),
                   nullptr);
