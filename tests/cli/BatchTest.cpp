@@ -549,9 +549,8 @@ TEST(Batch, Preview) {
     shape.geometries[0].nightChunkVertices = 4;
     shape.geometries.push_back(noExtension.geometries[0]);
     const Bytes whole = Build(shape);
-    const size_t first = modelgen::LayoutOf(shape).firstGeometry;
-    const size_t second = first + 12 + rw::Load32(&whole[first + 4]);
-    const Bytes cut(whole.begin(), whole.begin() + second + 24 + rw::Load32(&whole[second + 16]));
+    const size_t second = ChunkEnd(whole, modelgen::LayoutOf(shape).firstGeometry);
+    const Bytes cut(whole.begin(), whole.begin() + ChunkEnd(whole, second + 12));  // its Struct
     EXPECT_TRUE(picture(whole, "-e") == picture(cut, "-e"));
     small.geometries[0].extensionSizeChange = -2;
     Bytes tooSmall = Build(small);

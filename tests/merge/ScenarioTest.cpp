@@ -191,7 +191,7 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
     const size_t first = LayoutOf(Shape(1)).firstGeometry;
     const Bytes one = Build(Shape(1));
     const Bytes geometryInStruct = change([&](ModelShape& s) {
-        s.listStructExtra.assign(&one[first], &one[first] + 12 + rw::Load32(&one[first + 4]));
+        s.listStructExtra.assign(one.begin() + first, one.begin() + ChunkEnd(one, first));
     });
     const Bytes oldPastFile = Resized(WithOldChunk(2, 1), &Layout::nightChunk, 0x7FFFFFF0);
     const Layout at = LayoutOf(three);
@@ -323,9 +323,8 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
         // The Geometry List is the Clump's last child, the rest after the Clump.
         {"ListEndsTheClump", With(three, [](ModelShape& s) {
              const Bytes plain = Build(s);
-             const size_t list = LayoutOf(s).geometryList;
-             s.clumpSizeChange = static_cast<int32_t>(list + rw::Load32(&plain[list + 4])) -
-                                 static_cast<int32_t>(rw::Load32(&plain[4]));
+             s.clumpSizeChange = static_cast<int32_t>(ChunkEnd(plain, LayoutOf(s).geometryList)) -
+                                 static_cast<int32_t>(ChunkEnd(plain, 0));
          })},
         // Only a child of the first Geometry's Extension is an old chunk: not one after the Clump,
         // in a later geometry, among the Clump's children or in its own Extension.
@@ -702,19 +701,16 @@ TEST(Scenario, EveryGeometry) {
     const Colours greys = {{0, Grey(3)}, {1, Grey(4)}, {2, Grey(5)}},
                   outer = {{0, Grey(3)}, {2, Grey(5)}};
     // The model cut at the end of its Geometry List, before it is merged and after.
-    const auto listEnd = [](const modelgen::Model& m) {
-        return m.layout.geometryList + 12 + rw::Load32(&m.bytes[m.layout.geometryList + 4]);
-    };
     const modelgen::Model unmerged = modelgen::BuildModel(plain),
                           merged = modelgen::WithNightColours(plain, greys);
-    const Bytes cut(merged.bytes.begin(), merged.bytes.begin() + listEnd(merged));
+    const size_t list = unmerged.layout.geometryList;  // where it is in both
+    const Bytes cut(merged.bytes.begin(), merged.bytes.begin() + ChunkEnd(merged.bytes, list));
     Bytes miscount = unmerged.bytes, cutHeader = unmerged.bytes;
-    rw::Store32(&miscount[unmerged.layout.geometryList + 24], 2);  // the list's count
+    rw::Store32(&miscount[list + 24], 2);  // the list's count
     // The list ends inside the third Geometry's header, after its size.
     size_t third = unmerged.layout.firstGeometry;
-    for (int k = 0; k < 2; ++k) third += 12 + rw::Load32(&unmerged.bytes[third + 4]);
-    rw::Store32(&cutHeader[unmerged.layout.geometryList + 4],
-                static_cast<uint32_t>(third + 8 - unmerged.layout.geometryList - 12));
+    for (int k = 0; k < 2; ++k) third = ChunkEnd(unmerged.bytes, third);
+    rw::Store32(&cutHeader[list + 4], static_cast<uint32_t>(third + 8 - list - 12));
     const std::vector<Row> rows = {
         {"AllThree", every, Build(plain), {}, opened + Created(Day), {{Day, Merged(plain, greys)}}},
         {"OneWithoutColours", every, Build(noColours), {}, opened + missing + Created(Day),
@@ -763,8 +759,8 @@ TEST(Scenario, EveryGeometry) {
         {"NightChunksElsewhere", every, Build(elsewhere), {}, opened + Created(Day),
          {{Day, Merged(elsewhere, greys)}}},
         // Read as far as the last geometry.
-        {"CutAfterTheList", every, Cut(plain, listEnd(unmerged)), {}, opened + Created(Day),
-         {{Day, cut}}},
+        {"CutAfterTheList", every, Cut(plain, ChunkEnd(unmerged.bytes, list)), {},
+         opened + Created(Day), {{Day, cut}}},
         {"NoMemoryForTheSecond", every, Build(plain), {},
          opened + g(2, "Error: Not enough memory.") + Ready, {}, Fail(Call::Allocate, 2, Denied)},
         // Each chunk fits 32 bits on its own, not all three together.

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "rwstream/Chunk.h"
 #include "tools/modelgen/ModelGen.h"
 
 namespace testsupport {
@@ -21,6 +22,10 @@ inline modelgen::ModelShape Shape(uint32_t n, const Bytes& colours = {}) {
 }
 inline Bytes Build(const modelgen::ModelShape& shape) { return modelgen::BuildModel(shape).bytes; }
 inline Bytes Grey(uint32_t n) { return Repeat({64, 64, 64, 255}, n); }
+// The first byte after the chunk whose header starts at bytes[at].
+inline size_t ChunkEnd(const Bytes& bytes, size_t at) {
+    return at + 12 + rw::Load32(&bytes[at + 4]);
+}
 // The merged model, as the generator writes it on its own.
 inline Bytes Merged(const modelgen::ModelShape& day, const Bytes& colours) {
     return modelgen::WithNightColours(day, colours).bytes;
