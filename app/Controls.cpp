@@ -102,5 +102,5 @@ void InitControls() {
     // An edit control stops taking text at about 32K characters by default;
     // the log is never cleared, so it gets the largest limit there is (0).
     SendMessageA(GetDlgItem(MainWindowHandle, IdLogPane), EM_SETLIMITTEXT, 0, 0);
-    AppendLog(merge::text::FirstLogLine);
+    AppendLog(merge::text::FirstLogLine.text);
 }

@@ -1,7 +1,10 @@
 // The eighteen controls of MainWindow: built and set up during its WM_CREATE.
 #pragma once
 
-#include "platform/Win32Os.h"
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 
 constexpr int IdAlwaysMerge = 1000;
 constexpr int IdOutputInDffFolder = 1001;

@@ -2,7 +2,10 @@
 // the window class, MainWindow and its procedure, and the message loop.
 #pragma once
 
-#include "platform/Win32Os.h"
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 
 // What MainWindow is found by, from outside the program too.
 constexpr char MainWindowClass[] = "NORMAL0";

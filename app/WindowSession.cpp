@@ -5,6 +5,7 @@
 #include "app/Controls.h"
 #include "app/LogPane.h"
 #include "app/MainWindow.h"
+#include "platform/Win32Os.h"
 
 namespace {
 

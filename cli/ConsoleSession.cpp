@@ -1,33 +1,12 @@
 #include "cli/ConsoleSession.h"
 
-#include <cstring>
-
-#include "merge/Messages.h"
-
 namespace cli {
 
-namespace {
-
-namespace text = merge::text;
-
-// Nobody drops a model on a command line; the empty line before each prompt
-// is part of its text, so it goes too.
-bool IsPrompt(const char* line) {
-    return std::strcmp(line, text::ReadyPrompt) == 0 || std::strcmp(line, text::NightPrompt) == 0;
-}
-
-// The table's warnings and its line for a model left as it is (a new warning
-// belongs here too), each whole or after " Geometry N: " without its blank.
-bool IsRemark(const char* line) {
-    for (const char* remark :
-         {text::ReplacingNightColours, text::TooFewNightVertices, text::TooManyNightVertices,
-          text::NoNightGeometry, text::NoVertexColourLeft, text::NoExtensionLeft, text::LeftAsItIs,
-          text::GeometryLeftAsItIs, text::NothingToStrip, text::ReplacedPartly})
-        if (std::strcmp(line, remark) == 0 || std::strcmp(line, remark + 1) == 0) return true;
+bool ModelLog::Remarkable() const {
+    for (const auto& line : lines)
+        if (line.first == merge::Kind::Warning || line.first == merge::Kind::Error) return true;
     return false;
 }
-
-}  // namespace
 
 bool ConsoleSession::IsTicked(merge::Option option) {
     switch (option) {
@@ -49,10 +28,25 @@ void ConsoleSession::ColourFieldText(merge::Channel channel, char* buffer, int s
     merge::CopyFieldText(options.colourTexts[static_cast<int>(channel)], buffer, size);
 }
 
-void ConsoleSession::AppendLog(const char* line) {
-    if (IsPrompt(line)) return;
-    if (IsRemark(line)) log.remarked = true;
-    log.text += line;
+void ConsoleSession::BeginLine(merge::Kind kind) {
+    // The empty line before each prompt is part of its text, so it goes too.
+    prompt = kind == merge::Kind::Prompt;
+    if (!prompt) log.lines.push_back({kind, ""});
+}
+
+void ConsoleSession::AppendLog(const char* text) {
+    if (prompt) return;
+    log.text += text;
+    if (log.lines.empty()) return;
+    // A line's own text: not the line end, nor the empty line before it,
+    // nor its leading blank; a path's own characters, whatever they are.
+    std::string& line = log.lines.back().second;
+    std::string piece = text;
+    const auto crlf = [](const std::string& s, size_t at) { return s.compare(at, 2, "\r\n") == 0; };
+    if (line.empty() && crlf(piece, 0)) piece.erase(0, 2);
+    if (piece.size() >= 2 && crlf(piece, piece.size() - 2)) piece.resize(piece.size() - 2);
+    if (line.empty() && !piece.empty() && piece[0] == ' ') piece.erase(0, 1);
+    line += piece;
 }
 
 merge::ChannelAdjustment ConsoleSession::AdjustmentOf(merge::Channel channel) {

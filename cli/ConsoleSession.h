@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/Options.h"
 #include "merge/Session.h"
@@ -14,9 +16,10 @@ namespace cli {
 // prompts that ask a window's user to drop the next model.
 struct ModelLog {
     std::string text;
-    // A warning, or the model left as it is: worth showing with --quiet even
-    // when the model counts as done.
-    bool remarked = false;
+    // Each line's kind and its text, without its line end or leading blank.
+    std::vector<std::pair<merge::Kind, std::string>> lines;
+    // A warning or an error among them: shown with --quiet.
+    bool Remarkable() const;
 };
 
 struct ConsoleSession final : merge::Session {
@@ -27,12 +30,14 @@ struct ConsoleSession final : merge::Session {
     void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
     merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override;
     void EnableOneFileMode(bool) override {}
+    void BeginLine(merge::Kind kind) override;
     void AppendLog(const char* text) override;
     bool PathFits(const char* path) override;
 
     const Options& options;
     ModelLog& log;
     bool oneFileMode;
+    bool prompt = false;  // the line begun is a prompt: nobody drops a model here
 };
 
 }  // namespace cli

@@ -260,10 +260,15 @@ constexpr OptionRow<CommandLine> Rows[] = {
      "\"DFF created: \"; no file or folder is made",
      SETS(dryRun)},
     {'q', "quiet", nullptr,
-     "show only the models not merged cleanly (a warning,\n"
-     "an error, or left as it was), each whole; with\n"
+     "show only the models with a warning or an error, each\n"
+     "whole (nothing when nothing needs doing); with\n"
      "--list, only the models that cannot be read",
      SETS(quiet)},
+    {'\0', "json", nullptr,
+     "write JSON Lines on standard output instead of the\n"
+     "log: an object for each model (with --list, for each\n"
+     "geometry), then a summary",
+     SETS(json)},
     {'\0', "preview", "FILE.png",
      "change no model: draw each model, lit by its day\n"
      "colours (left) and by the night colours that the\n"

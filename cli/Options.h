@@ -41,7 +41,8 @@ struct Options {
     bool strip = false;          // night colours taken out, none put in
     bool list = false;           // the models' geometries listed, nothing changed
     bool dryRun = false;         // every check and line of the run, nothing written
-    bool quiet = false;          // only the models that were not merged cleanly shown
+    bool quiet = false;          // only the models with a warning or an error shown
+    bool json = false;           // JSON Lines on standard output, for scripts
     std::string preview;         // the picture drawn instead of merging, or none
     unsigned jobs = 0;  // 0: one per processor
     // Prepared outputs committed together at most, where the system flushes

@@ -1,8 +1,11 @@
-// Which models a batch merges, and which of them must wait for another.
+// Which models a batch merges, the files it reads and writes, and which of
+// them must wait for another.
 #include <algorithm>
 #include <map>
 
 #include "cli/Batch.h"
+#include "merge/Paths.h"
+#include "preview/Picture.h"
 
 namespace cli {
 
@@ -35,6 +38,7 @@ bool IsModel(const std::string& name) {
 void AddJob(Planner& p, const std::string& day, const std::string& relative, bool exact) {
     Job job;
     job.day = day;
+    job.label = relative;
     job.exact = exact;
     job.output = p.output.empty() ? merge::OutputPathFor(p.os, day, p.options.dffFolder)
                                   : Join(p.os, p.output, relative);
@@ -42,7 +46,7 @@ void AddJob(Planner& p, const std::string& day, const std::string& relative, boo
     if (!p.options.nightFolder.empty()) job.night = Join(p.os, p.night, relative);
     merge::FileStamp stamp;
     if (!p.options.nightFolder.empty() && p.options.unpaired != Options::Unpaired::Error &&
-        p.os.StampAt(job.night.c_str(), &stamp).absent) {
+        p.os.StampAt(job.night.c_str(), &stamp).Is(merge::Problem::Absent)) {
         job.missingNight = job.night;
         job.night.clear();
     }
@@ -73,6 +77,73 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
             AddFolder(p, path, below, std::move(inside));
         else
             AddJob(p, path, below, entry.exact);  // its log tells why it cannot be read
+    }
+}
+
+// The plan of the run, before any model is touched: no output lands on a
+// night model (but the model's own, in place), nor with an output elsewhere
+// on a day model; no page of a picture on any file the run reads or writes,
+// nor on what no file can replace. The usage error, or empty.
+std::string CheckFiles(const std::vector<Job>& jobs, const Options& options, merge::Os& os) {
+    if (options.list) return "";
+    std::map<std::string, std::string> days, nights, outputs;
+    for (const Job& job : jobs) {
+        days.emplace(merge::FileIdentity(os, job.day), job.day);
+        if (!job.night.empty()) nights.emplace(merge::FileIdentity(os, job.night), job.night);
+    }
+    const bool elsewhere = options.dffFolder || !options.outputFolder.empty();
+    for (const Job& job : jobs) {
+        const std::string output = merge::FileIdentity(os, job.output);
+        outputs.emplace(output, job.output);
+        const auto night = nights.find(output);
+        const bool own = !elsewhere && output == merge::FileIdentity(os, job.day);
+        if (night != nights.end() && !own)
+            return "the output '" + job.output + "' would replace the night model '" +
+                   night->second + "'";
+        const auto day = days.find(output);
+        if (elsewhere && day != days.end())
+            return "the output '" + job.output + "' would replace the model '" + day->second + "'";
+    }
+    if (options.preview.empty()) return "";
+    std::string picture;
+    if (!os.FullPath(options.preview.c_str(), &picture).ok()) picture = options.preview;
+    const size_t pages = (jobs.size() + preview::TilesPerPage() - 1) / preview::TilesPerPage();
+    for (size_t k = 0; k < std::max<size_t>(pages, 1); ++k) {
+        const std::string page = preview::PagePath(picture, k);
+        const std::string identity = merge::FileIdentity(os, page);
+        for (const auto* files : {&days, &nights})
+            if (files->count(identity))
+                return "--preview would replace the model '" + files->at(identity) + "'";
+        if (outputs.count(identity))
+            return "--preview would replace '" + outputs.at(identity) +
+                   "', which the run writes or reads";
+        merge::FileStamp stamp;
+        const merge::FileKind kind =
+            os.StampOfName(page.c_str(), &stamp).ok() ? stamp.kind : merge::FileKind::File;
+        if (kind != merge::FileKind::File && kind != merge::FileKind::Link)
+            return "--preview names a folder or a device, not a file: '" + page + "'";
+    }
+    return "";
+}
+
+// Where the run writes nothing (a dry run, a preview), a job whose model an
+// earlier job merges in place reads that job's output as the run would
+// leave it: by name, through links to it and to its folders, not as a hard
+// link, which the output does not replace.
+void FindWhatSimulationsRead(std::vector<Job>& jobs, merge::Os& os) {
+    std::map<std::string, size_t> writers;
+    const auto nameOf = [&os](const std::string& path) {
+        std::string resolved;
+        if (!os.ResolveLinks(path.c_str(), &resolved).ok()) resolved = path;
+        return merge::NameIdentity(os, resolved);
+    };
+    for (size_t j = 0; j < jobs.size(); ++j) {
+        const auto writer = writers.find(nameOf(jobs[j].day));
+        if (writer != writers.end()) {
+            jobs[j].readsOutputOf = writer->second;
+            jobs[writer->second].outputRead = true;
+        }
+        if (jobs[j].output == jobs[j].day) writers[nameOf(jobs[j].output)] = j;
     }
 }
 
@@ -118,6 +189,9 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
         if (writer->second != day)
             plan.usageError = "--output would write '" + plan.jobs[i].output + "' for two models";
     }
+    if (plan.usageError.empty()) plan.usageError = CheckFiles(plan.jobs, options, os);
+    if (plan.usageError.empty() && (options.dryRun || !options.preview.empty()))
+        FindWhatSimulationsRead(plan.jobs, os);
     // Made now, so that a folder that cannot be made is found before any
     // model is touched; the folders below it as each output needs them.
     std::vector<std::string> made;

@@ -1,60 +1,145 @@
-// A batch's preview: each job's stages, in order on this thread, each
-// drawing its tile into one picture that is written at the end. Nothing else
-// is written.
+// A batch's preview: each job's stages as a dry run's, in order on this
+// thread, each drawing its tile into the page of the picture it falls on.
+// A page full is written by the writer at once, its pixels let go, so that
+// memory holds one page whatever the number of models; all pages are put
+// in place together at the end. Nothing else is written.
+#include <deque>
+
 #include "cli/Batch.h"
-#include "cli/ConsoleSession.h"
-#include "merge/Messages.h"
-#include "merge/Preview.h"
+#include "cli/Report.h"
+#include "preview/Picture.h"
+#include "preview/Tile.h"
 
 namespace cli {
 
-int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, BatchOutput& output,
-               std::string* errors) {
-    std::string path;
-    if (!os.FullPath(options.preview.c_str(), &path).ok()) path = options.preview;
-    // A model is never replaced by a picture.
-    const std::string picturesFile = merge::FileIdentity(os, path);
-    for (const Job& job : jobs)
-        for (const std::string& model : {job.day, job.night})
-            if (!model.empty() && merge::FileIdentity(os, model) == picturesFile) {
-                *errors += "tintweld-cli: --preview would replace the model '" + model +
-                           "' (see tintweld-cli --help)\n";
-                return 2;
-            }
-    ModelLog log;
-    ConsoleSession end(options, log, true);
-    merge::Picture picture;
-    if (!merge::MakePreviewPicture(jobs.size(), &picture)) {
-        end.AppendLog(merge::text::TooLarge);
-        (void)output.WriteLog(log.text);  // the exit code tells the failure already
-        return 1;
+namespace {
+
+namespace text = merge::text;
+
+struct Pages {
+    merge::Os& os;
+    const Options& options;
+    std::string path;  // of the first page, as a full path
+    size_t perPage = preview::TilesPerPage();
+    preview::Page page{};
+    std::deque<merge::PreparedFile> files{};
+    ModelLog log{};  // what the pictures' writer says
+    bool failed = false;
+};
+
+// The first line of the log that says an error, in place of the views.
+std::string ErrorLine(const ModelLog& log) {
+    for (const auto& line : log.lines)
+        if (line.first == merge::Kind::Error) return line.second;
+    return "";
+}
+
+// The model's day model as the run leaves it, kept for a later job.
+void Leave(Job& job, merge::Os& os, const std::shared_ptr<const KeptModel>& source) {
+    job.leaves = source;
+    const merge::DayModel* day = job.sequence.Day.get();
+    if (!job.outputRead || !day || day->Judged.verdict != merge::Verdict::Planned) return;
+    auto kept = std::make_shared<KeptModel>();
+    kept->size = day->Judged.plan.OutputSize;
+    kept->bytes = merge::AllocateBlock(os, static_cast<size_t>(kept->size));
+    if (!kept->bytes) return;
+    merge::MemorySink sink;
+    sink.bytes = kept->bytes.get();
+    sink.size = kept->size;
+    merge::Status status;
+    if (merge::WriteMergedModel(day->Judged.plan, job.sequence.Colours, *day->File, sink,
+                                &status) == merge::WriteResult::Written)
+        job.leaves = kept;
+}
+
+// Draws job i's tile; the page written once full.
+merge::DropResult Draw(Pages& p, std::vector<Job>& jobs, size_t i, const merge::RunPolicy& base) {
+    Job& job = jobs[i];
+    const size_t tile = i % p.perPage;
+    if (tile == 0 && !p.failed &&
+        !preview::MakePage(p.os, std::min(p.perPage, jobs.size() - i), &p.page)) {
+        ConsoleSession session(p.options, p.log, true);
+        merge::Say(session, text::NoMemory);
+        p.failed = true;
     }
-    bool logsWritten = true;
-    size_t refused = 0;
-    std::string between;  // an empty line between two models' logs
-    for (size_t i = 0; i < jobs.size() && logsWritten && !os.StopRequested(); ++i) {
-        Job& job = jobs[i];
-        ConsoleSession session(options, job.log, job.night.empty());
-        const merge::PathForm form =
-            job.exact ? merge::PathForm::Exact : merge::PathForm::Approximated;
-        // With --quiet, a model drawn as it would be merged, without a
-        // remark, shows nothing.
-        const bool drawn = merge::PreviewModel(os, session, job.day, job.night, form, picture, i);
-        refused += !drawn;
-        if (!options.quiet || !drawn || job.log.remarked) {
-            logsWritten = output.WriteLog(between + job.log.text);
-            between = merge::text::LineEnd;
+    merge::RunPolicy policy = base;
+    const std::shared_ptr<const KeptModel> source = SourceOf(jobs, job);
+    rw::MemoryStream day(source ? source->bytes.get() : nullptr, source ? source->size : 0);
+    if (source) policy.daySource = &day;
+    const merge::DropResult result = MergeJob(job, p.options, p.os, policy);
+    job.result = ResultOf(result, p.options);
+    // A model left as it is without its stages (its night model missing,
+    // its output made already): drawn as it is.
+    if (result == merge::DropResult::LeftAsItIs && !job.sequence.Day) {
+        job.sequence.Day = std::make_unique<merge::DayModel>();
+        if (!merge::ReadAsItIs(p.os, job.day, p.options.everyGeometry, job.sequence.Day.get()))
+            job.sequence.Day.reset();
+    }
+    if (!p.failed) {
+        preview::DrawLabel(p.page, tile, job.label);
+        const merge::DayModel* model = job.sequence.Day.get();
+        preview::Drawn drawn;
+        if (model) drawn = preview::DrawModel(p.os, p.page, tile, *model, job.sequence.Colours);
+        if (drawn.fault != merge::Fault::None) {
+            ConsoleSession session(p.options, job.log, true);
+            merge::SayAboutGeometry(session, drawn.geometry, merge::MessageOf(drawn.fault));
+            job.result = Result::Failed;
         }
-        job.log = {};
-        output.ShowProgress(i + 1, jobs.size());
+        if (!model || drawn.fault != merge::Fault::None)
+            preview::DrawError(p.page, tile, ErrorLine(job.log));
     }
-    // An interrupted preview leaves no picture.
-    if (!logsWritten || os.StopRequested()) return 1;
-    const bool written = merge::WritePicture(os, end, path, picture);
-    if (!options.quiet || !written) logsWritten = output.WriteLog(log.text);
-    if (jobs.size() > 1 && logsWritten)
-        *errors += "tintweld-cli: " + Count(jobs.size()) + " models drawn, " + Count(refused) +
-                   " with errors\n";
+    Leave(job, p.os, source);
+    merge::ReleaseDay(job.sequence);
+    const bool last = tile + 1 == p.perPage || i + 1 == jobs.size();
+    if (last && !p.failed && !p.os.StopRequested()) {
+        ConsoleSession session(p.options, p.log, true);
+        merge::FileRequest request;
+        request.path = preview::PagePath(p.path, i / p.perPage);
+        request.namesInUse = base.namesInUse;
+        request.done = &text::PreviewWritten;
+        p.files.emplace_back();
+        if (!preview::PreparePageFile(p.os, session, p.page, request, &p.files.back())) {
+            p.files.pop_back();
+            p.failed = true;
+        }
+    }
+    return merge::DropResult::NotWritten;
+}
+
+}  // namespace
+
+int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, Report& report,
+               std::string* errors) {
+    Pages p{os, options, options.preview};
+    if (!os.FullPath(options.preview.c_str(), &p.path).ok()) p.path = options.preview;
+    merge::RunPolicy policy;
+    policy.action = merge::Action::Keep;
+    const JobWork work = [&](Job& job) { return Draw(p, jobs, &job - jobs.data(), policy); };
+    const auto reported = [&](Job& job) {
+        report.Model(job);
+        job.log = {};
+        return report.written;
+    };
+    const size_t notReached = RunJobs(jobs, options, os, work, reported, report.output, 0);
+    // An interrupted preview, or one whose log or a page failed, leaves no
+    // picture; otherwise every page is put in place.
+    const bool interrupted = os.StopRequested();
+    bool written = !interrupted && report.written && !p.failed;
+    ConsoleSession session(options, p.log, true);
+    std::vector<merge::PendingCommit> commits;
+    for (merge::PreparedFile& file : p.files) {
+        if (written)
+            commits.push_back({&file, &session});
+        else
+            merge::AbandonFile(os, file);
+    }
+    merge::CommitFiles(commits, os);
+    for (const merge::PendingCommit& commit : commits) {
+        written = written && commit.result == merge::Committed::Written;
+        if (commit.result == merge::Committed::Written) report.Picture(commit.file->request.path);
+    }
+    report.Lines(p.log);
+    report.End(notReached, interrupted, errors);
     return written ? 0 : 1;
 }
 

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "merge/Preview.h"
+#include "preview/Picture.h"
+#include "preview/Tile.h"
 #include "tests/support/Models.h"
 #include "tests/support/ProblemsAtEnd.h"
 
@@ -103,7 +104,8 @@ bool Readable(const ModelShape& shape) {
 // every geometry that can take them with every geometry, or the first.
 Outcome Expected(const MemorySession& session, const ModelShape& day, const ModelShape& night,
                  std::map<uint32_t, Bytes>* colours) {
-    const bool every = session.ticked.count(Option::EveryGeometry) > 0;
+    // A list of one geometry is read as without every geometry.
+    const bool every = session.ticked.count(Option::EveryGeometry) > 0 && day.geometries.size() > 1;
     if (!Readable(day)) return Outcome::Refused;
     bool left = false;  // a geometry with night colours skipped
     for (uint32_t k = 0; k < (every ? day.geometries.size() : 1); ++k) {
@@ -121,7 +123,7 @@ Outcome Expected(const MemorySession& session, const ModelShape& day, const Mode
     }
     if (colours->empty()) return left ? Outcome::LeftAsItIs : Outcome::Refused;
     if (session.ticked.count(Option::OneFileMode)) return Outcome::Merged;
-    if (!Readable(night) || !night.geometries[0].prelit) return Outcome::Refused;
+    if (!Readable(night) || (!every && !night.geometries[0].prelit)) return Outcome::Refused;
     for (auto& chunk : *colours) {  // the night model's colours, as far as both counts go
         const uint32_t k = chunk.first;
         if (k >= night.geometries.size() || !night.geometries[k].prelit) continue;
@@ -135,17 +137,58 @@ Outcome Expected(const MemorySession& session, const ModelShape& day, const Mode
 // encoder is slow under the sanitizers: the picture is written only when asked.
 void CheckPreview(MemoryOs& os, MemorySession& session, const std::map<std::string, Bytes>& before,
                   bool write) {
-    merge::Picture picture;
-    Require(merge::MakePreviewPicture(1, &picture), "no picture for one tile", session);
-    const std::string night = session.ticked.count(Option::OneFileMode) ? "" : Night;
+    preview::Page page;
+    const bool paged = preview::MakePage(os, 1, &page);  // a fault may refuse it memory
+    merge::DropSequence sequence;
+    merge::RunPolicy keep;
+    keep.action = merge::Action::Keep;
+    (void)merge::HandleDroppedPath(sequence, os, session, Day.c_str(), merge::PathForm::Exact,
+                                   keep);
+    if (sequence.state == State::AwaitingNight)
+        (void)merge::HandleDroppedPath(sequence, os, session, Night.c_str(),
+                                       merge::PathForm::Exact, keep);
     // Drawn or failed, it must end clean: that is what is checked.
-    (void)merge::PreviewModel(os, session, Day, night, merge::PathForm::Exact, picture, 0);
-    RequireClean(os, session, merge::DropSequence{});
-    if (write) (void)merge::WritePicture(os, session, Png, picture);
+    if (sequence.Day && paged)
+        (void)preview::DrawModel(os, page, 0, *sequence.Day, sequence.Colours);
+    merge::ReleaseDay(sequence);
+    merge::PreparedFile file;
+    merge::FileRequest request;
+    request.path = Png;
+    request.done = &merge::text::PreviewWritten;
+    std::vector<merge::PendingCommit> commits;
+    MemorySession sequenceEnded = session;  // its log before the picture's lines
+    if (write && paged && preview::PreparePageFile(os, session, page, request, &file))
+        commits.push_back({&file, &session});
+    merge::CommitFiles(commits, os);
+    page.pixels.reset();
+    RequireClean(os, sequenceEnded, sequence);
     const bool written = os.files.erase(Png) > 0;  // though its folder may be unflushed
     Require(written == Said(session, "\r\nPreview written: " + Png) && os.files == before &&
                 !os.Held() && !os.misuses && os.temporaries.empty(),
             "a preview changed a model, or its picture's line or its end is wrong", session);
+}
+
+// One reading, every mode: a skip and a strip refuse what "Always Merge" refuses, with its line.
+void CheckModesAgree(const MemorySession& session, const Bytes& day) {
+    std::string errors[3];
+    const Option modes[] = {Option::AlwaysMerge, Option::SkipMerged, Option::Strip};
+    for (int m = 0; m < 3; ++m) {
+        MemoryOs os;
+        MemorySession alone;
+        merge::DropSequence sequence;
+        os.folders = {"C:", "C:\\models"};
+        os.files[Day] = day;
+        alone.ticked = {Option::OneFileMode, modes[m]};
+        if (session.ticked.count(Option::EveryGeometry)) alone.ticked.insert(Option::EveryGeometry);
+        (void)merge::HandleDroppedPath(sequence, os, alone, Day.c_str());
+        const size_t error = alone.log.find("Error: ");
+        if (error != std::string::npos)
+            errors[m] = alone.log.substr(error, alone.log.find('\r', error) - error);
+    }
+    Require(errors[1] == errors[0] &&
+                (errors[2] == errors[0] || errors[0] == "Error: File is too large."),
+            "a skip or a strip refused otherwise than \"Always Merge\": " + errors[0] + " / " +
+                errors[1] + " / " + errors[2], session);
 }
 
 void Check(Input& in) {
@@ -191,28 +234,34 @@ void Check(Input& in) {
     const std::set<std::string> folders = os.folders;
     if (flags & 0x2000) return CheckPreview(os, session, before, flags & 0x4000);
 
-    const merge::CommitWhen when = group ? merge::CommitWhen::Later : merge::CommitWhen::AtOnce;
-    merge::DropSequence sequence, other;
-    const bool dry = sequence.DryRun = other.DryRun = (flags & 0x8000) != 0;
+    merge::RunPolicy policy;
+    policy.when = group ? merge::CommitWhen::Later : merge::CommitWhen::AtOnce;
+    const bool dry = (flags & 0x8000) != 0;
+    if (dry) policy.action = merge::Action::DryRun;
+    merge::DropSequence sequences[2];
+    merge::PreparedFile files[2];
     MemorySession second = session;
-    std::vector<merge::PendingCommit> runs = {{&sequence, &session}}, commits;
-    if (group) runs.push_back({&other, &second});
-    for (const merge::PendingCommit& run : runs) {
-        const std::string path = run.session == &session ? Day : Folder + "two.dff";
+    MemorySession* sessions[2] = {&session, &second};
+    std::vector<merge::PendingCommit> commits;
+    for (int k = 0; k < (group ? 2 : 1); ++k) {
+        const std::string path = k == 0 ? Day : Folder + "two.dff";
         const std::string dropped[] = {path, nightIsDay ? path : Night};
         // What came of it is judged by the log and the files.
-        for (int i = 0; i < 2 && (!i || run.sequence->state == State::AwaitingNight); ++i)
-            (void)merge::HandleDroppedPath(*run.sequence, os, *run.session, dropped[i].c_str(),
-                                           merge::PathForm::Exact, when);
-        if (run.sequence->state == State::Prepared) commits.push_back(run);
+        merge::DropResult result = merge::DropResult::NotWritten;
+        for (int i = 0; i < 2 && (!i || sequences[k].state == State::AwaitingNight); ++i)
+            result = merge::HandleDroppedPath(sequences[k], os, *sessions[k], dropped[i].c_str(),
+                                              merge::PathForm::Exact, policy, &files[k]);
+        if (result == merge::DropResult::Prepared) commits.push_back({&files[k], sessions[k]});
     }
-    merge::CommitOutputs(commits, os);  // none but a group's
-    for (const merge::PendingCommit& run : runs) {
-        const MemorySession& ran = *static_cast<MemorySession*>(run.session);
+    merge::CommitFiles(commits, os);  // none but a group's
+    for (const merge::PendingCommit& commit : commits) merge::Say(*commit.session, merge::text::ReadyPrompt);
+    for (int k = 0; k < (group ? 2 : 1); ++k) {
+        const MemorySession& ran = *sessions[k];
         Require(Said(ran, "created: ") || Said(ran, " Error: ") || Said(ran, " Skipped: File"),
                 "no error line", ran);
-        RequireClean(os, ran, *run.sequence);
+        RequireClean(os, ran, sequences[k]);
     }
+    if (!fault) CheckModesAgree(session, dayBytes);
     const std::string created = dry ? "\r\nDFF would be created: " : "\r\nDFF created: ";
     const bool merged = Said(session, created + target + "\r\n");
     const bool wrote = merged && !dry, wrote2 = Said(second, created + two) && !dry;
@@ -230,7 +279,7 @@ void Check(Input& in) {
     // A fault ends the sequence, but in a temporary file that is then made under another name,
     // or in a step after the replacement. Which of two sequences it hit is not known.
     const bool fired = fault && os.calls[static_cast<int>(call)] >= fault && call != Call::Create &&
-                       call != Call::SyncFolder && call != Call::AfterReplace;
+                       call != Call::SyncFolder;
     std::map<uint32_t, Bytes> colours;
     const Outcome outcome = Expected(session, day, night, &colours);
     for (auto& chunk : colours) chunk.second = modelgen::Adjusted(chunk.second, adjustment);

@@ -1,8 +1,7 @@
 // The drop sequence: which stage a drop runs, what it leaves for the next
-// drop, and the prompts that say what the tool waits for.
+// drop, and the prompts that say what the tool waits for. Every move of its
+// state is here.
 #include "merge/DropSequence.h"
-
-#include "merge/Messages.h"
 
 namespace merge {
 
@@ -19,76 +18,86 @@ bool TakePath(Session& session, const char* path, PathForm form, std::string& ta
         taken = path;
         return true;
     }
-    session.AppendLog(text::Opening);
-    session.AppendLog(path);
-    session.AppendLog(text::LineEnd);
-    session.AppendLog(form == PathForm::Exact ? text::PathTooLong : text::NameNotExact);
+    SayAbout(session, text::Opening, path);
+    Say(session, form == PathForm::Exact ? text::PathTooLong : text::NameNotExact);
     return false;
 }
 
-// The chunks' colours are released whatever the outcome.
-DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session, CommitWhen when) {
-    AdjustNightColours(*sequence.Plan, session);
-    if (sequence.Previews) return DropResult::NotWritten;
-    if (sequence.DryRun) return PlanOutput(sequence, os, session);
-    const DropResult prepared = PrepareOutput(sequence, os, session);
-    if (prepared != DropResult::Prepared) {
-        ReturnToAwaitingDay(sequence, session);
-        return prepared;
+// Waits for a day model again: what the day stage left is released, unless
+// it is kept for the caller.
+void AwaitDay(DropSequence& sequence, Session& session, bool release) {
+    if (release) ReleaseDay(sequence);
+    session.EnableOneFileMode(true);
+    sequence.state = SequenceState::AwaitingDay;
+    Say(session, text::ReadyPrompt);
+}
+
+// The output, once every colour is made: written, found, or kept for the
+// caller. A prepared output waits for its caller's commit.
+DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session,
+                            const RunPolicy& policy, PreparedFile* output) {
+    AdjustNightColours(sequence, session);
+    if (policy.action == Action::Keep) {
+        AwaitDay(sequence, session, false);
+        return DropResult::Kept;
     }
-    sequence.state = SequenceState::Prepared;
-    if (when == CommitWhen::Later) return prepared;
-    std::vector<PendingCommit> alone = {{&sequence, &session}};
-    CommitOutputs(alone, os);
-    return alone[0].written ? DropResult::Written : DropResult::NotWritten;
+    const DropResult result = WriteOutput(sequence, os, session, policy, output);
+    if (result == DropResult::Prepared) {
+        sequence.state = SequenceState::AwaitingDay;
+        session.EnableOneFileMode(true);
+        return result;
+    }
+    AwaitDay(sequence, session, true);
+    return result;
 }
 
 DropResult RunDayStage(DropSequence& sequence, Os& os, Session& session, const char* path,
-                       PathForm form, CommitWhen when) {
+                       PathForm form, const RunPolicy& policy, PreparedFile* output) {
     // A failed day stage has released what it took; the box was not touched.
     const DayResult day = TakePath(session, path, form, sequence.DayPath)
-                              ? AnalyseDayFile(sequence, os, session)
+                              ? AnalyseDayFile(sequence, os, session, policy)
                               : DayResult::Failed;
     if (day != DayResult::Analysed) {
-        session.AppendLog(text::ReadyPrompt);
+        Say(session, text::ReadyPrompt);
         return day == DayResult::LeftAsItIs ? DropResult::LeftAsItIs : DropResult::NotWritten;
     }
-    FillNightColours(*sequence.Plan, session);
+    FillNightColours(sequence, session);
     // A strip takes no colours from a night model.
     if (session.IsTicked(Option::OneFileMode) || session.IsTicked(Option::Strip))
-        return FinishWithOutput(sequence, os, session, when);
+        return FinishWithOutput(sequence, os, session, policy, output);
     session.EnableOneFileMode(false);
     sequence.state = SequenceState::AwaitingNight;
-    session.AppendLog(text::NightPrompt);
+    Say(session, text::NightPrompt);
     return DropResult::NotWritten;
 }
 
 DropResult RunNightStage(DropSequence& sequence, Os& os, Session& session, const char* path,
-                         PathForm form, CommitWhen when) {
+                         PathForm form, const RunPolicy& policy, PreparedFile* output) {
     if (!TakePath(session, path, form, sequence.NightPath) ||
         !TakeNightColours(sequence, os, session)) {
-        sequence.Plan.reset();
-        ReturnToAwaitingDay(sequence, session);
+        AwaitDay(sequence, session, true);
         return DropResult::NotWritten;
     }
-    return FinishWithOutput(sequence, os, session, when);
+    return FinishWithOutput(sequence, os, session, policy, output);
 }
 
 }  // namespace
 
 DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, const char* path,
-                             PathForm form, CommitWhen when) {
-    if (sequence.state == SequenceState::Prepared) return DropResult::Prepared;
+                             PathForm form, const RunPolicy& policy, PreparedFile* output) {
     // Any other state but AwaitingDay counts as AwaitingNight.
     if (sequence.state == SequenceState::AwaitingDay)
-        return RunDayStage(sequence, os, session, path, form, when);
-    return RunNightStage(sequence, os, session, path, form, when);
+        return RunDayStage(sequence, os, session, path, form, policy, output);
+    return RunNightStage(sequence, os, session, path, form, policy, output);
 }
 
 void ReturnToAwaitingDay(DropSequence& sequence, Session& session) {
-    session.EnableOneFileMode(true);
-    sequence.state = SequenceState::AwaitingDay;
-    session.AppendLog(text::ReadyPrompt);
+    AwaitDay(sequence, session, true);
+}
+
+void ReleaseDay(DropSequence& sequence) {
+    sequence.Day.reset();
+    sequence.Colours.clear();
 }
 
 }  // namespace merge

@@ -1,50 +1,18 @@
-// A model's geometries listed, one line each: what the command line's
-// listing shows. The model is read by the day stage itself, planned as a
-// merge of every geometry with "Always Merge" would plan it, so that a
-// listing refuses what a merge refuses, with its message, and changes
-// nothing.
-#include <cstring>
-#include <string>
-
-#include "merge/DropSequence.h"
+// The listing and the skip's look at an output: actions over the one
+// reading and judgement of a model, which change nothing.
 #include "merge/Listing.h"
-#include "merge/Messages.h"
-#include "merge/ModelStart.h"
+
+#include "merge/Judgement.h"
+#include "rwstream/Chunk.h"
 
 namespace merge {
 
 namespace {
 
-// The day stage's session for a listing: every geometry, old night colours
-// replaced, no night model; its log kept.
-struct ListingSession final : Session {
-    bool IsTicked(Option option) override {
-        return option == Option::EveryGeometry || option == Option::AlwaysMerge ||
-               option == Option::OneFileMode;
-    }
-    void ColourFieldText(Channel, char* buffer, int) override { buffer[0] = '\0'; }
-    ChannelAdjustment AdjustmentOf(Channel) override { return {}; }
-    void EnableOneFileMode(bool) override {}
-    void AppendLog(const char* text) override { log += text; }
-    bool PathFits(const char*) override { return true; }
-
-    std::string log;
-};
-
-// The log's error line as a field of the listing: from "Error: " to its
-// line end.
-std::string ErrorField(const std::string& log) {
-    const size_t error = log.find(text::Error);
-    if (error == std::string::npos) return "";
-    return log.substr(error, log.find_first_of("\r\n", error) - error);
-}
-
-// A refusal that says only that no geometry can take night colours: no
-// fault of the model, whose geometries are listed all the same.
-bool NoneCanTakeColours(const std::string& error) {
-    for (const char* line : {text::NoVertexColour, text::NoExtension})
-        if (error + text::LineEnd == line + std::strlen(" ")) return true;
-    return false;
+// A line of the table as a field: from "Error: " on, without its line end.
+std::string LineField(const char* line) {
+    std::string field = line + 1;
+    return field.substr(0, field.find_first_of("\r\n"));
 }
 
 }  // namespace
@@ -73,48 +41,45 @@ std::string ListedPath(const std::string& path) {
     return listed;
 }
 
-bool ListModel(Os& os, const std::string& path, std::string* lines) {
-    ListingSession session;
-    DropSequence sequence;
-    std::vector<GeometryRead> geometries;
-    sequence.DayPath = path;
-    sequence.Listed = &geometries;
-    const bool planned = AnalyseDayFile(sequence, os, session) == DayResult::Analysed;
-    sequence.Plan.reset();
-    const std::string error = planned ? "" : ErrorField(session.log);
-    const std::string listed = ListedPath(path);
-    if (!planned && !NoneCanTakeColours(error)) {
-        *lines += listed + "\t" + error + text::LineEnd;
-        return false;
+Listing ListModel(Os& os, const std::string& path) {
+    Listing listing;
+    InputFile file;
+    const Status opened = OpenInput(os, path.c_str(), &file);
+    if (!opened.ok()) {
+        const std::string text = opened.Is(Problem::NotADiskFile) ? text::NotADiskFile
+                                                                   : opened.text;
+        listing.error = text::SystemError.text + text.substr(0, text.find_first_of("\r\n"));
+        return listing;
     }
-    for (size_t k = 0; k < geometries.size(); ++k) {
-        const GeometryRead& geometry = geometries[k];
-        *lines += listed + "\t" + std::to_string(k + 1) + "\t" +
-                  std::to_string(geometry.VertexCount) + "\t" + (geometry.Prelit ? "yes" : "no") +
-                  "\t" +
-                  (geometry.NightVertices < 0 ? "-" : std::to_string(geometry.NightVertices)) +
-                  text::LineEnd;
+    MergeMode mode;
+    mode.every = mode.alwaysMerge = true;
+    const ModelRead model = ReadModel(*file, true, ReadDepth::Merge);
+    const Judgement judged = Judge(model, mode);
+    const bool noneTakes = (judged.fault == Fault::NoVertexColour ||
+                            judged.fault == Fault::NoExtension) &&
+                           model.geometries[0].counted;
+    if (judged.verdict == Verdict::Refused && !noneTakes) {
+        listing.error = LineField(MessageOf(judged.fault).text);
+        return listing;
     }
-    return true;
+    for (const GeometryRead& geometry : model.geometries)
+        listing.geometries.push_back({geometry.vertexCount, geometry.prelit, -1});
+    for (const NightChunk& chunk : judged.plan.Chunks) {
+        const uint32_t size = model.geometries[chunk.Geometry].extension.nightSize;
+        if (chunk.ReplacedLength > 0)
+            listing.geometries[chunk.Geometry].nightVertices =
+                size < 4 ? 0 : (size - 4) / rw::ColourSize;
+    }
+    return listing;
 }
 
 bool HoldsNightColours(Os& os, const std::string& path, bool every) {
     InputFile file;
-    ModelStart start;
-    std::vector<GeometryFields> geometries;
-    if (!OpenInput(os, path.c_str(), &file).ok() || CheckModelStart(*file, &start, false) ||
-        FindGeometries(*file, start.geometryList, &geometries) || geometries.empty())
-        return false;
-    if (!every) geometries.resize(1);
-    for (const GeometryFields& geometry : geometries) {
-        ExtensionFields extension;
-        if (FindExtension(*file, geometry, file->Size(), &extension)) return false;
-        const bool takes = geometry.prelit && extension.offset;
-        // Only night colours that "Always Merge" would replace count.
-        const bool holds = extension.night && !ExtensionProblem(extension);
-        if ((takes || !every) && !holds) return false;
-    }
-    return true;
+    if (!OpenInput(os, path.c_str(), &file).ok()) return false;
+    MergeMode mode;
+    mode.every = every;
+    mode.skip = true;
+    return Judge(ReadModel(*file, every, ReadDepth::Merge), mode).verdict == Verdict::LeftAsItIs;
 }
 
 }  // namespace merge

@@ -1,25 +1,35 @@
-// The listing of a model's geometries, for the command line.
+// A model's geometries listed, for the command line: what a merge of every
+// geometry with "Always Merge" reads and would replace.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "merge/Os.h"
 
 namespace merge {
 
-// Appends a line for each geometry of the model at path, its fields
-// tab-separated: the path (as ListedPath writes it), the geometry's number
-// from 1, its vertex count, whether it has prelit colours ("yes" or "no"),
-// and the vertex count of the night colours that a merge would replace
-// ("-" for none). The model is read as a merge of every geometry with
-// "Always Merge" reads it: one that such a merge refuses is one line, the
-// path and the merge's error, and false; one refused only because no
-// geometry can take night colours is listed all the same.
-[[nodiscard]] bool ListModel(Os& os, const std::string& path, std::string* lines);
+struct ListedGeometry {
+    uint32_t vertices = 0;
+    bool prelit = false;
+    int64_t nightVertices = -1;  // of the night colours a merge would replace; -1: none
+};
+
+struct Listing {
+    // The refusal's line (from "Error: " on, without its end) of a model
+    // that such a merge refuses; empty when its geometries are listed. One
+    // refused only because no geometry can take night colours is listed.
+    std::string error;
+    std::vector<ListedGeometry> geometries;
+};
+
+Listing ListModel(Os& os, const std::string& path);
 
 // Whether the model at path holds night colours in every geometry that a
-// merge would give them: the first, or, with every geometry, each with
-// prelit colours and an Extension. False for a model that cannot be read.
+// merge would give them, as a skip judges it: the first, or, with every
+// geometry, each with prelit colours and an Extension. False for a model
+// that cannot be read, or that such a merge would refuse.
 bool HoldsNightColours(Os& os, const std::string& path, bool every);
 
 // A path as a field of a listing, one line without tabs: a tab, a line

@@ -3,8 +3,8 @@
 // chunks (header and colours) written from memory where they lie. No more
 // of the model than a fixed buffer ever passes through our memory.
 #include <algorithm>
-#include <vector>
 
+#include "merge/Crc32.h"
 #include "merge/DropSequence.h"
 #include "rwstream/Chunk.h"
 
@@ -14,32 +14,35 @@ namespace {
 
 constexpr uint64_t CopyBufferSize = 64 * 1024;
 
-struct Writer {
-    Os& os;
+// The walk over the merged model, in file order. Without a sink it only
+// reads the day file's ranges, for their CRC.
+struct Walk {
     rw::ByteStream& day;
-    OutputFile* file;
-    Status& status;
+    ByteSink* sink;
+    Status* status;
+    uint32_t* crc;      // the day's bytes through our memory, and their CRC
     uint64_t done = 0;  // the day file's bytes before this are written or left out
     bool readFailed = false;
+    uint8_t buffer[CopyBufferSize] = {};
 
     // The day file's bytes up to offset: by the system's copy as far as it
-    // goes, then through a buffer of ours (a file system that refuses to
-    // copy so, or a copy that came up short).
+    // goes, then through our buffer (a file system that refuses to copy so,
+    // a copy that came up short, or bytes whose CRC is wanted).
     bool CopyUpTo(uint64_t offset) {
         uint64_t copied = 0;
-        while (done < offset) {
-            status = os.CopyRange(&day, done, offset - done, file, &copied);
-            if (!status.ok()) return false;
+        while (!crc && done < offset) {
+            *status = sink->Copy(day, done, offset - done, &copied);
+            if (!status->ok()) return false;
             if (copied == 0) break;
             done += copied;
         }
-        std::vector<uint8_t> buffer(static_cast<size_t>(std::min(offset - done, CopyBufferSize)));
         if (done < offset && !rw::SeekTo(day, done)) return ReadFailed();
         while (done < offset) {
             const uint32_t wanted =
-                static_cast<uint32_t>(std::min<uint64_t>(offset - done, buffer.size()));
-            if (day.Read(buffer.data(), wanted) != wanted) return ReadFailed();
-            if (!Put(buffer.data(), wanted)) return false;
+                static_cast<uint32_t>(std::min<uint64_t>(offset - done, sizeof buffer));
+            if (day.Read(buffer, wanted) != wanted) return ReadFailed();
+            if (crc) *crc = Crc32(*crc, buffer, wanted);
+            if (!Put(buffer, wanted)) return false;
             done += wanted;
         }
         return true;
@@ -52,8 +55,8 @@ struct Writer {
     }
 
     bool Put(const void* bytes, uint32_t size) {
-        status = os.Write(file, bytes, size);
-        return status.ok();
+        if (sink) *status = sink->Put(bytes, size);
+        return !sink || status->ok();
     }
 
     // A size field at its offset: 4 bytes from memory in place of the day's.
@@ -67,37 +70,51 @@ struct Writer {
 
     // The chunk's header and colours at its place (none for a chunk taken
     // out), the chunk it replaces left out.
-    bool PutChunk(const NightChunk& chunk) {
+    bool PutChunk(const NightChunk& chunk, const Block& colours) {
         uint8_t header[rw::NightColourPrefixSize];
         rw::WriteNightColourHeader(header, chunk.VertexCount);
         if (!CopyUpTo(chunk.InsertionOffset)) return false;
         if (!chunk.TakenOut && (!Put(header, sizeof header) ||
-                                !Put(chunk.Colours.get(), rw::ColourSize * chunk.VertexCount)))
+                                !Put(colours.get(), rw::ColourSize * chunk.VertexCount)))
             return false;
         done += chunk.ReplacedLength;
         return true;
+    }
+
+    // Sizes and chunks in the order of the file: each chunk after the sizes
+    // of the chunks that hold them.
+    bool All(const OutputPlan& plan, const ColourBlocks* colours) {
+        size_t next = 0;
+        const std::vector<SizeChange>& sizes = plan.Sizes;
+        for (size_t k = 0; k < plan.Chunks.size(); ++k) {
+            const NightChunk& chunk = plan.Chunks[k];
+            for (; next < sizes.size() && sizes[next].Offset < chunk.InsertionOffset; ++next)
+                if (!PutSize(sizes[next])) return false;
+            static const Block none;
+            if (!PutChunk(chunk, colours ? (*colours)[k] : none)) return false;
+        }
+        for (; next < sizes.size(); ++next)
+            if (!PutSize(sizes[next])) return false;
+        return CopyUpTo(day.Size());
     }
 };
 
 }  // namespace
 
-WriteResult WriteMergedModel(const OutputPlan& plan, Os& os, rw::ByteStream& day,
-                             OutputFile* file, Status* status) {
-    Writer writer{os, day, file, *status};
-    // Sizes and chunks in the order of the file: each chunk after the sizes
-    // of the chunks that hold it.
-    size_t next = 0;
-    const std::vector<SizeChange>& sizes = plan.Sizes;
-    bool written = true;
-    for (const NightChunk& chunk : plan.Chunks) {
-        for (; written && next < sizes.size() && sizes[next].Offset < chunk.InsertionOffset; ++next)
-            written = writer.PutSize(sizes[next]);
-        written = written && writer.PutChunk(chunk);
-    }
-    for (; written && next < sizes.size(); ++next) written = writer.PutSize(sizes[next]);
-    written = written && writer.CopyUpTo(day.Size());
-    if (written) return WriteResult::Written;
-    return writer.readFailed ? WriteResult::ReadFailed : WriteResult::WriteFailed;
+WriteResult WriteMergedModel(const OutputPlan& plan, const ColourBlocks& colours,
+                             rw::ByteStream& day, ByteSink& sink, Status* status,
+                             uint32_t* dayCrc) {
+    Walk walk{day, &sink, status, dayCrc};
+    if (dayCrc) *dayCrc = 0;
+    if (walk.All(plan, &colours)) return WriteResult::Written;
+    return walk.readFailed ? WriteResult::ReadFailed : WriteResult::WriteFailed;
+}
+
+bool CrcOfCopied(const OutputPlan& plan, rw::ByteStream& day, uint32_t* crc) {
+    Status status;
+    *crc = 0;
+    Walk walk{day, nullptr, &status, crc};
+    return walk.All(plan, nullptr);
 }
 
 }  // namespace merge

@@ -57,16 +57,18 @@ uint8_t ReadColourField(Session& session, Channel channel) {
     return static_cast<uint8_t>(FieldNumber(text));
 }
 
-void FillNightColours(const OutputPlan& plan, Session& session) {
+void FillNightColours(DropSequence& sequence, Session& session) {
     // Each chunk's colours are its geometry's own already: kept as they are,
     // or all of them one colour.
     if (session.IsTicked(Option::CopyDayColours)) return;
     const uint8_t colour[rw::ColourSize] = {
         ReadColourField(session, Channel::Red), ReadColourField(session, Channel::Green),
         ReadColourField(session, Channel::Blue), ReadColourField(session, Channel::Alpha)};
-    for (const NightChunk& chunk : plan.Chunks)
-        for (uint32_t k = 0; k < chunk.VertexCount; ++k)
-            std::memcpy(chunk.Colours.get() + size_t{rw::ColourSize} * k, colour, rw::ColourSize);
+    const std::vector<NightChunk>& chunks = sequence.Day->Judged.plan.Chunks;
+    for (size_t c = 0; c < chunks.size(); ++c)
+        for (uint32_t k = 0; !chunks[c].TakenOut && k < chunks[c].VertexCount; ++k)
+            std::memcpy(sequence.Colours[c].get() + size_t{rw::ColourSize} * k, colour,
+                        rw::ColourSize);
 }
 
 uint8_t AdjustChannel(uint8_t value, ChannelAdjustment adjustment) {
@@ -75,7 +77,7 @@ uint8_t AdjustChannel(uint8_t value, ChannelAdjustment adjustment) {
     return static_cast<uint8_t>(std::min(255, std::max(0, scaled)));
 }
 
-void AdjustNightColours(const OutputPlan& plan, Session& session) {
+void AdjustNightColours(DropSequence& sequence, Session& session) {
     // A table per channel: a large model costs one look-up per byte.
     uint8_t tables[rw::ColourSize][256];
     bool changes = false;
@@ -87,9 +89,11 @@ void AdjustNightColours(const OutputPlan& plan, Session& session) {
         }
     }
     if (!changes) return;
-    for (const NightChunk& chunk : plan.Chunks) {
-        uint8_t* colour = chunk.Colours.get();
-        for (uint32_t k = 0; k < chunk.VertexCount; ++k, colour += rw::ColourSize)
+    const std::vector<NightChunk>& chunks = sequence.Day->Judged.plan.Chunks;
+    for (size_t c = 0; c < chunks.size(); ++c) {
+        uint8_t* colour = sequence.Colours[c].get();
+        for (uint32_t k = 0; !chunks[c].TakenOut && k < chunks[c].VertexCount;
+             ++k, colour += rw::ColourSize)
             for (uint32_t channel = 0; channel < rw::ColourSize; ++channel)
                 colour[channel] = tables[channel][colour[channel]];
     }

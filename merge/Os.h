@@ -20,16 +20,26 @@
 
 namespace merge {
 
+// What a failure means to the pipeline, whatever its system's code.
+enum class Problem : uint8_t {
+    Other,
+    Absent,        // no file or folder has the name
+    OutOfSpace,    // the disk, or the user's share of it, is full
+    NotADiskFile,  // a FIFO, a device, a socket: no file on a disk
+    Exists,        // a move that never replaces found the name taken
+    Unsupported,   // the file system cannot do this: the caller does without
+};
+
 // The outcome of one system call: success, or the system's error code and
 // its English text (ending in CR LF).
 struct [[nodiscard]] Status {
     bool failed = false;
     uint32_t code = 0;
     std::string text;
-    bool outOfSpace = false;  // the disk, or the user's share of it, is full
-    bool absent = false;      // no file or folder has the name
+    Problem problem = Problem::Other;
 
     bool ok() const { return !failed; }
+    bool Is(Problem wanted) const { return failed && problem == wanted; }
 };
 
 // A file open for writing; opaque to the pipeline.
@@ -39,14 +49,29 @@ struct OutputFile;
 // volume or device and its index or inode), its size and the times of its
 // last changes. A file another program saved over (by writing it, or by
 // moving a new file over its name) has another stamp.
+enum class FileKind : uint8_t { File, Folder, Link, Other };
+
 struct FileStamp {
     uint64_t device = 0, index = 0, size = 0;
     int64_t modified = 0, changed = 0;  // nanoseconds, or the system's own unit
+    FileKind kind = FileKind::File;
+    // The file's time cannot tell it from a save of the same size made since
+    // the stamp was taken: the time is coarser than the file system's clock
+    // (whole seconds), or as recent as the clock's tick.
+    bool racy = false;
 };
 
+// The same version of the same file.
 inline bool SameFile(const FileStamp& a, const FileStamp& b) {
     return a.device == b.device && a.index == b.index && a.size == b.size &&
            a.modified == b.modified && a.changed == b.changed;
+}
+
+// The same file, not written since: a move changes a file's change time,
+// not its identity, size or time of its last write.
+inline bool SameFileMoved(const FileStamp& a, const FileStamp& b) {
+    return a.device == b.device && a.index == b.index && a.size == b.size &&
+           a.modified == b.modified;
 }
 
 struct FolderEntry {
@@ -58,13 +83,14 @@ struct FolderEntry {
 struct Os {
     // An existing regular file, opened for reading and shared with other
     // readers only; anything else but a folder (a FIFO, a device, a socket)
-    // is refused with text::NotADiskFile, without waiting.
+    // is refused (Problem::NotADiskFile), without waiting.
     virtual Status OpenForReading(const char* path, rw::ByteStream** file) = 0;
     virtual void Close(rw::ByteStream* file) = 0;
-    // The stamp of a file open for reading, and of the file a path names
-    // (through links).
+    // The stamp of a file open for reading, of the file a path names
+    // (through links), and of the name itself (a link as a link).
     virtual Status StampOf(rw::ByteStream* file, FileStamp* stamp) = 0;
     virtual Status StampAt(const char* path, FileStamp* stamp) = 0;
+    virtual Status StampOfName(const char* path, FileStamp* stamp) = 0;
 
     // A folder that exists already is no failure; made says whether this
     // call made it.
@@ -76,8 +102,8 @@ struct Os {
     virtual Status CreateNewFile(const char* path, OutputFile** file) = 0;
     virtual Status Write(OutputFile* file, const void* data, uint32_t size) = 0;
     // Gives the file the owner, group and permissions of target, where the
-    // system lets us and target exists; the file's attributes otherwise stay
-    // the system's.
+    // system lets us (on Windows its access list, creation time and
+    // attributes); where target is null, those a new file gets there.
     virtual Status TakePermissionsOf(OutputFile* file, const char* target) = 0;
     // Copies up to length bytes of from, from offset on, to the end of file,
     // inside the system where it can (with no copy through our memory);
@@ -90,14 +116,16 @@ struct Os {
     virtual Status Flush(OutputFile* file) = 0;
     // Closes the file, also after a failure.
     virtual Status CloseOutput(OutputFile* file) = 0;
-    // Moves temporary over target, which may not exist yet. A read-only
-    // target or one in use is refused and left as it was. On any failure the
-    // temporary file is removed, unless it holds the only whole copy of the
-    // merged model: the status's text then says where it is kept. Once the
-    // merged model bears the target's name the status is ok, even when a
-    // later step fails (the target's attributes put back): it then holds
-    // that failure's code and text.
+    // Moves temporary over target in one step. A read-only target, or one
+    // in use, is refused; on any failure both are left as they were.
     virtual Status Replace(const char* temporary, const char* target) = 0;
+    // Swaps the two names' files in one step (Problem::Unsupported where the
+    // file system cannot). A read-only target is refused.
+    virtual Status Exchange(const char* temporary, const char* target) = 0;
+    // Moves temporary to target only while no file bears that name
+    // (Problem::Exists when one does; Unsupported where that cannot be told
+    // in one step).
+    virtual Status MoveNew(const char* temporary, const char* target) = 0;
     // Puts the folder's entries (a replacement's new name) on the disk.
     virtual Status SyncFolder(const char* folder) = 0;
     virtual void Remove(const char* path) = 0;
@@ -154,8 +182,10 @@ protected:
 
 // A file open for reading, closed when its owner goes.
 struct InputClose {
-    Os* os = nullptr;
-    void operator()(rw::ByteStream* file) const { os->Close(file); }
+    Os* os = nullptr;  // none: a stream that its owner keeps
+    void operator()(rw::ByteStream* file) const {
+        if (os) os->Close(file);
+    }
 };
 using InputFile = std::unique_ptr<rw::ByteStream, InputClose>;
 

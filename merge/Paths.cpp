@@ -37,7 +37,7 @@ Status MakeFolders(Os& os, const std::string& folder, std::vector<std::string>* 
     bool madeThis = false;
     Status status = os.MakeDirectory(folder.c_str(), &madeThis);
     const std::string parent = FolderOf(os, folder);
-    if (!status.ok() && status.absent && parent != folder && parent != ".") {
+    if (!status.ok() && status.Is(Problem::Absent) && parent != folder && parent != ".") {
         status = MakeFolders(os, parent, made);
         if (status.ok()) status = os.MakeDirectory(folder.c_str(), &madeThis);
     }
@@ -86,6 +86,12 @@ std::string FileIdentity(Os& os, const std::string& path) {
         for (const std::string& name : missing) identity += os.Separator() + name;
     }
     return ComparedName(os, identity);
+}
+
+std::string NameIdentity(Os& os, const std::string& path) {
+    const size_t name = os.NameStart(path.c_str());
+    return FileIdentity(os, FolderOf(os, path)) + os.Separator() +
+           ComparedName(os, path.substr(name));
 }
 
 }  // namespace merge

@@ -35,4 +35,9 @@ std::string ComparedName(Os& os, const std::string& name);
 // yet either.
 std::string FileIdentity(Os& os, const std::string& path);
 
+// A text that two full paths give alike exactly when they are the same name
+// in the same folder (through links to folders, not to the file: two hard
+// links are two names), the name compared as the system compares names.
+std::string NameIdentity(Os& os, const std::string& path);
+
 }  // namespace merge

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "merge/Messages.h"
-
 namespace merge {
 
 void CopyFieldText(const std::string& text, char* buffer, int size) {
@@ -14,30 +12,43 @@ void CopyFieldText(const std::string& text, char* buffer, int size) {
     buffer[length] = '\0';
 }
 
-void ReportLastError(Session& session, const char* prefix, const Status& error) {
-    session.AppendLog(prefix);
-    session.AppendLog(text::Error);
-    session.AppendLog(error.text.c_str());
+void Say(Session& session, const Message& line) {
+    session.BeginLine(line.kind);
+    session.AppendLog(line.text);
 }
 
-void LogPathAndText(Session& session, const char* line, const std::string& path,
+void SayAbout(Session& session, const Message& line, const std::string& what) {
+    Say(session, line);
+    session.AppendLog(what.c_str());
+    session.AppendLog(text::LineEnd);
+}
+
+void ReportLastError(Session& session, const char* prefix, const Status& error) {
+    session.BeginLine(Kind::Error);
+    session.AppendLog(prefix);
+    session.AppendLog(text::SystemError.text);
+    session.AppendLog(error.Is(Problem::NotADiskFile) ? text::NotADiskFile : error.text.c_str());
+}
+
+void LogPathAndText(Session& session, const Message& line, const std::string& path,
                     const std::string& text) {
-    session.AppendLog(line);
+    Say(session, line);
     session.AppendLog(path.c_str());
     session.AppendLog(text::PathFailedBecause);
     session.AppendLog(text.c_str());
 }
 
-void AppendGeometryLine(Session& session, uint32_t geometry, const char* line) {
-    if (geometry == 0) return session.AppendLog(line);
+void SayAboutGeometry(Session& session, uint32_t geometry, const Message& line) {
+    if (geometry == 0) return Say(session, line);
+    session.BeginLine(line.kind);
     session.AppendLog(text::GeometryBefore);
     session.AppendLog(std::to_string(geometry + 1).c_str());
     session.AppendLog(text::GeometryAfter);
-    session.AppendLog(line + 1);
+    session.AppendLog(line.text + 1);
 }
 
-void AppendCountLine(Session& session, uint32_t geometry, uint32_t count) {
-    AppendGeometryLine(session, geometry, text::CountBefore);
+void SayCount(Session& session, uint32_t geometry, uint32_t count) {
+    SayAboutGeometry(session, geometry, text::Count);
     session.AppendLog(std::to_string(count).c_str());
     session.AppendLog(text::CountAfter);
 }

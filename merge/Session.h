@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "merge/Messages.h"
 #include "merge/Os.h"
 
 namespace merge {
@@ -42,6 +43,8 @@ struct Session {
     virtual ChannelAdjustment AdjustmentOf(Channel channel) = 0;
     // Locks "Don't request 2 DFF" while a night model is awaited.
     virtual void EnableOneFileMode(bool enabled) = 0;
+    // A line of this kind begins with the next text appended.
+    virtual void BeginLine(Kind) {}
     // Appends a text at the end of the log; no line break is added.
     virtual void AppendLog(const char* text) = 0;
     // Whether a path is short enough for this session to take it whole. The
@@ -57,18 +60,23 @@ protected:
 // fields: cut to size - 1 characters, NUL-terminated.
 void CopyFieldText(const std::string& text, char* buffer, int size);
 
+// A line of the table, whole.
+void Say(Session& session, const Message& line);
+// A line that the table only begins: it, then what (a path), then its end.
+void SayAbout(Session& session, const Message& line, const std::string& what);
+
 // prefix, "Error: " and the system's text of the failed call.
 void ReportLastError(Session& session, const char* prefix, const Status& error);
 
 // line, the path, ": " and the system's text: a failure about a path.
-void LogPathAndText(Session& session, const char* line, const std::string& path,
+void LogPathAndText(Session& session, const Message& line, const std::string& path,
                     const std::string& text);
 
 // A line about a geometry (its index from 0): the line as it is for the
 // first geometry; for another, " Geometry N:" in place of its leading blank.
-void AppendGeometryLine(Session& session, uint32_t geometry, const char* line);
+void SayAboutGeometry(Session& session, uint32_t geometry, const Message& line);
 
 // " ", the count in plain decimal, " vertex.": one line about a geometry.
-void AppendCountLine(Session& session, uint32_t geometry, uint32_t count);
+void SayCount(Session& session, uint32_t geometry, uint32_t count);
 
 }  // namespace merge

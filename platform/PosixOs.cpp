@@ -1,4 +1,3 @@
-#include "merge/Messages.h"
 #include "platform/SystemOs.h"
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -138,8 +138,11 @@ Status PosixError(int code) {
     // strerror may share its buffer between threads; the batch runs several.
     static std::mutex mutex;
     std::lock_guard<std::mutex> lock(mutex);
+    merge::Problem problem = merge::Problem::Other;
+    if (code == ENOSPC || code == EDQUOT) problem = merge::Problem::OutOfSpace;
+    if (code == ENOENT || code == ENOTDIR) problem = merge::Problem::Absent;
     return Status{true, static_cast<uint32_t>(code), std::string(std::strerror(code)) + "\r\n",
-                  code == ENOSPC || code == EDQUOT, code == ENOENT || code == ENOTDIR};
+                  problem};
 }
 
 PosixOs::PosixOs() : newFileMode(0666 & ~ProcessUmask()) {}
@@ -151,7 +154,9 @@ bool IsNoDiskFile(const struct stat& status) {
     return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
 
-Status NotADiskFile() { return Status{true, ENODEV, merge::text::NotADiskFile}; }
+Status NotADiskFile() {
+    return Status{true, ENODEV, std::strerror(ENODEV), merge::Problem::NotADiskFile};
+}
 
 }  // namespace
 
@@ -174,12 +179,29 @@ Status PosixOs::OpenForReading(const char* path, rw::ByteStream** file) {
 
 namespace {
 
+// Whether a save of the same size, made since now, could leave the file's
+// time as it is: where times are whole seconds (2 on some file systems),
+// or as recent as the kernel's clock tick.
+bool Racy(const struct timespec& modified) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t granularity = modified.tv_nsec == 0 ? int64_t{2000000000} : 20000000;
+    const int64_t age = (int64_t{now.tv_sec} - modified.tv_sec) * 1000000000 +
+                        (now.tv_nsec - modified.tv_nsec);
+    return age < granularity;
+}
+
 Status Stamped(const struct stat& status, merge::FileStamp* stamp) {
     stamp->device = static_cast<uint64_t>(status.st_dev);
     stamp->index = static_cast<uint64_t>(status.st_ino);
     stamp->size = static_cast<uint64_t>(status.st_size);
     stamp->modified = int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec;
     stamp->changed = int64_t{status.st_ctim.tv_sec} * 1000000000 + status.st_ctim.tv_nsec;
+    stamp->kind = S_ISREG(status.st_mode)   ? merge::FileKind::File
+                  : S_ISDIR(status.st_mode) ? merge::FileKind::Folder
+                  : S_ISLNK(status.st_mode) ? merge::FileKind::Link
+                                            : merge::FileKind::Other;
+    stamp->racy = Racy(status.st_mtim);
     return {};
 }
 
@@ -194,6 +216,12 @@ Status PosixOs::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
 Status PosixOs::StampAt(const char* path, merge::FileStamp* stamp) {
     struct stat status;
     if (stat(path, &status) != 0) return LastError();
+    return Stamped(status, stamp);
+}
+
+Status PosixOs::StampOfName(const char* path, merge::FileStamp* stamp) {
+    struct stat status;
+    if (lstat(path, &status) != 0) return LastError();
     return Stamped(status, stamp);
 }
 
@@ -238,8 +266,8 @@ Status PosixOs::Write(merge::OutputFile* file, const void* data, uint32_t size) 
 Status PosixOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
     const int fd = AsOutput(file)->fd;
     struct stat wanted;
-    if (stat(target, &wanted) != 0) {
-        if (errno != ENOENT) return LastError();
+    if (!target || stat(target, &wanted) != 0) {
+        if (target && errno != ENOENT) return LastError();
         return fchmod(fd, newFileMode) == 0 ? Status{} : LastError();
     }
     // Owner and group where we may give them (root may; an owner may give a
@@ -252,6 +280,16 @@ Status PosixOs::TakePermissionsOf(merge::OutputFile* file, const char* target) {
     if (got.st_uid != wanted.st_uid) mode &= ~S_ISUID;
     if (got.st_gid != wanted.st_gid) mode &= ~S_ISGID;
     return fchmod(fd, mode) == 0 ? Status{} : LastError();
+}
+
+int RenameWithFlags(const char* from, const char* to, unsigned flags) {
+#ifdef RENAME_EXCHANGE
+    return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+#else
+    (void)from, (void)to, (void)flags;
+    errno = ENOSYS;
+    return -1;
+#endif
 }
 
 ssize_t CopyFileRange(int from, off64_t* fromOffset, int to, off64_t* toOffset, size_t length,
@@ -299,15 +337,51 @@ Status PosixOs::CloseOutput(merge::OutputFile* file) {
     return status;
 }
 
-Status PosixOs::Replace(const char* temporary, const char* target) {
+namespace {
+
+// Read-only for everyone is refused, as the other system refuses it.
+Status Writable(const char* target) {
     struct stat status;
-    Status replaced;
-    if (stat(target, &status) == 0 && IsReadOnly(target, status))
-        replaced = PosixError(EACCES);
-    else if (rename(temporary, target) != 0)
-        replaced = LastError();
-    if (!replaced.ok()) unlink(temporary);
-    return replaced;
+    if (stat(target, &status) == 0 && IsReadOnly(target, status)) return PosixError(EACCES);
+    return {};
+}
+
+// A rename with flags: Unsupported where the kernel or the file system
+// has none, Exists where the name is taken.
+Status Renamed(int result) {
+    if (result == 0) return {};
+    const int code = errno;
+    Status status = PosixError(code);
+    if (code == EINVAL || code == ENOSYS || code == ENOTSUP || code == EOPNOTSUPP)
+        status.problem = merge::Problem::Unsupported;
+    if (code == EEXIST) status.problem = merge::Problem::Exists;
+    return status;
+}
+
+}  // namespace
+
+Status PosixOs::Replace(const char* temporary, const char* target) {
+    const Status writable = Writable(target);
+    if (!writable.ok()) return writable;
+    return rename(temporary, target) == 0 ? Status{} : LastError();
+}
+
+Status PosixOs::Exchange(const char* temporary, const char* target) {
+    const Status writable = Writable(target);
+    if (!writable.ok()) return writable;
+#ifdef RENAME_EXCHANGE
+    return Renamed(renameWithFlags(temporary, target, RENAME_EXCHANGE));
+#else
+    return Renamed((errno = ENOSYS, -1));
+#endif
+}
+
+Status PosixOs::MoveNew(const char* temporary, const char* target) {
+#ifdef RENAME_NOREPLACE
+    return Renamed(renameWithFlags(temporary, target, RENAME_NOREPLACE));
+#else
+    return Renamed((errno = ENOSYS, -1));
+#endif
 }
 
 Status PosixOs::SyncFolder(const char* folder) {

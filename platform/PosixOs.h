@@ -12,6 +12,9 @@
 // copy_file_range where the system has it; elsewhere a refusal (ENOSYS).
 ssize_t CopyFileRange(int from, off64_t* fromOffset, int to, off64_t* toOffset, size_t length,
                       unsigned flags);
+// renameat2 where the system has it (flags RENAME_EXCHANGE, RENAME_NOREPLACE);
+// elsewhere a refusal (ENOSYS).
+int RenameWithFlags(const char* from, const char* to, unsigned flags);
 
 struct PosixOs final : merge::Os {
     PosixOs();
@@ -20,6 +23,7 @@ struct PosixOs final : merge::Os {
     void Close(rw::ByteStream* file) override;
     merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
     merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
+    merge::Status StampOfName(const char* path, merge::FileStamp* stamp) override;
 
     merge::Status MakeDirectory(const char* path, bool* made) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
@@ -30,6 +34,8 @@ struct PosixOs final : merge::Os {
     merge::Status Flush(merge::OutputFile* file) override;
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
+    merge::Status Exchange(const char* temporary, const char* target) override;
+    merge::Status MoveNew(const char* temporary, const char* target) override;
     merge::Status SyncFolder(const char* folder) override;
     void Remove(const char* path) override;
     void RemoveFolder(const char* path) override;
@@ -49,8 +55,10 @@ struct PosixOs final : merge::Os {
     bool NamesIgnoreCase() override { return false; }
     merge::Status Interrupted() override;
 
-    // The system's copy between files, as a test can stand in for it.
+    // The system's copy between files and its renames with flags, as a test
+    // can stand in for them.
     ssize_t (*copyFileRange)(int, off64_t*, int, off64_t*, size_t, unsigned) = CopyFileRange;
+    int (*renameWithFlags)(const char*, const char*, unsigned) = RenameWithFlags;
 
     // The permissions that a new file gets when it replaces nothing.
     unsigned newFileMode;

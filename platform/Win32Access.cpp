@@ -76,13 +76,14 @@ DWORD CopyAccessList(HANDLE from, HANDLE file) {
 }  // namespace
 
 Status TakeAccessOf(const ReplaceCalls& calls, HANDLE file, const std::wstring& path,
-                    const std::wstring& target) {
+                    const wchar_t* target) {
     const bool lists = KeepsAccessLists(file);
-    HANDLE from = CreateFileW(target.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE from = target ? CreateFileW(target, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr)
+                         : INVALID_HANDLE_VALUE;
     if (from == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
+        const DWORD error = target ? GetLastError() : ERROR_FILE_NOT_FOUND;
         if (error != ERROR_FILE_NOT_FOUND) return Win32Error(error);
         return lists ? TakeFolderDefault(path) : Status{};
     }
@@ -93,11 +94,15 @@ Status TakeAccessOf(const ReplaceCalls& calls, HANDLE file, const std::wstring& 
         error = GetLastError();
     CloseHandle(from);
     if (error != ERROR_SUCCESS) return Win32Error(error);
-    // The creation time too: a move over the target (where ReplaceFile is
-    // not used) keeps the moved file's own. Zero times stay as they are.
-    FILE_BASIC_INFO created{};
-    created.CreationTime = basic.CreationTime;
-    return calls.setInformation(file, FileBasicInfo, &created, sizeof created)
+    // The creation time and the attributes a program may set (hidden,
+    // system, ...) too: a rename keeps the moved file's own. Zero times and
+    // attributes stay as they are.
+    constexpr DWORD Settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO taken{};
+    taken.CreationTime = basic.CreationTime;
+    taken.FileAttributes = basic.FileAttributes & Settable;
+    return calls.setInformation(file, FileBasicInfo, &taken, sizeof taken)
                ? Status{}
                : Win32Error(GetLastError());
 }

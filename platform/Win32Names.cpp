@@ -26,9 +26,13 @@ std::string SystemErrorText(DWORD code) {
 }
 
 merge::Status Win32Error(DWORD code) {
-    return merge::Status{true, code, SystemErrorText(code),
-                         code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL,
-                         code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND};
+    merge::Problem problem = merge::Problem::Other;
+    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL)
+        problem = merge::Problem::OutOfSpace;
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+        problem = merge::Problem::Absent;
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) problem = merge::Problem::Exists;
+    return merge::Status{true, code, SystemErrorText(code), problem};
 }
 
 std::string ToCodePage(const wchar_t* text, UINT codePage, bool* exact) {

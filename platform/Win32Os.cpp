@@ -1,7 +1,6 @@
 // The pipeline's and the batch's operating system over kernel32. Every path
 // goes to the wide calls in the \\?\ form where it is a full path, so that
 // the system takes it exactly as it is.
-#include "merge/Messages.h"
 #include "platform/SystemOs.h"
 
 using merge::Status;
@@ -49,10 +48,29 @@ Status Check(BOOL succeeded) { return succeeded ? Status{} : LastError(); }
 
 // Opened to be asked about, not read: a folder too, and whatever others do
 // with it meanwhile.
-HANDLE OpenToAsk(const char* path) {
+HANDLE OpenToAsk(const char* path, DWORD flags) {
     return CreateFileW(WidePath(path).c_str(), 0,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+}
+
+Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp);
+
+Status NotADiskFile() {
+    Status status = Win32Error(ERROR_BAD_DEVICE);
+    status.problem = merge::Problem::NotADiskFile;
+    return status;
+}
+
+// Whether a save of the same size, made since now, could leave the file's
+// time as it is: where times are whole seconds (2 on FAT), or as recent as
+// the system's clock tick. Times in 100 ns.
+bool Racy(int64_t modified) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const int64_t time = static_cast<int64_t>(uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+    const int64_t granularity = modified % 10000000 == 0 ? 20000000 : 200000;
+    return time - modified < granularity;
 }
 
 Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp) {
@@ -70,10 +88,14 @@ Status StampOfHandle(HANDLE handle, merge::FileStamp* stamp) {
     stamp->changed = GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)
                          ? basic.ChangeTime.QuadPart
                          : 0;
+    const DWORD attributes = information.dwFileAttributes;
+    stamp->kind = attributes & FILE_ATTRIBUTE_REPARSE_POINT ? merge::FileKind::Link
+                  : attributes & FILE_ATTRIBUTE_DIRECTORY   ? merge::FileKind::Folder
+                  : GetFileType(handle) == FILE_TYPE_DISK   ? merge::FileKind::File
+                                                            : merge::FileKind::Other;
+    stamp->racy = Racy(stamp->modified);
     return {};
 }
-
-Status NotADiskFile() { return Status{true, ERROR_BAD_DEVICE, merge::text::NotADiskFile}; }
 
 }  // namespace
 
@@ -103,7 +125,16 @@ Status Win32Os::StampOf(rw::ByteStream* file, merge::FileStamp* stamp) {
 }
 
 Status Win32Os::StampAt(const char* path, merge::FileStamp* stamp) {
-    HANDLE file = OpenToAsk(path);
+    HANDLE file = OpenToAsk(path, 0);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    const Status status = StampOfHandle(file, stamp);
+    CloseHandle(file);
+    return status;
+}
+
+Status Win32Os::StampOfName(const char* path, merge::FileStamp* stamp) {
+    if (IsDevicePath(path)) return NotADiskFile();
+    HANDLE file = OpenToAsk(path, FILE_FLAG_OPEN_REPARSE_POINT);
     if (file == INVALID_HANDLE_VALUE) return LastError();
     const Status status = StampOfHandle(file, stamp);
     CloseHandle(file);
@@ -141,10 +172,10 @@ Status Win32Os::Write(merge::OutputFile* file, const void* data, uint32_t size) 
     return written == size ? Status{} : Win32Error(ERROR_DISK_FULL);
 }
 
-// Through the handle, before the replacement, so that every way of
-// replacing keeps them; the attributes come after it (Replace).
+// Through the handle, before the replacement, so that the rename keeps them.
 Status Win32Os::TakePermissionsOf(merge::OutputFile* file, const char* target) {
-    return TakeAccessOf(calls, file->handle, file->path, WidePath(target));
+    const std::wstring wide = target ? WidePath(target) : std::wstring();
+    return TakeAccessOf(calls, file->handle, file->path, target ? wide.c_str() : nullptr);
 }
 
 // Copied through the caller's own buffer.
@@ -178,7 +209,7 @@ size_t Win32Os::NameStart(const char* path) { return NameStartIn(path, CP_ACP); 
 
 Status Win32Os::ResolveLinks(const char* path, std::string* resolved) {
     *resolved = path;
-    HANDLE file = OpenToAsk(path);
+    HANDLE file = OpenToAsk(path, 0);
     if (file == INVALID_HANDLE_VALUE) {
         // Nothing there is no failure; something there that cannot be opened
         // (a link to nothing) is.

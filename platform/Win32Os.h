@@ -61,31 +61,31 @@ merge::Status MakePrivateAccess(PrivateAccess* access);
 
 // The calls a replacement makes, as a test can stand in for them.
 struct ReplaceCalls {
-    decltype(&ReplaceFileW) replaceFile = ReplaceFileW;
     decltype(&MoveFileExW) moveFile = MoveFileExW;
-    decltype(&SetFileAttributesW) setAttributes = SetFileAttributesW;
-    decltype(&CreateFileW) createFile = CreateFileW;  // of a backup
-    // Of the temporary file's creation time.
+    // Of the temporary file's creation time and attributes, and of its
+    // rename in one step.
     decltype(&SetFileInformationByHandle) setInformation = SetFileInformationByHandle;
 };
 
 // Gives file (open for WRITE_DAC and FILE_WRITE_ATTRIBUTES, named path) the
-// access list and creation time of target; where target does not exist, the
-// access list that its folder gives a new file.
+// access list, creation time and attributes of target (null: none), before
+// it replaces it; where target does not exist, the access list that its
+// folder gives a new file.
 merge::Status TakeAccessOf(const ReplaceCalls& calls, HANDLE file, const std::wstring& path,
-                           const std::wstring& target);
+                           const wchar_t* target);
 
-// ReplaceFile with a backup beside the target, and whatever it returns, the
-// target afterwards holds its old bytes or the merged ones, or else both
-// files are kept (temporaryKept) and the status's text names them.
-merge::Status ReplaceKeepingAModel(const ReplaceCalls& calls, const std::wstring& temporary,
-                                   const std::wstring& target, bool* temporaryKept);
+// Moves temporary over target in one step: by the rename that replaces a
+// file in use where the system has it (Windows 10 and later), else by
+// MoveFileEx; both leave both files as they were when they fail.
+merge::Status ReplaceInOneStep(const ReplaceCalls& calls, const std::wstring& temporary,
+                               const std::wstring& target);
 
 struct Win32Os final : merge::Os {
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
     merge::Status StampOf(rw::ByteStream* file, merge::FileStamp* stamp) override;
     merge::Status StampAt(const char* path, merge::FileStamp* stamp) override;
+    merge::Status StampOfName(const char* path, merge::FileStamp* stamp) override;
 
     merge::Status MakeDirectory(const char* path, bool* made) override;
     merge::Status CreateNewFile(const char* path, merge::OutputFile** file) override;
@@ -96,6 +96,8 @@ struct Win32Os final : merge::Os {
     merge::Status Flush(merge::OutputFile* file) override;
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
+    merge::Status Exchange(const char* temporary, const char* target) override;
+    merge::Status MoveNew(const char* temporary, const char* target) override;
     merge::Status SyncFolder(const char* folder) override;
     void Remove(const char* path) override;
     void RemoveFolder(const char* path) override;

@@ -33,4 +33,17 @@ protected:
     return true;
 }
 
+// A stream over bytes in memory, which its owner keeps.
+struct MemoryStream final : ByteStream {
+    MemoryStream(const uint8_t* bytes, uint64_t size) : bytes(bytes), size(size) {}
+    uint32_t Read(void* buffer, uint32_t count) override;
+    [[nodiscard]] bool Seek(int64_t distance, SeekFrom from, uint64_t* newPosition) override {
+        return MovePosition(position, distance, from, newPosition);
+    }
+    uint64_t Size() override { return size; }
+
+    const uint8_t* bytes;
+    uint64_t size, position = 0;
+};
+
 }  // namespace rw

@@ -1,5 +1,7 @@
 #include "rwstream/Chunk.h"
 
+#include <cstring>
+
 namespace rw {
 
 uint32_t Load32(const uint8_t* bytes) {
@@ -12,6 +14,14 @@ void Store32(uint8_t* bytes, uint32_t value) {
     bytes[1] = static_cast<uint8_t>(value >> 8);
     bytes[2] = static_cast<uint8_t>(value >> 16);
     bytes[3] = static_cast<uint8_t>(value >> 24);
+}
+
+uint32_t MemoryStream::Read(void* buffer, uint32_t count) {
+    if (position >= size) return 0;
+    const uint32_t n = static_cast<uint32_t>(count < size - position ? count : size - position);
+    std::memcpy(buffer, bytes + position, n);
+    position += n;
+    return n;
 }
 
 bool ReadField32(ByteStream& stream, uint32_t* value) {

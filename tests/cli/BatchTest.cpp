@@ -9,7 +9,7 @@
 
 #include "cli/Batch.h"
 #include "cli/Console.h"
-#include "merge/Preview.h"
+#include "preview/Picture.h"
 #include "rwstream/Chunk.h"
 #include "tests/support/MemoryOs.h"
 #include "tests/support/Models.h"
@@ -122,6 +122,9 @@ std::string Counts(int merged, int left, int not_, const std::string& done = "me
     return "tintweld-cli: " + std::to_string(merged) + " " + done + ", " + std::to_string(left) +
            " left as it was, " + std::to_string(not_) + " not " + done + "\n";
 }
+std::string Usage(const std::string& error) {
+    return "tintweld-cli: " + error + " (see tintweld-cli --help)\n";
+}
 // At as a listing writes it.
 const std::string Listed = "C:\\\\work\\\\";
 const std::string Already = "File already contain Night Vertex Color.";
@@ -165,13 +168,27 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"a.dff a.dff a.df~", {{"a.dff", a}}, 1,
          Logs({Merge("a.dff"), Opened("a.dff") + Counted(3) + Error(Already),
                Opened("a.df~") + missing}), {{"a.dff", merged}}, Counts(1, 0, 2)},
-        // An output that is the next job's model; a "dff" made in vain; fields in every form.
-        {"-d a.dff dff\\a.dff n\\b.dff --rgba=1,&hA,&O377,064",
-         {{"a.dff", a}, {"dff\\a.dff", a}, {"n\\b.dff", a}}, 1,
-         Logs({Merge("a.dff", 3, "dff\\a.dff"), Opened("dff\\a.dff") + Counted(3) + Error(Already),
+        // A "dff" made in vain; fields in every form.
+        {"-d a.dff n\\b.dff --rgba=1,&hA,&O377,064", {{"a.dff", a}, {"n\\b.dff", a}}, 1,
+         Logs({Merge("a.dff", 3, "dff\\a.dff"),
                Opened("n\\b.dff") + Counted(3) + Error("File could not be read.")}),
-         {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 10, 255, 64}, 3))}}, Counts(1, 0, 2),
+         {{"dff\\a.dff", Merged(Shape(3), Repeat({1, 10, 255, 64}, 3))}}, Counts(1, 0, 1),
          [a](MemoryOs& os) { os.readableUpTo[At + "n\\b.dff"] = a.size() - 1; }},
+        // A dry run foresees its run: a model named twice is merged once.
+        {"--dry-run a.dff a.dff", {{"a.dff", a}}, 1,
+         Logs({Opened("a.dff") + Counted(3) + Made("a.dff", "DFF would be created: "),
+               Opened("a.dff") + Counted(3) + Error(Already)}),
+         {}, "tintweld-cli: 1 would be merged, 0 would be left as it is, 1 would not be merged\n"},
+        // No output lands on a night model, nor elsewhere on a day model; nor a picture on either.
+        {"-N n -o n d", {{"d\\a.dff", a}, {"n\\a.dff", night}}, 2, "", {},
+         Usage("the output 'C:\\work\\n\\a.dff' would replace the night model "
+               "'C:\\work\\n\\a.dff'")},
+        {"-R -o d d", {{"d\\a.dff", a}}, 2, "", {},
+         Usage("the output 'C:\\work\\d\\a.dff' would replace the model 'C:\\work\\d\\a.dff'")},
+        {"-s -d --preview=d\\dff\\a.dff d", {{"d\\a.dff", a}, {"d\\dff\\a.dff", merged}}, 2, "", {},
+         Usage("--preview would replace 'C:\\work\\d\\dff\\a.dff', which the run writes or reads")},
+        {"--preview=d d\\a.dff", {{"d\\a.dff", a}}, 2, "", {},
+         Usage("--preview names a folder or a device, not a file: 'C:\\work\\d'")},
         // The tree mirrored, folders made by whichever job comes first, one in vain.
         {"-R -o d\\o d", {{"d\\a.dff", a}, {"d\\s\\b.dff", a}, {"d\\s\\t\\c.dff", a},
                           {"d\\o\\old.dff", Junk}}, 1,
@@ -225,8 +242,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                Opened("d\\b.dff") + Counted(3) + Opened("n\\b.dff") + missing,
                Pair("d\\s\\c.dff", "n\\s\\c.dff")}),
          {{"d\\a.dff", Merged3("", Night)}, {"d\\s\\c.dff", Merged3("", Day)}}, Counts(2, 0, 1)},
-        {"-q -N n --unpaired=skip d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"n\\a.dff", night}}, 0,
-         Line("Skipped: Night model missing: " + At + "n\\b.dff"),
+        {"-N n --unpaired=skip d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"n\\a.dff", night}}, 0,
+         Logs({Pair("d\\a.dff", "n\\a.dff"), Line("Skipped: Night model missing: " + At + "n\\b.dff")}),
          {{"d\\a.dff", Merged3("", Night)}}, Counts(1, 1, 0)},
         {"-c -N n --unpaired=fill d\\b.dff", {{"d\\b.dff", Model(3, Day)}}, 0,
          Line("Warning: Night model missing: " + At + "n\\b.dff") + Merge("d\\b.dff"),
@@ -257,14 +274,21 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         // Night made darker and bluer from the day colours.
         {"--copy-day --scale=45,45,60,100 --offset=0,0,8,0 a.dff", {{"a.dff", Model(3, Day)}}, 0,
          Merge("a.dff"), {{"a.dff", Merged(Shape(3, Text(Day)), Adjusted(Text(Day), Bluer))}}},
-        // Taken out again; a model without night colours left as it is, shown with --quiet.
-        {"--strip -q a.dff b.dff", {{"a.dff", merged}, {"b.dff", a}}, 0,
-         Opened("b.dff") + Counted(3) + Line("Skipped: File doesn't contain Night Vertex Color."),
+        // Taken out again; a model without night colours left as it is.
+        {"--strip a.dff b.dff", {{"a.dff", merged}, {"b.dff", a}}, 0,
+         Logs({Merge("a.dff"),
+               Opened("b.dff") + Counted(3) + Line("Skipped: File doesn't contain Night Vertex Color.")}),
          {{"a.dff", a}}, Counts(1, 1, 0, "stripped")},
-        // Skipped: a merged model; with -d, an output no older than its day and night models.
-        {"-sq a.dff b.dff", {{"a.dff", a}, {"b.dff", merged}}, 0,
-         Opened("b.dff") + Counted(3) + Line("Skipped: " + Already), {{"a.dff", merged}},
+        // Quiet when nothing needs doing: models skipped, stripped of nothing, left as they are.
+        {"-sq a.dff b.dff", {{"a.dff", a}, {"b.dff", merged}}, 0, "", {{"a.dff", merged}},
          Counts(1, 1, 0)},
+        {"--strip -q b.dff c.dff", {{"b.dff", a}, {"c.dff", a}}, 0, "", {},
+         Counts(0, 2, 0, "stripped")},
+        // In place, night colours older than their night model: left as they are, said so.
+        {"-q -s -N n d", {{"d\\a.dff", merged}, {"n\\a.dff", night}}, 0,
+         Opened("d\\a.dff") + Counted(3) + Line("Skipped: " + Already) +
+             Line("Warning: Night model is newer than the model: " + At + "n\\a.dff"),
+         {}, "", [night](MemoryOs& os) { os.Change(At + "n\\a.dff", night); }},
         {"-s -d -N n d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"d\\c.dff", a}, {"n\\a.dff", night},
                           {"n\\b.dff", night}, {"n\\c.dff", night}, {"d\\dff\\a.dff", merged},
                           {"d\\dff\\b.dff", merged}, {"d\\dff\\c.dff", a}}, 0,
@@ -281,8 +305,7 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                Opened("b.dff") + Line("Skipped: Output is up to date: " + At + "dff\\b.dff"),
                Clumpless("c.dff")}),
          {}, "tintweld-cli: 1 would be merged, 1 would be left as it is, 1 would not be merged\n"},
-        {"-q -s -d a.dff", {{"a.dff", a}, {"dff\\a.dff", merged}}, 0,
-         Opened("a.dff") + Line("Skipped: Output is up to date: " + At + "dff\\a.dff")},
+        {"-q -s -d a.dff", {{"a.dff", a}, {"dff\\a.dff", merged}}, 0, ""},
         {"--dry-run -o o a.dff", {{"a.dff", a}}, 0,
          Opened("a.dff") + Counted(3) + Made("o\\a.dff", "DFF would be created: ")},
     };
@@ -309,40 +332,41 @@ Prepare Both(Prepare first, Prepare second) {
 }
 
 // Faults at one job, groups of three. Models 1.dff on, one vertex each, a fate a letter: m merged;
-// w merged, attributes lost; s merged, folder unflushed; f flush failed, disk full; d access
-// denied; c saved meanwhile by another program; i interrupted twice, abandoned; - not reached.
+// s merged, folder unflushed; d access denied; c saved meanwhile by another program; i interrupted
+// twice, abandoned; - not reached. The disk full at any step of a group: merged once more alone.
 TEST(Batch, Faults) {
     const Prepare alone = Fail(Call::StartThread, 1, SystemError::AccessDenied);
-    const auto stop = [](bool abandon) {
-        return [abandon](MemoryOs& os) {
-            os.Before(Call::Create, 3, [&os, abandon] {
-                os.stopped = true, os.abandoned = abandon;
-            });
+    const auto stop = [](Call call, int k, bool abandon) {
+        return [=](MemoryOs& os) {
+            os.Before(call, k, [&os, abandon] { os.stopped = true, os.abandoned = abandon; });
         };
     };
     const Bytes other = Model(5);
+    const SystemError full = SystemError::DiskFull;
     const struct {
         const char* fates;
         Prepare prepare;
         int status, flushes;
         const char* options = "";
-        bool logsFail = false;
+        bool logsFail = false, interrupted = false;
     } rows[] = {
-        {"fff", Fail(Call::SyncFileSystem, 1, SystemError::DiskFull), 1, 1},
-        {"mdm", Fail(Call::Replace, 2, SystemError::AccessDenied), 1, 1},
+        {"mmm", Fail(Call::SyncFileSystem, 1, full), 0, 1},
+        {"mmm", Fail(Call::Write, 1, full), 0, 1},
+        {"mmm", Fail(Call::CloseOutput, 2, full), 0, 1},
+        {"mdm", Fail(Call::Exchange, 2, SystemError::AccessDenied), 1, 1},
         {"mcm", [&other](MemoryOs& os) {
              os.Before(Call::SyncFileSystem, 1, [&] { os.Change(At + "2.dff", other); });
          }, 1, 1},
         {"ss", Fail(Call::SyncFolder, 1, SystemError::AccessDenied), 1, 1},
-        {"mw", Fail(Call::AfterReplace, 2, SystemError::AccessDenied), 0, 1, "-q"},
+        {"mm", nullptr, 0, 1, "-q"},
         {"m", nullptr, 0, 0},  // one model: its file flushed alone, at once
         // Without threads, eight outputs are three groups, three flushes.
-        {"mmmfffmm", Both(alone, Fail(Call::SyncFileSystem, 2, SystemError::DiskFull)), 1, 3},
-        // The disk fills while outputs wait: the group committed, the third model merged alone.
-        {"mmmmmm", Both(alone, Fail(Call::Write, 14, SystemError::DiskFull)), 0, 2},
-        // The outputs already whole put in place, or abandoned.
-        {"mmm--", Both(alone, stop(false)), 1, 1},
-        {"iii--", Both(alone, stop(true)), 1, 1},
+        {"mmmmmmmm", Both(alone, Fail(Call::SyncFileSystem, 2, full)), 0, 3},
+        {"mmmmmm", Both(alone, Fail(Call::Write, 14, full)), 0, 2},
+        // The outputs already whole put in place, or abandoned; interrupted once all started.
+        {"mmm--", Both(alone, stop(Call::Create, 3, false)), 1, 1, "", false, true},
+        {"iii--", Both(alone, stop(Call::Create, 3, true)), 1, 1, "", false, true},
+        {"mmm", stop(Call::SyncFileSystem, 1, false), 0, 1, "", false, true},
         // Logs that cannot be written end the batch: no model starts after.
         {"mmm--", alone, 1, 1, "", true},
     };
@@ -356,25 +380,21 @@ TEST(Batch, Faults) {
             const std::string name = std::to_string(i) + ".dff", read = Opened(name) + Counted(1);
             const std::map<char, std::string> logs = {
                 {'m', *row.options ? "" : Merge(name, 1)},
-                {'w', Merge(name, 1) + " Warning: The model is replaced, but its attributes could "
-                                       "not be kept: " + ErrorText(SystemError::AccessDenied)},
                 {'s', Merge(name, 1) +
                           Line("Error: Cannot flush folder C:\\work: Access is denied.")},
-                {'f', read + Error("There is not enough space on the disk.")},
                 {'d', read + Error("Access is denied.")},
                 {'c', read + Error("File changed while it was merged.")},
                 {'i', read + " Error: " + ErrorText(SystemError::Aborted)}, {'-', ""}};
             files[name] = Model(1);
-            after[name] = fate == 'c'               ? other
-                          : std::strchr("mws", fate) ? Merged(Shape(1), Grey(1))
-                                                     : Model(1);
+            after[name] = fate == 'c' ? other : std::strchr("ms", fate) ? Merged(Shape(1), Grey(1))
+                                                                       : Model(1);
             arguments += " " + name;
             log += (log.empty() || logs.at(fate).empty() ? "" : "\r\n") + logs.at(fate);
             unreached += fate == '-';
         }
-        if (unreached)
-            log += "\r\nInterrupted: " + std::to_string(unreached) + " models not reached.\r\n";
         const Outcome outcome = RunCli(files, arguments, row.prepare, "1", 3, row.logsFail);
+        if (row.interrupted)
+            log += "\r\nInterrupted: " + std::to_string(unreached) + " models not reached.\r\n";
         EXPECT_EQ(outcome.status, row.status);
         EXPECT_EQ(outcome.log, row.logsFail ? "" : log);
         EXPECT_TRUE(outcome.files == after);
@@ -520,10 +540,22 @@ TEST(Batch, Preview) {
     EXPECT_TRUE(run.files["C:\\p.png"] == Bytes(std::istreambuf_iterator<char>(kept), {}));
     run.files.erase("C:\\p.png");
     EXPECT_TRUE(run.files == files);
-    merge::Picture huge;  // of a million tiles: too large to write
-    EXPECT_FALSE(merge::MakePreviewPicture(size_t{1} << 20, &huge));
+    // No page larger than a viewer takes: more tiles go to more pages, named after the first.
+    MemoryOs os;
+    preview::Page page;
+    ASSERT_TRUE(preview::MakePage(os, preview::TilesPerPage(), &page));
+    EXPECT_TRUE(page.width <= 16384 && page.height <= 16384 && page.height > 16384 - 130);
+    EXPECT_EQ(preview::PagePath("C:\\a.b\\p.png", 2) + preview::PagePath("C:\\a.b\\p", 1),
+              "C:\\a.b\\p-3.pngC:\\a.b\\p-2");
     run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff");
     EXPECT_EQ(run.status + run.log.size() + run.errors.size(), 0u);
+    // A model left as it is for want of its night model is drawn as it is, and said so.
+    run = RunCli(files, "--preview=C:\\p.png -N n --unpaired=skip m\\b.dff",
+                 [](MemoryOs& os) { os.folders.insert(At + "n"); });
+    EXPECT_EQ(run.log, Line("Skipped: Night model missing: " + At + "n\\b.dff") +
+                           "\r\nPreview written: C:\\p.png\r\n");
+    EXPECT_TRUE(run.files["C:\\p.png"] ==
+                RunCli(files, "-s --preview=C:\\p.png m\\b.dff").files["C:\\p.png"]);
     const SystemError denied = SystemError::AccessDenied;
     run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff", Fail(Call::SyncFolder, 1, denied));
     EXPECT_EQ(run.status, 1);
@@ -532,7 +564,7 @@ TEST(Batch, Preview) {
     // A picture that cannot be put in place, or whose log cannot be written, is not written.
     for (const bool logsFail : {false, true}) {
         run = RunCli(files, "--preview=C:\\p.png m\\a.dff",
-                     logsFail ? nullptr : Fail(Call::Replace, 1, denied), "1", 256, logsFail);
+                     logsFail ? nullptr : Fail(Call::MoveNew, 1, denied), "1", 256, logsFail);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.files.count("C:\\p.png"), 0u);
     }

@@ -195,7 +195,7 @@ TEST(Cli, OutputsReachTheDiskBeforeTheirNames) {
     for (const char* arguments : {"a.dff", "-j 1 b.dff c.dff"}) {
         // LeakSanitizer, in the sanitizer build, cannot work under strace.
         ASSERT_EQ(std::system(("cd '" + folder.path + "' && ASAN_OPTIONS=detect_leaks=0 strace -f"
-                               " -qq -e trace=openat,fsync,syncfs,rename -o ../.trace " TINTWELD_CLI
+                               " -qq -e trace=openat,fsync,syncfs,renameat2 -o ../.trace " TINTWELD_CLI
                                " " + arguments + " >/dev/null 2>&1").c_str()),
                   0)
             << arguments;
@@ -206,13 +206,14 @@ TEST(Cli, OutputsReachTheDiskBeforeTheirNames) {
                 return line.find(text) != std::string::npos;
             };
             if (has("O_EXCL")) calls += has("O_NOFOLLOW") && has("0600") ? "create;" : "unsafe;";
-            for (const char* call : {"fsync", "syncfs", "rename"})
+            for (const char* call : {"fsync", "syncfs"})
                 if (has(std::string(" ") + call + "(")) calls += std::string(call) + ";";
+            if (has("RENAME_EXCHANGE")) calls += "exchange;";
             if (has("O_DIRECTORY") && has("\"" + folder.path + "\"")) calls += "folder;";
         }
         EXPECT_EQ(calls, std::string(arguments) == "a.dff"
-                             ? "create;fsync;rename;folder;fsync;"
-                             : "create;create;syncfs;rename;rename;folder;fsync;")
+                             ? "create;fsync;exchange;folder;fsync;"
+                             : "create;create;syncfs;exchange;exchange;folder;fsync;")
             << arguments;
     }
 }
@@ -284,7 +285,7 @@ TEST(Cli, AnInterruptedRunAndAModelSavedMeanwhile) {
                 expected += "\n" + (merged ? Merge(name) : Open(name) + Counted(3) + Refused(why));
             after[name] = saved ? Model(7) : merged ? Merged3() : Model(3);
         }
-        if (reached < count)
+        if (!signals.empty())
             expected += "\nInterrupted: " + std::to_string(count - reached) +
                         " models not reached.\n";
         EXPECT_EQ(log.substr(first + 1), folder.Expand(expected));

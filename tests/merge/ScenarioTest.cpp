@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "merge/Listing.h"
+#include "merge/Paths.h"
 #include "merge/Messages.h"
 #include "rwstream/Chunk.h"
 #include "tests/support/Models.h"
@@ -118,11 +119,14 @@ void RunSequence(const Row& row,
                            session.log.find(" Error: ") == std::string::npos);
     EXPECT_TRUE(os.files == expected);
     EXPECT_TRUE(written || os.folders == folders);  // a "dff" folder made in vain is gone
-    EXPECT_TRUE(!written || os.calls[static_cast<int>(Call::CopyRange)] > 0);  // the system's copy
+    // The system's copy, unless the day model's bytes are compared after it.
+    EXPECT_TRUE(!written || os.coarseClock || os.calls[static_cast<int>(Call::CopyRange)] > 0);
     EXPECT_EQ(ProblemsAtEnd(os, session, sequence), "");
-    // No block the file cannot fill; the day model read whole once, before that only its headers.
+    // No block the file cannot fill; the day model read whole once (twice to compare it), before
+    // that only its headers.
     EXPECT_TRUE(!os.declaredSize.empty() || os.largestAllocation < size_t{1} << 20);
-    EXPECT_TRUE(row.dayPath == row.nightPath || os.bytesRead[row.dayPath] <= daySize * 5 / 4 + 200);
+    EXPECT_TRUE(row.dayPath == row.nightPath ||
+                os.bytesRead[row.dayPath] <= daySize * 5 / 4 * (os.coarseClock ? 2 : 1) + 200);
 }
 
 // The error line of a log ("" for none), from "Error: " to its line end.
@@ -131,38 +135,63 @@ std::string ErrorIn(const std::string& log) {
     return error == std::string::npos ? "" : log.substr(error, log.find('\r', error) - error);
 }
 
-// The log of day dropped alone with these options; left: whether it was left as it is.
-std::string DropAlone(const Bytes& day, std::set<Option> options, bool* left = nullptr) {
+// What day dropped alone comes to with these options and this action: its error line and result.
+struct Came {
+    std::string error, log;
+    merge::DropResult result;
+};
+Came DropAlone(const Bytes& day, std::set<Option> options,
+               merge::Action action = merge::Action::Write) {
     MemoryOs os;
     MemorySession session;
     merge::DropSequence sequence;
     os.folders = {"C:", "C:\\models"};
     os.files[Day] = day;
     session.ticked = options;
-    const merge::DropResult result = merge::HandleDroppedPath(sequence, os, session, Day.c_str());
-    if (left) *left = result == merge::DropResult::LeftAsItIs;
-    return session.log;
+    merge::RunPolicy policy;
+    policy.action = action;
+    const merge::DropResult result = merge::HandleDroppedPath(
+        sequence, os, session, Day.c_str(), merge::PathForm::Exact, policy);
+    merge::ReleaseDay(sequence);
+    return {ErrorIn(session.log), session.log, result};
 }
 
-// One plan, every reader: a skip refuses what "Always Merge" refuses and leaves what it would
-// replace; a listing refuses what it refuses with every geometry.
-void ListSkipAndReplaceAgree(const Row& row) {
+// One reading, every mode, with every geometry or without: a skip, a strip, a dry run and a
+// drawing refuse what "Always Merge" refuses, with its line; a skip leaves only what it would
+// replace; a listing refuses what every geometry refuses (but a model none of whose geometries
+// can take night colours, which it lists).
+void EveryModeAgrees(const Row& row) {
     if (row.setup || row.dayPath != Day || row.form != merge::PathForm::Exact) return;
-    SCOPED_TRACE(row.name + " listed, skipped and replaced");
-    const std::string merged = DropAlone(row.day, Merging);
-    bool left = false;
-    EXPECT_EQ(ErrorIn(DropAlone(row.day, {Option::OneFileMode, Option::SkipMerged}, &left)),
-              ErrorIn(merged));
-    EXPECT_EQ(left, ErrorIn(merged).empty() && merged.find(Replacing) != std::string::npos);
-    const std::string refusal = ErrorIn(DropAlone(
-        row.day, {Option::OneFileMode, Option::AlwaysMerge, Option::EveryGeometry}));
-    MemoryOs os;
-    os.files[Day] = row.day;
-    std::string lines;
-    const bool listed = merge::ListModel(os, Day, &lines);
-    EXPECT_EQ(listed, refusal.empty() || refusal == "Error: File doesn't contain Vertex Color." ||
-                          refusal == "Error: File doesn't contain Extension.") << lines;
-    EXPECT_TRUE(listed || lines == merge::ListedPath(Day) + "\t" + refusal + "\r\n") << lines;
+    for (const bool every : {false, true}) {
+        SCOPED_TRACE(row.name + (every ? ": every mode, every geometry" : ": every mode"));
+        const auto with = [every](Option option) {
+            std::set<Option> options = {Option::OneFileMode, option};
+            if (every) options.insert(Option::EveryGeometry);
+            return options;
+        };
+        const Came merged = DropAlone(row.day, with(Option::AlwaysMerge));
+        const Came skipped = DropAlone(row.day, with(Option::SkipMerged));
+        EXPECT_EQ(skipped.error, merged.error);
+        EXPECT_TRUE(skipped.result != merge::DropResult::LeftAsItIs ||
+                    merged.log.find(Replacing) != std::string::npos);
+        // A strip makes no model larger.
+        const std::string stripped = DropAlone(row.day, with(Option::Strip)).error;
+        EXPECT_TRUE(stripped == merged.error || merged.error == "Error: File is too large.");
+        const bool written = merged.result == merge::DropResult::Written;
+        for (const merge::Action action : {merge::Action::DryRun, merge::Action::Keep}) {
+            const Came came = DropAlone(row.day, with(Option::AlwaysMerge), action);
+            EXPECT_EQ(came.error, merged.error);
+            EXPECT_EQ(came.result == merge::DropResult::WouldBeWritten ||
+                          came.result == merge::DropResult::Kept, written);
+        }
+        if (!every) continue;
+        MemoryOs os;
+        os.files[Day] = row.day;
+        const merge::Listing listing = merge::ListModel(os, Day);
+        const bool noneTakes = merged.error == "Error: File doesn't contain Vertex Color." ||
+                               merged.error == "Error: File doesn't contain Extension.";
+        EXPECT_EQ(listing.error, noneTakes && !listing.geometries.empty() ? "" : merged.error);
+    }
 }
 
 TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
@@ -202,6 +231,18 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
         {"OtherVersion", OneFile, change([](ModelShape& s) { s.version--; }), {},
          Unread("RW Version ID doesn't match.")},
         {"NotPrelit", OneFile, change(NoColours), {}, Unread("File doesn't contain Vertex Color.")},
+        // Every mode reads the same: colours, old chunk or a count cut, one line for each.
+        {"NotPrelitWithAnOldChunk", OneFile, Build(With(WithOldChunk(1, 4), NoColours)), {},
+         Unread("File doesn't contain Vertex Color.")},
+        {"NotPrelitCutInItsCount", OneFile, Cut(With(three, NoColours), Data + 10), {},
+         Unread("File doesn't contain Vertex Color.")},
+        {"OldChunkAndACountTooLarge", Merging, Build(With(WithOldChunk(1, 4), [](ModelShape& s) {
+             s.overrideVertexCount = true;
+             s.vertexCountField = 1000;
+         })), {}, Refused(1000, noFit)},
+        {"OldChunkPastTheGeometryList", Merging, Build(With(WithOldChunk(2, 4), [](ModelShape& s) {
+             s.geometryListSizeChange = -1;
+         })), {}, Counted(4) + Replacing + Error("Geometry runs past the end of the Geometry List.")},
         {"NoExtension", OneFile, change(NoExtension), {}, noExtension},
         // The search for the Extension stays inside the first Geometry.
         {"ExtensionOnlyInALaterGeometry", OneFile, change([](ModelShape& s) {
@@ -281,7 +322,7 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
     for (Row row : rows) {
         row.log = Open(row.dayPath) + row.log + Ready;
         RunSequence(row);
-        ListSkipAndReplaceAgree(row);
+        EveryModeAgrees(row);
     }
     // No path at all: an empty one, which cannot be opened.
     MemoryOs os;
@@ -290,7 +331,7 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
     EXPECT_EQ(merge::HandleDroppedPath(sequence, os, session, nullptr),
               merge::DropResult::NotWritten);
     EXPECT_EQ(session.log, Open("") + Error("The system cannot find the path specified.") + Ready);
-    EXPECT_STREQ(merge::text::FirstLogLine, "Ready. Drop day dff file.\r\n");  // the window's
+    EXPECT_STREQ(merge::text::FirstLogLine.text, "Ready. Drop day dff file.\r\n");  // the window's
 }
 
 TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
@@ -360,14 +401,6 @@ TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
     const Bytes cut(merged.bytes.begin(), merged.bytes.begin() + merged.layout.firstExtensionEnd);
     RunSequence({"CutAfterTheFirstGeometry", OneFile, Cut(two, LayoutOf(two).firstExtensionEnd), {},
                  Open(Day) + Counted(3) + Created(Day), {{Day, cut}}});
-    // A strip reads no colours: a count the file cannot hold is no reason to keep a chunk.
-    const ModelShape huge = With(WithOldChunk(1, 4), [](ModelShape& s) {
-        s.overrideVertexCount = true;
-        s.vertexCountField = 0xFFFFFF;
-    });
-    RunSequence({"StripACountTooLarge", Stripping, Build(huge), {},
-                 Open(Day) + Counted(0xFFFFFF) + Created(Day),
-                 {{Day, Build(modelgen::WithoutNightColours(huge, false))}}});
 }
 
 // Every channel changed another way: darker, lower, bluer, and alpha scaled to its ends.
@@ -507,11 +540,11 @@ TEST(Scenario, OutputGoesOverTheDayModelOrIntoADffFolder) {
          }},
         {"HardLinked", OneFile, day, {}, log + Created(Day), {{Day, merged}},
          [](MemoryOs& os, MemorySession&) { os.HardLink("C:\\models\\copy.dff", Day); }},
-        {"LinkToAPathTooLong", Dff, day, {},
+        {"LinkToAPathTooLong", OneFile, {}, {},
          log + Error("Output path is longer than 259 characters.") + Ready, {},
          [=](MemoryOs& os, MemorySession&) {
-             os.folders.insert("C:\\models\\dff");
-             os.links[InDff] = folder + "\\" + std::string(20, 'n') + ".dff";
+             os.folders.insert(folder);
+             os.files[os.links[Day] = folder + "\\" + std::string(20, 'n') + ".dff"] = day;
          }},
         {"DffFolderFileReplaced", Dff, day, {}, log + Created(InDff), {{InDff, merged}},
          [](MemoryOs& os, MemorySession&) {
@@ -539,13 +572,17 @@ TEST(Scenario, OutputGoesOverTheDayModelOrIntoADffFolder) {
 TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
     const Bytes day = Build(Shape(3)), merged = Merged(Shape(3), Grey(3));
     const std::string log = Open(Day) + Counted(3), created = log + "\r\nDFF created: " + Day;
+    // Exchange: the move over a file; MoveNew: the move to a name still free.
     for (Call call : {Call::Write, Call::CopyRange, Call::TakePermissions, Call::Flush,
-                      Call::CloseOutput, Call::Replace, Call::Create, Call::MakeDirectory,
-                      Call::StampAt, Call::ResolveLinks}) {
+                      Call::CloseOutput, Call::Exchange, Call::MoveNew, Call::Create,
+                      Call::MakeDirectory, Call::StampOfName, Call::ResolveLinks}) {
         for (int where = 0; where < 3; ++where) {
             // The folder's own failure, not the file's that would follow.
             const bool folder = call == Call::MakeDirectory, overDay = where == 0;
-            if (overDay && folder) continue;
+            // Links are followed only at the model's own name.
+            if ((overDay && folder) || (call == Call::MoveNew) != (where == 2) ||
+                (call == Call::ResolveLinks && !overDay))
+                continue;
             const std::string error = folder ? " Error: Cannot create folder C:\\models\\dff: "
                                              : " Error: ";
             RunSequence({"Call" + std::to_string(static_cast<int>(call)), overDay ? OneFile : Dff,
@@ -579,18 +616,19 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
              os.copiesAtMost = 0;
              os.FailCall(Call::Write, 1, Denied);
          }},
-        // The model moved aside and the merged one not moved over it: both kept.
-        {"KeptBoth", OneFile, day, {},
-         log + " Error: " + ErrorText(SystemError::KeptBoth) +
-             " Error: The model is kept as C:\\models\\car.df~~, the merged model as "
-             "C:\\models\\car.df~.\r\n" + Ready,
-         {{Day, {}}, {"C:\\models\\car.df~~", day}, {"C:\\models\\car.df~", merged}},
-         Fail(Call::Replace, 1, SystemError::KeptBoth)},
-        // A step after the replacement fails: the model is replaced all the same, and said so.
-        {"ReplacedWithoutAttributes", OneFile, day, {},
-         created + "\r\n Warning: The model is replaced, but its attributes could not be kept: "
-                   "Access is denied.\r\n" + Ready,
-         {{Day, merged}}, Fail(Call::AfterReplace, 1, Denied)},
+        // Saved as the merge was swapped in, and the swap back refused: both kept, and said where.
+        {"SwappedBackRefused", OneFile, day, {},
+         log + Error("Access is denied.") + " Error: The model is kept as C:\\models\\car.df~, "
+               "the merged model as C:\\models\\car.dff.\r\n" + Ready,
+         {{Day, merged}, {"C:\\models\\car.df~", Build(Shape(4))}},
+         [](MemoryOs& os, MemorySession&) {
+             os.Before(Call::StampOfName, 3,
+                       [&os] { os.Change("C:\\models\\car.df~", Build(Shape(4))); });
+             os.FailCall(Call::Exchange, 2, Denied);
+         }},
+        // Where the system swaps no names: moved over the target once it is checked.
+        {"WithoutSwaps", OneFile, day, {}, log + Created(Day), {{Day, merged}},
+         [](MemoryOs& os, MemorySession&) { os.swapsNames = false; }},
         // Replaced, but its folder's entry may not be on the disk: no model written.
         {"FolderNotFlushed", OneFile, day, {},
          created + "\r\n" + Error("Cannot flush folder C:\\models: Access is denied.") + Ready,
@@ -613,14 +651,16 @@ TEST(Scenario, AModelSavedMeanwhileIsNeverLost) {
             });
         };
     };
-    // An output in the "dff" folder saved meanwhile, with an older one there first or not.
+    // An output in the "dff" folder saved meanwhile: before the check of an older one there, or
+    // as the merged one is moved to its free name.
     const auto savedInDff = [](bool older) -> Prepare {
         return [=](MemoryOs& os, MemorySession&) {
             os.folders.insert("C:\\models\\dff");
             if (older) os.files[InDff] = {1};
-            os.Before(Call::Flush, 1, [&os] { os.Change(InDff, {2}); });
+            os.Before(older ? Call::Flush : Call::MoveNew, 1, [&os] { os.Change(InDff, {2}); });
         };
     };
+    const Bytes sameSize = Build(Shape(3, Repeat({1, 2, 3, 4}, 3)));
     const std::vector<Row> rows = {
         {"WhileWritten", OneFile, day, {}, log + changed, {{Day, other}},
          save(Call::Write, 1, other)},
@@ -646,9 +686,20 @@ TEST(Scenario, AModelSavedMeanwhileIsNeverLost) {
              os.HardLink("C:\\models\\copy.dff", Day);
              os.Before(Call::Write, 1, [&os, other] { os.Change("C:\\models\\copy.dff", other); });
          }},
-        // "dff\car.dff" a link to the day model, saved while its output waits.
-        {"DffLinkToTheDay", Dff, day, {}, log + changed, {{Day, other}},
-         [=](MemoryOs& os, MemorySession& s) {
+        // Saved between the swap of the merged model in and its check: swapped back.
+        {"AtTheLastMoment", OneFile, day, {}, log + changed, {{Day, other}},
+         [=](MemoryOs& os, MemorySession&) {
+             os.Before(Call::StampOfName, 3, [&os, other] { os.Change("C:\\models\\car.df~", other); });
+         }},
+        // Where times are coarse, a save of the same size within the tick: told by its bytes.
+        {"WithinTheClocksTick", OneFile, day, {}, log + changed, {{Day, sameSize}},
+         [=](MemoryOs& os, MemorySession&) {
+             os.coarseClock = true;
+             os.Before(Call::StampOf, 3, [&os, sameSize] { os.Change(Day, sameSize, true); });
+         }},
+        // "dff\car.dff" a link to the day model: replaced, never written through.
+        {"DffLinkToTheDay", Dff, day, {}, log + Created(InDff),
+         {{Day, other}, {InDff, Merged(Shape(3), Grey(3))}}, [=](MemoryOs& os, MemorySession& s) {
              os.links[InDff] = Day;
              save(Call::Flush, 1, other)(os, s);
          }},
@@ -736,22 +787,40 @@ TEST(Scenario, EveryGeometry) {
          Open(Day) + Counted(3) + g(2, "4 vertex.") +
              " Skipped: Geometry already contain Night Vertex Color.\r\n" + Created(Day),
          {{Day, Merged(oldFirst, Colours{{1, Grey(4)}})}}},
-        {"NoneCanTakeColours", every, Build(With(Shape(3), NoColours)), {},
-         Open(Day) + Counted(3) + " Warning: Vertex Color missing: geometry left as it is.\r\n" +
+        {"NoneCanTakeColours", every, Build(With(noColours, [](ModelShape& s) {
+             s.geometries[0].prelit = s.geometries[2].prelit = false;
+         })), {}, opened + " Warning: Vertex Color missing: geometry left as it is.\r\n" +
+             missing + g(3, "Warning: Vertex Color missing: geometry left as it is.") +
              Error("File doesn't contain Vertex Color.") + Ready},
+        // A model of one geometry is read as without every geometry.
+        {"OneWithoutColoursAlone", every, Build(With(Shape(3), NoColours)), {},
+         Open(Day) + Unread("File doesn't contain Vertex Color.") + Ready},
         {"AllThreeStripped", strip, Merged(plain, greys), {}, opened + Created(Day),
          {{Day, Build(plain)}}},
         // Passed over as a merge passes over it (its Extension unread), its old chunk kept.
         {"OneWithoutColoursNotStripped", strip, Merged(oldNoColours, Colours{{0, Grey(3)}}), {},
          opened + missing + Created(Day), {{Day, Build(oldNoColours)}}},
         {"NothingToStrip", strip, Build(plain), {}, opened + NothingToStrip + Ready},
-        {"NoExtensionNothingToStrip", Stripping, Build(With(Shape(3), NoExtension)), {},
-         Open(Day) + Counted(3) + NothingToStrip + Ready},
+        {"NoExtensionNotStripped", Stripping, Build(With(Shape(3), NoExtension)), {},
+         Open(Day) + Refused(3, "File doesn't contain Extension.") + Ready},
         {"Miscounted", every, miscount, {}, Open(Day) + Refused(3, miscounted) + Ready},
         {"AGeometryCutByTheListsEnd", every, cutHeader, {},
          Open(Day) + Refused(3, miscounted) + Ready},
         {"ANightModelMiscounted", night, Build(plain), miscount,
          opened + NightPrompt + Open(Night) + Refused(3, miscounted) + Ready},
+        // A night model's geometry without colours gives none; a day model of one geometry
+        // takes its night model's first, whatever the rest of it.
+        {"ANightModelsFirstWithoutColours", night, Build(plain),
+         Build(With(nightShape, [](ModelShape& s) { s.geometries[0].prelit = false; })),
+         opened + NightPrompt + Open(Night) + Counted(2) +
+             " Warning: Night DFF contains no such geometry.\r\n" + g(2, "7 vertex.") +
+             g(2, "Warning: Night DFF contains too much vertex.") +
+             g(3, "Warning: Night DFF contains no such geometry.") + Created(Day),
+         {{Day, Merged(plain, Colours{{0, PatternColours(0, 3)}, {1, PatternColours(1, 4)},
+                                      {2, PatternColours(2, 5)}})}}},
+        {"OneGeometryANightModelMiscounted", night, Build(Shape(3)), miscount,
+         Open(Day) + Counted(3) + NightPrompt + Open(Night) + Counted(3) + Created(Day),
+         {{Day, Merged(Shape(3), PatternColours(0, 3))}}},
         // A Geometry after the end of the list is none of its geometries.
         {"AGeometryAfterTheList", every, Build(after), {}, opened + Created(Day),
          {{Day, Merged(after, greys)}}},
@@ -783,7 +852,7 @@ TEST(Scenario, AFailureRemovesOnlyTheFoldersItMade) {
     EXPECT_EQ(drop(), merge::DropResult::Written);
     os.files.erase(InDff);
     session.ticked = OneFile;
-    os.FailCall(Call::Replace, os.calls[static_cast<int>(Call::Replace)] + 1, Denied);
+    os.FailCall(Call::Exchange, os.calls[static_cast<int>(Call::Exchange)] + 1, Denied);
     EXPECT_EQ(drop(), merge::DropResult::NotWritten);
     EXPECT_EQ(os.folders, (std::set<std::string>{"C:", "C:\\models", "C:\\models\\dff"}));
     EXPECT_EQ(session.log.substr(session.log.rfind(" Error")), Error("Access is denied.") + Ready);

@@ -20,11 +20,13 @@ struct MemoryOs::Stream final : rw::ByteStream {
 
     uint64_t End() const { return std::min<uint64_t>(readable, bytes.size()); }
     uint32_t Read(void* buffer, uint32_t count) override {
+        std::lock_guard<std::recursive_mutex> lock(os->mutex);
+        // Saved in place, the open file is read as it is now.
+        if (os->files.count(path) && os->identities[path] == stamp.index) bytes = os->files[path];
         if (position >= End()) return 0;
         const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, End() - position));
         std::memcpy(buffer, bytes.data() + position, n);
         position += n;
-        std::lock_guard<std::recursive_mutex> lock(os->mutex);
         os->bytesRead[path] += n;
         return n;
     }
@@ -57,17 +59,19 @@ std::string ErrorText(SystemError error) {
         {SystemError::NotAFolder, "The directory name is invalid."},
         {SystemError::Aborted, "The I/O operation has been aborted because of either a thread "
                                "exit or an application request."},
-        {SystemError::KeptBoth, "Unable to move the replacement file to the file to be "
-                                "replaced. The file to be replaced has been renamed using the "
-                                "backup name."},
+        {SystemError::NotSupported, "The request is not supported."},
     };
     return texts.at(error) + "\r\n";
 }
 
 Status Failure(SystemError error) {
-    return Status{true, static_cast<uint32_t>(error), ErrorText(error),
-                  error == SystemError::DiskFull,
-                  error == SystemError::FileNotFound || error == SystemError::PathNotFound};
+    merge::Problem problem = merge::Problem::Other;
+    if (error == SystemError::DiskFull) problem = merge::Problem::OutOfSpace;
+    if (error == SystemError::FileNotFound || error == SystemError::PathNotFound)
+        problem = merge::Problem::Absent;
+    if (error == SystemError::FileExists) problem = merge::Problem::Exists;
+    if (error == SystemError::NotSupported) problem = merge::Problem::Unsupported;
+    return Status{true, static_cast<uint32_t>(error), ErrorText(error), problem};
 }
 
 MemoryOs::~MemoryOs() {
@@ -76,12 +80,14 @@ MemoryOs::~MemoryOs() {
     for (const auto& block : blocks) delete[] block.first;
 }
 
-void MemoryOs::Change(const std::string& path, const Bytes& bytes) {
+void MemoryOs::Change(const std::string& path, const Bytes& bytes, bool withinTheTick) {
     std::lock_guard<std::recursive_mutex> lock(mutex);
-    const uint64_t identity = StampOfPath(path).index, version = ++lastVersion;
+    files.emplace(path, Bytes());  // a file made where there was none
+    const bool same = withinTheTick && files[path].size() == bytes.size();
+    const uint64_t identity = StampOfPath(path).index, version = same ? 0 : ++lastVersion;
     for (auto& name : identities)
         if (name.second == identity && files.count(name.first))
-            files[name.first] = bytes, versions[name.first] = version;
+            files[name.first] = bytes, versions[name.first] = same ? versions[name.first] : version;
 }
 
 void MemoryOs::HardLink(const std::string& name, const std::string& existing) {
@@ -110,7 +116,11 @@ merge::FileStamp MemoryOs::StampOfPath(const std::string& path) {
     uint64_t& identity = identities[path];
     if (identity == 0) identity = ++lastVersion;  // a file the test put there
     merge::FileStamp stamp;
-    stamp.index = identity, stamp.modified = versions[path], stamp.size = files[path].size();
+    const auto file = files.find(path);
+    stamp.index = identity, stamp.modified = versions[path];
+    stamp.size = file == files.end() ? 0 : file->second.size();
+    stamp.kind = links.count(path) ? merge::FileKind::Link : merge::FileKind::File;
+    stamp.racy = coarseClock;
     return stamp;
 }
 
@@ -212,31 +222,69 @@ Status MemoryOs::CloseOutput(merge::OutputFile* file) {
     return status;
 }
 
-Status MemoryOs::Replace(const char* temporary, const char* target) {
-    CALLED(Call::Replace);
+Status MemoryOs::StampOfName(const char* path, merge::FileStamp* stamp) {
+    CALLED(Call::StampOfName);
+    if (folders.count(path)) stamp->kind = merge::FileKind::Folder;
+    else if (!files.count(path) && !links.count(path))
+        return status.ok() ? Failure(SystemError::FileNotFound) : status;
+    else *stamp = StampOfPath(path);
+    return status;
+}
+
+void MemoryOs::Swap(const std::string& a, const std::string& b) {
+    std::swap(files[a], files[b]);
+    std::swap(identities[a], identities[b]);
+    std::swap(versions[a], versions[b]);
+    const bool aLink = links.count(a), bLink = links.count(b);
+    const std::string aTo = aLink ? links[a] : "", bTo = bLink ? links[b] : "";
+    links.erase(a), links.erase(b);
+    if (aLink) links[b] = aTo;
+    if (bLink) links[a] = bTo;
+}
+
+Status MemoryOs::Moving(Status status, const std::string& temporary, const std::string& target) {
     for (const Stream* stream : streams)
         if (status.ok() && stream->path == target) status = Failure(SystemError::SharingViolation);
     if (status.ok() && !files.count(temporary)) status = Failure(SystemError::FileNotFound);
-    if (status.code == static_cast<uint32_t>(SystemError::KeptBoth)) {
-        // The target under a backup name beside the temporary file, both kept.
-        const std::string backup = std::string(temporary) + "~";
-        files[backup] = files[target], identities[backup] = identities[target];
-        files.erase(target);
-        temporaries.erase(temporary);
-        status.text += merge::text::KeptBefore + backup + merge::text::KeptBetween + temporary +
-                       merge::text::KeptAfter;
-        return status;
-    }
-    if (!status.ok()) return Remove(temporary), status;
-    files[target] = std::move(files[temporary]);
-    versions[target] = versions[temporary], identities[target] = identities[temporary];
-    files.erase(temporary);
+    if (!status.ok()) return status;
     const Temporary made = temporaries[temporary];
-    misuses += made.permissionsOf != target || !made.flushed;
+    misuses += made.permissionsOf.empty() || !made.flushed;
     temporaries.erase(temporary);
     unflushedFolders.insert(merge::FolderOf(*this, target));
-    const Status after = Called(Call::AfterReplace);
-    return Status{false, after.code, after.text};
+    return status;
+}
+
+Status MemoryOs::Replace(const char* temporary, const char* target) {
+    CALLED(Call::Replace);
+    if (!(status = Moving(status, temporary, target)).ok()) return status;
+    Swap(temporary, target);
+    files.erase(temporary), links.erase(temporary);
+    return status;
+}
+
+Status MemoryOs::Exchange(const char* temporary, const char* target) {
+    CALLED(Call::Exchange);
+    if (status.ok() && !swapsNames) return Failure(SystemError::NotSupported);
+    // Swapped back: the temporary file is ours again.
+    if (status.ok() && !temporaries.count(temporary) && files.count(target)) {
+        Swap(temporary, target);
+        temporaries[temporary] = {"(back)", true};
+        return status;
+    }
+    if (!(status = Moving(status, temporary, target)).ok()) return status;
+    Swap(temporary, target);
+    return status;
+}
+
+Status MemoryOs::MoveNew(const char* temporary, const char* target) {
+    CALLED(Call::MoveNew);
+    if (status.ok() && !swapsNames) return Failure(SystemError::NotSupported);
+    if (status.ok() && (files.count(target) || links.count(target)))
+        return Failure(SystemError::FileExists);
+    if (!(status = Moving(status, temporary, target)).ok()) return status;
+    Swap(temporary, target);
+    files.erase(temporary);
+    return status;
 }
 
 void MemoryOs::RemoveFolder(const char* path) {

@@ -21,8 +21,7 @@ using Bytes = std::vector<uint8_t>;
 // Windows error codes; each fails with the system's English text.
 enum class SystemError : uint32_t {
     FileNotFound = 2, PathNotFound = 3, AccessDenied = 5, SharingViolation = 32,
-    FileExists = 80, DiskFull = 112, NotAFolder = 267, Aborted = 995,
-    KeptBoth = 1177,  // of Replace: the target moved aside, both files kept and named
+    FileExists = 80, DiskFull = 112, NotSupported = 50, NotAFolder = 267, Aborted = 995,
 };
 std::string ErrorText(SystemError error);
 merge::Status Failure(SystemError error);
@@ -32,12 +31,11 @@ merge::Status Failure(SystemError error);
     std::lock_guard<std::recursive_mutex> lock(mutex); \
     merge::Status status = Called(call)
 
-// The calls that can fail, and a step after the replacement (whose fault
-// leaves the target replaced).
+// The calls that can fail.
 enum class Call {
     Open, MakeDirectory, Create, Write, TakePermissions, Flush, CloseOutput, Replace,
     SyncFolder, Allocate, StampAt, SyncFileSystem, StartThread, CopyRange, StampOf,
-    ResolveLinks, FullPath, ListFolder, AfterReplace, Count
+    ResolveLinks, FullPath, ListFolder, StampOfName, Exchange, MoveNew, Count
 };
 
 struct MemoryOs final : merge::Os {
@@ -54,8 +52,9 @@ struct MemoryOs final : merge::Os {
     void Before(Call call, int k, std::function<void()> action) {
         planned.insert({{call, k}, {SystemError{}, std::move(action)}});
     }
-    // Another program saves the file in place: new bytes under each of its names.
-    void Change(const std::string& path, const Bytes& bytes);
+    // Another program saves the file in place: new bytes under each of its
+    // names; within the clock's tick, a save of the same size keeps its stamp.
+    void Change(const std::string& path, const Bytes& bytes, bool withinTheTick = false);
     void HardLink(const std::string& name, const std::string& existing);
     std::atomic<bool> stopped{false};    // an interruption
     std::atomic<bool> abandoned{false};  // a second one
@@ -63,6 +62,10 @@ struct MemoryOs final : merge::Os {
     // The system's copy between files: at most so many bytes a call (0: refused).
     uint64_t copiesAtMost = UINT64_MAX;
     bool syncsWholeFileSystems = true;
+    // Times as coarse as the clock's tick: every stamp is racy.
+    bool coarseClock = false;
+    // Names are swapped, and moved only to a free name, in one step.
+    bool swapsNames = true;
     // Reads stop at this offset; the size a file claims instead of its own.
     std::map<std::string, uint64_t> readableUpTo, declaredSize;
 
@@ -87,7 +90,7 @@ struct MemoryOs final : merge::Os {
     merge::Status Write(merge::OutputFile* file, const void* data, uint32_t size) override;
     merge::Status TakePermissionsOf(merge::OutputFile* file, const char* target) override {
         CALLED(Call::TakePermissions);
-        if (status.ok()) temporaries[outputs.at(file)].permissionsOf = target;
+        if (status.ok()) temporaries[outputs.at(file)].permissionsOf = target ? target : "(new)";
         return status;
     }
     merge::Status CopyRange(rw::ByteStream* from, uint64_t offset, uint64_t length,
@@ -99,6 +102,9 @@ struct MemoryOs final : merge::Os {
     }
     merge::Status CloseOutput(merge::OutputFile* file) override;
     merge::Status Replace(const char* temporary, const char* target) override;
+    merge::Status Exchange(const char* temporary, const char* target) override;
+    merge::Status MoveNew(const char* temporary, const char* target) override;
+    merge::Status StampOfName(const char* path, merge::FileStamp* stamp) override;
     merge::Status SyncFolder(const char* folder) override {
         CALLED(Call::SyncFolder);
         unflushedFolders.erase(folder);  // even when it fails: it comes after the replacement
@@ -106,7 +112,7 @@ struct MemoryOs final : merge::Os {
     }
     void Remove(const char* path) override {
         std::lock_guard<std::recursive_mutex> lock(mutex);
-        files.erase(path), temporaries.erase(path);
+        files.erase(path), links.erase(path), temporaries.erase(path);
     }
     void RemoveFolder(const char* path) override;
     size_t NameStart(const char* path) override {
@@ -143,6 +149,11 @@ private:
     merge::FileStamp StampOfPath(const std::string& path);
     // Why nothing new can be made at path: its name taken or its folder missing.
     merge::Status Makeable(const std::string& path);
+    // The two names' files (or links) swapped, or the first's moved to the second.
+    void Swap(const std::string& a, const std::string& b);
+    // What a move over target needs: nobody reading it, the file whole and ours.
+    merge::Status Moving(merge::Status status, const std::string& temporary,
+                         const std::string& target);
 
     std::recursive_mutex mutex;
     std::multimap<std::pair<Call, int>, Planned> planned;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rwstream/Chunk.h"
 
 namespace modelgen {
 
@@ -70,7 +69,7 @@ void Put16(ByteSink& sink, uint16_t value) {
 
 void Put32(ByteSink& sink, uint32_t value) {
     uint8_t* room = Reserve(sink, 4);
-    if (room) rw::Store32(room, value);
+    for (int k = 0; room && k < 4; ++k) room[k] = static_cast<uint8_t>(value >> (8 * k));
 }
 
 void PutFloat(ByteSink& sink, float value) {

@@ -4,15 +4,23 @@
 #include <cmath>
 #include <cstdio>
 
-#include "rwstream/Chunk.h"
 #include "tools/modelgen/ByteSink.h"
 
 namespace modelgen {
 
 namespace {
 
+// The format's numbers, written here from the format itself and not from
+// the tool's own header, so that a wrong number there fails the tests.
+constexpr uint32_t TypeStruct = 0x01, TypeExtension = 0x03, TypeMaterialList = 0x08,
+                   TypeFrameList = 0x0E, TypeGeometry = 0x0F,
+                   TypeAtomic = 0x14, TypeGeometryList = 0x1A, TypeNightColours = 0x0253F2F9;
+constexpr uint32_t LibraryVersion = 0x1803FFFF;
+constexpr uint32_t NightColourField = 0x01010101;
+constexpr uint32_t ColourSize = 4, ChunkHeaderSize = 12;
+constexpr uint16_t FlagPrelit = 0x0008;
 // Every chunk but the first carries the stamp the tool itself writes.
-constexpr uint32_t ChunkVersion = rw::LibraryVersion;
+constexpr uint32_t ChunkVersion = LibraryVersion;
 
 // Flag bits that a typical mesh carries besides prelit: triangle strips,
 // positions, lighting. Prelit stays the only one the tool looks at.
@@ -65,10 +73,10 @@ void PutRawChunk(ByteSink& sink, const RawChunk& chunk) {
 }
 
 void PutNightColourPrefix(ByteSink& sink, uint64_t colourBytes) {
-    Put32(sink, rw::TypeNightColours);
+    Put32(sink, TypeNightColours);
     Put32(sink, static_cast<uint32_t>(4 + colourBytes));
-    Put32(sink, rw::LibraryVersion);
-    Put32(sink, rw::NightColourFieldValue);
+    Put32(sink, LibraryVersion);
+    Put32(sink, NightColourField);
 }
 
 void PutColours(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
@@ -76,7 +84,7 @@ void PutColours(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
         PutBytes(sink, geometry.colours.data(), geometry.colours.size());
         return;
     }
-    if (CountedOnly(sink, uint64_t{rw::ColourSize} * geometry.vertexCount)) return;
+    if (CountedOnly(sink, uint64_t{ColourSize} * geometry.vertexCount)) return;
     for (uint32_t v = 0; v < geometry.vertexCount; ++v) PatternColour(index, v, Reserve(sink, 4));
 }
 
@@ -118,7 +126,7 @@ void PutMorphTarget(ByteSink& sink, const GeometryShape& geometry, uint32_t inde
 void PutGeometryData(ByteSink& sink, const GeometryShape& geometry, uint32_t index,
                      uint32_t vertexCountField) {
     uint16_t flags = FlagTriStrip | FlagPositions | FlagLight;
-    if (geometry.prelit) flags |= rw::FlagPrelit;
+    if (geometry.prelit) flags |= FlagPrelit;
     Put16(sink, flags);
     Put16(sink, 0);  // no texture coordinate sets, no native data
     Put32(sink, geometry.triangleCount);
@@ -132,10 +140,10 @@ void PutGeometryData(ByteSink& sink, const GeometryShape& geometry, uint32_t ind
 void PutGeometryExtension(ByteSink& sink, const GeometryShape& geometry, bool first) {
     ModelLayout* layout = first ? sink.layout : nullptr;
     if (layout) layout->firstExtension = sink.position;
-    PutChunk(sink, rw::TypeExtension, ChunkVersion, [&](ByteSink& s) {
+    PutChunk(sink, TypeExtension, ChunkVersion, [&](ByteSink& s) {
         for (size_t i = 0; i <= geometry.plugins.size(); ++i) {
             if (geometry.nightChunkIndex == static_cast<int>(i)) {
-                uint64_t colourBytes = uint64_t{rw::ColourSize} * geometry.nightChunkVertices;
+                uint64_t colourBytes = uint64_t{ColourSize} * geometry.nightChunkVertices;
                 if (layout && s.layout) layout->nightChunk = s.position;
                 PutNightColourPrefix(s, colourBytes);
                 if (geometry.nightColours.empty())
@@ -155,12 +163,12 @@ void PutGeometry(ByteSink& sink, const ModelShape& shape, uint32_t index) {
     uint32_t vertexCountField =
         first && shape.overrideVertexCount ? shape.vertexCountField : geometry.vertexCount;
     if (first && sink.layout) sink.layout->firstGeometry = sink.position;
-    PutChunk(sink, rw::TypeGeometry, ChunkVersion, [&](ByteSink& s) {
-        if (first && s.layout) s.layout->firstGeometryData = s.position + rw::ChunkHeaderSize;
-        PutChunk(s, rw::TypeStruct, ChunkVersion,
+    PutChunk(sink, TypeGeometry, ChunkVersion, [&](ByteSink& s) {
+        if (first && s.layout) s.layout->firstGeometryData = s.position + ChunkHeaderSize;
+        PutChunk(s, TypeStruct, ChunkVersion,
                  [&](ByteSink& d) { PutGeometryData(d, geometry, index, vertexCountField); });
-        PutChunk(s, rw::TypeMaterialList, ChunkVersion, [](ByteSink& m) {
-            PutChunk(m, rw::TypeStruct, ChunkVersion, [](ByteSink& d) { Put32(d, 0); });
+        PutChunk(s, TypeMaterialList, ChunkVersion, [](ByteSink& m) {
+            PutChunk(m, TypeStruct, ChunkVersion, [](ByteSink& d) { Put32(d, 0); });
         });
         if (geometry.hasExtension) PutGeometryExtension(s, geometry, first);
     }, geometry.geometrySizeChange);
@@ -169,8 +177,8 @@ void PutGeometry(ByteSink& sink, const ModelShape& shape, uint32_t index) {
 void PutGeometryList(ByteSink& sink, const ModelShape& shape) {
     uint32_t count = static_cast<uint32_t>(shape.geometries.size());
     if (sink.layout) sink.layout->geometryList = sink.position;
-    PutChunk(sink, rw::TypeGeometryList, ChunkVersion, [&](ByteSink& s) {
-        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) {
+    PutChunk(sink, TypeGeometryList, ChunkVersion, [&](ByteSink& s) {
+        PutChunk(s, TypeStruct, ChunkVersion, [&](ByteSink& d) {
             Put32(d, count);
             PutBytes(d, shape.listStructExtra.data(), shape.listStructExtra.size());
         });
@@ -179,8 +187,8 @@ void PutGeometryList(ByteSink& sink, const ModelShape& shape) {
 }
 
 void PutFrameList(ByteSink& sink) {
-    PutChunk(sink, rw::TypeFrameList, ChunkVersion, [](ByteSink& s) {
-        PutChunk(s, rw::TypeStruct, ChunkVersion, [](ByteSink& d) {
+    PutChunk(sink, TypeFrameList, ChunkVersion, [](ByteSink& s) {
+        PutChunk(s, TypeStruct, ChunkVersion, [](ByteSink& d) {
             Put32(d, 1);  // frames
             const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
             for (float value : identity) PutFloat(d, value);
@@ -188,19 +196,19 @@ void PutFrameList(ByteSink& sink) {
             Put32(d, NoParentFrame);
             Put32(d, 0);  // flags
         });
-        PutChunk(s, rw::TypeExtension, ChunkVersion, [](ByteSink&) {});
+        PutChunk(s, TypeExtension, ChunkVersion, [](ByteSink&) {});
     });
 }
 
 void PutAtomic(ByteSink& sink, uint32_t geometry) {
-    PutChunk(sink, rw::TypeAtomic, ChunkVersion, [&](ByteSink& s) {
-        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) {
+    PutChunk(sink, TypeAtomic, ChunkVersion, [&](ByteSink& s) {
+        PutChunk(s, TypeStruct, ChunkVersion, [&](ByteSink& d) {
             Put32(d, 0);  // frame
             Put32(d, geometry);
             Put32(d, AtomicRenderFlags);
             Put32(d, 0);
         });
-        PutChunk(s, rw::TypeExtension, ChunkVersion, [](ByteSink&) {});
+        PutChunk(s, TypeExtension, ChunkVersion, [](ByteSink&) {});
     });
 }
 
@@ -216,7 +224,7 @@ void PutModel(ByteSink& sink, const ModelShape& shape) {
     }
     uint32_t atomics = static_cast<uint32_t>(shape.geometries.size());
     PutChunk(sink, shape.firstChunkType, shape.version, [&](ByteSink& s) {
-        PutChunk(s, rw::TypeStruct, ChunkVersion, [&](ByteSink& d) {
+        PutChunk(s, TypeStruct, ChunkVersion, [&](ByteSink& d) {
             Put32(d, atomics);
             Put32(d, 0);  // lights
             Put32(d, 0);  // cameras
@@ -225,7 +233,7 @@ void PutModel(ByteSink& sink, const ModelShape& shape) {
         PutFrameList(s);
         if (!shape.geometryListAfterClump) PutGeometryList(s, shape);
         for (uint32_t a = 0; a < atomics; ++a) PutAtomic(s, a);
-        PutChunk(s, rw::TypeExtension, ChunkVersion, [&](ByteSink& e) {
+        PutChunk(s, TypeExtension, ChunkVersion, [&](ByteSink& e) {
             for (const RawChunk& chunk : shape.clumpPlugins) PutRawChunk(e, chunk);
         });
     }, shape.clumpSizeChange);
@@ -295,7 +303,7 @@ Model WithNightColours(ModelShape shape, const std::map<uint32_t, Bytes>& colour
         GeometryShape& geometry = shape.geometries[entry.first];
         if (geometry.nightChunkIndex < 0)
             geometry.nightChunkIndex = static_cast<int>(geometry.plugins.size());
-        geometry.nightChunkVertices = static_cast<uint32_t>(entry.second.size() / rw::ColourSize);
+        geometry.nightChunkVertices = static_cast<uint32_t>(entry.second.size() / ColourSize);
         geometry.nightColours = entry.second;
     }
     return BuildModel(shape);
@@ -327,8 +335,8 @@ Bytes Repeat(const Bytes& colour, uint32_t n) {
 }
 
 Bytes PatternColours(uint32_t geometry, uint32_t n) {
-    Bytes out(size_t{rw::ColourSize} * n);
-    for (uint32_t k = 0; k < n; ++k) PatternColour(geometry, k, &out[size_t{rw::ColourSize} * k]);
+    Bytes out(size_t{ColourSize} * n);
+    for (uint32_t k = 0; k < n; ++k) PatternColour(geometry, k, &out[size_t{ColourSize} * k]);
     return out;
 }
 

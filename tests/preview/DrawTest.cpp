@@ -5,29 +5,39 @@
 #include <climits>
 #include <vector>
 
-#include "merge/PreviewDraw.h"
+#include "preview/Draw.h"
+#include "tests/support/MemoryOs.h"
 
 namespace {
 
-using merge::TileWidth;
-using merge::ViewPoint;
-using merge::ViewSize;
+using preview::TileWidth;
+using preview::ViewPoint;
+using preview::ViewSize;
 using Rgb = std::vector<int>;
 
+// A page of width by height black pixels.
+preview::Page Black(merge::Os& os, uint32_t width, uint32_t height) {
+    preview::Page page;
+    page.width = width, page.height = height, page.columns = 1;
+    page.pixels = merge::AllocateBlock(os, size_t{width} * height * 3);
+    return page;
+}
+
 TEST(PreviewDraw, TrianglesBlendTheirCornersAndTheNearestHidesTheRest) {
-    merge::Picture picture{TileWidth, ViewSize, 1, std::vector<uint8_t>(TileWidth * ViewSize * 3)};
+    testsupport::MemoryOs os;
+    preview::Page picture = Black(os, TileWidth, ViewSize);
     std::vector<int32_t> depths(ViewSize * ViewSize, INT32_MAX);
-    merge::TileViews views{picture, 0, 0, depths.data()};
+    preview::TileViews views{picture, 0, 0, depths.data()};
     const uint8_t red[4] = {200, 0, 0, 9}, green[4] = {0, 100, 0, 9}, blue[4] = {0, 0, 40, 9},
                   white[4] = {255, 255, 255, 9};
     const uint8_t *day[3] = {red, green, blue}, *night[3] = {blue, red, green},
                   *whites[3] = {white, white, white}, *reds[3] = {red, red, red};
     const auto fill = [&](ViewPoint a, ViewPoint b, ViewPoint c, const uint8_t* colours[3]) {
         const ViewPoint corners[3] = {a, b, c};
-        merge::FillTriangle(views, corners, colours, colours == day ? night : colours);
+        preview::FillTriangle(views, corners, colours, colours == day ? night : colours);
     };
     const auto pixel = [&](uint32_t x, uint32_t y) {
-        const uint8_t* p = &picture.pixels[(y * TileWidth + x) * 3];
+        const uint8_t* p = picture.pixels.get() + (y * TileWidth + x) * 3;
         return Rgb{p[0], p[1], p[2]};
     };
     const uint32_t right = TileWidth - ViewSize;  // the right view's first column
@@ -55,8 +65,9 @@ TEST(PreviewDraw, TrianglesBlendTheirCornersAndTheNearestHidesTheRest) {
 
 // "|" is one column of 7 pixels, the third of 5, a character every 6 pixels, a line every 9.
 TEST(PreviewDraw, TextBreaksAtTheLastBlankThatFitsAndStopsAtItsHeight) {
-    merge::Picture picture{20, 30, 1, std::vector<uint8_t>(20 * 30 * 3)};
-    merge::DrawWrapped(picture, 0, 0, 18, 18, "| ||\xC3\xA9 |||", {255, 255, 255});
+    testsupport::MemoryOs os;
+    preview::Page picture = Black(os, 20, 30);
+    preview::DrawWrapped(picture, 0, 0, 18, 18, "| ||\xC3\xA9 |||", {255, 255, 255});
     std::string lit;  // the first row of each line
     for (uint32_t y : {0, 9, 18}) {
         for (uint32_t x = 0; x < 20; ++x) lit += picture.pixels[(y * 20 + x) * 3] ? '#' : '.';

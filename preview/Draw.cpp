@@ -1,4 +1,4 @@
-#include "merge/PreviewDraw.h"
+#include "preview/Draw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 
 #include "rwstream/Chunk.h"
 
-namespace merge {
+namespace preview {
 
 namespace {
 
@@ -126,11 +126,11 @@ void FillTriangle(TileViews& views, const ViewPoint corners[3], const uint8_t* d
                 const Rgb colour = {Blend(weights, area, colours, 0),
                                     Blend(weights, area, colours, 1),
                                     Blend(weights, area, colours, 2)};
-                SetPixel(views.picture, views.x + view * (TileWidth - ViewSize) + px,
+                SetPixel(views.page, views.x + view * (TileWidth - ViewSize) + px,
                          views.y + py, colour);
             }
         }
     }
 }
 
-}  // namespace merge
+}  // namespace preview

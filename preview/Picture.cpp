@@ -1,11 +1,12 @@
-// The picture of a preview: the grid of tiles and the text in it, in a 5 by
-// 7 pixel font of our own.
+// The pages of a preview: the grid of tiles under a key, and the text in
+// them, in a 5 by 7 pixel font of our own.
+#include "preview/Picture.h"
+
 #include <algorithm>
 
-#include "merge/Preview.h"
-#include "merge/PreviewDraw.h"
+#include "merge/Messages.h"
 
-namespace merge {
+namespace preview {
 
 namespace {
 
@@ -15,8 +16,10 @@ constexpr uint32_t NameGap = 3;      // between the views and the name
 constexpr uint32_t GlyphWidth = 5, GlyphHeight = 7, Advance = 6, LineHeight = 9;
 constexpr uint32_t CellWidth = TileWidth + 2 * TilePadding;
 constexpr uint32_t CellHeight = ViewSize + NameGap + GlyphHeight + 2 * TilePadding;
-// The PNG writer takes sizes as int, and a picture this large helps no one.
-constexpr uint64_t MaxPictureBytes = uint64_t{1} << 30;
+// The band at the top of each page that holds the key.
+constexpr uint32_t KeyHeight = GlyphHeight + 2 * TilePadding;
+constexpr Rgb KeyColour = {224, 224, 224};
+constexpr Rgb NameColour = {224, 224, 224};
 
 // The printable ASCII characters from ' ' on, a byte a row from the top,
 // the leftmost pixel in bit 4.
@@ -121,55 +124,90 @@ constexpr uint8_t Glyphs[LastGlyph - FirstGlyph + 1][GlyphHeight] = {
 // A character without a glyph.
 constexpr uint8_t Box[GlyphHeight] = {0x1F, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1F};
 
-void DrawGlyph(Picture& picture, uint32_t x, uint32_t y, const uint8_t* rows, Rgb colour) {
+void DrawGlyph(Page& page, uint32_t x, uint32_t y, const uint8_t* rows, Rgb colour) {
     for (uint32_t row = 0; row < GlyphHeight; ++row)
         for (uint32_t column = 0; column < GlyphWidth; ++column)
             if (rows[row] >> (GlyphWidth - 1 - column) & 1)
-                SetPixel(picture, x + column, y + row, colour);
+                SetPixel(page, x + column, y + row, colour);
+}
+
+// Above each column of tiles: which view is the day's, which the night's.
+void DrawKey(Page& page) {
+    for (uint32_t column = 0; column < page.columns; ++column) {
+        const uint32_t x = column * CellWidth + TilePadding;
+        DrawText(page, x, TilePadding, ViewSize, merge::text::DayKey, KeyColour);
+        DrawText(page, x + TileWidth - ViewSize, TilePadding, ViewSize, merge::text::NightKey,
+                 KeyColour);
+    }
 }
 
 }  // namespace
 
-bool MakePreviewPicture(size_t count, Picture* picture) {
+size_t TilesPerPage() { return size_t{MaxColumns} * ((MaxPageSide - KeyHeight) / CellHeight); }
+
+bool MakePage(merge::Os& os, size_t count, Page* page) {
     const uint64_t columns = std::min<uint64_t>(std::max<size_t>(count, 1), MaxColumns);
     const uint64_t rows = (std::max<size_t>(count, 1) + columns - 1) / columns;
-    const uint64_t width = columns * CellWidth, height = rows * CellHeight;
-    if (width * height * 3 > MaxPictureBytes) return false;
-    picture->columns = static_cast<uint32_t>(columns);
-    picture->width = static_cast<uint32_t>(width);
-    picture->height = static_cast<uint32_t>(height);
-    picture->pixels.resize(static_cast<size_t>(width * height * 3));
-    for (size_t k = 0; k < picture->pixels.size(); k += 3) {
-        picture->pixels[k] = PictureBackground.r;
-        picture->pixels[k + 1] = PictureBackground.g;
-        picture->pixels[k + 2] = PictureBackground.b;
+    page->columns = static_cast<uint32_t>(columns);
+    page->width = static_cast<uint32_t>(columns * CellWidth);
+    page->height = static_cast<uint32_t>(KeyHeight + rows * CellHeight);
+    const size_t bytes = size_t{page->width} * page->height * 3;
+    page->pixels = merge::AllocateBlock(os, bytes);
+    if (!page->pixels) return false;
+    uint8_t* pixels = page->pixels.get();
+    for (size_t k = 0; k < bytes; k += 3) {
+        pixels[k] = PictureBackground.r;
+        pixels[k + 1] = PictureBackground.g;
+        pixels[k + 2] = PictureBackground.b;
     }
+    DrawKey(*page);
     return true;
 }
 
-void TileCorner(const Picture& picture, size_t tile, uint32_t* x, uint32_t* y) {
-    *x = static_cast<uint32_t>(tile % picture.columns) * CellWidth + TilePadding;
-    *y = static_cast<uint32_t>(tile / picture.columns) * CellHeight + TilePadding;
+std::string PagePath(const std::string& path, size_t page) {
+    if (page == 0) return path;
+    // Before the extension of the name, not a dot of a folder's.
+    const size_t name = path.find_last_of("/\\") + 1;
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= name) dot = path.size();
+    return path.substr(0, dot) + "-" + std::to_string(page + 1) + path.substr(dot);
 }
 
-uint32_t NameLine(uint32_t tileY) { return tileY + ViewSize + NameGap; }
+void TileCorner(const Page& page, size_t tile, uint32_t* x, uint32_t* y) {
+    *x = static_cast<uint32_t>(tile % page.columns) * CellWidth + TilePadding;
+    *y = KeyHeight + static_cast<uint32_t>(tile / page.columns) * CellHeight + TilePadding;
+}
 
-void SetPixel(Picture& picture, uint32_t x, uint32_t y, Rgb colour) {
-    if (x >= picture.width || y >= picture.height) return;
-    uint8_t* pixel = &picture.pixels[(size_t{y} * picture.width + x) * 3];
+void DrawLabel(Page& page, size_t tile, const std::string& label) {
+    uint32_t x = 0, y = 0;
+    TileCorner(page, tile, &x, &y);
+    // Its end, where the name is: as many characters as fit, each
+    // character of several bytes one.
+    const size_t fits = TileWidth / Advance;
+    size_t from = label.size(), characters = 0;
+    while (from > 0 && characters < fits) {
+        --from;
+        if ((static_cast<unsigned char>(label[from]) & 0xC0) != 0x80) ++characters;
+    }
+    DrawText(page, x, y + ViewSize + NameGap, TileWidth, label.substr(from), NameColour);
+}
+
+void SetPixel(Page& page, uint32_t x, uint32_t y, Rgb colour) {
+    if (x >= page.width || y >= page.height) return;
+    uint8_t* pixel = page.pixels.get() + (size_t{y} * page.width + x) * 3;
     pixel[0] = colour.r;
     pixel[1] = colour.g;
     pixel[2] = colour.b;
 }
 
-void FillRectangle(Picture& picture, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
+void FillRectangle(Page& page, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
                    Rgb colour) {
     for (uint32_t row = 0; row < height; ++row)
         for (uint32_t column = 0; column < width; ++column)
-            SetPixel(picture, x + column, y + row, colour);
+            SetPixel(page, x + column, y + row, colour);
 }
 
-void DrawText(Picture& picture, uint32_t x, uint32_t y, uint32_t width, const std::string& text,
+void DrawText(Page& page, uint32_t x, uint32_t y, uint32_t width, const std::string& text,
               Rgb colour) {
     uint32_t left = x;
     for (unsigned char c : text) {
@@ -177,12 +215,12 @@ void DrawText(Picture& picture, uint32_t x, uint32_t y, uint32_t width, const st
         if (c >= 0x80 && c < 0xC0) continue;
         if (left + GlyphWidth > x + width) return;
         const bool glyph = c >= FirstGlyph && c <= LastGlyph;
-        DrawGlyph(picture, left, y, glyph ? Glyphs[c - FirstGlyph] : Box, colour);
+        DrawGlyph(page, left, y, glyph ? Glyphs[c - FirstGlyph] : Box, colour);
         left += Advance;
     }
 }
 
-void DrawWrapped(Picture& picture, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
+void DrawWrapped(Page& page, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
                  const std::string& text, Rgb colour) {
     const size_t perLine = std::max<uint32_t>(width / Advance, 1);
     size_t from = 0;
@@ -192,10 +230,10 @@ void DrawWrapped(Picture& picture, uint32_t x, uint32_t y, uint32_t width, uint3
         const size_t blank = text.rfind(' ', from + length);
         if (from + length < text.size() && blank != std::string::npos && blank > from)
             length = blank - from;
-        DrawText(picture, x, y + line * LineHeight, width, text.substr(from, length), colour);
+        DrawText(page, x, y + line * LineHeight, width, text.substr(from, length), colour);
         from += length;
         while (from < text.size() && text[from] == ' ') ++from;
     }
 }
 
-}  // namespace merge
+}  // namespace preview

@@ -8,17 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "merge/Preview.h"
+#include "preview/Picture.h"
 
-namespace merge {
-
-void SetPixel(Picture& picture, uint32_t x, uint32_t y, Rgb colour);
-void FillRectangle(Picture& picture, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
-                   Rgb colour);
-// Text over lines of at most width pixels, broken at blanks, as many lines
-// as height holds.
-void DrawWrapped(Picture& picture, uint32_t x, uint32_t y, uint32_t width, uint32_t height,
-                 const std::string& text, Rgb colour);
+namespace preview {
 
 // The bounding box, in the view's directions, of every position of a model's
 // geometries that it draws.
@@ -44,7 +36,7 @@ ViewPoint Project(const ViewFrame& frame, const uint8_t position[12]);
 // The two views of one tile, drawn together: the same triangles, each with
 // its day colours in the left view and its night colours in the right one.
 struct TileViews {
-    Picture& picture;
+    Page& page;
     uint32_t x, y;    // the left view's first pixel
     int32_t* depths;  // ViewSize x ViewSize, the depth each pixel shows
 };
@@ -53,4 +45,4 @@ struct TileViews {
 void FillTriangle(TileViews& views, const ViewPoint corners[3], const uint8_t* day[3],
                   const uint8_t* night[3]);
 
-}  // namespace merge
+}  // namespace preview
