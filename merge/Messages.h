@@ -1,6 +1,6 @@
 // Every text the tool writes to its log, exactly as written, in the order of
-// the README's Messages table. Lines end with CR LF; a text that only starts
-// a line is followed by a path, a number or the system's text.
+// the Messages table (docs/messages.md). Lines end with CR LF; a text that
+// only starts a line is followed by a path, a number or the system's text.
 #pragma once
 
 namespace merge::text {
