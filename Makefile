@@ -35,7 +35,8 @@ install: deps ## install tintweld-cli and its manual page under PREFIX (/usr/loc
 	cmake --build --preset native --target installed-files
 	cmake --install build/native --prefix "$(PREFIX)" --strip
 
-# The Windows download, build/dist/tintweld-VERSION-windows-x64.zip.
+# The Windows download, build/dist/tintweld-VERSION-windows-x64.zip, and beside
+# it SHA256SUMS, the zip's checksum.
 dist: deps ## build the Windows download, build/dist/tintweld-VERSION-windows-x64.zip
 	$(call configure,windows)
 	cmake --build --preset windows --target tintweld tintweld-cli

@@ -31,6 +31,18 @@ const char UsageHead[] =
     "--offset); --strip takes night colours out again.\n"
     "\n";
 
+// The examples speak the paths of the system the program runs on: a folder
+// C:\Models in cmd on Windows, /home/me/models in a shell elsewhere.
+#ifdef _WIN32
+#define EXAMPLE_PROMPT "C:\\>"
+#define EXAMPLE_MODELS "Models"
+#define EXAMPLE_FOLDER "C:\\Models\\"
+#else
+#define EXAMPLE_PROMPT "$"
+#define EXAMPLE_MODELS "models"
+#define EXAMPLE_FOLDER "/home/me/models/"
+#endif
+
 const char UsageTail[] =
     "  --                       end of options\n"
     "\n"
@@ -56,31 +68,35 @@ const char UsageTail[] =
     "Examples:\n"
     "  A batch of three models, the second of them merged before:\n"
     "\n"
-    "  $ tintweld-cli models\n"
-    "   Opening file: /home/me/models/a.dff\n"
+    "  " EXAMPLE_PROMPT " tintweld-cli " EXAMPLE_MODELS "\n"
+    "   Opening file: " EXAMPLE_FOLDER "a.dff\n"
     "   Analyzing file...\n"
     "   1250 vertex.\n"
     "\n"
-    "  DFF created: /home/me/models/a.dff\n"
+    "  DFF created: " EXAMPLE_FOLDER "a.dff\n"
     "\n"
-    "   Opening file: /home/me/models/b.dff\n"
+    "   Opening file: " EXAMPLE_FOLDER "b.dff\n"
     "   Analyzing file...\n"
     "   830 vertex.\n"
     "   Error: File already contain Night Vertex Color.\n"
     "\n"
-    "   Opening file: /home/me/models/c.dff\n"
+    "   Opening file: " EXAMPLE_FOLDER "c.dff\n"
     "   Analyzing file...\n"
     "   412 vertex.\n"
     "\n"
-    "  DFF created: /home/me/models/c.dff\n"
+    "  DFF created: " EXAMPLE_FOLDER "c.dff\n"
     "\n"
     "  The same batch with --quiet:\n"
     "\n"
-    "  $ tintweld-cli -q models\n"
-    "   Opening file: /home/me/models/b.dff\n"
+    "  " EXAMPLE_PROMPT " tintweld-cli -q " EXAMPLE_MODELS "\n"
+    "   Opening file: " EXAMPLE_FOLDER "b.dff\n"
     "   Analyzing file...\n"
     "   830 vertex.\n"
     "   Error: File already contain Night Vertex Color.\n";
+
+#undef EXAMPLE_PROMPT
+#undef EXAMPLE_MODELS
+#undef EXAMPLE_FOLDER
 
 bool Fail(CommandLine& line, const std::string& error) {
     line.command = Command::UsageError;

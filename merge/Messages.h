@@ -1,5 +1,5 @@
 // Every line the tool writes to its log, exactly as written and with its
-// kind, in the order of the messages' table in the documentation. Lines end
+// kind, in the order of the Messages table (docs/messages.md). Lines end
 // with CR LF; a text that only starts a line is followed by a path, a number
 // or the system's text.
 #pragma once
