@@ -306,6 +306,9 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
                Clumpless("c.dff")}),
          {}, "tintweld-cli: 1 would be merged, 1 would be left as it is, 1 would not be merged\n"},
         {"-q -s -d a.dff", {{"a.dff", a}, {"dff\\a.dff", merged}}, 0, ""},
+        {"-q -s -o o -N n --unpaired=skip d", {{"d\\a.dff", a}, {"d\\b.dff", a},
+                                               {"n\\a.dff", night}, {"o\\a.dff", merged}}, 0, "",
+         {}, Counts(0, 2, 0)},
         {"--dry-run -o o a.dff", {{"a.dff", a}}, 0,
          Opened("a.dff") + Counted(3) + Made("o\\a.dff", "DFF would be created: ")},
     };
@@ -589,11 +592,16 @@ TEST(Batch, Preview) {
     rw::Store32(&tooSmall[modelgen::LayoutOf(small).nightChunk + 4], 2);
     EXPECT_TRUE(picture(tooSmall, "") == picture(square, "-c"));
     // Positions that run past the Struct: one triangle more than it holds (its positions still
-    // there), or a set of texture coordinates that the flags do not tell of.
+    // there), a set of texture coordinates that the flags do not tell of, or more morph targets.
     EXPECT_EQ(RunCli({{"a.dff", Patched(square, {{4, 3}, {72, 1}})}, {"b.dff", square},
-                      {"c.dff", Patched(square, {{2, 1}, {96, 1}})}},
-                     "--preview=C:\\p.png a.dff b.dff c.dff").errors,
-              "tintweld-cli: 3 models drawn, 2 with errors\n");
+                      {"c.dff", Patched(square, {{2, 1}, {96, 1}})},
+                      {"d.dff", Patched(square, {{12, 0xFF}, {13, 0xFF}, {14, 0xFF}, {15, 0x7F}})}},
+                     "--preview=C:\\p.png a.dff b.dff c.dff d.dff").errors,
+              "tintweld-cli: 4 models drawn, 3 with errors\n");
+    // No memory for a page: said so, and nothing written.
+    run = RunCli(files, "--preview=C:\\p.png m\\a.dff", Fail(Call::Allocate, 1, denied));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.log.substr(run.log.size() - 28), " Error: Not enough memory.\r\n");
     // Each geometry with its own colours copied; a triangle with a corner past the vertices
     // drawn as one without area: not at all.
     const Bytes copied = modelgen::WithNightColours(Unmerged(), {{0, PatternColours(0, 3)},

@@ -135,6 +135,25 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
+// --json, for each command: every line parsed, and what it says is what the log of the same run
+// says; a name that is no UTF-8 comes back whole.
+TEST(Cli, JsonLinesSayWhatTheLogSays) {
+    for (const char* command : {"-s", "--dry-run", "--strip", "--list", "--preview=../p.png"}) {
+        SCOPED_TRACE(command);
+        Folder folder;
+        for (const char* json : {"", "--json "}) {
+            folder.Put("a.dff", Model(3));
+            folder.Put("b\x95.dff", Merged3());
+            folder.Put("c.dff", Text("junk"));
+            folder.Run(json + std::string(command) + " *.dff");
+            if (!*json) std::ofstream(folder.run + "/.log") << folder.out;
+        }
+        const std::string list = std::string(command) == "--list" ? " list" : "";
+        EXPECT_EQ(std::system(("python3 " JSON_CHECK " '" + folder.run + "/.log' '" + folder.run +
+                               "/.out'" + list).c_str()), 0) << folder.out;
+    }
+}
+
 // A name spelled two ways, a model over the 64 KB read ahead, odd bytes in names, a link kept, a
 // link where the temporary file goes never followed, a 600-character path, a read-only model.
 TEST(Cli, RealNamesAndLinks) {

@@ -334,6 +334,18 @@ TEST(Scenario, DayModelsRefusedAreLeftAsTheyWere) {
     EXPECT_STREQ(merge::text::FirstLogLine.text, "Ready. Drop day dff file.\r\n");  // the window's
 }
 
+// The night colour chunk's bytes, as the format has them: type, size 4 + 4n, version, the field
+// 01010101, then the colours.
+TEST(Scenario, TheNightColourChunksBytes) {
+    const Bytes merged = Merged(Shape(3), Grey(3));
+    RunSequence({"Bytes", OneFile, Build(Shape(3)), {}, Open(Day) + Counted(3) + Created(Day),
+                 {{Day, merged}}});
+    const Bytes chunk(merged.begin() + LayoutOf(Shape(3)).firstExtensionEnd,
+                      merged.begin() + LayoutOf(Shape(3)).firstExtensionEnd + 28);
+    EXPECT_EQ(chunk, Bytes({0xF9, 0xF2, 0x53, 0x02, 0x10, 0, 0, 0, 0xFF, 0xFF, 0x03, 0x18, 1, 1, 1,
+                            1, 64, 64, 64, 255, 64, 64, 64, 255, 64, 64, 64, 255}));
+}
+
 TEST(Scenario, NewChunkGoesIntoTheFirstExtensionAndItsContainersGrow) {
     const ModelShape three = Shape(3), two = With(three, [](ModelShape& s) {
         s.geometries.push_back(Shape(9).geometries[0]);
