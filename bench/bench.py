@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """Benchmarks of tintweld-cli against cp, run by `make bench`.
 
-  (a) one large model merged with --dff-folder: wall time, also against a
+  (a) one large model merged with --dff-folder: wall time against a durable
       copy of a file as large as the merged model (a fifth larger than the
-      day model: its night colours), and peak memory against the colours;
+      day model: its night colours; the physical limit of writing it), also
+      against a copy of the day model, and peak memory against the colours;
   (b) a batch of small models merged in one invocation with -j 1, their
       night colours scaled (--scale);
   (c) the same batch with the default number of jobs (one per processor);
   (d) the same batch as day models, each with its night model of the same
       name in another folder (--night-folder NIGHTS DAYS);
-  (e) --preview of the batch's folder, one picture of 2,000 tiles: wall time
-      (in seconds, not against cp: nothing but the picture is written);
+  (e) --preview of the batch's folder and 1,000 small models more, 3,000
+      tiles on pages of at most 16,384 pixels a side, each checked to be a
+      whole PNG: wall time (in seconds, not against cp: nothing but the
+      pages is written);
   (f) --preview of the large model: peak memory against its positions and
       both sets of colours (12n + 4n + 4n), and the picture.
 
@@ -33,16 +36,20 @@ Usage: bench.py BUILD_DIR
 """
 
 import concurrent.futures
+import glob
 import os
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 ROUNDS = 5
 LARGE_VERTICES = 6_000_000           # about 112 MB
 BATCH_COUNT = 2000
+PREVIEW_EXTRA = 1000                 # small models beside the batch's, for (e)
+MAX_PAGE_SIDE = 16384
 BATCH_VERTICES = (1_100, 10_500)      # about 20 KB to 200 KB each
 NIGHT_COLOUR = "10,20,40,255"
 NIGHT_SCALE = "45,45,60,100"
@@ -153,13 +160,17 @@ def large_model(cli, modelgen, work):
     peer = ["sh", "-c", 'cp "$1" "$2" && sync', "sh", merged, copies]
     results = rounds(copy_commands([path], copies), [cli, "--dff-folder", path], work, clean, peer)
     peak = statistics.median(r[3] for r in results)
-    as_large = statistics.median(r[2] / r[4] for r in results)
+    # Judged against a durable copy of a file as large as the output.
+    as_large = [(r[4], r[1], r[2], r[3]) for r in results]
     memory_limit = 4 * LARGE_VERTICES + MEMORY_SLACK
-    name, measured, limit, passed, info = time_row(
-        f"(a) {size / MB:.0f} MB, {LARGE_VERTICES / 1e6:.0f} M vertices, --dff-folder",
-        results, LIMIT_LARGE)
+    name, measured, limit, passed, _ = time_row(
+        f"(a) {size / MB:.0f} MB, {LARGE_VERTICES / 1e6:.0f} M vertices, --dff-folder, "
+        "against cp + sync of the output's size", as_large, LIMIT_LARGE)
+    of_day = statistics.median(r[2] / r[0] for r in results)
+    plain = statistics.median(r[2] / r[1] for r in results)
     return [
-        (name, measured, limit, passed, f"{info}; vs cp + sync of the output's size {as_large:.2f} x"),
+        (name, measured, limit, passed,
+         f"vs cp + sync of the day model {of_day:.2f} x; vs cp alone {plain:.2f} x"),
         ("(a) peak memory", f"{peak / MB:.1f} MB",
          f"<= 4n + 16 MB = {memory_limit / MB:.1f} MB", peak <= memory_limit, ""),
     ]
@@ -192,17 +203,44 @@ def batches(cli, modelgen, work):
     ]
 
 
-def previews(cli, work):
-    """(e) and (f), on the models that (a) to (d) made."""
+def png_size(path):
+    """A PNG's width and height, once its chunks, their CRCs and its pixels
+    are read whole; fails loudly otherwise."""
+    data = open(path, "rb").read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
+    at, compressed, width, height = 8, b"", 0, 0
+    while at < len(data):
+        length = int.from_bytes(data[at:at + 4], "big")
+        kind, body = data[at + 4:at + 8], data[at + 8:at + 8 + length]
+        crc = int.from_bytes(data[at + 8 + length:at + 12 + length], "big")
+        assert zlib.crc32(kind + body) == crc, path
+        if kind == b"IHDR":
+            width, height = int.from_bytes(body[:4], "big"), int.from_bytes(body[4:8], "big")
+        compressed += body if kind == b"IDAT" else b""
+        at += 12 + length
+    assert len(zlib.decompress(compressed)) == height * (1 + 3 * width), path
+    return width, height
+
+
+def previews(cli, modelgen, work):
+    """(e) and (f), on the models that (a) to (d) made, and 1,000 more."""
+    more = os.path.join(work, "more")
+    os.mkdir(more)
+    generate(modelgen, [(os.path.join(more, f"small{i:04}.dff"), 100, None)
+                        for i in range(PREVIEW_EXTRA)])
     picture = os.path.join(work, "preview.png")
-    batch = [run([cli, "--preview", picture, "days"], work) for _ in range(ROUNDS)]
+    batch = [run([cli, "--preview", picture, "days", "more"], work) for _ in range(ROUNDS)]
+    pages = [png_size(page) for page in sorted(glob.glob(os.path.join(work, "preview*.png")))]
+    largest = max(max(side) for side in pages)
     large = [run([cli, "--preview", picture, "large.dff"], work) for _ in range(ROUNDS)]
     seconds = statistics.median(r[0] for r in batch)
     peak = statistics.median(r[1] for r in large)
     memory_limit = 20 * LARGE_VERTICES + MEMORY_SLACK
     return [
-        (f"(e) --preview of {BATCH_COUNT} models", f"{seconds:.2f} s",
+        (f"(e) --preview of {BATCH_COUNT + PREVIEW_EXTRA} models", f"{seconds:.2f} s",
          f"<= {LIMIT_PREVIEW_SECONDS} s", seconds <= LIMIT_PREVIEW_SECONDS, ""),
+        (f"(e) its {len(pages)} pages, each a whole PNG", f"{largest} pixels a side at most",
+         f"<= {MAX_PAGE_SIDE}", largest <= MAX_PAGE_SIDE and len(pages) > 1, ""),
         ("(f) --preview of the large model, peak memory", f"{peak / MB:.1f} MB",
          f"<= 20n + 16 MB = {memory_limit / MB:.1f} MB", peak <= memory_limit, ""),
     ]
@@ -218,7 +256,7 @@ def main():
     load_before = os.getloadavg()[0]
     try:
         rows = (large_model(cli, modelgen, work) + batches(cli, modelgen, work) +
-                previews(cli, work))
+                previews(cli, modelgen, work))
     finally:
         remove_tree(work)
     print(f"medians of {ROUNDS} rounds, each ratio measured within one round, against "

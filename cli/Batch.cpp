@@ -53,7 +53,7 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, merge
     const std::set<std::string> inUse = OrderJobsThatShareFiles(jobs, os);
     int status = 0;
     if (!options.preview.empty()) {
-        status = RunPreview(jobs, options, os, report, errors);
+        status = RunPreview(jobs, options, os, inUse, report, errors);
     } else {
         const bool groups = os.SyncsWholeFileSystems() && jobs.size() > 1;
         const JobWork work = [&](Job& job) {

@@ -127,8 +127,8 @@ std::shared_ptr<const KeptModel> SourceOf(const std::vector<Job>& jobs, const Jo
 // place at the end: its exit status (0 written, 1 not); the count line for
 // standard error in errors.
 struct Report;
-int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, Report& report,
-               std::string* errors);
+int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os,
+               const std::set<std::string>& inUse, Report& report, std::string* errors);
 
 // The merge a command line asks for, planned, ordered and run: its exit
 // status (0 every model merged, 1 not, 2 a wrong command line after all),

@@ -108,12 +108,13 @@ merge::DropResult Draw(Pages& p, std::vector<Job>& jobs, size_t i, const merge::
 
 }  // namespace
 
-int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os, Report& report,
-               std::string* errors) {
+int RunPreview(std::vector<Job>& jobs, const Options& options, merge::Os& os,
+               const std::set<std::string>& inUse, Report& report, std::string* errors) {
     Pages p{os, options, options.preview};
     if (!os.FullPath(options.preview.c_str(), &p.path).ok()) p.path = options.preview;
     merge::RunPolicy policy;
     policy.action = merge::Action::Keep;
+    policy.namesInUse = &inUse;
     const JobWork work = [&](Job& job) { return Draw(p, jobs, &job - jobs.data(), policy); };
     const auto reported = [&](Job& job) {
         report.Model(job);

@@ -79,7 +79,14 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
         return DayResult::LeftAsItIs;
     }
     sequence.Day = std::move(day);
-    if (!MakeColourBlocks(sequence, os, session, *sequence.Day->File)) {
+    DayModel& model = *sequence.Day;
+    const bool racy = model.Stamp.racy && policy.action == Action::Write;
+    bool made = MakeColourBlocks(sequence, os, session, *model.File);
+    if (made && racy && !CrcOfCopied(model.Judged.plan, *model.File, &model.CopiedCrc)) {
+        Say(session, text::Unreadable);
+        made = false;
+    }
+    if (!made) {
         ReleaseDay(sequence);
         return DayResult::Failed;
     }

@@ -25,6 +25,9 @@ struct DayModel {
     // As it was opened: the output is copied from it only while it is
     // still this file.
     FileStamp Stamp;
+    // Where its time cannot tell a save of the same size (Stamp.racy): the
+    // CRC of its bytes that the output copies, as the day stage read them.
+    uint32_t CopiedCrc = 0;
     // Kept open only for a caller that draws the model (Action::Keep).
     InputFile File;
 };

@@ -60,7 +60,9 @@ bool ProduceModel(const DropSequence& sequence, Os& os, Session& session, rw::By
     }
     if (!guarded) return true;
     if (!DayUnchanged(model, os, session, day)) return false;
-    if (racy && (!CrcOfCopied(model.Judged.plan, day, &again) || again != copied)) {
+    // Copied as the day stage read it, and still so once the copy is whole.
+    if (racy && (copied != model.CopiedCrc ||
+                 !CrcOfCopied(model.Judged.plan, day, &again) || again != copied)) {
         Say(session, text::FileChanged);
         return false;
     }
