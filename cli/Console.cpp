@@ -48,8 +48,11 @@ bool Console::WriteLog(const std::string& text) {
     // Both streams on one terminal: the log must not land inside the
     // progress line.
     if (logOnTerminal) EraseProgress(*this);
+    // Flushed model by model: a log that cannot be written is known at
+    // once, and no line after it claims the whole run.
     const std::string out = WithLineEnds(text, crlf);
-    if (std::fwrite(out.data(), 1, out.size(), log) != out.size() || std::ferror(log))
+    if (std::fwrite(out.data(), 1, out.size(), log) != out.size() || std::fflush(log) != 0 ||
+        std::ferror(log))
         return Failed(*this);
     return true;
 }

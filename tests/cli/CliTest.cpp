@@ -109,8 +109,9 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     EXPECT_NE(folder.out.find("\n      --scale=R,G,B,A      scale each"), std::string::npos);
     EXPECT_EQ(folder.Run("a.dff --version"), 0);
     EXPECT_EQ(folder.out, "tintweld-cli (Tintweld) " TINTWELD_VERSION "\n");
-    for (const char* name : {"a.dff", "b.dff"}) folder.Put(name, Model(3));
-    EXPECT_EQ(folder.Run("a.dff", ">/dev/full 2>../.err"), 1);
+    for (const char* name : {"a.dff", "b.dff", "c.dff"}) folder.Put(name, Model(3));
+    // No count line claims the whole.
+    EXPECT_EQ(folder.Run("a.dff c.dff", ">/dev/full 2>../.err"), 1);
     EXPECT_EQ(folder.err, "tintweld-cli: the log could not be written: No space left on device\n");
     EXPECT_EQ(folder.Run("-h", ">/dev/full 2>../.err"), 1);
     EXPECT_EQ(folder.err, "tintweld-cli: standard output: No space left on device\n");
