@@ -87,19 +87,22 @@ void AddFolder(Planner& p, const std::string& folder, const std::string& relativ
 std::string CheckFiles(const std::vector<Job>& jobs, const Options& options, merge::Os& os) {
     if (options.list) return "";
     std::map<std::string, std::string> days, nights, outputs;
+    std::multimap<std::string, const Job*> nightOf;
     for (const Job& job : jobs) {
         days.emplace(merge::FileIdentity(os, job.day), job.day);
-        if (!job.night.empty()) nights.emplace(merge::FileIdentity(os, job.night), job.night);
+        if (job.night.empty()) continue;
+        nights.emplace(merge::FileIdentity(os, job.night), job.night);
+        nightOf.emplace(merge::FileIdentity(os, job.night), &job);
     }
     const bool elsewhere = options.dffFolder || !options.outputFolder.empty();
     for (const Job& job : jobs) {
         const std::string output = merge::FileIdentity(os, job.output);
         outputs.emplace(output, job.output);
-        const auto night = nights.find(output);
-        const bool own = !elsewhere && output == merge::FileIdentity(os, job.day);
-        if (night != nights.end() && !own)
-            return "the output '" + job.output + "' would replace the night model '" +
-                   night->second + "'";
+        const auto readers = nightOf.equal_range(output);
+        for (auto reader = readers.first; reader != readers.second; ++reader)
+            if (reader->second != &job || elsewhere)
+                return "the output '" + job.output + "' would replace the night model '" +
+                       reader->second->night + "'";
         const auto day = days.find(output);
         if (elsewhere && day != days.end())
             return "the output '" + job.output + "' would replace the model '" + day->second + "'";

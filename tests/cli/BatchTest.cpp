@@ -183,6 +183,9 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"-N n -o n d", {{"d\\a.dff", a}, {"n\\a.dff", night}}, 2, "", {},
          Usage("the output 'C:\\work\\n\\a.dff' would replace the night model "
                "'C:\\work\\n\\a.dff'")},
+        {"-N n d n\\a.dff", {{"d\\a.dff", a}, {"n\\a.dff", night}}, 2, "", {},
+         Usage("the output 'C:\\work\\n\\a.dff' would replace the night model "
+               "'C:\\work\\n\\a.dff'")},
         {"-R -o d d", {{"d\\a.dff", a}}, 2, "", {},
          Usage("the output 'C:\\work\\d\\a.dff' would replace the model 'C:\\work\\d\\a.dff'")},
         {"-s -d --preview=d\\dff\\a.dff d", {{"d\\a.dff", a}, {"d\\dff\\a.dff", merged}}, 2, "", {},
