@@ -62,7 +62,6 @@ void Console::ShowProgress(size_t done, size_t total) {
     const Clock::time_point time = now();
     if (time - start < ProgressDelay) return;
     if (progressShown && time - lastDrawn < ProgressInterval) return;
-    std::fflush(log);
     std::fprintf(progress, "\rtintweld-cli: %lu of %lu models", static_cast<unsigned long>(done),
                  static_cast<unsigned long>(total));
     std::fflush(progress);

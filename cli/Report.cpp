@@ -98,7 +98,8 @@ void Report::End(size_t notReached, bool interrupted, std::string* errors) {
         Write(between + text::NotReached.text + std::to_string(notReached) +
               text::NotReachedAfter);
     }
-    if (interrupted || !written || models + notReached < 2) return;
+    // Every model reached when the run was not interrupted and its log written.
+    if (interrupted || !written || models < 2) return;
     const size_t failed = count(Result::Failed);
     std::string line;
     if (options.list) {

@@ -159,7 +159,7 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os,
         workers.push_back(std::move(worker));
     size_t notReached = 0, reported = 0, shown = 0;
     std::unique_lock<std::mutex> lock(r.mutex);
-    while (reported < jobs.size()) {
+    for (;;) {
         // Each job as soon as it and those before it are done.
         for (; reported < jobs.size() && jobs[reported].phase == Phase::Done; ++reported) {
             lock.unlock();
@@ -190,7 +190,6 @@ size_t RunJobs(std::vector<Job>& jobs, const Options& options, merge::Os& os,
         }
     }
     // Workers that wait end now: no job is left.
-    r.halted = true;
     r.changed.notify_all();
     lock.unlock();
     for (std::thread& worker : workers) worker.join();

@@ -41,12 +41,9 @@ DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session,
         AwaitDay(sequence, session, false);
         return DropResult::Kept;
     }
+    // A prepared output waits for its caller's commit; the sequence waits
+    // for a day model at once.
     const DropResult result = WriteOutput(sequence, os, session, policy, output);
-    if (result == DropResult::Prepared) {
-        sequence.state = SequenceState::AwaitingDay;
-        session.EnableOneFileMode(true);
-        return result;
-    }
     AwaitDay(sequence, session, true);
     return result;
 }
@@ -89,10 +86,6 @@ DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, c
     if (sequence.state == SequenceState::AwaitingDay)
         return RunDayStage(sequence, os, session, path, form, policy, output);
     return RunNightStage(sequence, os, session, path, form, policy, output);
-}
-
-void ReturnToAwaitingDay(DropSequence& sequence, Session& session) {
-    AwaitDay(sequence, session, true);
 }
 
 void ReleaseDay(DropSequence& sequence) {

@@ -107,9 +107,6 @@ DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, c
                              PathForm form = PathForm::Exact, const RunPolicy& policy = {},
                              PreparedFile* output = nullptr);
 
-// Enables "Don't request 2 DFF", waits for a day model again and says so;
-// what the day stage left is released.
-void ReturnToAwaitingDay(DropSequence& sequence, Session& session);
 // Releases what the day stage left: the model and its colours.
 void ReleaseDay(DropSequence& sequence);
 

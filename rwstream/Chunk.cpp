@@ -54,8 +54,8 @@ bool ReadChild(ByteStream& stream, uint64_t start, uint64_t containerEnd, Child*
     child->sized = child->typed && ReadField32(stream, &child->size);
     if (!child->typed) child->type = 0;
     child->end = ChunkEnd(start, child->size);
-    child->cut = !child->sized || start + ChunkHeaderSize > containerEnd ||
-                 child->end > containerEnd;
+    // A header the container's end cuts leaves an end past it too.
+    child->cut = !child->sized || child->end > containerEnd;
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "cli/Batch.h"
 #include "cli/Console.h"
+#include "cli/Json.h"
 #include "preview/Picture.h"
 #include "rwstream/Chunk.h"
 #include "tests/support/MemoryOs.h"
@@ -62,6 +63,8 @@ Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& 
             os.folders.insert(path.substr(0, at));
     }
     if (prepare) prepare(os);
+    // Outputs that wait for their commit hold no memory: their colours are written.
+    os.Before(Call::SyncFileSystem, 1, [&os] { EXPECT_EQ(os.BlocksHeld(), 0u); });
     const std::set<std::string> before = os.folders;
     cli::CommandLine line = cli::ParseCommandLine(Words("-j " + jobs + " " + arguments));
     EXPECT_EQ(line.command, cli::Command::Merge) << line.error;
@@ -449,6 +452,21 @@ TEST(Console, ProgressOnATerminal) {
     std::fclose(console.log);
 }
 
+// Counts with a comma between each three digits; JSON strings escaped, every byte of a name kept.
+TEST(Batch, CountsAndJsonStrings) {
+    EXPECT_EQ(cli::Count(0) + " " + cli::Count(999) + " " + cli::Count(1000) + " " +
+                  cli::Count(1234567), "0 999 1,000 1,234,567");
+    const std::pair<std::string, std::string> strings[] = {
+        {"a\"\\\n\r\t\x01\x7F/", "\"a\\\"\\\\\\n\\r\\t\\u0001\\u007f/\""},
+        {"\xD0\xB6\xE3\x82\xBD\xF0\x9F\x98\x80", "\"\xD0\xB6\xE3\x82\xBD\xF0\x9F\x98\x80\""},  // ж ソ 😀
+        // Bytes that are no UTF-8: alone, cut, overlong, a surrogate, past U+10FFFF.
+        {"\x95\xE3\x82", "\"\\udc95\\udce3\\udc82\""},
+        {"\xC0\x80\xED\xA0\x80\xF4\x90\x80\x80",
+         "\"\\udcc0\\udc80\\udced\\udca0\\udc80\\udcf4\\udc90\\udc80\\udc80\""},
+    };
+    for (const auto& string : strings) EXPECT_EQ(cli::JsonString(string.first), string.second);
+}
+
 // What a wrong command line is told: one line, naming the fault.
 TEST(Options, UsageErrors) {
     const std::string rgba = "--rgba wants four whole numbers R,G,B,A from 0 to 255 (or &HFF, "
@@ -601,6 +619,8 @@ TEST(Batch, Preview) {
                       {"d.dff", Patched(square, {{12, 0xFF}, {13, 0xFF}, {14, 0xFF}, {15, 0x7F}})}},
                      "--preview=C:\\p.png a.dff b.dff c.dff d.dff").errors,
               "tintweld-cli: 4 models drawn, 3 with errors\n");
+    // A picture into a folder that is not there: not written, no folder made.
+    EXPECT_EQ(RunCli(files, "--preview=C:\\none\\p.png m\\a.dff").status, 1);
     // No memory for a page: said so, and nothing written.
     run = RunCli(files, "--preview=C:\\p.png m\\a.dff", Fail(Call::Allocate, 1, denied));
     EXPECT_EQ(run.status, 1);

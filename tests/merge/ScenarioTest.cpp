@@ -432,6 +432,12 @@ TEST(Scenario, NightColoursComeFromAModelTheDayItselfOrTheFields) {
         return Open(Day) + Counted(5) + NightPrompt + Open(path) + log + Created(Day);
     };
     const std::vector<Row> rows = {
+        // Cut in place as its colours are about to be copied.
+        {"CopyDayColoursUnreadable", copy, Build(three), {},
+         Open(Day) + Refused(3, "File could not be read.") + Ready, {{Day, Cut(three, Data + 20)}},
+         [=](MemoryOs& os, MemorySession&) {
+             os.Before(Call::Allocate, 1, [&os, three] { os.Change(Day, Cut(three, Data + 20)); });
+         }},
         {"CopyDayColours", copy, Build(three), {}, alone,
          {{Day, Merged(three, PatternColours(0, 3))}},
          [](MemoryOs&, MemorySession& s) { s.fields[0] = "7"; }},  // not read
@@ -612,6 +618,10 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
     // The copy up to the new chunk: after the four sizes' copies.
     RunSequence({"CopyBeforeTheChunk", OneFile, day, {}, log + Error("Access is denied.") + Ready,
                  {}, Fail(Call::CopyRange, 5, Denied)});
+    // The new chunk's header and its colours: after the four sizes' writes.
+    for (int k : {5, 6})
+        RunSequence({"ChunkNotWritten" + std::to_string(k), OneFile, day, {},
+                     log + Error("Access is denied.") + Ready, {}, Fail(Call::Write, k, Denied)});
     // The day model looked at before its copy and after it.
     for (int k : {2, 3})
         RunSequence({"NotStamped" + std::to_string(k), OneFile, day, {},
@@ -887,6 +897,12 @@ TEST(Scenario, FoldersOfPaths) {
         EXPECT_EQ(merge::ComparedName(os, "@AZ[az\xC3\x84"),
                   ignoresCase ? "@az[az\xC3\x84" : "@AZ[az\xC3\x84");
     }
+    // A model kept in memory reads as far as it holds.
+    const uint8_t bytes[3] = {1, 2, 3};
+    rw::MemoryStream stream(bytes, 3);
+    uint8_t read[8] = {};
+    EXPECT_TRUE(stream.Read(read, 2) == 2 && stream.Read(read, 8) == 1 && read[0] == 3 &&
+                stream.Read(read, 8) == 0);
 }
 
 // The adjustment at its edges (scales, channel and offset ends, a half); the generator's too.

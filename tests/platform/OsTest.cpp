@@ -85,6 +85,7 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
         EXPECT_TRUE(file->Seek(0, rw::SeekFrom::Current, &position) && position == from + read.got);
     }
     EXPECT_FALSE(file->Seek(-200001, rw::SeekFrom::Current, &position));
+    EXPECT_TRUE(file->Seek(-200000, rw::SeekFrom::Current, &position) && position == 0);
     // A walk in odd steps crosses every edge of a read ahead.
     ASSERT_TRUE(file->Seek(0, rw::SeekFrom::Start, &position));
     std::string walked(bytes.size() + 999, '\0');

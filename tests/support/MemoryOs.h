@@ -80,6 +80,7 @@ struct MemoryOs final : merge::Os {
     size_t largestAllocation = 0;
     std::map<std::string, uint64_t> bytesRead;
     size_t Held() const { return streams.size() + outputs.size() + blocks.size(); }
+    size_t BlocksHeld() const { return blocks.size(); }
 
     merge::Status OpenForReading(const char* path, rw::ByteStream** file) override;
     void Close(rw::ByteStream* file) override;
