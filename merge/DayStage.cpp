@@ -69,7 +69,7 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
     Say(session, text::Analyzing);
     const MergeMode mode = ModeOf(session);
     const bool keep = policy.action == Action::Keep;
-    day->Reading = ReadModel(*day->File, mode.every, keep ? ReadDepth::Data : ReadDepth::Merge);
+    day->Reading = ReadModel(*day->File, mode.every, keep ? DrawingDepth : MergeDepth);
     day->Judged = Judge(day->Reading, mode);
     SayRemarks(session, day->Judged);
     const Verdict verdict = day->Judged.verdict;
@@ -89,7 +89,7 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
 
 bool ReadAsItIs(Os& os, const std::string& path, bool every, DayModel* day) {
     if (!OpenInput(os, path.c_str(), &day->File).ok()) return false;
-    day->Reading = ReadModel(*day->File, every, ReadDepth::Data);
+    day->Reading = ReadModel(*day->File, every, DrawingDepth);
     day->Judged.verdict = Verdict::LeftAsItIs;
     return day->Reading.fault == Fault::None && !day->Reading.geometries.empty();
 }

@@ -53,7 +53,7 @@ Listing ListModel(Os& os, const std::string& path) {
     }
     MergeMode mode;
     mode.every = mode.alwaysMerge = true;
-    const ModelRead model = ReadModel(*file, true, ReadDepth::Merge);
+    const ModelRead model = ReadModel(*file, true, MergeDepth);
     const Judgement judged = Judge(model, mode);
     const bool noneTakes = (judged.fault == Fault::NoVertexColour ||
                             judged.fault == Fault::NoExtension) &&
@@ -79,7 +79,7 @@ bool HoldsNightColours(Os& os, const std::string& path, bool every) {
     MergeMode mode;
     mode.every = every;
     mode.skip = true;
-    return Judge(ReadModel(*file, every, ReadDepth::Merge), mode).verdict == Verdict::LeftAsItIs;
+    return Judge(ReadModel(*file, every, MergeDepth), mode).verdict == Verdict::LeftAsItIs;
 }
 
 }  // namespace merge
