@@ -1,5 +1,6 @@
 // The day stage: the DayFile opened, read once and judged; what the
-// judgement says logged; and the colours that its plan needs made ready.
+// judgement says logged; and the colours that its plan needs made ready,
+// with the vertices that lit rules light.
 #include "merge/DropSequence.h"
 #include "rwstream/Chunk.h"
 
@@ -67,9 +68,16 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
         return DayResult::Failed;
     }
     Say(session, text::Analyzing);
-    const MergeMode mode = ModeOf(session);
+    MergeMode mode = ModeOf(session);
+    // A strip makes no colours: rules play no part in it.
+    std::vector<LitRule> rules = mode.strip ? std::vector<LitRule>{} : session.LitRules();
+    if (rules.size() > MaxLitRules) rules.resize(MaxLitRules);
+    mode.lit = !rules.empty();
     const bool keep = policy.action == Action::Keep;
-    day->Reading = ReadModel(*day->File, mode.every, keep ? DrawingDepth : MergeDepth);
+    ReadDepth depth;
+    depth.data = keep;
+    depth.materials = mode.lit;
+    day->Reading = ReadModel(*day->File, mode.every, depth);
     day->Judged = Judge(day->Reading, mode);
     SayRemarks(session, day->Judged);
     const Verdict verdict = day->Judged.verdict;
@@ -79,7 +87,9 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
         return DayResult::LeftAsItIs;
     }
     sequence.Day = std::move(day);
-    if (!MakeColourBlocks(sequence, os, session, *sequence.Day->File)) {
+    sequence.Lit.rules = std::move(rules);
+    if (!MakeColourBlocks(sequence, os, session, *sequence.Day->File) ||
+        (mode.lit && !MarkLitVertices(sequence, os, session, *sequence.Day->File))) {
         ReleaseDay(sequence);
         return DayResult::Failed;
     }
