@@ -107,13 +107,12 @@ Fault ReadList(rw::ByteStream& file, const rw::Child& list, uint64_t fileSize,
 }  // namespace
 
 Fault ReadMaterials(rw::ByteStream& file, uint64_t fileSize, const GeometryRead& geometry,
-                    MaterialsRead* materials) {
+                    uint64_t structEnd, MaterialsRead* materials) {
     const uint64_t geometryEnd = rw::ChunkEnd(geometry.offset, geometry.size);
-    rw::Child fields, list;
-    const bool listed =
-        WholeChild(file, geometry.offset + rw::ChunkHeaderSize, geometryEnd, &fields) &&
-        rw::ReadChild(file, fields.end, geometryEnd, &list) && list.typed &&
-        list.type == rw::TypeMaterialList;
+    rw::Child list;
+    const bool listed = structEnd <= geometryEnd &&
+                        rw::ReadChild(file, structEnd, geometryEnd, &list) && list.typed &&
+                        list.type == rw::TypeMaterialList;
     if (listed) {
         if (list.cut) return Fault::MaterialsMiscounted;
         const Fault fault = ReadList(file, list, fileSize, materials);

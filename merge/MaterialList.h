@@ -11,11 +11,12 @@
 
 namespace merge {
 
-// The Material List that follows the geometry's Struct (any other chunk
-// there: no materials), read into materials; then each triangle's material
-// checked against it. The geometry's data must have been read.
+// The Material List that follows the geometry's Struct, which ends at
+// structEnd (any other chunk there: no materials), read into materials;
+// then each triangle's material checked against it. The geometry's data
+// must have been read.
 Fault ReadMaterials(rw::ByteStream& file, uint64_t fileSize, const GeometryRead& geometry,
-                    MaterialsRead* materials);
+                    uint64_t structEnd, MaterialsRead* materials);
 
 // A triangle: corner, corner, material, corner, 16 bits each.
 constexpr uint32_t TriangleSize = 8;

@@ -132,6 +132,7 @@ Fault ReadArrays(rw::ByteStream& file, uint64_t fileSize, const GeometryRead& ge
         file.Read(&native, 1) != 1 || !rw::ReadField32(file, &data->triangleCount) ||
         !rw::Skip(file, 4) || !rw::ReadField32(file, &after->morphTargets))
         return Fault::EndsInGeometry;
+    after->end = start + size;
     data->native = native != 0;
     if (data->native) return Fault::None;
     // In 64 bits: no count can make the sums wrap.
@@ -145,7 +146,6 @@ Fault ReadArrays(rw::ByteStream& file, uint64_t fileSize, const GeometryRead& ge
     data->triangles = at;
     at += uint64_t{TriangleSize} * data->triangleCount;
     after->at = at;
-    after->end = start + size;
     return at > after->end ? Fault::GeometryDataMiscounted : Fault::None;
 }
 
@@ -216,20 +216,25 @@ ModelRead ReadModel(rw::ByteStream& file, bool every, ReadDepth depth) {
         model.listFault = FindGeometries(file, model, listCount, &all);
         if (model.listFault == Fault::None) model.geometries = all;
     }
+    // Each geometry as far as it can be in the file's order, so that what
+    // the stream reads ahead serves: the Struct's fields, the chunks after
+    // the Struct (the Material List, the Extension), then its arrays.
     for (GeometryRead& geometry : model.geometries) {
-        geometry.extensionFault = FindExtension(file, geometry, model.size, &geometry.extension);
-        if (!geometry.counted || (!depth.data && !depth.materials)) continue;
+        const bool deeper = geometry.counted && (depth.data || depth.materials);
         ArraysAfter after;
-        const Fault arrays = ReadArrays(file, model.size, geometry, &geometry.data, &after);
+        const Fault arrays =
+            deeper ? ReadArrays(file, model.size, geometry, &geometry.data, &after) : Fault::None;
+        geometry.extensionFault = FindExtension(file, geometry, model.size, &geometry.extension);
+        if (!deeper) continue;
+        if (depth.materials)
+            geometry.materialFault =
+                arrays == Fault::None
+                    ? ReadMaterials(file, model.size, geometry, after.end, &geometry.materials)
+                    : arrays;
         const bool whole = arrays == Fault::None && !geometry.data.native;
         if (depth.data)
             geometry.dataFault =
                 whole ? ReadMorphTargets(file, geometry.vertexCount, after, &geometry.data) : arrays;
-        if (depth.materials)
-            geometry.materialFault =
-                arrays == Fault::None ? ReadMaterials(file, model.size, geometry,
-                                                      &geometry.materials)
-                                      : arrays;
     }
     return model;
 }
