@@ -1,8 +1,8 @@
 // libFuzzer target: a whole drop sequence over the in-memory system with one fault at any
 // call, or two alike committed as one group as a batch does; merged, stripped, previewed or run
-// dry, with lit rules or without. Beyond the sanitizers: a refused sequence logs an error line, no file but the target
-// changes, every sequence ends clean, and a well-formed accepted one writes exactly the
-// generator's own merged or stripped model.
+// dry, with lit rules or without. Beyond the sanitizers: a refused sequence logs an error line,
+// no file but the target changes, every sequence ends clean, and a well-formed accepted one
+// writes exactly the generator's own merged or stripped model, lit as its triangles say.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -43,8 +43,9 @@ void ReadMaterials(Input& in, GeometryShape& g) {
     g.materials.clear();
     for (uint32_t i = in.Below(4); i > 0; --i) g.materials.push_back({in.Below(4) != 0, ""});
     for (auto& material : g.materials) material.texture = Textures[in.Below(4)];
+    const uint32_t past = static_cast<uint32_t>(g.materials.size()) + 1;
     for (uint32_t i = in.Below(3); i > 0; --i)
-        g.triangleMaterials.push_back(static_cast<uint16_t>(in.Below(uint32_t(g.materials.size()) + 1)));
+        g.triangleMaterials.push_back(static_cast<uint16_t>(in.Below(past)));
     const uint32_t broken = in.Below(16);
     g.unterminatedTextures = broken == 0;
     if (broken == 1) g.materialIndices.assign(g.materials.size() + 1, -1);  // one too many

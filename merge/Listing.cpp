@@ -76,8 +76,10 @@ Listing ListModel(Os& os, const std::string& path, bool textures, bool lit) {
         const MaterialsRead& list = geometry.materials;
         for (size_t k = 0; listed.texturesRead && k < list.entries.size(); ++k) {
             const MaterialRead& material = list.materials[list.entries[k]];
-            listed.textures.push_back(material.textured ? std::optional<std::string>(material.texture)
-                                                        : std::nullopt);
+            if (material.textured)
+                listed.textures.emplace_back(material.texture);
+            else
+                listed.textures.emplace_back();
         }
         listing.geometries.push_back(listed);
     }

@@ -231,10 +231,10 @@ ModelRead ReadModel(rw::ByteStream& file, bool every, ReadDepth depth) {
                 arrays == Fault::None
                     ? ReadMaterials(file, model.size, geometry, after.end, &geometry.materials)
                     : arrays;
+        const uint64_t n = geometry.vertexCount;
         const bool whole = arrays == Fault::None && !geometry.data.native;
         if (depth.data)
-            geometry.dataFault =
-                whole ? ReadMorphTargets(file, geometry.vertexCount, after, &geometry.data) : arrays;
+            geometry.dataFault = whole ? ReadMorphTargets(file, n, after, &geometry.data) : arrays;
     }
     return model;
 }

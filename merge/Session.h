@@ -3,6 +3,7 @@
 // request 2 DFF". Everything is read at the moment of use, never kept.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>

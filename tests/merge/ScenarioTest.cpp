@@ -867,7 +867,8 @@ TEST(Scenario, LitRules) {
     const Bytes w = {255, 200, 100, 255}, l = {250, 250, 210, 255}, g = {64, 64, 64, 255},
                 n = {9, 9, 9, 255};
     const merge::LitRule windows = {"WINDOW*", {255, 200, 100, 255}},
-                         lamps = {"lamp??", {250, 250, 210, 255}}, all = {"*", {255, 200, 100, 255}};
+                         lamps = {"lamp??", {250, 250, 210, 255}},
+                         all = {"*", {255, 200, 100, 255}};
     const ModelShape square = Square({window, lamp});
     const auto lit = [&](const std::string& name, const ModelShape& shape,
                          std::vector<merge::LitRule> rules, const Bytes& colours,
@@ -903,7 +904,8 @@ TEST(Scenario, LitRules) {
     Row row{"ANightModelWithEveryGeometry", {Option::EveryGeometry}, Build(two), Build(nights),
             Open(Day) + Counted(4) + second + NightPrompt + Open(Night) + Counted(4) + second +
                 Created(Day),
-            {{Day, Merged(two, Colours{{0, Vertices({w, w, w, n})}, {1, Vertices({n, w, w, w})}})}}};
+            {{Day, Merged(two, Colours{{0, Vertices({w, w, w, n})},
+                                       {1, Vertices({n, w, w, w})}})}}};
     row.lit = {windows};
     RunSequence(row);
     // Refused with rules, in every mode; merged as ever without: nothing of the materials read.
@@ -944,7 +946,7 @@ TEST(LitRule, PatternsMatchWholeNamesInAnyCase) {
         {"\xC3\x89", "\xC3\xA9", false},    // only A to Z in either case
     };
     for (const auto& c : cases)
-        EXPECT_EQ(merge::TextureMatches(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
+        EXPECT_EQ(merge::TextureMatches(c.pattern, c.name), c.matches) << c.pattern << c.name;
 }
 
 // The window's one sequence, drop after drop: a failed output removes only the folders it made,
