@@ -144,9 +144,11 @@ def time_row(name, results, limit):
             ratio <= limit, f"vs cp alone {plain:.2f} x")
 
 
-def large_model(cli, modelgen, work):
+def large_model(cli, modelgen, work, rows):
     path = os.path.join(work, "large.dff")
     generate(modelgen, [(path, LARGE_VERTICES, None)])
+    if "a" not in rows:
+        return []
     size = os.path.getsize(path)
     # A file as large as the merged model, for its durable copy; written a
     # megabyte at a time, since the peak memory the system reports for a
@@ -224,7 +226,7 @@ def batches(cli, modelgen, work, rows):
 
 
 def previews(cli, work, rows):
-    """(e) and (f), on the models that (a) to (d) made."""
+    """(e) and (f), on the models that (a) and the batch made."""
     picture = os.path.join(work, "preview.png")
     measured = []
     if "e" in rows:
@@ -252,11 +254,10 @@ def main():
     work = tempfile.mkdtemp(prefix="bench-", dir=build)
     load_before = os.getloadavg()[0]
     try:
-        # (e) and (f) draw the models that (a) to (d) make.
-        made = set(rows) | (set("abcd") if set(rows) & set("ef") else set())
-        rows = ((large_model(cli, modelgen, work) if made & set("af") else []) +
-                (batches(cli, modelgen, work, made) if made & set("bcdeg") else []) +
-                (previews(cli, work, rows) if set(rows) & set("ef") else []))
+        # (e) draws the batch's models, (f) the large one.
+        rows = ((large_model(cli, modelgen, work, rows) if set(rows) & set("af") else []) +
+                (batches(cli, modelgen, work, rows) if set(rows) & set("bcdeg") else []) +
+                previews(cli, work, rows))
     finally:
         remove_tree(work)
     print(f"medians of {ROUNDS} rounds, each ratio measured within one round, against "
