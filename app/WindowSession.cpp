@@ -43,6 +43,9 @@ void WindowSession::ColourFieldText(merge::Channel channel, char* buffer, int si
 // The command line's scale and offset have no field here: colours as they are.
 merge::ChannelAdjustment WindowSession::AdjustmentOf(merge::Channel) { return {}; }
 
+// Lit rules are the command line's: the window has no field for them.
+std::vector<merge::LitRule> WindowSession::LitRules() { return {}; }
+
 void WindowSession::EnableOneFileMode(bool enabled) {
     EnableWindow(GetDlgItem(MainWindowHandle, IdOneFileMode), enabled ? TRUE : FALSE);
 }

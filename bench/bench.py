@@ -15,7 +15,10 @@
       whole PNG: wall time (in seconds, not against cp: nothing but the
       pages is written);
   (f) --preview of the large model: peak memory against its positions and
-      both sets of colours (12n + 4n + 4n), and the picture.
+      both sets of colours (12n + 4n + 4n), and the picture;
+  (g) the batch of (b) with two --lit rules (its models have textured
+      materials), against the same batch without them, timed back to back
+      in each round.
 
 The merge is durable (it flushes its outputs before it renames them), so its
 peer is durable too: cp of the same files (the day files in (d)) into a fresh
@@ -32,7 +35,7 @@ here, skips each inode freed in the last minute when it makes a file, one by
 one, so that after deleting 2,000 files every new file costs such a scan and
 the timings depend on what was deleted when. That takes disk space: about
 14 GB until the end.
-Usage: bench.py BUILD_DIR
+Usage: bench.py BUILD_DIR [ROW...]   (rows a to g; none: all of them)
 """
 
 import concurrent.futures
@@ -55,6 +58,11 @@ NIGHT_COLOUR = "10,20,40,255"
 NIGHT_SCALE = "45,45,60,100"
 LIMIT_LARGE, LIMIT_ONE_JOB, LIMIT_JOBS, LIMIT_NIGHTS = 1.1, 2.0, 1.0, 1.3
 LIMIT_PREVIEW_SECONDS = 5.0
+LIMIT_LIT = 1.2
+# Each batch model's materials and its triangles', in turn; and the rules of (g).
+BATCH_MATERIALS = ["--texture", "brick", "--texture", "window_lit", "--texture", "lamp01",
+                   "--untextured", "--triangle-materials", "0,0,1,0,2,3,1"]
+LIT_RULES = ["--lit=window*:255,210,120,255", "--lit=lamp??:255,240,200,255"]
 MEMORY_SLACK = 16 << 20
 MB = 1 << 20
 
@@ -100,12 +108,12 @@ def cleaner(work, outputs, fresh):
     return clean
 
 
-def generate(modelgen, models):
+def generate(modelgen, models, extra=()):
     """models: (path, vertices, colour or None); one per processor at a time."""
     def one(model):
         path, vertices, colour = model
-        extra = ["--colour", colour] if colour else []
-        subprocess.run([modelgen, "--vertices", str(vertices), *extra, path], check=True)
+        options = [*extra, "--colour", colour] if colour else list(extra)
+        subprocess.run([modelgen, "--vertices", str(vertices), *options, path], check=True)
     with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
         list(pool.map(one, models))
 
@@ -143,9 +151,11 @@ def time_row(name, results, limit):
             ratio <= limit, f"vs cp alone {plain:.2f} x")
 
 
-def large_model(cli, modelgen, work):
+def large_model(cli, modelgen, work, rows):
     path = os.path.join(work, "large.dff")
     generate(modelgen, [(path, LARGE_VERTICES, None)])
+    if "a" not in rows:
+        return []
     size = os.path.getsize(path)
     # A file as large as the merged model, for its durable copy; written a
     # megabyte at a time, since the peak memory the system reports for a
@@ -176,31 +186,54 @@ def large_model(cli, modelgen, work):
     ]
 
 
-def batches(cli, modelgen, work):
+def lit_row(batch, command, names, days, clean):
+    """(g): the command with the lit rules against it without them, as a
+    ratio within each round."""
+    results = []
+    for k in range(ROUNDS + 1):  # the first round only warms the caches
+        times = []
+        for rules in (LIT_RULES, []):
+            clean()
+            times.append(run([*command, *rules, *names], days)[0])
+        if k > 0:
+            results.append(times)
+    clean()
+    ratio = statistics.median(lit / plain for lit, plain in results)
+    lit = statistics.median(r[0] for r in results)
+    plain = statistics.median(r[1] for r in results)
+    return (f"(g) {batch}, -j 1, --scale, two --lit rules",
+            f"{ratio:.2f} x ({lit:.3f} s / {plain:.3f} s)", f"<= {LIMIT_LIT} x",
+            ratio <= LIMIT_LIT, "vs the same without --lit")
+
+
+def batches(cli, modelgen, work, rows):
     days, nights = os.path.join(work, "days"), os.path.join(work, "nights")
     os.mkdir(days)
     os.mkdir(nights)
     low, high = BATCH_VERTICES
     names = [f"model{i:04}.dff" for i in range(BATCH_COUNT)]
     sizes = [low + (i * 7919) % (high - low) for i in range(BATCH_COUNT)]
-    generate(modelgen, [(os.path.join(days, n), v, None) for n, v in zip(names, sizes)] +
-             [(os.path.join(nights, n), v, NIGHT_COLOUR) for n, v in zip(names, sizes)])
+    generate(modelgen, [(os.path.join(days, n), v, None) for n, v in zip(names, sizes)],
+             BATCH_MATERIALS)
+    generate(modelgen, [(os.path.join(nights, n), v, NIGHT_COLOUR) for n, v in zip(names, sizes)])
     total = sum(os.path.getsize(os.path.join(days, n)) for n in names)
     copies = os.path.join(work, "copies")
     clean = cleaner(work, [copies, os.path.join(days, "dff")], copies)
     copy = copy_commands(names, copies)
     batch = f"{BATCH_COUNT} models, {total / MB:.0f} MB"
-    return [
-        time_row(f"(b) {batch}, -j 1, --scale",
-                 rounds(copy, [cli, "--dff-folder", "-j", "1", f"--scale={NIGHT_SCALE}", *names],
-                        days, clean),
-                 LIMIT_ONE_JOB),
-        time_row(f"(c) {batch}, default jobs ({os.cpu_count()})",
-                 rounds(copy, [cli, "--dff-folder", *names], days, clean), LIMIT_JOBS),
-        time_row(f"(d) {batch} + nights, --night-folder",
-                 rounds(copy, [cli, "--dff-folder", "--night-folder", nights, days], days, clean),
-                 LIMIT_NIGHTS),
-    ]
+    one_job = [cli, "--dff-folder", "-j", "1", f"--scale={NIGHT_SCALE}"]
+    measures = {
+        "b": lambda: time_row(f"(b) {batch}, -j 1, --scale",
+                              rounds(copy, [*one_job, *names], days, clean), LIMIT_ONE_JOB),
+        "c": lambda: time_row(f"(c) {batch}, default jobs ({os.cpu_count()})",
+                              rounds(copy, [cli, "--dff-folder", *names], days, clean), LIMIT_JOBS),
+        "d": lambda: time_row(f"(d) {batch} + nights, --night-folder",
+                              rounds(copy, [cli, "--dff-folder", "--night-folder", nights, days],
+                                     days, clean),
+                              LIMIT_NIGHTS),
+        "g": lambda: lit_row(batch, one_job, names, days, clean),
+    }
+    return [measure() for row, measure in measures.items() if row in rows]
 
 
 def png_size(path):
@@ -222,41 +255,48 @@ def png_size(path):
     return width, height
 
 
-def previews(cli, modelgen, work):
-    """(e) and (f), on the models that (a) to (d) made, and 1,000 more."""
-    more = os.path.join(work, "more")
-    os.mkdir(more)
-    generate(modelgen, [(os.path.join(more, f"small{i:04}.dff"), 100, None)
-                        for i in range(PREVIEW_EXTRA)])
+def previews(cli, modelgen, work, rows):
+    """(e) and (f), on the models that (a) and the batch made, and 1,000 more."""
     picture = os.path.join(work, "preview.png")
-    batch = [run([cli, "--preview", picture, "days", "more"], work) for _ in range(ROUNDS)]
-    pages = [png_size(page) for page in sorted(glob.glob(os.path.join(work, "preview*.png")))]
-    largest = max(max(side) for side in pages)
-    large = [run([cli, "--preview", picture, "large.dff"], work) for _ in range(ROUNDS)]
-    seconds = statistics.median(r[0] for r in batch)
-    peak = statistics.median(r[1] for r in large)
-    memory_limit = 20 * LARGE_VERTICES + MEMORY_SLACK
-    return [
-        (f"(e) --preview of {BATCH_COUNT + PREVIEW_EXTRA} models", f"{seconds:.2f} s",
-         f"<= {LIMIT_PREVIEW_SECONDS} s", seconds <= LIMIT_PREVIEW_SECONDS, ""),
-        (f"(e) its {len(pages)} pages, each a whole PNG", f"{largest} pixels a side at most",
-         f"<= {MAX_PAGE_SIDE}", largest <= MAX_PAGE_SIDE and len(pages) > 1, ""),
-        ("(f) --preview of the large model, peak memory", f"{peak / MB:.1f} MB",
-         f"<= 20n + 16 MB = {memory_limit / MB:.1f} MB", peak <= memory_limit, ""),
-    ]
+    measured = []
+    if "e" in rows:
+        more = os.path.join(work, "more")
+        os.mkdir(more)
+        generate(modelgen, [(os.path.join(more, f"small{i:04}.dff"), 100, None)
+                            for i in range(PREVIEW_EXTRA)])
+        batch = [run([cli, "--preview", picture, "days", "more"], work) for _ in range(ROUNDS)]
+        pages = [png_size(page) for page in sorted(glob.glob(os.path.join(work, "preview*.png")))]
+        largest = max(max(side) for side in pages)
+        seconds = statistics.median(r[0] for r in batch)
+        measured += [
+            (f"(e) --preview of {BATCH_COUNT + PREVIEW_EXTRA} models", f"{seconds:.2f} s",
+             f"<= {LIMIT_PREVIEW_SECONDS} s", seconds <= LIMIT_PREVIEW_SECONDS, ""),
+            (f"(e) its {len(pages)} pages, each a whole PNG", f"{largest} pixels a side at most",
+             f"<= {MAX_PAGE_SIDE}", largest <= MAX_PAGE_SIDE and len(pages) > 1, "")]
+    if "f" in rows:
+        large = [run([cli, "--preview", picture, "large.dff"], work) for _ in range(ROUNDS)]
+        peak = statistics.median(r[1] for r in large)
+        memory_limit = 20 * LARGE_VERTICES + MEMORY_SLACK
+        measured.append(("(f) --preview of the large model, peak memory", f"{peak / MB:.1f} MB",
+                         f"<= 20n + 16 MB = {memory_limit / MB:.1f} MB", peak <= memory_limit,
+                         ""))
+    return measured
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: bench.py BUILD_DIR")
+    rows = "".join(sys.argv[2:]) or "abcdefg"
+    if len(sys.argv) < 2 or not set(rows) <= set("abcdefg"):
+        sys.exit("usage: bench.py BUILD_DIR [ROW...]   (rows a to g; none: all of them)")
     build = os.path.abspath(sys.argv[1])
     cli = os.path.join(build, "cli", "tintweld-cli")
     modelgen = os.path.join(build, "tools", "modelgen", "modelgen")
     work = tempfile.mkdtemp(prefix="bench-", dir=build)
     load_before = os.getloadavg()[0]
     try:
-        rows = (large_model(cli, modelgen, work) + batches(cli, modelgen, work) +
-                previews(cli, modelgen, work))
+        # (e) draws the batch's models, (f) the large one.
+        rows = ((large_model(cli, modelgen, work, rows) if set(rows) & set("af") else []) +
+                (batches(cli, modelgen, work, rows) if set(rows) & set("bcdeg") else []) +
+                previews(cli, modelgen, work, rows))
     finally:
         remove_tree(work)
     print(f"medians of {ROUNDS} rounds, each ratio measured within one round, against "

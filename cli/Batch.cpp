@@ -58,7 +58,7 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, merge
         const bool groups = os.SyncsWholeFileSystems() && jobs.size() > 1;
         const JobWork work = [&](Job& job) {
             if (options.list) {
-                job.listing = merge::ListModel(os, job.day);
+                job.listing = merge::ListModel(os, job.day, options.json, !options.lit.empty());
                 job.result = job.listing.error.empty() ? Result::Listed : Result::Failed;
                 return merge::DropResult::NotWritten;
             }

@@ -29,6 +29,7 @@ struct ConsoleSession final : merge::Session {
     bool IsTicked(merge::Option option) override;
     void ColourFieldText(merge::Channel channel, char* buffer, int size) override;
     merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override;
+    std::vector<merge::LitRule> LitRules() override { return options.lit; }
     void EnableOneFileMode(bool) override {}
     void BeginLine(merge::Kind kind) override;
     void AppendLog(const char* text) override;

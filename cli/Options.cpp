@@ -29,7 +29,8 @@ const char UsageHead[] =
     "folder named as DAY stands for the .dff models in it, in name order. Only the\n"
     "first geometry of a model gets night colours, unless --every-geometry. Every\n"
     "night colour written can be scaled and moved, channel by channel (--scale,\n"
-    "--offset); --strip takes night colours out again.\n"
+    "--offset), and the vertices of windows, lamps and signs lit by their\n"
+    "textures' names (--lit); --strip takes night colours out again.\n"
     "\n";
 
 // The examples speak the paths of the system the program runs on: a folder
@@ -97,7 +98,14 @@ const char UsageTail[] =
     "   Opening file: " EXAMPLE_FOLDER "b.dff\n"
     "   Analyzing file...\n"
     "   830 vertex.\n"
-    "   Error: File already contain Night Vertex Color.\n";
+    "   Error: File already contain Night Vertex Color.\n"
+    "\n"
+    "  A library of buildings darkened at night from their own colours, and their\n"
+    "  windows lit warm yellow, whatever the case of their textures' names\n"
+    "  (window01, Window_Lit):\n"
+    "\n"
+    "  $ tintweld-cli -R --copy-day --scale=35,35,45,100 \\\n"
+    "        --lit='window*:255,210,120,255' buildings\n";
 
 #undef EXAMPLE_PROMPT
 #undef EXAMPLE_MODELS
@@ -181,6 +189,29 @@ bool ParseOffset(CommandLine& line, const std::string& value) {
     return SplitWholeNumbers(line, "--offset", value, -255, 255, line.options.offset);
 }
 
+// PATTERN:R,G,B,A: the pattern up to the last colon, never empty (a name
+// may hold a colon, a colour cannot); the colour as --rgba takes it.
+bool ParseLit(CommandLine& line, const std::string& value) {
+    const size_t colon = value.rfind(':');
+    std::string texts[4];
+    merge::LitRule rule;
+    bool whole = colon != std::string::npos && colon > 0 &&
+                 SplitFour(value.substr(colon + 1), texts);
+    for (int i = 0; whole && i < 4; ++i) {
+        const int channel = ChannelValue(texts[i]);
+        whole = channel >= 0;
+        rule.colour[i] = static_cast<uint8_t>(channel);
+    }
+    if (!whole)
+        return Fail(line, "--lit wants PATTERN:R,G,B,A, a pattern and four whole numbers from 0 "
+                          "to 255 (or &HFF, &O377), not '" + value + "'");
+    if (line.options.lit.size() == merge::MaxLitRules)
+        return Fail(line, "--lit takes at most " + std::to_string(merge::MaxLitRules) + " rules");
+    rule.pattern = value.substr(0, colon);
+    line.options.lit.push_back(rule);
+    return true;
+}
+
 bool ParseUnpaired(CommandLine& line, const std::string& value) {
     using Unpaired = Options::Unpaired;
     line.options.unpairedGiven = true;
@@ -232,6 +263,13 @@ constexpr OptionRow<CommandLine> Rows[] = {
      "then add these to them, -255-255 (default 0,0,0,0);\n"
      "each channel is kept within 0-255",
      ParseOffset},
+    {'\0', "lit", "PATTERN:R,G,B,A",
+     "every vertex of a triangle whose material's\n"
+     "texture name matches PATTERN (the whole name, in\n"
+     "any case; * any characters, ? one) takes this\n"
+     "colour, after --scale and --offset; repeatable,\n"
+     "the first that matches wins; at most 255",
+     ParseLit},
     {'d', "dff-folder", nullptr, "write into the folder \"dff\" beside each DAY", SETS(dffFolder)},
     {'o', "output", "FOLDER",
      "write each output under FOLDER, at its path below\n"
@@ -288,7 +326,7 @@ constexpr OptionRow<CommandLine> Rows[] = {
     {'\0', "json", nullptr,
      "write JSON Lines on standard output instead of the\n"
      "log: an object for each model (with --list, for each\n"
-     "geometry), then a summary",
+     "geometry, with its textures' names), then a summary",
      SETS(json)},
     {'\0', "preview", "FILE.png",
      "change no model: draw each model, lit by its day\n"
@@ -337,6 +375,7 @@ void CheckTogether(CommandLine& line) {
         const std::pair<bool, std::string> others[] = {
             {options.copyDay, "--copy-day"},
             {!options.coloursChosenBy.empty(), options.coloursChosenBy},
+            {!options.lit.empty(), "--lit"},
             {!options.night.empty(), "--night"},
             {!options.nightFolder.empty(), "--night-folder"},
             {options.alwaysMerge, "--always-merge"},

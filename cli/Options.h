@@ -24,6 +24,8 @@ struct Options {
     // then moved by an offset.
     int scale[4] = {100, 100, 100, 100};
     int offset[4] = {0, 0, 0, 0};
+    // The lit rules, in the order given.
+    std::vector<merge::LitRule> lit;
     // The last of --rgba, --scale and --offset given (none: empty): colours
     // chosen, which a strip has none of.
     std::string coloursChosenBy;

@@ -29,6 +29,16 @@ std::string ModelObject(const Job& job) {
            messages + "]}" + text::LineEnd;
 }
 
+// A geometry's texture names as JSON: an array, a material's null when it
+// has no texture; null when they cannot be read.
+std::string Textures(const merge::ListedGeometry& g) {
+    if (!g.texturesRead) return "null";
+    std::string names;
+    for (const auto& name : g.textures)
+        names += (names.empty() ? "" : ",") + (name ? JsonString(*name) : "null");
+    return "[" + names + "]";
+}
+
 // A listed model: a line (or an object) a geometry, or one for its error.
 std::string Listed(const Job& job, bool json) {
     const merge::Listing& listing = job.listing;
@@ -46,8 +56,8 @@ std::string Listed(const Job& job, bool json) {
             lines += "{\"type\":\"geometry\",\"path\":" + path +
                      ",\"geometry\":" + std::to_string(k + 1) +
                      ",\"vertices\":" + std::to_string(g.vertices) +
-                     ",\"prelit\":" + (g.prelit ? "true" : "false") + ",\"night\":" + night + "}" +
-                     text::LineEnd;
+                     ",\"prelit\":" + (g.prelit ? "true" : "false") + ",\"night\":" + night +
+                     ",\"textures\":" + Textures(g) + "}" + text::LineEnd;
         else
             lines += path + "\t" + std::to_string(k + 1) + "\t" + std::to_string(g.vertices) +
                      "\t" + (g.prelit ? "yes" : "no") + "\t" + night + text::LineEnd;

@@ -1,9 +1,10 @@
 // libFuzzer target: a whole drop sequence over the in-memory system with one fault at any
 // call, or two alike committed as one group as a batch does; merged, stripped, previewed or run
-// dry. Beyond the sanitizers: a refused sequence logs an error line, no file but the target
-// changes, every sequence ends clean, and a well-formed accepted one writes exactly the
-// generator's own merged or stripped model.
+// dry, with lit rules or without. Beyond the sanitizers: a refused sequence logs an error line,
+// no file but the target changes, every sequence ends clean, and a well-formed accepted one
+// writes exactly the generator's own merged or stripped model, lit as its triangles say.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -33,9 +34,66 @@ struct Input {
 const std::string Folder = "C:\\models\\", Day = Folder + "day.dff",
                   Night = Folder + "night.dff", Png = Folder + "preview.png";
 
+const char* const Textures[] = {"window_lit", "Lamp01", "neon_sign", ""};
+const char* const Patterns[] = {"WINDOW*", "lamp??", "*", "*SIGN", "?"};
+
+// Materials textured or not, each triangle's in turn (now and then past the list); now and then
+// the list or the names malformed.
+void ReadMaterials(Input& in, GeometryShape& g) {
+    g.materials.clear();
+    for (uint32_t i = in.Below(4); i > 0; --i) g.materials.push_back({in.Below(4) != 0, ""});
+    for (auto& material : g.materials) material.texture = Textures[in.Below(4)];
+    const uint32_t past = static_cast<uint32_t>(g.materials.size()) + 1;
+    for (uint32_t i = in.Below(3); i > 0; --i)
+        g.triangleMaterials.push_back(static_cast<uint16_t>(in.Below(past)));
+    const uint32_t broken = in.Below(16);
+    g.unterminatedTextures = broken == 0;
+    if (broken == 1) g.materialIndices.assign(g.materials.size() + 1, -1);  // one too many
+    if (broken == 2) g.materialIndices = {static_cast<int32_t>(in.Byte())};  // not given earlier
+}
+
+// Whether lit rules find the geometry's materials whole, and each triangle's among them.
+bool MaterialsWhole(const GeometryShape& g) {
+    bool named = false;
+    for (const auto& material : g.materials) named = named || material.textured;
+    if ((g.unterminatedTextures && named) || !g.materialIndices.empty()) return false;
+    const auto& of = g.triangleMaterials;
+    for (uint32_t t = 0; t < std::min<size_t>(g.triangleCount, std::max<size_t>(of.size(), 1)); ++t)
+        if ((of.empty() ? 0 : of[t]) >= g.materials.size()) return false;
+    return true;
+}
+
+bool Matches(const char* pattern, const char* name) {
+    if (*pattern == '*') return Matches(pattern + 1, name) || (*name && Matches(pattern, name + 1));
+    if (!*name) return !*pattern;
+    return (*pattern == '?' || std::tolower(*pattern) == std::tolower(*name)) &&
+           Matches(pattern + 1, name + 1);
+}
+
+// The colours lit: each vertex of a triangle whose texture a rule matches, by the first rule.
+void Light(const GeometryShape& g, const std::vector<merge::LitRule>& rules, Bytes& colours) {
+    std::vector<size_t> first(g.vertexCount, rules.size());
+    for (uint32_t t = 0; t < g.triangleCount; ++t) {
+        const auto& of = g.triangleMaterials;
+        const auto& material = g.materials[of.empty() ? 0 : of[t % of.size()]];
+        size_t r = 0;
+        while (r < rules.size() &&
+               !(material.textured && Matches(rules[r].pattern.c_str(), material.texture.c_str())))
+            ++r;
+        uint32_t corners[3];
+        modelgen::TriangleCorners(g.vertexCount, t, corners);
+        for (uint32_t v : corners)
+            if (v < g.vertexCount) first[v] = std::min(first[v], r);
+    }
+    for (uint32_t v = 0; v < g.vertexCount; ++v)
+        if (first[v] < rules.size()) std::copy_n(rules[first[v]].colour, 4, &colours[4 * v]);
+}
+
 GeometryShape ReadGeometry(Input& in) {
     GeometryShape g;
     g.vertexCount = in.Below(40);
+    g.triangleCount = in.Below(4) ? g.vertexCount / 3 : in.Below(80);
+    ReadMaterials(in, g);
     g.prelit = in.Below(8) != 0;
     g.hasExtension = in.Below(8) != 0;
     for (uint32_t i = in.Below(4); i > 0; --i)
@@ -106,6 +164,7 @@ Outcome Expected(const MemorySession& session, const ModelShape& day, const Mode
                  std::map<uint32_t, Bytes>* colours) {
     // A list of one geometry is read as without every geometry.
     const bool every = session.ticked.count(Option::EveryGeometry) > 0 && day.geometries.size() > 1;
+    const bool lit = !session.lit.empty();
     if (!Readable(day)) return Outcome::Refused;
     bool left = false;  // a geometry with night colours skipped
     for (uint32_t k = 0; k < (every ? day.geometries.size() : 1); ++k) {
@@ -114,6 +173,7 @@ Outcome Expected(const MemorySession& session, const ModelShape& day, const Mode
             if (every) continue;
             return Outcome::Refused;
         }
+        if (lit && !MaterialsWhole(g)) return Outcome::Refused;
         if (g.nightChunkIndex < 0 || session.ticked.count(Option::AlwaysMerge))
             (*colours)[k] = MadeWithout(session, g, k);
         else if (session.ticked.count(Option::SkipMerged))
@@ -168,17 +228,20 @@ void CheckPreview(MemoryOs& os, MemorySession& session, const std::map<std::stri
             "a preview changed a model, or its picture's line or its end is wrong", session);
 }
 
-// One reading, every mode: a skip and a strip refuse what "Always Merge" refuses, with its line.
+// One reading, every mode: a skip refuses what "Always Merge" refuses, with its line, lit rules
+// or not; a strip, which makes no colours to light, what it refuses without them.
 void CheckModesAgree(const MemorySession& session, const Bytes& day) {
-    std::string errors[3];
-    const Option modes[] = {Option::AlwaysMerge, Option::SkipMerged, Option::Strip};
-    for (int m = 0; m < 3; ++m) {
+    std::string errors[4];
+    const Option modes[] = {Option::AlwaysMerge, Option::SkipMerged, Option::AlwaysMerge,
+                            Option::Strip};
+    for (int m = 0; m < 4; ++m) {
         MemoryOs os;
         MemorySession alone;
         merge::DropSequence sequence;
         os.folders = {"C:", "C:\\models"};
         os.files[Day] = day;
         alone.ticked = {Option::OneFileMode, modes[m]};
+        if (m < 2) alone.lit = session.lit;
         if (session.ticked.count(Option::EveryGeometry)) alone.ticked.insert(Option::EveryGeometry);
         (void)merge::HandleDroppedPath(sequence, os, alone, Day.c_str());
         const size_t error = alone.log.find("Error: ");
@@ -186,9 +249,9 @@ void CheckModesAgree(const MemorySession& session, const Bytes& day) {
             errors[m] = alone.log.substr(error, alone.log.find('\r', error) - error);
     }
     Require(errors[1] == errors[0] &&
-                (errors[2] == errors[0] || errors[0] == "Error: File is too large."),
+                (errors[3] == errors[2] || errors[2] == "Error: File is too large."),
             "a skip or a strip refused otherwise than \"Always Merge\": " + errors[0] + " / " +
-                errors[1] + " / " + errors[2], session);
+                errors[1] + " / " + errors[2] + " / " + errors[3], session);
 }
 
 void Check(Input& in) {
@@ -203,6 +266,8 @@ void Check(Input& in) {
         if (flags & (1 << i)) session.ticked.insert(options[i]);
     if (session.ticked.count(Option::AlwaysMerge)) session.ticked.erase(Option::SkipMerged);
     for (std::string& field : session.fields) field = std::to_string(in.Byte());
+    for (uint32_t r = in.Below(3); r > 0; --r)
+        session.lit.push_back({Patterns[in.Below(5)], {in.Byte(), in.Byte(), in.Byte(), 255}});
     modelgen::ColourAdjustment adjustment;
     for (int c = 0; c < 4 && (flags & 0x80); ++c) {
         adjustment.scale[c] = in.Word() % 1001;
@@ -283,7 +348,10 @@ void Check(Input& in) {
                        call != Call::SyncFolder;
     std::map<uint32_t, Bytes> colours;
     const Outcome outcome = Expected(session, day, night, &colours);
-    for (auto& chunk : colours) chunk.second = modelgen::Adjusted(chunk.second, adjustment);
+    for (auto& chunk : colours) {
+        chunk.second = modelgen::Adjusted(chunk.second, adjustment);
+        Light(day.geometries[chunk.first], session.lit, chunk.second);
+    }
     const Outcome came = merged ? Outcome::Merged
                          : Said(session, " Skipped: File") ? Outcome::LeftAsItIs : Outcome::Refused;
     Require((fired && group) || came == (fired ? Outcome::Refused : outcome),

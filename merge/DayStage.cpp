@@ -1,5 +1,6 @@
 // The day stage: the DayFile opened, read once and judged; what the
-// judgement says logged; and the colours that its plan needs made ready.
+// judgement says logged; and the colours that its plan needs made ready,
+// with the vertices that lit rules light.
 #include "merge/DropSequence.h"
 #include "rwstream/Chunk.h"
 
@@ -67,9 +68,16 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
         return DayResult::Failed;
     }
     Say(session, text::Analyzing);
-    const MergeMode mode = ModeOf(session);
+    MergeMode mode = ModeOf(session);
+    // A strip makes no colours: rules play no part in it.
+    std::vector<LitRule> rules = mode.strip ? std::vector<LitRule>{} : session.LitRules();
+    if (rules.size() > MaxLitRules) rules.resize(MaxLitRules);
+    mode.lit = !rules.empty();
     const bool keep = policy.action == Action::Keep;
-    day->Reading = ReadModel(*day->File, mode.every, keep ? ReadDepth::Data : ReadDepth::Merge);
+    ReadDepth depth;
+    depth.data = keep;
+    depth.materials = mode.lit;
+    day->Reading = ReadModel(*day->File, mode.every, depth);
     day->Judged = Judge(day->Reading, mode);
     SayRemarks(session, day->Judged);
     const Verdict verdict = day->Judged.verdict;
@@ -79,9 +87,11 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
         return DayResult::LeftAsItIs;
     }
     sequence.Day = std::move(day);
+    sequence.Lit.rules = std::move(rules);
     DayModel& model = *sequence.Day;
     const bool racy = model.Stamp.racy && policy.action == Action::Write;
-    bool made = MakeColourBlocks(sequence, os, session, *model.File);
+    bool made = MakeColourBlocks(sequence, os, session, *model.File) &&
+                (!mode.lit || MarkLitVertices(sequence, os, session, *model.File));
     if (made && racy && !CrcOfCopied(model.Judged.plan, *model.File, &model.CopiedCrc)) {
         Say(session, text::Unreadable);
         made = false;
@@ -96,7 +106,7 @@ DayResult AnalyseDayFile(DropSequence& sequence, Os& os, Session& session,
 
 bool ReadAsItIs(Os& os, const std::string& path, bool every, DayModel* day) {
     if (!OpenInput(os, path.c_str(), &day->File).ok()) return false;
-    day->Reading = ReadModel(*day->File, every, ReadDepth::Data);
+    day->Reading = ReadModel(*day->File, every, DrawingDepth);
     day->Judged.verdict = Verdict::LeftAsItIs;
     return day->Reading.fault == Fault::None && !day->Reading.geometries.empty();
 }

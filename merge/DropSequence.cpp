@@ -37,6 +37,7 @@ void AwaitDay(DropSequence& sequence, Session& session, bool release) {
 DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session,
                             const RunPolicy& policy, PreparedFile* output) {
     AdjustNightColours(sequence, session);
+    LightNightColours(sequence);
     if (policy.action == Action::Keep) {
         AwaitDay(sequence, session, false);
         return DropResult::Kept;
@@ -91,6 +92,7 @@ DropResult HandleDroppedPath(DropSequence& sequence, Os& os, Session& session, c
 void ReleaseDay(DropSequence& sequence) {
     sequence.Day.reset();
     sequence.Colours.clear();
+    sequence.Lit = {};
 }
 
 }  // namespace merge

@@ -37,6 +37,14 @@ struct DayModel {
 // colour fields', then the night model's over them, then adjusted.
 using ColourBlocks = std::vector<Block>;
 
+// With lit rules: the rules as the day stage took them, and for each chunk
+// of the plan a block of each vertex's rule, a byte a vertex (0: none; k:
+// the k-th rule), marked while the day file was open.
+struct LitVertices {
+    std::vector<LitRule> rules;
+    std::vector<Block> ruleOf;
+};
+
 struct DropSequence {
     SequenceState state = SequenceState::AwaitingDay;
     // Whole paths, as long as the session takes them.
@@ -44,6 +52,7 @@ struct DropSequence {
     // From the day stage to the output.
     std::unique_ptr<DayModel> Day;
     ColourBlocks Colours;
+    LitVertices Lit;
 };
 
 // What becomes of an output once every check has passed.
@@ -132,6 +141,16 @@ uint8_t ReadColourField(Session& session, Channel channel);
 uint8_t AdjustChannel(uint8_t value, ChannelAdjustment adjustment);
 // Every chunk's colours, whatever their source, as the session's adjustments make them.
 void AdjustNightColours(DropSequence& sequence, Session& session);
+// Whether a texture's name matches a lit rule's pattern: the whole name,
+// the letters A to Z in either case, * any run of characters, ? one.
+bool TextureMatches(const std::string& pattern, const std::string& name);
+// Day stage, with lit rules: each chunk's vertices marked with the rule
+// that lights them, from the day file's triangles and the reading's
+// materials. False, said why, when memory or the file fails.
+[[nodiscard]] bool MarkLitVertices(DropSequence& sequence, Os& os, Session& session,
+                                   rw::ByteStream& file);
+// Each lit vertex's night colour made its rule's: after every other change.
+void LightNightColours(DropSequence& sequence);
 // Night stage: reads the NightFile and copies its colours into the chunks;
 // the NightFile is closed when it returns.
 [[nodiscard]] bool TakeNightColours(DropSequence& sequence, Os& os, Session& session);

@@ -85,6 +85,9 @@ bool JudgeGeometry(Judging& p, uint32_t k) {
         return Refuse(p, Fault::HasNightColours, k);
     const Fault problem = ExtensionProblem(extension);
     if (problem != Fault::None) return Refuse(p, problem, k);
+    // Judged wherever "Always Merge" would make colours, so that a skip
+    // refuses what it refuses.
+    if (mode.lit && g.materialFault != Fault::None) return Refuse(p, g.materialFault, k);
     if (extension.night) {
         c.chunk.InsertionOffset = extension.night;
         c.chunk.ReplacedLength = extension.nightSize + rw::ChunkHeaderSize;

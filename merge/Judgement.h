@@ -46,6 +46,7 @@ struct MergeMode {
     bool alwaysMerge = false;  // night colours there are replaced
     bool skip = false;         // a geometry with night colours is left as it is
     bool strip = false;        // night colours taken out, none put in
+    bool lit = false;          // lit rules: materials read, and judged
 };
 
 // A line about a model: a line of the table about one of its geometries,

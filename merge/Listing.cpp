@@ -41,7 +41,7 @@ std::string ListedPath(const std::string& path) {
     return listed;
 }
 
-Listing ListModel(Os& os, const std::string& path) {
+Listing ListModel(Os& os, const std::string& path, bool textures, bool lit) {
     Listing listing;
     InputFile file;
     const Status opened = OpenInput(os, path.c_str(), &file);
@@ -53,7 +53,10 @@ Listing ListModel(Os& os, const std::string& path) {
     }
     MergeMode mode;
     mode.every = mode.alwaysMerge = true;
-    const ModelRead model = ReadModel(*file, true, ReadDepth::Merge);
+    mode.lit = lit;
+    ReadDepth depth;
+    depth.materials = textures || lit;
+    const ModelRead model = ReadModel(*file, true, depth);
     const Judgement judged = Judge(model, mode);
     const bool noneTakes = (judged.fault == Fault::NoVertexColour ||
                             judged.fault == Fault::NoExtension) &&
@@ -62,8 +65,24 @@ Listing ListModel(Os& os, const std::string& path) {
         listing.error = LineField(MessageOf(judged.fault).text);
         return listing;
     }
-    for (const GeometryRead& geometry : model.geometries)
-        listing.geometries.push_back({geometry.vertexCount, geometry.prelit, -1});
+    for (const GeometryRead& geometry : model.geometries) {
+        ListedGeometry listed;
+        listed.vertices = geometry.vertexCount;
+        listed.prelit = geometry.prelit;
+        // A triangle's material past the list leaves the list whole.
+        const Fault fault = geometry.materialFault;
+        listed.texturesRead = textures && geometry.counted &&
+                              (fault == Fault::None || fault == Fault::MaterialPastList);
+        const MaterialsRead& list = geometry.materials;
+        for (size_t k = 0; listed.texturesRead && k < list.entries.size(); ++k) {
+            const MaterialRead& material = list.materials[list.entries[k]];
+            if (material.textured)
+                listed.textures.emplace_back(material.texture);
+            else
+                listed.textures.emplace_back();
+        }
+        listing.geometries.push_back(listed);
+    }
     for (const NightChunk& chunk : judged.plan.Chunks) {
         const uint32_t size = model.geometries[chunk.Geometry].extension.nightSize;
         if (chunk.ReplacedLength > 0)
@@ -79,7 +98,7 @@ bool HoldsNightColours(Os& os, const std::string& path, bool every) {
     MergeMode mode;
     mode.every = every;
     mode.skip = true;
-    return Judge(ReadModel(*file, every, ReadDepth::Merge), mode).verdict == Verdict::LeftAsItIs;
+    return Judge(ReadModel(*file, every, MergeDepth), mode).verdict == Verdict::LeftAsItIs;
 }
 
 }  // namespace merge

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@ struct ListedGeometry {
     uint32_t vertices = 0;
     bool prelit = false;
     int64_t nightVertices = -1;  // of the night colours a merge would replace; -1: none
+    // When asked for: each material's texture name, in list order (none: a
+    // material without a texture); texturesRead is false where they cannot
+    // be read.
+    bool texturesRead = false;
+    std::vector<std::optional<std::string>> textures;
 };
 
 struct Listing {
@@ -24,7 +30,10 @@ struct Listing {
     std::vector<ListedGeometry> geometries;
 };
 
-Listing ListModel(Os& os, const std::string& path);
+// With textures, each geometry's texture names are read too. With lit, the
+// model is read as a merge with lit rules reads it: refused where that
+// refuses for its materials.
+Listing ListModel(Os& os, const std::string& path, bool textures = false, bool lit = false);
 
 // Whether the model at path holds night colours in every geometry that a
 // merge would give them, as a skip judges it: the first, or, with every

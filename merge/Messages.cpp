@@ -33,9 +33,13 @@ const Message& MessageOf(Fault fault) {
         &text::GeometryPastList,
         &text::ListPastClump,
         &text::GeometryDataMiscounted,
+        &text::MaterialsMiscounted,
+        &text::MaterialNotGiven,
+        &text::MaterialPastList,
+        &text::TextureNameUnended,
     };
     static_assert(sizeof Lines / sizeof Lines[0] ==
-                      static_cast<size_t>(Fault::GeometryDataMiscounted) + 1,
+                      static_cast<size_t>(Fault::TextureNameUnended) + 1,
                   "a line for every fault");
     return *Lines[static_cast<size_t>(fault)];
 }

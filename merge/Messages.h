@@ -137,6 +137,15 @@ inline constexpr Message ListPastClump = {
     Kind::Error, " Error: Geometry List runs past the end of the Clump.\r\n"};
 inline constexpr Message GeometryDataMiscounted = {
     Kind::Error, " Error: Geometry data doesn't hold what it counts.\r\n"};
+// With lit rules: a geometry's materials, and its triangles', as read.
+inline constexpr Message MaterialsMiscounted = {
+    Kind::Error, " Error: Material List doesn't hold the materials it counts.\r\n"};
+inline constexpr Message MaterialNotGiven = {
+    Kind::Error, " Error: Material List names a material not given earlier.\r\n"};
+inline constexpr Message MaterialPastList = {
+    Kind::Error, " Error: A triangle's material is past the Material List.\r\n"};
+inline constexpr Message TextureNameUnended = {
+    Kind::Error, " Error: Texture name runs past its String.\r\n"};
 inline constexpr Message PathTooLong = {Kind::Error,
                                         " Error: Path is longer than 259 characters.\r\n"};
 inline constexpr Message OutputPathTooLong = {
@@ -188,6 +197,10 @@ enum class Fault : uint8_t {
     GeometryPastList,
     ListPastClump,
     GeometryDataMiscounted,
+    MaterialsMiscounted,
+    MaterialNotGiven,
+    MaterialPastList,
+    TextureNameUnended,
 };
 
 // The line that tells the fault; None has none.

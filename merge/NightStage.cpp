@@ -66,7 +66,7 @@ bool TakeNightColours(DropSequence& sequence, Os& os, Session& session) {
     // A day model of one geometry takes its night model's first, whatever
     // that holds after it.
     const bool every = day.Reading.every;
-    const ModelRead model = ReadModel(*night, every, ReadDepth::Merge);
+    const ModelRead model = ReadModel(*night, every, MergeDepth);
     if (model.fault != Fault::None) return Refuse(session, model.fault);
     const GeometryRead& first = model.geometries[0];
     if (!every && !first.prelit) return Refuse(session, Fault::NoVertexColour);

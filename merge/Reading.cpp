@@ -1,5 +1,6 @@
 #include "merge/Reading.h"
 
+#include "merge/MaterialList.h"
 #include "rwstream/Chunk.h"
 
 namespace merge {
@@ -94,7 +95,7 @@ Fault FindExtension(rw::ByteStream& file, const GeometryRead& geometry, uint64_t
 constexpr uint16_t FlagTextured = 0x0004;
 constexpr uint16_t FlagTexturedSets = 0x0080;
 constexpr uint32_t FixedFields = 16;
-constexpr uint64_t TriangleSize = 8, PositionSize = 12, TextureCoordinateSize = 8;
+constexpr uint64_t PositionSize = 12, TextureCoordinateSize = 8;
 // A morph target's bounding sphere and its two flags.
 constexpr uint64_t MorphTargetFields = 24;
 
@@ -104,18 +105,22 @@ uint32_t TextureSets(uint16_t flags, uint8_t sets) {
     return flags & FlagTextured ? 1 : 0;
 }
 
+// Where the Struct's arrays after the triangles lie, up to its end.
+struct ArraysAfter {
+    uint64_t at = 0, end = 0;
+    uint32_t morphTargets = 0;
+};
+
 // The geometry's Struct: +0 flags (16 bits), +2 texture coordinate sets (8
 // bits; 0: from the flags), +3 native flag (8 bits; non-zero: no arrays
 // follow), +4 triangle count t, +8 vertex count n, +12 morph target count;
 // then the prelit colours (4n bytes, when flagged), the texture coordinates
-// (8n bytes a set), the triangles (8t bytes) and each morph target: bounding
-// sphere (16 bytes), has positions, has normals (32 bits each), then the
-// positions and the normals (12n bytes each, when it has them). Every count
-// is checked against the Struct's size.
-Fault ReadGeometryData(rw::ByteStream& file, uint64_t fileSize, const GeometryRead& geometry,
-                       GeometryData* data) {
+// (8n bytes a set), the triangles (8t bytes) and each morph target. Read up
+// to the triangles, every count checked against the Struct's size.
+Fault ReadArrays(rw::ByteStream& file, uint64_t fileSize, const GeometryRead& geometry,
+                 GeometryData* data, ArraysAfter* after) {
     const uint64_t start = geometry.offset + GeometryToData;
-    uint32_t size = 0, morphTargets = 0;
+    uint32_t size = 0;
     uint16_t flags = 0;
     uint8_t sets = 0, native = 0;
     if (!rw::SeekTo(file, geometry.offset + rw::ChunkHeaderSize + 4) ||
@@ -125,12 +130,13 @@ Fault ReadGeometryData(rw::ByteStream& file, uint64_t fileSize, const GeometryRe
     if (size < FixedFields) return Fault::GeometryDataMiscounted;
     if (!rw::SeekTo(file, start) || !rw::ReadFlags16(file, &flags) || file.Read(&sets, 1) != 1 ||
         file.Read(&native, 1) != 1 || !rw::ReadField32(file, &data->triangleCount) ||
-        !rw::Skip(file, 4) || !rw::ReadField32(file, &morphTargets))
+        !rw::Skip(file, 4) || !rw::ReadField32(file, &after->morphTargets))
         return Fault::EndsInGeometry;
+    after->end = start + size;
     data->native = native != 0;
     if (data->native) return Fault::None;
     // In 64 bits: no count can make the sums wrap.
-    const uint64_t n = geometry.vertexCount, end = start + size;
+    const uint64_t n = geometry.vertexCount;
     uint64_t at = start + FixedFields;
     if (flags & rw::FlagPrelit) {
         data->colours = at;
@@ -138,10 +144,20 @@ Fault ReadGeometryData(rw::ByteStream& file, uint64_t fileSize, const GeometryRe
     }
     at += TextureCoordinateSize * n * TextureSets(flags, sets);
     data->triangles = at;
-    at += TriangleSize * data->triangleCount;
-    if (at > end || uint64_t{morphTargets} * MorphTargetFields > end - at)
+    at += uint64_t{TriangleSize} * data->triangleCount;
+    after->at = at;
+    return at > after->end ? Fault::GeometryDataMiscounted : Fault::None;
+}
+
+// Each morph target after the triangles: bounding sphere (16 bytes), has
+// positions, has normals (32 bits each), then the positions and the normals
+// (12n bytes each, when it has them); the first one's positions are drawn.
+Fault ReadMorphTargets(rw::ByteStream& file, uint64_t n, const ArraysAfter& after,
+                       GeometryData* data) {
+    uint64_t at = after.at;
+    if (uint64_t{after.morphTargets} * MorphTargetFields > after.end - at)
         return Fault::GeometryDataMiscounted;
-    for (uint32_t target = 0; target < morphTargets; ++target) {
+    for (uint32_t target = 0; target < after.morphTargets; ++target) {
         uint32_t has[2] = {};
         if (!rw::SeekTo(file, at + 16) || !rw::ReadField32(file, &has[0]) ||
             !rw::ReadField32(file, &has[1]))
@@ -149,7 +165,7 @@ Fault ReadGeometryData(rw::ByteStream& file, uint64_t fileSize, const GeometryRe
         at += MorphTargetFields;
         if (target == 0 && has[0]) data->positions = at;
         at += PositionSize * n * ((has[0] != 0) + (has[1] != 0));
-        if (at > end) return Fault::GeometryDataMiscounted;
+        if (at > after.end) return Fault::GeometryDataMiscounted;
     }
     return Fault::None;
 }
@@ -200,10 +216,25 @@ ModelRead ReadModel(rw::ByteStream& file, bool every, ReadDepth depth) {
         model.listFault = FindGeometries(file, model, listCount, &all);
         if (model.listFault == Fault::None) model.geometries = all;
     }
+    // Each geometry as far as it can be in the file's order, so that what
+    // the stream reads ahead serves: the Struct's fields, the chunks after
+    // the Struct (the Material List, the Extension), then its arrays.
     for (GeometryRead& geometry : model.geometries) {
+        const bool deeper = geometry.counted && (depth.data || depth.materials);
+        ArraysAfter after;
+        const Fault arrays =
+            deeper ? ReadArrays(file, model.size, geometry, &geometry.data, &after) : Fault::None;
         geometry.extensionFault = FindExtension(file, geometry, model.size, &geometry.extension);
-        if (depth == ReadDepth::Data && geometry.counted)
-            geometry.dataFault = ReadGeometryData(file, model.size, geometry, &geometry.data);
+        if (!deeper) continue;
+        if (depth.materials)
+            geometry.materialFault =
+                arrays == Fault::None
+                    ? ReadMaterials(file, model.size, geometry, after.end, &geometry.materials)
+                    : arrays;
+        const uint64_t n = geometry.vertexCount;
+        const bool whole = arrays == Fault::None && !geometry.data.native;
+        if (depth.data)
+            geometry.dataFault = whole ? ReadMorphTargets(file, n, after, &geometry.data) : arrays;
     }
     return model;
 }

@@ -1,11 +1,13 @@
 // The one reading of a model: its start, its geometries (the first, or every
 // one of its Geometry List), each with its fixed fields, its Extension and
-// the night colour chunk in it, and, for those who draw it, where its
-// Struct's arrays lie. Faults are kept as values; what they come to is the
+// the night colour chunk in it; for those who draw it, where its Struct's
+// arrays lie; and for lit rules, its materials' textures and its triangles'
+// materials. Faults are kept as values; what they come to is the
 // judgement's (Judgement.h), and every mode acts on the same reading.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "merge/Messages.h"
@@ -35,6 +37,21 @@ struct GeometryData {
     uint64_t colours = 0, triangles = 0, positions = 0;
 };
 
+// A Material of a Material List: whether it has a texture, and the
+// texture's name (what its String holds before its first zero byte).
+struct MaterialRead {
+    bool textured = false;
+    std::string texture;
+};
+
+// A geometry's Material List: its Material chunks, in order, and for each
+// index of the list, in list order, the chunk it stands for. Both grow only
+// by what the file holds, never by a count it gives.
+struct MaterialsRead {
+    std::vector<MaterialRead> materials;
+    std::vector<uint32_t> entries;
+};
+
 struct GeometryRead {
     uint64_t offset = 0;  // its first byte
     uint32_t size = 0;
@@ -45,9 +62,14 @@ struct GeometryRead {
     bool coloursFit = false;  // the file holds every one of them
     ExtensionRead extension;
     Fault extensionFault = Fault::None;  // its Extension runs past the file or the Geometry
-    // Read only when asked for (ReadDepth::Data).
+    // Read only when asked for (ReadDepth): the arrays for a drawing; the
+    // triangles' place and the materials for lit rules (a geometry without
+    // a Material List after its Struct has none), each triangle's material
+    // checked against them.
     GeometryData data;
     Fault dataFault = Fault::None;
+    MaterialsRead materials;
+    Fault materialFault = Fault::None;
 };
 
 struct ModelRead {
@@ -63,10 +85,13 @@ struct ModelRead {
     std::vector<GeometryRead> geometries;  // the first always, when the start holds
 };
 
-enum class ReadDepth {
-    Merge,  // what a merge, a strip, a skip and a listing need
-    Data,   // and each geometry's arrays, for a drawing
+// How far a model is read: what a merge, a strip, a skip and a listing
+// need, and beyond it, when asked for:
+struct ReadDepth {
+    bool data = false;       // each geometry's arrays, for a drawing
+    bool materials = false;  // its materials and its triangles', for lit rules
 };
+inline constexpr ReadDepth MergeDepth = {}, DrawingDepth = {true, false};
 
 // Reads the model in file, every geometry of it or its first.
 ModelRead ReadModel(rw::ByteStream& file, bool every, ReadDepth depth);

@@ -3,8 +3,10 @@
 // request 2 DFF". Everything is read at the moment of use, never kept.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "merge/Messages.h"
 #include "merge/Os.h"
@@ -35,12 +37,24 @@ struct ChannelAdjustment {
     int Offset = 0;
 };
 
+// A lit rule: every vertex of a triangle whose material's texture name
+// matches pattern (the whole name, in any case; * any run of characters, ?
+// one) gets colour, once every other change is made.
+struct LitRule {
+    std::string pattern;
+    uint8_t colour[4];
+};
+// The rules that a byte a vertex tells apart; the command line takes no more.
+inline constexpr size_t MaxLitRules = 255;
+
 struct Session {
     virtual bool IsTicked(Option option) = 0;
     // The field's text cut to size - 1 characters and NUL-terminated, as the
     // window reads its fields.
     virtual void ColourFieldText(Channel channel, char* buffer, int size) = 0;
     virtual ChannelAdjustment AdjustmentOf(Channel channel) = 0;
+    // In the order given: for each triangle, the first that matches decides.
+    virtual std::vector<LitRule> LitRules() = 0;
     // Locks "Don't request 2 DFF" while a night model is awaited.
     virtual void EnableOneFileMode(bool enabled) = 0;
     // A line of this kind begins with the next text appended.

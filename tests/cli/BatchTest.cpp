@@ -145,6 +145,28 @@ ModelShape Unmerged() {
     return shape;
 }
 const modelgen::ColourAdjustment Bluer = {{45, 45, 60, 100}, {0, 0, 8, 0}};
+// 4 vertices (the generator's grid): triangle 0 1 2 textured "Window_Lit", 1 3 2 untextured; the
+// texture's name without its zero byte when broken.
+ModelShape Windowed(bool broken = false) {
+    ModelShape shape = Shape(4);
+    shape.geometries[0].triangleCount = 2;
+    shape.geometries[0].materials = {{true, "Window_Lit"}, {}};
+    shape.geometries[0].triangleMaterials = {0, 1};
+    shape.geometries[0].unterminatedTextures = broken;
+    return shape;
+}
+// Its night colours from its own, darker and bluer, then its window's vertices lit.
+Bytes WindowLit() {
+    Bytes colours = modelgen::Adjusted(PatternColours(0, 4), Bluer);
+    const Bytes lit = Repeat({255, 200, 100, 255}, 3);
+    std::copy(lit.begin(), lit.end(), colours.begin());
+    return colours;
+}
+// A listed geometry of 4 vertices as JSON, with its textures.
+std::string Json(const std::string& name, const std::string& textures) {
+    return "{\"type\":\"geometry\",\"path\":\"C:\\\\work\\\\" + name + "\",\"geometry\":1,"
+           "\"vertices\":4,\"prelit\":true,\"night\":null,\"textures\":" + textures + "}\r\n";
+}
 
 struct Row {
     std::string arguments;
@@ -315,6 +337,19 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         {"-q -s -o o -N n --unpaired=skip d", {{"d\\a.dff", a}, {"d\\b.dff", a},
                                                {"n\\a.dff", night}, {"o\\a.dff", merged}}, 0, "",
          {}, Counts(0, 2, 0)},
+        // Lit after --scale and --offset, by the first rule that matches; untextured: no match.
+        {"-c --scale=45,45,60,100 --offset=0,0,8,0 --lit=window*:255,200,100,255 --lit=*:1,1,1,1 "
+         "w.dff", {{"w.dff", Build(Windowed())}}, 0, Merge("w.dff", 4),
+         {{"w.dff", Merged(Windowed(), WindowLit())}}},
+        // Texture names listed, none where they cannot be read; with --lit, such a model refused.
+        {"-l --json w.dff b.dff", {{"w.dff", Build(Windowed())}, {"b.dff", Build(Windowed(true))}},
+         0, Json("w.dff", "[\"Window_Lit\",null]") + Json("b.dff", "null") +
+                "{\"type\":\"summary\",\"merged\":0,\"would_merge\":0,\"stripped\":0,"
+                "\"would_strip\":0,\"left\":0,\"failed\":0,\"listed\":2,\"not_reached\":0,"
+                "\"interrupted\":false}\r\n",
+         {}, "tintweld-cli: 2 models read, 0 with errors\n"},
+        {"-l --lit=x:1,1,1,1 b.dff", {{"b.dff", Build(Windowed(true))}}, 1,
+         Listed + "b.dff\tError: Texture name runs past its String.\r\n"},
         {"--dry-run -o o a.dff", {{"a.dff", a}}, 0,
          Opened("a.dff") + Counted(3) + Made("o\\a.dff", "DFF would be created: ")},
     };
@@ -474,7 +509,11 @@ TEST(Options, UsageErrors) {
                       scale = "--scale wants four whole numbers R,G,B,A from 0 to 1000, not '",
                       offset = "--offset wants four whole numbers R,G,B,A from -255 to 255, not '",
                       jobs = "--jobs wants a number from 1 to 9999, not '",
-                      night = "option '--night' needs a value", apart = " do not go together";
+                      night = "option '--night' needs a value", apart = " do not go together",
+                      lit = "--lit wants PATTERN:R,G,B,A, a pattern and four whole numbers from 0 "
+                            "to 255 (or &HFF, &O377), not '";
+    std::string many;
+    for (int k = 0; k < 255; ++k) many += "--lit=a:1,2,3,4 ";
     const std::pair<std::string, std::string> rows[] = {
         {"", "missing DAY"}, {"-n n.dff", "missing DAY after --night NIGHT"},
         {"--bogus a.dff", "unknown option '--bogus'"}, {"-x a.dff", "unknown option '-x'"},
@@ -510,6 +549,11 @@ TEST(Options, UsageErrors) {
         {"--strip --offset=0,0,0,0 a.dff", "--strip and --offset" + apart},
         {"--strip -a a.dff", "--strip and --always-merge" + apart},
         {"--strip -s a.dff", "--strip and --skip-merged" + apart},
+        {"--strip --lit=a:1,2,3,4 a.dff", "--strip and --lit" + apart},
+        {"--lit=lamp a.dff", lit + "lamp'"}, {"--lit=:1,2,3,4 a.dff", lit + ":1,2,3,4'"},
+        {"--lit=lamp:1,2,3 a.dff", lit + "lamp:1,2,3'"},
+        {"--lit=lamp:1,2,3,256 a.dff", lit + "lamp:1,2,3,256'"},
+        {many + "--lit=a:1,2,3,4 a.dff", "--lit takes at most 255 rules"},
     };
     for (const auto& row : rows) {
         const cli::CommandLine line = cli::ParseCommandLine(Words(row.first));
@@ -600,6 +644,11 @@ TEST(Batch, Preview) {
             .files["C:\\p.png"];
     };
     EXPECT_TRUE(picture(files.at("m\\b.dff"), "") == picture(files.at("m\\b.dff"), "-e"));
+    // Lit as the merge lights them.
+    Bytes lit = Repeat({255, 200, 100, 255}, 3), grey = Grey(1);
+    lit.insert(lit.end(), grey.begin(), grey.end());
+    EXPECT_TRUE(picture(Build(Windowed()), "--lit=*LIT:255,200,100,255") ==
+                picture(Merged(Windowed(), lit), ""));
     modelgen::ModelShape shape = Square(red), small = Square(red);
     shape.geometries[0].nightChunkIndex = small.geometries[0].nightChunkIndex = 0;
     shape.geometries[0].nightChunkVertices = 4;

@@ -87,6 +87,7 @@ struct Row {
     Prepare setup = nullptr;
     std::string dayPath = Day, nightPath = Night;
     merge::PathForm form = merge::PathForm::Exact;
+    std::vector<merge::LitRule> lit = {};
 };
 
 void RunSequence(const Row& row,
@@ -97,6 +98,7 @@ void RunSequence(const Row& row,
     merge::DropSequence sequence;
     os.folders = {"C:", "C:\\models"};
     session.ticked = row.options;
+    session.lit = row.lit;
     if (!row.day.empty()) os.files[row.dayPath] = row.day;
     if (!row.night.empty()) os.files[row.nightPath] = row.night;
     if (row.setup) row.setup(os, session);
@@ -123,10 +125,11 @@ void RunSequence(const Row& row,
     EXPECT_TRUE(!written || os.coarseClock || os.calls[static_cast<int>(Call::CopyRange)] > 0);
     EXPECT_EQ(ProblemsAtEnd(os, session, sequence), "");
     // No block the file cannot fill; the day model read whole once (three times to compare it),
-    // before that only its headers.
+    // before that only its headers (and with lit rules, its Material Lists and triangles).
     EXPECT_TRUE(!os.declaredSize.empty() || os.largestAllocation < size_t{1} << 20);
     EXPECT_TRUE(row.dayPath == row.nightPath ||
-                os.bytesRead[row.dayPath] <= daySize * 5 / 4 * (os.coarseClock ? 3 : 1) + 200);
+                os.bytesRead[row.dayPath] <=
+                    daySize * 5 / 4 * (os.coarseClock ? 3 : 1) + (row.lit.empty() ? 200 : 400));
 }
 
 // The error line of a log ("" for none), from "Error: " to its line end.
@@ -141,13 +144,15 @@ struct Came {
     merge::DropResult result;
 };
 Came DropAlone(const Bytes& day, std::set<Option> options,
-               merge::Action action = merge::Action::Write) {
+               merge::Action action = merge::Action::Write,
+               const std::vector<merge::LitRule>& lit = {}) {
     MemoryOs os;
     MemorySession session;
     merge::DropSequence sequence;
     os.folders = {"C:", "C:\\models"};
     os.files[Day] = day;
     session.ticked = options;
+    session.lit = lit;
     merge::RunPolicy policy;
     policy.action = action;
     const merge::DropResult result = merge::HandleDroppedPath(
@@ -169,17 +174,19 @@ void EveryModeAgrees(const Row& row) {
             if (every) options.insert(Option::EveryGeometry);
             return options;
         };
-        const Came merged = DropAlone(row.day, with(Option::AlwaysMerge));
-        const Came skipped = DropAlone(row.day, with(Option::SkipMerged));
+        const merge::Action write = merge::Action::Write;
+        const Came merged = DropAlone(row.day, with(Option::AlwaysMerge), write, row.lit);
+        const Came skipped = DropAlone(row.day, with(Option::SkipMerged), write, row.lit);
         EXPECT_EQ(skipped.error, merged.error);
         EXPECT_TRUE(skipped.result != merge::DropResult::LeftAsItIs ||
                     merged.log.find(Replacing) != std::string::npos);
-        // A strip makes no model larger.
-        const std::string stripped = DropAlone(row.day, with(Option::Strip)).error;
-        EXPECT_TRUE(stripped == merged.error || merged.error == "Error: File is too large.");
+        // A strip makes no model larger, and no colours for rules to light.
+        const std::string stripped = DropAlone(row.day, with(Option::Strip), write, row.lit).error;
+        const std::string unlit = DropAlone(row.day, with(Option::AlwaysMerge)).error;
+        EXPECT_TRUE(stripped == unlit || unlit == "Error: File is too large.");
         const bool written = merged.result == merge::DropResult::Written;
         for (const merge::Action action : {merge::Action::DryRun, merge::Action::Keep}) {
-            const Came came = DropAlone(row.day, with(Option::AlwaysMerge), action);
+            const Came came = DropAlone(row.day, with(Option::AlwaysMerge), action, row.lit);
             EXPECT_EQ(came.error, merged.error);
             EXPECT_EQ(came.result == merge::DropResult::WouldBeWritten ||
                           came.result == merge::DropResult::Kept, written);
@@ -187,7 +194,7 @@ void EveryModeAgrees(const Row& row) {
         if (!every) continue;
         MemoryOs os;
         os.files[Day] = row.day;
-        const merge::Listing listing = merge::ListModel(os, Day);
+        const merge::Listing listing = merge::ListModel(os, Day, true, !row.lit.empty());
         const bool noneTakes = merged.error == "Error: File doesn't contain Vertex Color." ||
                                merged.error == "Error: File doesn't contain Extension.";
         EXPECT_EQ(listing.error, noneTakes && !listing.geometries.empty() ? "" : merged.error);
@@ -865,6 +872,109 @@ TEST(Scenario, EveryGeometry) {
          {}, [](MemoryOs& os, MemorySession&) { os.declaredSize[Day] = 0xFFFFFFFFu - 60; }},
     };
     for (const Row& row : rows) RunSequence(row);
+}
+
+// A square of 4 vertices, the generator's grid: triangle 0 1 2 of the Material List's first entry,
+// 1 3 2 of its second; vertices 1 and 2 are in both.
+ModelShape Square(const std::vector<modelgen::MaterialShape>& materials) {
+    return With(Shape(4), [&](ModelShape& s) {
+        s.geometries[0].triangleCount = 2;
+        s.geometries[0].materials = materials;
+        s.geometries[0].triangleMaterials = {0, 1};
+    });
+}
+Bytes Vertices(std::initializer_list<Bytes> colours) {
+    Bytes all;
+    for (const Bytes& colour : colours) all.insert(all.end(), colour.begin(), colour.end());
+    return all;
+}
+
+// Lit rules light the night colours, however they were made, by the day model's materials.
+TEST(Scenario, LitRules) {
+    const modelgen::MaterialShape window = {true, "window_lit"}, lamp = {true, "Lamp01"}, none;
+    const Bytes w = {255, 200, 100, 255}, l = {250, 250, 210, 255}, g = {64, 64, 64, 255},
+                n = {9, 9, 9, 255};
+    const merge::LitRule windows = {"WINDOW*", {255, 200, 100, 255}},
+                         lamps = {"lamp??", {250, 250, 210, 255}},
+                         all = {"*", {255, 200, 100, 255}};
+    const ModelShape square = Square({window, lamp});
+    const auto lit = [&](const std::string& name, const ModelShape& shape,
+                         std::vector<merge::LitRule> rules, const Bytes& colours,
+                         std::set<Option> options = OneFile, Prepare setup = nullptr) {
+        Row row{name, options, Build(shape), {}, Open(Day) + Counted(4) + Created(Day),
+                {{Day, Merged(shape, colours)}}, setup};
+        row.lit = rules;
+        RunSequence(row);
+    };
+    // The first rule given that matches wins, at a vertex of two triangles too.
+    lit("FirstRuleWins", square, {windows, lamps}, Vertices({w, w, w, l}));
+    lit("FirstRuleWinsTheOtherWay", square, {lamps, windows}, Vertices({w, l, l, l}));
+    lit("ASharedVertexIsLit", square, {windows}, Vertices({w, w, w, g}));
+    lit("QuestionMarkAndStar", square, {{"lamp?", {1, 2, 3, 4}}, {"*_L?T", {255, 200, 100, 255}}},
+        Vertices({w, w, w, g}));
+    lit("AMaterialWithoutATexture", Square({none, lamp}), {all}, Vertices({g, w, w, w}));
+    // The third index stands for the first material.
+    lit("AnEarlierMaterial", With(square, [](ModelShape& s) {
+            s.geometries[0].materialIndices = {-1, -1, 0};
+            s.geometries[0].triangleMaterials = {1, 2};
+        }), {windows}, Vertices({g, w, w, w}));
+    lit("NotScaledNorMoved", Square({window, none}), {windows},
+        Over(Adjusted(PatternColours(0, 4), Darker), Vertices({w, w, w})),
+        {Option::OneFileMode, Option::CopyDayColours}, Darken);
+    // With every geometry, the night model's colours, lit by the day model's materials.
+    const ModelShape two = With(square, [&](ModelShape& s) {
+        s.geometries.push_back(Square({lamp, window}).geometries[0]);
+    });
+    const ModelShape nights = With(Shape(4, Repeat(n, 4)), [](ModelShape& s) {
+        s.geometries.push_back(s.geometries[0]);
+    });
+    const std::string second = " Geometry 2: 4 vertex.\r\n";
+    Row row{"ANightModelWithEveryGeometry", {Option::EveryGeometry}, Build(two), Build(nights),
+            Open(Day) + Counted(4) + second + NightPrompt + Open(Night) + Counted(4) + second +
+                Created(Day),
+            {{Day, Merged(two, Colours{{0, Vertices({w, w, w, n})},
+                                       {1, Vertices({n, w, w, w})}})}}};
+    row.lit = {windows};
+    RunSequence(row);
+    // Refused with rules, in every mode; merged as ever without: nothing of the materials read.
+    const auto refused = [&](const std::string& name, const ModelShape& shape,
+                             const std::string& log, std::set<Option> options = OneFile) {
+        Row r{name, options, Build(shape), {}, Open(Day) + Counted(4) + log + Ready};
+        r.lit = {windows};
+        RunSequence(r);
+        EveryModeAgrees(r);
+        EXPECT_EQ(DropAlone(r.day, options).result, merge::DropResult::Written) << name;
+    };
+    const auto broken = [&](const std::function<void(modelgen::GeometryShape&)>& change) {
+        return With(square, [&](ModelShape& s) { change(s.geometries[0]); });
+    };
+    refused("MaterialsMiscounted", broken([](auto& g) { g.materialIndices = {-1, -1, -1}; }),
+            Error("Material List doesn't hold the materials it counts."));
+    refused("NotGivenEarlier", broken([](auto& g) { g.materialIndices = {-1, 1}; }),
+            Error("Material List names a material not given earlier."));
+    refused("PastTheList", broken([](auto& g) { g.triangleMaterials = {0, 2}; }),
+            Error("A triangle's material is past the Material List."));
+    refused("NameUnended", broken([](auto& g) { g.unterminatedTextures = true; }),
+            Error("Texture name runs past its String."));
+    refused("InTheSecondGeometry", With(two, [](ModelShape& s) {
+                s.geometries[1].unterminatedTextures = true;
+            }), second + " Geometry 2: Error: Texture name runs past its String.\r\n",
+            {Option::OneFileMode, Option::EveryGeometry});
+}
+
+TEST(LitRule, PatternsMatchWholeNamesInAnyCase) {
+    const struct { const char *pattern, *name; bool matches; } cases[] = {
+        {"window_lit", "WINDOW_LIT", true}, {"window", "window_lit", false},
+        {"lit", "window_lit", false},      {"*", "", true},
+        {"?", "", false},                  {"lamp??", "lamp01", true},
+        {"lamp??", "lamp1", false},        {"lamp??", "lamp001", false},
+        {"*sign", "neon_SIGN", true},      {"*sign*", "signs", true},
+        {"a*b*c", "aXbYbZc", true},        {"a*b*c", "aXbYbZ", false},
+        {"*a", "baa", true},               {"?", "\xC3\xA9", true},  // one character, two bytes
+        {"\xC3\x89", "\xC3\xA9", false},    // only A to Z in either case
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(merge::TextureMatches(c.pattern, c.name), c.matches) << c.pattern << c.name;
 }
 
 // The window's one sequence, drop after drop: a failed output removes only the folders it made,

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "merge/Session.h"
 
@@ -16,6 +17,7 @@ struct MemorySession final : merge::Session {
     std::string fields[4] = {merge::DefaultColourTexts[0], merge::DefaultColourTexts[1],
                              merge::DefaultColourTexts[2], merge::DefaultColourTexts[3]};
     merge::ChannelAdjustment adjustments[4];
+    std::vector<merge::LitRule> lit;
     bool oneFileModeEnabled = true;
 
     bool IsTicked(merge::Option option) override { return ticked.count(option) > 0; }
@@ -25,6 +27,7 @@ struct MemorySession final : merge::Session {
     merge::ChannelAdjustment AdjustmentOf(merge::Channel channel) override {
         return adjustments[static_cast<int>(channel)];
     }
+    std::vector<merge::LitRule> LitRules() override { return lit; }
     void EnableOneFileMode(bool enabled) override { oneFileModeEnabled = enabled; }
     void AppendLog(const char* text) override { log += text; }
     // The window's rule; the tests' paths are ASCII.

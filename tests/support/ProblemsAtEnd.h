@@ -21,7 +21,9 @@ inline std::string ProblemsAtEnd(const MemoryOs& os, const MemorySession& sessio
         problems += "temporary file left: " + temporary.first + "\n";
     for (const std::string& folder : os.unflushedFolders)
         problems += "folder not flushed: " + folder + "\n";
-    if (sequence.Day || !sequence.Colours.empty()) problems += "a day model or colours kept\n";
+    if (sequence.Day || !sequence.Colours.empty() || !sequence.Lit.rules.empty() ||
+        !sequence.Lit.ruleOf.empty())
+        problems += "a day model, colours or lit rules kept\n";
     if (sequence.state != merge::SequenceState::AwaitingDay)
         problems += "not awaiting a day model\n";
     if (!session.oneFileModeEnabled) problems += "\"Don't request 2 DFF\" left disabled\n";

@@ -2,11 +2,13 @@
 
 #include "cli/OptionTable.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <vector>
 
 namespace modelgen {
 
@@ -69,6 +71,25 @@ bool ParseFour(const std::string& text, int64_t low, int64_t high, Number number
     return true;
 }
 
+// "I,J,..." as decimals from low to high (a sign allowed when low < 0).
+template <typename Number>
+bool ParseList(const std::string& text, int64_t low, int64_t high, std::vector<Number>* numbers) {
+    numbers->clear();
+    for (size_t start = 0; start <= text.size();) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        const bool negative = low < 0 && !item.empty() && item[0] == '-';
+        uint64_t magnitude;
+        if (!ParseNumber(item.substr(negative ? 1 : 0), 10, uint64_t{UINT32_MAX}, &magnitude))
+            return false;
+        const int64_t value = static_cast<int64_t>(magnitude) * (negative ? -1 : 1);
+        if (value < low || value > high) return false;
+        numbers->push_back(static_cast<Number>(value));
+        start = comma + 1;
+    }
+    return true;
+}
+
 bool ParseColour(const std::string& text, uint8_t colour[4]) {
     return ParseFour(text, 0, 255, colour);
 }
@@ -100,6 +121,7 @@ struct GeometryOptions {
     std::map<uint32_t, std::pair<int, uint32_t>> nightChunks;
     uint32_t count = 1;
     bool triangleCountGiven = false;
+    bool materialsGiven = false;  // in place of the one without a texture
     bool colourGiven = false;
     uint8_t colour[4] = {};
     // The night chunks' colours made from the geometry's own.
@@ -149,6 +171,13 @@ bool TakeChunk(Value value, std::vector<RawChunk>& chunks) {
     RawChunk chunk;
     if (!ParseChunk(value, &chunk)) return false;
     chunks.push_back(chunk);
+    return true;
+}
+
+bool TakeMaterial(Reading& r, bool textured, Value texture) {
+    if (!r.materialsGiven) r.geometry.materials.clear();
+    r.materialsGiven = true;
+    r.geometry.materials.push_back({textured, texture});
     return true;
 }
 
@@ -227,6 +256,17 @@ constexpr cli::OptionRow<Reading> Rows[] = {
      [](Reading& r, Value v) {
          return r.adjustmentGiven = ParseFour(v, -255, 255, r.adjustment.offset);
      }},
+    {'\0', "texture", "NAME",
+     "a material textured NAME in the Material List;\n"
+     "repeatable, kept in order (without --texture or\n"
+     "--untextured: one material without a texture)",
+     [](Reading& r, Value v) { return TakeMaterial(r, true, v); }},
+    {'\0', "untextured", nullptr, "a material without a texture; repeatable",
+     [](Reading& r, Value) { return TakeMaterial(r, false, ""); }},
+    {'\0', "triangle-materials", "I,J,...",
+     "each triangle's material, by its index in the list\n"
+     "from 0, in turn and over again (default 0)",
+     [](Reading& r, Value v) { return ParseList(v, 0, 65535, &r.geometry.triangleMaterials); }},
     {'\0', nullptr, nullptr, "\nModel:", nullptr},
     {'\0', "version", "HEX", "the Clump's version stamp (default 1803FFFF)",
      [](Reading& r, Value v) { return ParseU32(v, 16, &r.shape.version); }},
@@ -257,6 +297,15 @@ constexpr cli::OptionRow<Reading> Rows[] = {
      "clump, list, geometry or extension (those of the\n"
      "first geometry); repeatable",
      [](Reading& r, Value v) { return ApplySizeChange(v, r.geometry, r.shape); }},
+    {'\0', "material-indices", "I,J,...",
+     "write these as the Material List's indices (-1: a\n"
+     "material follows), whatever the materials written",
+     [](Reading& r, Value v) {
+         return ParseList(v, INT32_MIN, INT32_MAX, &r.geometry.materialIndices);
+     }},
+    {'\0', "unterminated-textures", nullptr,
+     "write each texture name without its zero byte",
+     SETS(r.geometry.unterminatedTextures, true)},
     {'\0', nullptr, nullptr, "", nullptr},
     {'h', "help", nullptr, "show this help and exit", SETS(r.help, true)},
 };

@@ -12,7 +12,8 @@ namespace {
 
 // The format's numbers, written here from the format itself and not from
 // the tool's own header, so that a wrong number there fails the tests.
-constexpr uint32_t TypeStruct = 0x01, TypeExtension = 0x03, TypeMaterialList = 0x08,
+constexpr uint32_t TypeStruct = 0x01, TypeString = 0x02, TypeExtension = 0x03,
+                   TypeTexture = 0x06, TypeMaterial = 0x07, TypeMaterialList = 0x08,
                    TypeFrameList = 0x0E, TypeGeometry = 0x0F,
                    TypeAtomic = 0x14, TypeGeometryList = 0x1A, TypeNightColours = 0x0253F2F9;
 constexpr uint32_t LibraryVersion = 0x1803FFFF;
@@ -30,6 +31,11 @@ constexpr uint16_t FlagLight = 0x0020;
 
 constexpr uint8_t NightChunkFill = 0x5A;
 constexpr uint32_t NoParentFrame = 0xFFFFFFFF;
+// A Material List's index of a material that follows it.
+constexpr uint32_t MaterialFollows = 0xFFFFFFFF;
+constexpr uint32_t MaterialWhite = 0xFFFFFFFF;
+// A texture's filtering and addressing, which the tool never reads.
+constexpr uint32_t TextureFiltering = 0x1106;
 constexpr uint32_t AtomicRenderFlags = 0x05;
 // A geometry's vertices lie on a square grid in the plane z = its index,
 // as few a side as hold them all, one unit apart; its triangles cover the
@@ -38,6 +44,13 @@ uint32_t GridSide(uint32_t vertexCount) {
     uint32_t side = 2;
     while (uint64_t{side} * side < vertexCount) ++side;
     return side;
+}
+
+// The corners of triangle t on the grid of that side.
+void GridCorners(uint32_t n, uint32_t side, uint32_t t, uint32_t corners[3]) {
+    const uint32_t cell = t / 2, a = cell / (side - 1) * side + cell % (side - 1);
+    const uint32_t grid[3] = {t % 2 ? a + 1 : a, t % 2 ? a + side + 1 : a + 1, a + side};
+    for (int i = 0; i < 3; ++i) corners[i] = n ? grid[i] % n : 0;
 }
 
 // Writes a chunk whose payload is whatever putPayload emits. The size in the
@@ -88,22 +101,74 @@ void PutColours(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
     for (uint32_t v = 0; v < geometry.vertexCount; ++v) PatternColour(index, v, Reserve(sink, 4));
 }
 
-// Indices are 16-bit, as in the format, so large meshes wrap around; a
-// corner past the last vertex wraps to the first ones.
+// Corner, corner, material, corner: 16 bits each, as in the format, so
+// large meshes wrap around.
 void PutTriangles(ByteSink& sink, const GeometryShape& geometry) {
     if (CountedOnly(sink, uint64_t{8} * geometry.triangleCount)) return;
-    const uint32_t n = geometry.vertexCount, side = GridSide(n);
+    const std::vector<uint16_t>& materials = geometry.triangleMaterials;
+    const uint32_t side = GridSide(geometry.vertexCount);
     for (uint32_t t = 0; t < geometry.triangleCount; ++t) {
-        const uint32_t cell = t / 2, a = cell / (side - 1) * side + cell % (side - 1);
-        const uint32_t first = t % 2 ? a + 1 : a, second = t % 2 ? a + side + 1 : a + 1;
-        const uint32_t corners[4] = {first, second, 0, a + side};
+        uint32_t corners[3];
+        GridCorners(geometry.vertexCount, side, t, corners);
+        const uint32_t fields[4] = {corners[0], corners[1],
+                                    materials.empty() ? 0u : materials[t % materials.size()],
+                                    corners[2]};
         uint8_t* room = Reserve(sink, 8);
         for (int i = 0; i < 4; ++i) {
-            const uint32_t index = i == 2 ? 0 : n ? corners[i] % n : 0;
-            room[2 * i] = static_cast<uint8_t>(index);
-            room[2 * i + 1] = static_cast<uint8_t>(index >> 8);
+            room[2 * i] = static_cast<uint8_t>(fields[i]);
+            room[2 * i + 1] = static_cast<uint8_t>(fields[i] >> 8);
         }
     }
+}
+
+// A String: the text, then zero bytes up to a multiple of 4 (at least one),
+// or, unterminated, the text alone.
+void PutString(ByteSink& sink, const std::string& text, bool terminated) {
+    PutChunk(sink, TypeString, ChunkVersion, [&](ByteSink& s) {
+        PutBytes(s, text.data(), text.size());
+        if (terminated) PutFill(s, 0, 4 - text.size() % 4);
+    });
+}
+
+// A Material: its Struct (flags, colour, an unused word, textured, and the
+// ambient, specular and diffuse factors), its Texture when it has one
+// (Struct, name, mask name, Extension), its Extension.
+void PutMaterial(ByteSink& sink, const MaterialShape& material, bool terminated) {
+    PutChunk(sink, TypeMaterial, ChunkVersion, [&](ByteSink& m) {
+        PutChunk(m, TypeStruct, ChunkVersion, [&](ByteSink& d) {
+            Put32(d, 0);
+            Put32(d, MaterialWhite);
+            Put32(d, 0);
+            Put32(d, material.textured ? 1 : 0);
+            for (int i = 0; i < 3; ++i) PutFloat(d, 1.0f);
+        });
+        if (material.textured) {
+            PutChunk(m, TypeTexture, ChunkVersion, [&](ByteSink& t) {
+                PutChunk(t, TypeStruct, ChunkVersion,
+                         [](ByteSink& d) { Put32(d, TextureFiltering); });
+                PutString(t, material.texture, terminated);
+                PutString(t, "", true);
+                PutChunk(t, TypeExtension, ChunkVersion, [](ByteSink&) {});
+            });
+        }
+        PutChunk(m, TypeExtension, ChunkVersion, [](ByteSink&) {});
+    });
+}
+
+// Its Struct: the count of indices, then each index (-1: a material that
+// follows); then the materials.
+void PutMaterialList(ByteSink& sink, const GeometryShape& geometry) {
+    PutChunk(sink, TypeMaterialList, ChunkVersion, [&](ByteSink& m) {
+        PutChunk(m, TypeStruct, ChunkVersion, [&](ByteSink& d) {
+            const std::vector<int32_t>& indices = geometry.materialIndices;
+            const size_t count = indices.empty() ? geometry.materials.size() : indices.size();
+            Put32(d, static_cast<uint32_t>(count));
+            for (size_t i = 0; i < count; ++i)
+                Put32(d, indices.empty() ? MaterialFollows : static_cast<uint32_t>(indices[i]));
+        });
+        for (const MaterialShape& material : geometry.materials)
+            PutMaterial(m, material, !geometry.unterminatedTextures);
+    });
 }
 
 void PutMorphTarget(ByteSink& sink, const GeometryShape& geometry, uint32_t index) {
@@ -167,9 +232,7 @@ void PutGeometry(ByteSink& sink, const ModelShape& shape, uint32_t index) {
         if (first && s.layout) s.layout->firstGeometryData = s.position + ChunkHeaderSize;
         PutChunk(s, TypeStruct, ChunkVersion,
                  [&](ByteSink& d) { PutGeometryData(d, geometry, index, vertexCountField); });
-        PutChunk(s, TypeMaterialList, ChunkVersion, [](ByteSink& m) {
-            PutChunk(m, TypeStruct, ChunkVersion, [](ByteSink& d) { Put32(d, 0); });
-        });
+        PutMaterialList(s, geometry);
         if (geometry.hasExtension) PutGeometryExtension(s, geometry, first);
     }, geometry.geometrySizeChange);
 }
@@ -242,6 +305,10 @@ void PutModel(ByteSink& sink, const ModelShape& shape) {
 }
 
 }  // namespace
+
+void TriangleCorners(uint32_t vertexCount, uint32_t triangle, uint32_t corners[3]) {
+    GridCorners(vertexCount, GridSide(vertexCount), triangle, corners);
+}
 
 void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]) {
     out[0] = static_cast<uint8_t>(vertex + 7 * geometry);

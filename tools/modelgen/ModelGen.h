@@ -21,10 +21,29 @@ struct RawChunk {
     Bytes payload;
 };
 
+// A material of a geometry's Material List: with a texture of this name, or
+// without a texture.
+struct MaterialShape {
+    bool textured = false;
+    std::string texture;
+};
+
 struct GeometryShape {
     uint32_t vertexCount = 3;
     uint32_t triangleCount = 1;
     bool prelit = true;  // flag 0x08 and the colour array
+    // The Material List's materials, in list order: one without a texture
+    // unless others are given.
+    std::vector<MaterialShape> materials = {MaterialShape{}};
+    // Each triangle's material: triangle t takes triangleMaterials[t % size]
+    // (when empty, material 0).
+    std::vector<uint16_t> triangleMaterials;
+    // The Material List's indices as written, for a malformed model (a
+    // material missing, one not given earlier); when empty, -1 for each
+    // material: each follows.
+    std::vector<int32_t> materialIndices;
+    // Each texture name written without its zero byte, filling its String.
+    bool unterminatedTextures = false;
     // 4 x vertexCount bytes; when empty, a pattern that differs per vertex
     // and per geometry is used.
     Bytes colours;
@@ -93,6 +112,11 @@ Model BuildModel(const ModelShape& shape);
 // The layout BuildModel would report, without making the bytes: for models
 // written with WriteModelFile.
 ModelLayout LayoutOf(const ModelShape& shape);
+
+// The corners of triangle t of a geometry of n vertices, as BuildModel
+// writes them: the grid's cells, two triangles a cell, a corner past the
+// last vertex wrapped to the first ones.
+void TriangleCorners(uint32_t vertexCount, uint32_t triangle, uint32_t corners[3]);
 
 // The colours BuildModel writes for vertex k of geometry g when none are given.
 void PatternColour(uint32_t geometry, uint32_t vertex, uint8_t out[4]);
