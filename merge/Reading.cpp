@@ -1,5 +1,7 @@
 #include "merge/Reading.h"
 
+#include <new>
+
 #include "merge/MaterialList.h"
 #include "rwstream/Chunk.h"
 
@@ -205,7 +207,9 @@ Fault ReadStart(rw::ByteStream& file, ModelRead& model, uint32_t* listCount) {
 
 }  // namespace
 
-ModelRead ReadModel(rw::ByteStream& file, bool every, ReadDepth depth) {
+namespace {
+
+ModelRead Read(rw::ByteStream& file, bool every, ReadDepth depth) {
     ModelRead model;
     model.size = file.Size();
     uint32_t listCount = 0;
@@ -237,6 +241,21 @@ ModelRead ReadModel(rw::ByteStream& file, bool every, ReadDepth depth) {
             geometry.dataFault = whole ? ReadMorphTargets(file, n, after, &geometry.data) : arrays;
     }
     return model;
+}
+
+}  // namespace
+
+ModelRead ReadModel(rw::ByteStream& file, bool every, ReadDepth depth) {
+    // What the reading keeps grows with what the file holds (its geometries,
+    // its materials): a file that holds more than memory does is refused as
+    // such, never the end of the program.
+    try {
+        return Read(file, every, depth);
+    } catch (const std::bad_alloc&) {
+        ModelRead model;
+        model.fault = Fault::NoMemory;
+        return model;
+    }
 }
 
 }  // namespace merge
