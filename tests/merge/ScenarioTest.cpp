@@ -912,6 +912,13 @@ TEST(Scenario, LitRules) {
     lit("ASharedVertexIsLit", square, {windows}, Vertices({w, w, w, g}));
     lit("QuestionMarkAndStar", square, {{"lamp?", {1, 2, 3, 4}}, {"*_L?T", {255, 200, 100, 255}}},
         Vertices({w, w, w, g}));
+    // The triangles after one, two or three sets of texture coordinates (flagged, or counted).
+    for (uint8_t sets : {1, 2, 3}) {
+        const ModelShape textured = With(square, [&](ModelShape& s) {
+            s.geometries[0].textureSets = sets;
+        });
+        lit("TextureSets" + std::to_string(sets), textured, {windows}, Vertices({w, w, w, g}));
+    }
     lit("AMaterialWithoutATexture", Square({none, lamp}), {all}, Vertices({g, w, w, w}));
     // The third index stands for the first material.
     lit("AnEarlierMaterial", With(square, [](ModelShape& s) {

@@ -28,6 +28,10 @@ constexpr uint32_t ChunkVersion = LibraryVersion;
 constexpr uint16_t FlagTriStrip = 0x0001;
 constexpr uint16_t FlagPositions = 0x0002;
 constexpr uint16_t FlagLight = 0x0020;
+constexpr uint16_t FlagTextured = 0x0004;
+constexpr uint16_t FlagTexturedSets = 0x0080;
+constexpr uint32_t TextureCoordinateSize = 8;
+constexpr uint8_t TextureFill = 0x3C;
 
 constexpr uint8_t NightChunkFill = 0x5A;
 constexpr uint32_t NoParentFrame = 0xFFFFFFFF;
@@ -192,12 +196,17 @@ void PutGeometryData(ByteSink& sink, const GeometryShape& geometry, uint32_t ind
                      uint32_t vertexCountField) {
     uint16_t flags = FlagTriStrip | FlagPositions | FlagLight;
     if (geometry.prelit) flags |= FlagPrelit;
+    const uint8_t sets = geometry.textureSets;
+    if (sets == 1) flags |= FlagTextured;
+    if (sets == 2) flags |= FlagTexturedSets;
     Put16(sink, flags);
-    Put16(sink, 0);  // no texture coordinate sets, no native data
+    const uint8_t setsAndNative[2] = {static_cast<uint8_t>(sets > 2 ? sets : 0), 0};
+    PutBytes(sink, setsAndNative, 2);
     Put32(sink, geometry.triangleCount);
     Put32(sink, vertexCountField);
     Put32(sink, 1);  // morph targets
     if (geometry.prelit) PutColours(sink, geometry, index);
+    PutFill(sink, TextureFill, size_t{TextureCoordinateSize} * sets * geometry.vertexCount);
     PutTriangles(sink, geometry);
     PutMorphTarget(sink, geometry, index);
 }

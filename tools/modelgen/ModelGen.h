@@ -32,6 +32,9 @@ struct GeometryShape {
     uint32_t vertexCount = 3;
     uint32_t triangleCount = 1;
     bool prelit = true;  // flag 0x08 and the colour array
+    // Texture coordinate sets, 8 x vertexCount bytes each after the colours:
+    // one is flagged 0x04, two 0x80, more are counted in their own byte.
+    uint8_t textureSets = 0;
     // The Material List's materials, in list order: one without a texture
     // unless others are given.
     std::vector<MaterialShape> materials = {MaterialShape{}};
