@@ -38,8 +38,7 @@ struct Console final : BatchOutput {
 void OpenConsole(Console& console);
 // The log's text with its line ends as this console writes them.
 std::string WithLineEnds(const std::string& text, bool crlf);
-// Takes the progress line away and flushes the log; false when standard
-// output has failed.
+// Takes the progress line away; false when standard output has failed.
 [[nodiscard]] bool CloseConsole(Console& console);
 
 }  // namespace cli

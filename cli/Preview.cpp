@@ -34,24 +34,6 @@ std::string ErrorLine(const ModelLog& log) {
     return "";
 }
 
-// The model's day model as the run leaves it, kept for a later job.
-void Leave(Job& job, merge::Os& os, const std::shared_ptr<const KeptModel>& source) {
-    job.leaves = source;
-    const merge::DayModel* day = job.sequence.Day.get();
-    if (!job.outputRead || !day || day->Judged.verdict != merge::Verdict::Planned) return;
-    auto kept = std::make_shared<KeptModel>();
-    kept->size = day->Judged.plan.OutputSize;
-    kept->bytes = merge::AllocateBlock(os, static_cast<size_t>(kept->size));
-    if (!kept->bytes) return;
-    merge::MemorySink sink;
-    sink.bytes = kept->bytes.get();
-    sink.size = kept->size;
-    merge::Status status;
-    if (merge::WriteMergedModel(day->Judged.plan, job.sequence.Colours, *day->File, sink,
-                                &status) == merge::WriteResult::Written)
-        job.leaves = kept;
-}
-
 // Draws job i's tile; the page written once full.
 merge::DropResult Draw(Pages& p, std::vector<Job>& jobs, size_t i, const merge::RunPolicy& base) {
     Job& job = jobs[i];
@@ -66,8 +48,11 @@ merge::DropResult Draw(Pages& p, std::vector<Job>& jobs, size_t i, const merge::
     const std::shared_ptr<const KeptModel> source = SourceOf(jobs, job);
     rw::MemoryStream day(source ? source->bytes.get() : nullptr, source ? source->size : 0);
     if (source) policy.daySource = &day;
+    auto kept = std::make_shared<KeptModel>();
+    if (job.outputRead) policy.keptOutput = kept.get();
     const merge::DropResult result = MergeJob(job, p.options, p.os, policy);
     job.result = ResultOf(result, p.options);
+    job.leaves = result == merge::DropResult::Kept && kept->bytes ? kept : source;
     // A model left as it is without its stages (its night model missing,
     // its output made already): drawn as it is.
     if (result == merge::DropResult::LeftAsItIs && !job.sequence.Day) {
@@ -88,7 +73,6 @@ merge::DropResult Draw(Pages& p, std::vector<Job>& jobs, size_t i, const merge::
         if (!model || drawn.fault != merge::Fault::None)
             preview::DrawError(p.page, tile, ErrorLine(job.log));
     }
-    Leave(job, p.os, source);
     merge::ReleaseDay(job.sequence);
     const bool last = tile + 1 == p.perPage || i + 1 == jobs.size();
     if (last && !p.failed && !p.os.StopRequested()) {

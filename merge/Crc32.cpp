@@ -1,11 +1,13 @@
 #include "merge/Crc32.h"
 
+#include <array>
+
 namespace merge {
 
 namespace {
 
 struct Table {
-    uint32_t entries[256];
+    std::array<uint32_t, 256> entries;
     Table() : entries() {
         for (uint32_t n = 0; n < 256; ++n) {
             uint32_t c = n;

@@ -40,7 +40,7 @@ bool MakeColourBlocks(DropSequence& sequence, Os& os, Session& session, rw::Byte
             SayAboutGeometry(session, chunk.Geometry, text::NoMemory);
             return false;
         }
-        if (copy && bytes > 0 &&
+        if (copy &&
             (!rw::SeekTo(file, chunk.DayColours) ||
              file.Read(colours.get(), static_cast<uint32_t>(bytes)) != bytes)) {
             SayAboutGeometry(session, chunk.Geometry, text::Unreadable);
@@ -108,7 +108,7 @@ bool ReadAsItIs(Os& os, const std::string& path, bool every, DayModel* day) {
     if (!OpenInput(os, path.c_str(), &day->File).ok()) return false;
     day->Reading = ReadModel(*day->File, every, DrawingDepth);
     day->Judged.verdict = Verdict::LeftAsItIs;
-    return day->Reading.fault == Fault::None && !day->Reading.geometries.empty();
+    return day->Reading.fault == Fault::None;
 }
 
 }  // namespace merge

@@ -39,8 +39,12 @@ DropResult FinishWithOutput(DropSequence& sequence, Os& os, Session& session,
     AdjustNightColours(sequence, session);
     LightNightColours(sequence);
     if (policy.action == Action::Keep) {
-        AwaitDay(sequence, session, false);
-        return DropResult::Kept;
+        // The day file is still open: a later model that reads the output
+        // reads it from memory.
+        const bool kept = !policy.keptOutput || KeepOutput(sequence, os, session,
+                                                           *sequence.Day->File, policy.keptOutput);
+        AwaitDay(sequence, session, !kept);
+        return kept ? DropResult::Kept : DropResult::NotWritten;
     }
     // A prepared output waits for its caller's commit; the sequence waits
     // for a day model at once.

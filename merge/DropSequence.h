@@ -89,7 +89,8 @@ struct RunPolicy {
     // A dry run or a preview whose day model an earlier model of the run
     // writes: the day model as that one leaves it.
     rw::ByteStream* daySource = nullptr;
-    // A dry run keeps its output in memory, for a later model that reads it.
+    // A dry run or a preview keeps its output in memory, for a later model
+    // that reads it.
     KeptOutput* keptOutput = nullptr;
 };
 
@@ -161,6 +162,11 @@ void LightNightColours(DropSequence& sequence);
 // stage's model and colours whatever the outcome.
 DropResult WriteOutput(DropSequence& sequence, Os& os, Session& session, const RunPolicy& policy,
                        PreparedFile* output);
+// The merged model made in memory from day, as the output stage would make
+// it, for a later model of the run that reads it: false once why not is
+// logged.
+[[nodiscard]] bool KeepOutput(const DropSequence& sequence, Os& os, Session& session,
+                              rw::ByteStream& day, KeptOutput* kept);
 
 // The merged model's bytes, produced into a file of the writer (or a block
 // of memory): the day file's bytes with the new sizes and chunks where they

@@ -69,8 +69,8 @@ bool ProduceModel(const DropSequence& sequence, Os& os, Session& session, rw::By
     return true;
 }
 
-// A dry run's output for a later model of the run that reads it: made in
-// memory, as it would be made on the disk.
+}  // namespace
+
 bool KeepOutput(const DropSequence& sequence, Os& os, Session& session, rw::ByteStream& day,
                 KeptOutput* kept) {
     const OutputPlan& plan = sequence.Day->Judged.plan;
@@ -86,6 +86,8 @@ bool KeepOutput(const DropSequence& sequence, Os& os, Session& session, rw::Byte
     bool outOfSpace = false;
     return ProduceModel(sequence, os, session, day, sink, false, &outOfSpace);
 }
+
+namespace {
 
 DropResult Found(const DropSequence& sequence, Os& os, Session& session,
                  const FileRequest& request, const RunPolicy& policy) {

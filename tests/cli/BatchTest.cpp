@@ -297,6 +297,14 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
         // An output whose first Extension runs past its geometry holds no night colours.
         {"-s -d a.dff", {{"a.dff", a}, {"dff\\a.dff", broken}}, 0, Merge("a.dff", 3, "dff\\a.dff"),
          {{"dff\\a.dff", merged}}},
+        // An output's name taken by a folder: not replaced.
+        {"-d a.dff", {{"a.dff", a}}, 1,
+         Opened("a.dff") + Counted(3) +
+             Error("Output path names a folder or a device, not a file."),
+         {}, "", [](MemoryOs& os) { os.folders.insert({At + "dff", At + "dff\\a.dff"}); }},
+        // Nor does one that cannot be read.
+        {"-s -d a.dff", {{"a.dff", a}, {"dff\\a.dff", merged}}, 0, Merge("a.dff", 3, "dff\\a.dff"),
+         {}, "", [](MemoryOs& os) { os.FailCall(Call::Open, 1, SystemError::AccessDenied); }},
         {"-lq a.dff c.dff", {{"a.dff", a}, {"c.dff", Junk}}, 1, Listed + "c.dff\tError: File "
          "doesn't contain Clump.\r\n", {}, "tintweld-cli: 2 models read, 1 with errors\n"},
         // Night made darker and bluer from the day colours.
@@ -513,7 +521,7 @@ TEST(Options, UsageErrors) {
                       lit = "--lit wants PATTERN:R,G,B,A, a pattern and four whole numbers from 0 "
                             "to 255 (or &HFF, &O377), not '";
     std::string many;
-    for (int k = 0; k < 255; ++k) many += "--lit=a:1,2,3,4 ";
+    for (int k = 0; k < 255; ++k) many += "--lit=a:0,0,0,&H0 ";
     const std::pair<std::string, std::string> rows[] = {
         {"", "missing DAY"}, {"-n n.dff", "missing DAY after --night NIGHT"},
         {"--bogus a.dff", "unknown option '--bogus'"}, {"-x a.dff", "unknown option '-x'"},
@@ -668,6 +676,15 @@ TEST(Batch, Preview) {
                       {"d.dff", Patched(square, {{12, 0xFF}, {13, 0xFF}, {14, 0xFF}, {15, 0x7F}})}},
                      "--preview=C:\\p.png a.dff b.dff c.dff d.dff").errors,
               "tintweld-cli: 4 models drawn, 3 with errors\n");
+    // A model named twice: the second reads the first's output as the run leaves it, kept in
+    // memory; the first failing for want of that memory, the model as it is.
+    for (const int failing : {0, 3}) {
+        run = RunCli(files, "--preview=C:\\p.png m\\a.dff m\\a.dff",
+                     failing ? Fail(Call::Allocate, failing, denied) : nullptr);
+        EXPECT_EQ(run.errors, "tintweld-cli: 2 models drawn, 1 with errors\n");
+        EXPECT_LT(run.log.find(failing ? "Not enough memory" : "already contain"),
+                  run.log.find("Preview written"));
+    }
     // A picture into a folder that is not there: not written, no folder made.
     EXPECT_EQ(RunCli(files, "--preview=C:\\none\\p.png m\\a.dff").status, 1);
     // No memory for a page: said so, and nothing written.

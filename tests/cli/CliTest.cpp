@@ -146,7 +146,7 @@ TEST(Cli, JsonLinesSayWhatTheLogSays) {
             folder.Put("a.dff", Model(3));
             folder.Put("b\x95.dff", Merged3());
             folder.Put("c.dff", Text("junk"));
-            folder.Run(json + std::string(command) + " *.dff");
+            folder.Run(json + std::string(command) + " *.dff missing.dff");
             if (!*json) std::ofstream(folder.run + "/.log") << folder.out;
         }
         const std::string list = std::string(command) == "--list" ? " list" : "";
