@@ -12,9 +12,7 @@ namespace {
 // the system approximated. A refused path is still named in the log.
 bool TakePath(Session& session, const char* path, PathForm form, std::string& taken) {
     if (!path) path = "";  // opening it then fails with the system's text
-    taken.clear();
-    const bool fits = session.PathFits(path);
-    if (fits && form == PathForm::Exact) {
+    if (session.PathFits(path) && form == PathForm::Exact) {
         taken = path;
         return true;
     }

@@ -172,10 +172,9 @@ void AbandonFile(Os& os, PreparedFile& file) {
     RemoveFoldersMadeInVain(os, file);
 }
 
-void RemoveMadeFolders(Os& os, std::vector<std::string>& folders) {
+void RemoveMadeFolders(Os& os, const std::vector<std::string>& folders) {
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
         os.RemoveFolder(folder->c_str());
-    folders.clear();
 }
 
 namespace {

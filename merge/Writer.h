@@ -110,7 +110,7 @@ struct PendingCommit {
 void CommitFiles(std::vector<PendingCommit>& group, Os& os);
 
 // Removes each of the folders that nothing is in, the innermost first.
-void RemoveMadeFolders(Os& os, std::vector<std::string>& folders);
+void RemoveMadeFolders(Os& os, const std::vector<std::string>& folders);
 
 // A new file beside target, its name target's with one of the last two
 // characters of one byte in its name changed, and none whose identity is in

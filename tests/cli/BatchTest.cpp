@@ -53,7 +53,8 @@ std::vector<std::string> Words(const std::string& line) {
 // Runs tintweld-cli's batch on these files (their folders made) with "-j"
 // jobs, the arguments and at most group outputs a commit, after prepare.
 Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& prepare = nullptr,
-               const std::string& jobs = "1", size_t group = 256, bool logsFail = false) {
+               const std::string& jobs = "1", size_t group = 256, bool logsFail = false,
+               const std::set<std::string>& inexact = {}) {
     MemoryOs os;
     for (const auto& file : files) {
         const std::string path = file.first.find(':') == std::string::npos ? At + file.first
@@ -72,7 +73,7 @@ Outcome RunCli(const Files& files, const std::string& arguments, const Prepare& 
     Logs logs;
     logs.fails = logsFail;
     Outcome outcome{0, "", "", "", {}, 0};
-    outcome.status = cli::RunBatch(line.options, {}, os, logs, &outcome.errors);
+    outcome.status = cli::RunBatch(line.options, inexact, os, logs, &outcome.errors);
     EXPECT_EQ(os.Held() + os.misuses + os.temporaries.size() + os.unflushedFolders.size(), 0u);
     // A dry run makes no file, not even for a while.
     EXPECT_FALSE(line.options.dryRun && os.calls[static_cast<int>(Call::Create)] > 0);
@@ -325,6 +326,8 @@ TEST(Batch, TheSameResultAtAnyNumberOfJobs) {
          Opened("d\\a.dff") + Counted(3) + Line("Skipped: " + Already) +
              Line("Warning: Night model is newer than the model: " + At + "n\\a.dff"),
          {}, "", [night](MemoryOs& os) { os.Change(At + "n\\a.dff", night); }},
+        {"-q -s -N n d", {{"d\\a.dff", merged}, {"n\\a.dff", night}}, 0, "", {}, "",
+         [merged](MemoryOs& os) { os.Change(At + "d\\a.dff", merged); }},
         {"-s -d -N n d", {{"d\\a.dff", a}, {"d\\b.dff", a}, {"d\\c.dff", a}, {"n\\a.dff", night},
                           {"n\\b.dff", night}, {"n\\c.dff", night}, {"d\\dff\\a.dff", merged},
                           {"d\\dff\\b.dff", merged}, {"d\\dff\\c.dff", a}}, 0,
@@ -452,6 +455,13 @@ TEST(Batch, Faults) {
         EXPECT_TRUE(outcome.files == after);
         EXPECT_EQ(outcome.flushes, row.flushes);
     }
+    // A folder's name that the system approximated: each model in it refused, none touched.
+    const Outcome approximated =
+        RunCli({{"d\\a.dff", Model(3)}}, "d", nullptr, "1", 256, false, {"d"});
+    EXPECT_EQ(approximated.log,
+              Opened("d\\a.dff") +
+                  Error("The name has characters that this system's code page cannot hold."));
+    EXPECT_EQ(approximated.status, 1);
 }
 
 // A job waits for the earlier jobs that write what it reads (its night model too) or writes.
@@ -569,6 +579,8 @@ TEST(Options, UsageErrors) {
         EXPECT_EQ(line.error, row.second) << row.first;
     }
     EXPECT_EQ(cli::ParseCommandLine(Words("-j 9999 a.dff")).options.jobs, 9999u);  // the most
+    const cli::Options signs = cli::ParseCommandLine(Words("--offset=-5,+6,-255,255 a.dff")).options;
+    EXPECT_EQ(std::vector<int>(signs.offset, signs.offset + 4), std::vector<int>({-5, 6, -255, 255}));
 }
 
 // A square of 4 vertices and two triangles, all of one colour.
@@ -685,6 +697,12 @@ TEST(Batch, Preview) {
         EXPECT_LT(run.log.find(failing ? "Not enough memory" : "already contain"),
                   run.log.find("Preview written"));
     }
+    // With -s, the second left as the first leaves it, and drawn so.
+    const auto twice = [](const Bytes& model) {
+        return RunCli({{"a.dff", model}}, "-s -r 30,180,60,255 --preview=C:\\p.png a.dff a.dff")
+            .files["C:\\p.png"];
+    };
+    EXPECT_TRUE(twice(square) == twice(files.at("m\\b.dff")));
     // A picture into a folder that is not there: not written, no folder made.
     EXPECT_EQ(RunCli(files, "--preview=C:\\none\\p.png m\\a.dff").status, 1);
     // No memory for a page: said so, and nothing written.

@@ -614,8 +614,9 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
             RunSequence({"Call" + std::to_string(static_cast<int>(call)), overDay ? OneFile : Dff,
                          day, {}, log + error + ErrorText(SystemError::DiskFull) + Ready, {},
                          [=](MemoryOs& os, MemorySession&) {
-                             // Create: every temporary name there could be.
-                             for (int k = 1; k <= (call == Call::Create ? 30 : 1); ++k)
+                             // Create: every temporary name there could be (13 characters
+                             // at each of the name's last two places).
+                             for (int k = 1; k <= (call == Call::Create ? 26 : 1); ++k)
                                  os.FailCall(call, k, SystemError::DiskFull);
                              if (where == 2) return;  // the "dff" folder made
                              os.folders.insert("C:\\models\\dff");
@@ -630,6 +631,9 @@ TEST(Scenario, OutputFailuresLeaveEveryFileAsItWas) {
     for (int k : {5, 6})
         RunSequence({"ChunkNotWritten" + std::to_string(k), OneFile, day, {},
                      log + Error("Access is denied.") + Ready, {}, Fail(Call::Write, k, Denied)});
+    // The day model opened again for its copy.
+    RunSequence({"NotOpenedAgain", OneFile, day, {}, log + Error("Access is denied.") + Ready, {},
+                 Fail(Call::Open, 2, Denied)});
     // The day model looked at before its copy and after it.
     for (int k : {2, 3})
         RunSequence({"NotStamped" + std::to_string(k), OneFile, day, {},
@@ -954,17 +958,31 @@ TEST(Scenario, LitRules) {
     row.lit = {windows};
     RunSequence(row);
     // Refused with rules, in every mode; merged as ever without: nothing of the materials read.
-    const auto refused = [&](const std::string& name, const ModelShape& shape,
-                             const std::string& log, std::set<Option> options = OneFile) {
-        Row r{name, options, Build(shape), {}, Open(Day) + Counted(4) + log + Ready};
+    const auto refused = [&](const std::string& name, const Bytes& day, const std::string& log,
+                             std::set<Option> options = OneFile) {
+        Row r{name, options, day, {}, Open(Day) + Counted(4) + log + Ready};
         r.lit = {windows};
         RunSequence(r);
         EveryModeAgrees(r);
         EXPECT_EQ(DropAlone(r.day, options).result, merge::DropResult::Written) << name;
     };
     const auto broken = [&](const std::function<void(modelgen::GeometryShape&)>& change) {
-        return With(square, [&](ModelShape& s) { change(s.geometries[0]); });
+        return Build(With(square, [&](ModelShape& s) { change(s.geometries[0]); }));
     };
+    // The list's count one more than its Struct holds, the file going on after it.
+    Bytes countPast = Build(square);
+    const size_t data = modelgen::LayoutOf(square).firstGeometryData;
+    const size_t listCount = data + rw::Load32(&countPast[data - 8]) + 24;
+    rw::Store32(&countPast[listCount], rw::Load32(&countPast[listCount]) + 1);
+    refused("CountPastItsStruct", countPast,
+            Error("Material List doesn't hold the materials it counts."));
+    {
+        Row r{"NoMemoryForTheRules", OneFile, Build(square), {},
+              Open(Day) + Counted(4) + Error("Not enough memory.") + Ready, {},
+              Fail(Call::Allocate, 2, Denied)};
+        r.lit = {windows};
+        RunSequence(r);
+    }
     refused("MaterialsMiscounted", broken([](auto& g) { g.materialIndices = {-1, -1, -1}; }),
             Error("Material List doesn't hold the materials it counts."));
     refused("NotGivenEarlier", broken([](auto& g) { g.materialIndices = {-1, 1}; }),
@@ -973,9 +991,9 @@ TEST(Scenario, LitRules) {
             Error("A triangle's material is past the Material List."));
     refused("NameUnended", broken([](auto& g) { g.unterminatedTextures = true; }),
             Error("Texture name runs past its String."));
-    refused("InTheSecondGeometry", With(two, [](ModelShape& s) {
+    refused("InTheSecondGeometry", Build(With(two, [](ModelShape& s) {
                 s.geometries[1].unterminatedTextures = true;
-            }), second + " Geometry 2: Error: Texture name runs past its String.\r\n",
+            })), second + " Geometry 2: Error: Texture name runs past its String.\r\n",
             {Option::OneFileMode, Option::EveryGeometry});
 }
 
