@@ -252,8 +252,9 @@ constexpr OptionRow<CommandLine> Rows[] = {
      SETS(alwaysMerge)},
     {'c', "copy-day", nullptr, "night colours = the day model's own vertex colours", SETS(copyDay)},
     {'r', "rgba", "R,G,B,A",
-     "the one night colour otherwise (default 64,64,64,255);\n"
-     "each value a whole number 0-255, or &HFF, &O377",
+     "the one night colour otherwise (default\n"
+     "64,64,64,255); each value a whole number 0-255,\n"
+     "or &HFF, &O377",
      SplitColours},
     {'\0', "scale", "R,G,B,A",
      "scale each channel of every night colour written by\n"
@@ -290,8 +291,8 @@ constexpr OptionRow<CommandLine> Rows[] = {
      "\"dff\" folders with --dff-folder)",
      SETS(recursive)},
     {'e', "every-geometry", nullptr,
-     "night colours for every geometry of a model, each from\n"
-     "the night model's geometry of its number",
+     "night colours for every geometry of a model, each\n"
+     "from the night model's geometry of its number",
      SETS(everyGeometry)},
     {'s', "skip-merged", nullptr,
      "leave a model as it is, counted as done, when its\n"
@@ -300,18 +301,20 @@ constexpr OptionRow<CommandLine> Rows[] = {
      "(not with --always-merge)",
      SETS(skipMerged)},
     {'\0', "strip", nullptr,
-     "take the night colours out instead (no colours chosen,\n"
-     "not with --always-merge or --skip-merged); a model\n"
-     "without them is left as it is and counts as done",
+     "take the night colours out instead (no colours\n"
+     "chosen, not with --always-merge or --skip-merged);\n"
+     "a model without them is left as it is and counts\n"
+     "as done",
      SETS(strip)},
     {'l', "list", nullptr,
      "change nothing: list each geometry of the models, one\n"
      "line each, tab-separated: path, number, vertices,\n"
      "prelit colours (yes or no), vertices of its night\n"
      "colours (or -); a model that a merge with -e -a\n"
-     "would refuse is one line, path and error. In a path,\n"
-     "a tab, line feed, carriage return, backslash and any\n"
-     "other control byte are written \\t, \\n, \\r, \\\\, \\xHH",
+     "would refuse is one line, path and error. In a\n"
+     "path, a tab, line feed, carriage return, backslash\n"
+     "and any other control byte are written \\t, \\n,\n"
+     "\\r, \\\\, \\xHH",
      SETS(list)},
     {'\0', "dry-run", nullptr,
      "change nothing: every check and line of the same\n"
@@ -324,9 +327,10 @@ constexpr OptionRow<CommandLine> Rows[] = {
      "--list, only the models that cannot be read",
      SETS(quiet)},
     {'\0', "json", nullptr,
-     "write JSON Lines on standard output instead of the\n"
-     "log: an object for each model (with --list, for each\n"
-     "geometry, with its textures' names), then a summary",
+     "write JSON Lines on standard output instead of\n"
+     "the log: an object for each model (with --list,\n"
+     "for each geometry, with its textures' names), then\n"
+     "a summary",
      SETS(json)},
     {'\0', "preview", "FILE.png",
      "change no model: draw each model, lit by its day\n"

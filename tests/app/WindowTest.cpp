@@ -111,7 +111,9 @@ TEST_F(WindowTest, EighteenControlsAsLaidOut) {
         EXPECT_EQ(HFONT(SendMessageA(control, WM_GETFONT, 0, 0)) == ControlFont, expected.font);
         EXPECT_TRUE(IsWindowEnabled(control));
         const std::string kind = expected.className;
-        if (kind == "Button") EXPECT_EQ(SendMessageA(control, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        if (kind == "Button") {
+            EXPECT_EQ(SendMessageA(control, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        }
         if (kind != "msctls_updown32") continue;
         // An up-down steps the field before it from 0 to 255.
         EXPECT_EQ(HWND(SendMessageA(control, UDM_GETBUDDY, 0, 0)), Control(expected.id - 1));
