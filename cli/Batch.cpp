@@ -80,7 +80,7 @@ int RunBatch(const Options& options, const std::set<std::string>& inexact, merge
             job.leaves = kept->bytes && result == merge::DropResult::WouldBeWritten ? kept : source;
             return result;
         };
-        std::vector<std::string> made;
+        std::vector<std::string> made = plan.madeFolders;
         const auto reported = [&](Job& job) {
             made.insert(made.end(), job.prepared.MadeFolders.begin(),
                         job.prepared.MadeFolders.end());

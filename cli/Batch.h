@@ -62,6 +62,7 @@ struct Plan {
     std::vector<Job> jobs;
     std::vector<std::string> emptyFolders;  // folders named that hold no model
     std::string usageError;                 // the arguments make no batch
+    std::vector<std::string> madeFolders;   // for --output, before any model
 };
 
 // The jobs for the models the arguments name: a folder stands for the .dff

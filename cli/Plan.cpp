@@ -197,11 +197,11 @@ Plan PlanJobs(const Options& options, const std::set<std::string>& inexact, merg
         FindWhatSimulationsRead(plan.jobs, os);
     // Made now, so that a folder that cannot be made is found before any
     // model is touched; the folders below it as each output needs them.
-    std::vector<std::string> made;
     const bool writes = options.preview.empty() && !options.list && !options.dryRun &&
-                        plan.usageError.empty();
-    const merge::Status status =
-        writes && !p.output.empty() ? merge::MakeFolders(os, p.output, &made) : merge::Status{};
+                        plan.usageError.empty() && !plan.jobs.empty();
+    const merge::Status status = writes && !p.output.empty()
+                                     ? merge::MakeFolders(os, p.output, &plan.madeFolders)
+                                     : merge::Status{};
     if (!status.ok())
         plan.usageError = "--output cannot make the folder '" + options.outputFolder +
                           "': " + status.text.substr(0, status.text.find_first_of("\r\n"));

@@ -57,11 +57,14 @@ void Finish(Runner& r, Job& job) {
     ++r.done;
 }
 
-// A job once more from its start, alone: what its first try made goes.
+// A job once more from its start, alone: what its first try made goes, but
+// for the folders it made, removed at the end when in vain.
 void StartAgain(Job& job) {
     job.log = {};
     job.sequence = {};
+    std::vector<std::string> made = std::move(job.prepared.MadeFolders);
     job.prepared = {};
+    job.prepared.MadeFolders = std::move(made);
 }
 
 // Runs job i, with the lock held on entry and on return.

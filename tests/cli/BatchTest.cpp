@@ -462,6 +462,15 @@ TEST(Batch, Faults) {
               Opened("d\\a.dff") +
                   Error("The name has characters that this system's code page cannot hold."));
     EXPECT_EQ(approximated.status, 1);
+    // A disk full for the group and again for the model alone: the folder its output made, once
+    // and in vain, removed all the same.
+    const Outcome twice = RunCli({{"d\\s\\1.dff", Model(1)}, {"d\\s\\2.dff", Model(1)}},
+                                "-R -o out d", [=](MemoryOs& os) {
+                                    alone(os);
+                                    for (int k = 1; k <= 4; ++k) Fail(Call::Write, k, full)(os);
+                                });
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_EQ(twice.files.size(), 2u);
 }
 
 // A job waits for the earlier jobs that write what it reads (its night model too) or writes.

@@ -102,7 +102,7 @@ TEST(Cli, UsageHelpVersionAndAFailedLog) {
     // Help at one column, a long name's further.
     EXPECT_NE(folder.out.find(
                   "\n  -e, --every-geometry     night colours for every geometry of a model, "
-                  "each from\n                             the night model's geometry of its "
+                  "each\n                             from the night model's geometry of its "
                   "number\n  -s,"),
               std::string::npos);
     EXPECT_NE(folder.out.find("\n  -N, --night-folder=NIGHTS  pair each DAY"), std::string::npos);

@@ -113,6 +113,9 @@ struct MemoryOs final : merge::Os {
     }
     void Remove(const char* path) override {
         std::lock_guard<std::recursive_mutex> lock(mutex);
+        // A file still open for writing stays, as the system that shares
+        // no new file keeps it.
+        for (const auto& output : outputs) if (output.second == path) return;
         files.erase(path), links.erase(path), temporaries.erase(path);
     }
     void RemoveFolder(const char* path) override;
