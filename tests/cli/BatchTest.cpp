@@ -691,12 +691,14 @@ TEST(Batch, Preview) {
     rw::Store32(&tooSmall[modelgen::LayoutOf(small).nightChunk + 4], 2);
     EXPECT_TRUE(picture(tooSmall, "") == picture(square, "-c"));
     // Positions that run past the Struct: one triangle more than it holds (its positions still
-    // there), a set of texture coordinates that the flags do not tell of, or more morph targets.
+    // there), a set of texture coordinates that the flags do not tell of, more morph targets, or
+    // normals that the Struct does not hold.
     EXPECT_EQ(RunCli({{"a.dff", Patched(square, {{4, 3}, {72, 1}})}, {"b.dff", square},
                       {"c.dff", Patched(square, {{2, 1}, {96, 1}})},
-                      {"d.dff", Patched(square, {{12, 0xFF}, {13, 0xFF}, {14, 0xFF}, {15, 0x7F}})}},
-                     "--preview=C:\\p.png a.dff b.dff c.dff d.dff").errors,
-              "tintweld-cli: 4 models drawn, 3 with errors\n");
+                      {"d.dff", Patched(square, {{12, 0xFF}, {13, 0xFF}, {14, 0xFF}, {15, 0x7F}})},
+                      {"e.dff", Patched(square, {{68, 1}})}},
+                     "--preview=C:\\p.png a.dff b.dff c.dff d.dff e.dff").errors,
+              "tintweld-cli: 5 models drawn, 4 with errors\n");
     // A model named twice: the second reads the first's output as the run leaves it, kept in
     // memory; the first failing for want of that memory, the model as it is.
     for (const int failing : {0, 3}) {

@@ -550,6 +550,11 @@ TEST(Scenario, OutputGoesOverTheDayModelOrIntoADffFolder) {
          [](MemoryOs& os, MemorySession&) {
              os.files["C:\\models\\car.df~"] = {7}, os.files["C:\\models\\car.df0"] = {8};
          }},
+        // 13 characters at each of the last two places: the 26th name is the last tried.
+        {"LastTemporaryName", OneFile, day, {}, log + Created(Day), {{Day, merged}},
+         [](MemoryOs& os, MemorySession&) {
+             for (int k = 1; k <= 25; ++k) os.FailCall(Call::Create, k, SystemError::FileExists);
+         }},
         {"DffFolderMade", Dff, day, {}, log + Created(InDff), {{InDff, merged}}},
         // Its parent looked at first, as for a parent that is missing.
         {"DffFolderMadeOnASecondTry", Dff, day, {}, log + Created(InDff), {{InDff, merged}},
@@ -918,6 +923,22 @@ TEST(Scenario, LitRules) {
     lit("FirstRuleWins", square, {windows, lamps}, Vertices({w, w, w, l}));
     lit("FirstRuleWinsTheOtherWay", square, {lamps, windows}, Vertices({w, l, l, l}));
     lit("ASharedVertexIsLit", square, {windows}, Vertices({w, w, w, g}));
+    // A corner past the vertices (the first triangle's first, 0, made 4) lights nothing.
+    const auto corner = [](Bytes model) { return model[Data + 32] = 4, model; };
+    Row past{"ACornerPastTheVertices", OneFile, corner(Build(square)), {},
+             Open(Day) + Counted(4) + Created(Day),
+             {{Day, corner(Merged(square, Vertices({g, w, w, g})))}}};
+    past.lit = {windows};
+    RunSequence(past);
+    // Cut in its triangles as they are read once more for the rules (after their first memory).
+    const Bytes cut = Cut(square, Data + 36);
+    Row cutAgain{"CutAsItsTrianglesAreReadAgain", OneFile, Build(square), {},
+                 Open(Day) + Counted(4) + Error("File could not be read.") + Ready,
+                 {{Day, cut}}, [cut](MemoryOs& os, MemorySession&) {
+                     os.Before(Call::Allocate, 1, [&os, cut] { os.Change(Day, cut); });
+                 }};
+    cutAgain.lit = {windows};
+    RunSequence(cutAgain);
     lit("QuestionMarkAndStar", square, {{"lamp?", {1, 2, 3, 4}}, {"*_L?T", {255, 200, 100, 255}}},
         Vertices({w, w, w, g}));
     // The triangles after one, two or three sets of texture coordinates (flagged, or counted).

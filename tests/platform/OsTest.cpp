@@ -115,7 +115,7 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
     std::ofstream(Path("dff/kept")) << "kept";
     os.RemoveFolder(Path("dff").c_str());
     EXPECT_TRUE(fs::exists(Path("dff/kept")));
-    fs::remove(Path("dff/kept"));
+    os.Remove(Path("dff/kept").c_str());
     os.RemoveFolder(Path("dff").c_str());
     EXPECT_FALSE(fs::exists(Path("dff")));
 
