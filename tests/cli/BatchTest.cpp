@@ -653,6 +653,14 @@ TEST(Batch, Preview) {
                            "\r\nPreview written: C:\\p.png\r\n");
     EXPECT_TRUE(run.files["C:\\p.png"] ==
                 RunCli(files, "-s --preview=C:\\p.png m\\b.dff").files["C:\\p.png"]);
+    // One that cannot be opened then is drawn as one that cannot be read: a tile with its line.
+    const auto unpaired = [&](const Bytes& model, const Prepare& prepare) {
+        return RunCli({{"m\\b.dff", model}}, "--preview=C:\\p.png -N n --unpaired=skip m\\b.dff",
+                      Both([](MemoryOs& os) { os.folders.insert(At + "n"); }, prepare))
+            .files["C:\\p.png"];
+    };
+    EXPECT_TRUE(unpaired(files.at("m\\b.dff"), Fail(Call::Open, 1, SystemError::AccessDenied)) ==
+                unpaired(Text("no model"), [](MemoryOs&) {}));
     const SystemError denied = SystemError::AccessDenied;
     run = RunCli(files, "-q --preview=C:\\p.png m\\a.dff", Fail(Call::SyncFolder, 1, denied));
     EXPECT_EQ(run.status, 1);

@@ -93,9 +93,18 @@ TEST_F(OsTest, FilesFoldersAndPaths) {
     for (uint32_t n = 1; n > 0; at += n) n = file->Read(&walked[at], 999);
     EXPECT_TRUE(at == bytes.size() && walked.compare(0, at, bytes) == 0);
     os.Close(file);
-    // A folder is no file, nor a device.
+    // A folder is no file, nor a device; refused, it is closed.
+#ifdef __linux__
+    const auto open = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto opened = open();
+#endif
     const merge::Status folder = os.OpenForReading(dir.string().c_str(), &file);
     EXPECT_FALSE(folder.ok() || folder.Is(merge::Problem::NotADiskFile));
+#ifdef __linux__
+    EXPECT_EQ(open(), opened);
+#endif
 
     // Names of one file, also through a folder not made yet, are one file.
     const auto identity = [&](const char* name) { return merge::FileIdentity(os, Path(name)); };
