@@ -35,14 +35,18 @@ const char UsageHead[] =
 
 // The examples speak the paths of the system the program runs on: a folder
 // C:\Models in cmd on Windows, /home/me/models in a shell elsewhere.
+// Double quotes keep a pattern's star from both; a line goes on after ^ in
+// cmd, after \ in a shell.
 #ifdef _WIN32
 #define EXAMPLE_PROMPT "C:\\>"
 #define EXAMPLE_MODELS "Models"
 #define EXAMPLE_FOLDER "C:\\Models\\"
+#define EXAMPLE_GOES_ON "^"
 #else
 #define EXAMPLE_PROMPT "$"
 #define EXAMPLE_MODELS "models"
 #define EXAMPLE_FOLDER "/home/me/models/"
+#define EXAMPLE_GOES_ON "\\"
 #endif
 
 const char UsageTail[] =
@@ -104,12 +108,13 @@ const char UsageTail[] =
     "  windows lit warm yellow, whatever the case of their textures' names\n"
     "  (window01, Window_Lit):\n"
     "\n"
-    "  $ tintweld-cli -R --copy-day --scale=35,35,45,100 \\\n"
-    "        --lit='window*:255,210,120,255' buildings\n";
+    "  " EXAMPLE_PROMPT " tintweld-cli -R --copy-day --scale=35,35,45,100 " EXAMPLE_GOES_ON "\n"
+    "        --lit=\"window*:255,210,120,255\" buildings\n";
 
 #undef EXAMPLE_PROMPT
 #undef EXAMPLE_MODELS
 #undef EXAMPLE_FOLDER
+#undef EXAMPLE_GOES_ON
 
 bool Fail(CommandLine& line, const std::string& error) {
     line.command = Command::UsageError;
